@@ -1,0 +1,65 @@
+#include "loss_calculation.h"
+
+#include "value_conventions.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+
+namespace quarven {
+namespace {
+
+std::string pairText(std::size_t row)
+{
+    return SignedText(static_cast<int>(row) + 1) + " and " + SignedText(static_cast<int>(row) + 2);
+}
+
+CalculationOutcome message(std::string text)
+{
+    CalculationOutcome outcome;
+    outcome.kind = CalculationOutcome::Kind::Message;
+    outcome.message = std::move(text);
+    return outcome;
+}
+
+} // namespace
+
+CalculationOutcome Calculate(const CalculationInput& input)
+{
+    const std::optional<std::int16_t> count = ReadInt16(input.countText);
+    const std::optional<std::int16_t> period = ReadInt16(input.periodText);
+    // The period box never holds these; without a period there is nothing
+    // sensible to divide by, so the action stays silent rather than show
+    // an infinity.
+    if (!count || !period || *period == 0)
+        return {};
+
+    const std::size_t rows = std::min(input.dates.size(), input.levels.size());
+    const std::size_t used = std::min(rows, static_cast<std::size_t>(std::max<int>(*count, 0)));
+
+    double audpc = 0.0;
+    for (std::size_t i = 0; i + 1 < used; ++i) {
+        const std::optional<std::int16_t> days =
+            DayDifference(input.dates[i], input.dates[i + 1], input.currentYear);
+        if (!days)
+            return {};
+        const double x1 = ReadNumber(input.levels[i]);
+        const double x2 = ReadNumber(input.levels[i + 1]);
+        if (*days <= 0)
+            return message("Assessment date input error(assessments #" + pairText(i) +
+                           "). Consequent assessments should differ from one another!");
+        if (x2 - x1 < 0)
+            return message("Data input error (assessments #" + pairText(i) + ")." + '\r' +
+                           " Results of the next assessment should be equal or higher than those"
+                           " for the previous assessment!");
+        audpc = audpc + ((x1 + x2) * *days) / 2;
+    }
+
+    CalculationOutcome outcome;
+    outcome.kind = CalculationOutcome::Kind::Results;
+    outcome.losses = FormatPattern(audpc / *period, Pattern::Losses);
+    outcome.audpc = FormatPattern(audpc, Pattern::Audpc);
+    return outcome;
+}
+
+} // namespace quarven

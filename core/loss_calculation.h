@@ -1,0 +1,38 @@
+// The Calculate action's arithmetic: checks each pair of consecutive
+// assessments, integrates the disease progress curve by the trapezoidal rule
+// into the AUDPC (percent-days) and divides it by the tuberization period.
+// The window hands over the texts of its controls and writes back whatever
+// comes out; nothing here touches a control.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quarven {
+
+struct CalculationInput {
+    std::vector<std::string> dates;  // the date column, row by row
+    std::vector<std::string> levels; // the level column, row by row
+    std::string countText;           // the text of the count box
+    std::string periodText;          // the text of the period box
+    int currentYear = 0;
+};
+
+struct CalculationOutcome {
+    enum class Kind {
+        Nothing, // an incomplete table: change nothing, say nothing
+        Message, // the first failing pair: show message, keep the results
+        Results  // write losses and audpc into the result boxes
+    };
+    Kind kind = Kind::Nothing;
+    std::string message;
+    std::string losses;
+    std::string audpc;
+};
+
+// Pairs are tested in order and the first failing one decides; rows are read
+// only as far as both columns reach, whatever the count reads as.
+[[nodiscard]] CalculationOutcome Calculate(const CalculationInput& input);
+
+} // namespace quarven

@@ -1,0 +1,78 @@
+// How Quarven reads the texts of its controls as dates and numbers, turns
+// reals into the 16-bit whole numbers it counts with, and writes results back
+// as text. Every other part of the program uses these rules by name.
+//
+// Nothing here depends on the C library's locale: Qt sets it from the
+// environment at start-up, after which strtod and printf would read and write
+// a decimal comma. Numbers are read by hand and written with std::to_chars.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace quarven {
+
+// A calendar day. Dates without a typed year fall in the year the caller
+// passes in (the running program takes it from the clock; tests pin it).
+struct Date {
+    int year = 0;
+    int month = 0;
+    int day = 0;
+};
+
+// Date texts are read day first: the day and the month with one or two digits
+// each, optionally followed by a year of two or four digits, separated by
+// "/", "." or "-" (one separator throughout). Blanks and tabs around the text
+// are ignored. A two-digit year YY means 20YY below 30 and 19YY otherwise.
+// The empty text and the single space are not dates.
+[[nodiscard]] bool IsDateText(std::string_view text, int currentYear);
+[[nodiscard]] std::optional<Date> DateOf(std::string_view text, int currentYear);
+
+// "dd/mm" with leading zeros: the only form in which dates are stored.
+[[nodiscard]] std::string DayMonthText(const Date& date);
+
+// The stored form of an answer to a date prompt: DayMonthText of DateOf, or
+// nothing when the answer is not a date or when its day and month, once the
+// typed year is dropped, are not a date of the current year (29/2/2024 typed
+// in a common year): such a day-month could never be read back.
+[[nodiscard]] std::optional<std::string> NormalisedDayMonth(std::string_view answer,
+                                                            int currentYear);
+
+// Days from earlier to later, negative when later comes first. Nothing when
+// either text is not a date or the difference does not fit in 16 bits.
+[[nodiscard]] std::optional<std::int16_t> DayDifference(std::string_view earlier,
+                                                        std::string_view later, int currentYear);
+
+// Reads a number the way Val does: blanks, tabs and line feeds are skipped
+// wherever they stand; then an optional sign, digits with "." as the only
+// decimal point and an optional exponent. Reading stops at the first character
+// that does not fit. No number in front reads as 0; a number too large for a
+// double reads as an infinity.
+[[nodiscard]] double ReadNumber(std::string_view text);
+
+// Rounds to the nearest integer, halves to the even neighbour. Nothing when
+// the result lies outside -32768..32767 or the value is not a number: such a
+// value has no 16-bit form, and callers must refuse it rather than wrap it.
+[[nodiscard]] std::optional<std::int16_t> ToInt16(double value);
+
+// ToInt16 of ReadNumber: how counts, periods and row numbers are read.
+[[nodiscard]] std::optional<std::int16_t> ReadInt16(std::string_view text);
+
+// The three numeric patterns the program writes:
+//   Period   "###"    whole number, 0 gives the empty text
+//   Losses   "##0.0"  at least one integer digit and one decimal, "." point
+//   Audpc    "#####"  whole number, 0 gives the empty text
+// Rounding is half away from zero, judged on the number as a person reads it
+// (its shortest round-trip decimal form), so 7.8 / 52 = 0.15 shows as 0.2.
+enum class Pattern { Period, Losses, Audpc };
+[[nodiscard]] std::string FormatPattern(double value, Pattern pattern);
+
+// "-3", "0", "12": row numbers and version numbers.
+[[nodiscard]] std::string PlainText(int value);
+// " 1", " 0", "-3": numbers inside prompt titles and messages carry a sign
+// position, which is why those texts show two blanks after a literal blank.
+[[nodiscard]] std::string SignedText(int value);
+
+} // namespace quarven

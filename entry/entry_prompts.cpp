@@ -1,0 +1,93 @@
+#include "entry_prompts.h"
+
+#include "core/value_conventions.h"
+
+#include <optional>
+
+namespace quarven {
+namespace {
+
+constexpr char kCr = '\r';
+
+// The table prompts stand beside the lists so the column stays visible.
+constexpr PromptPosition kDatePromptPosition{200, 3000};
+constexpr PromptPosition kLevelPromptPosition{3000, 3000};
+
+} // namespace
+
+EntryPrompts::EntryPrompts(Dialogs& dialogs, const AssessmentCells& cells,
+                           std::function<int()> currentYear)
+    : m_dialogs(dialogs), m_cells(cells), m_currentYear(std::move(currentYear))
+{
+}
+
+std::string EntryPrompts::AskAssessmentDate(int row)
+{
+    const std::string title =
+        "Insert the date of " + SignedText(row + 1) + " assessment (dd/mm)?";
+    for (;;) {
+        const std::string answer =
+            m_dialogs.prompt("Example: July 12 should be recorded as 12/7 ", title,
+                             m_cells.date(row), kDatePromptPosition);
+        if (answer.empty())
+            return answer;
+        if (std::optional<std::string> date = NormalisedDayMonth(answer, currentYear()))
+            return *date;
+        m_dialogs.message("Error insertion of the date=>(" + answer +
+                          ") [Example: July 12 should be recorded as 12/7]");
+    }
+}
+
+std::string EntryPrompts::AskInfectionLevel(int row)
+{
+    const std::string title = "Insert a level of " + SignedText(row + 1) + " damage, % ?";
+    for (;;) {
+        const std::string answer =
+            m_dialogs.prompt("Example: 1.2 ", title, m_cells.level(row), kLevelPromptPosition);
+        if (answer.empty())
+            return answer;
+        const double level = ReadNumber(answer);
+        if (level >= 0 && level <= 100)
+            return answer;
+        m_dialogs.message("The damage level => ( " + answer + " ) should be between 0 and 100%");
+    }
+}
+
+std::string EntryPrompts::AskBuddingDate()
+{
+    return askSeasonDate(std::string("Example: June 12 should be recorded as 12/6 ") + kCr +
+                             "(it is not of necessity to insert a year) ",
+                         "Insert a budding date", "13/6", [](const std::string& answer) {
+                             return "Date input error =>(" + answer +
+                                    ")? [Example: June 12 should be recorded as 12/6 ]";
+                         });
+}
+
+std::string EntryPrompts::AskDesiccationDate()
+{
+    return askSeasonDate(std::string("Example: September 12 should be recorded as 12/9 ") + kCr +
+                             "(it is not of necessity to insert a year) ",
+                         "Insert the date of dessiccation", "14/9", [](const std::string& answer) {
+                             return "Date input error=>(" + answer +
+                                    ") [Example: September 12 should be recorded as 12/9]";
+                         });
+}
+
+// A rejected answer comes back as the next default, so the user can mend a
+// typo instead of typing the date again.
+std::string EntryPrompts::askSeasonDate(const std::string& text, const std::string& title,
+                                        std::string defaultAnswer,
+                                        const std::function<std::string(const std::string&)>& rejection)
+{
+    for (;;) {
+        const std::string answer = m_dialogs.prompt(text, title, defaultAnswer, std::nullopt);
+        if (answer.empty())
+            return answer;
+        if (std::optional<std::string> date = NormalisedDayMonth(answer, currentYear()))
+            return *date;
+        m_dialogs.message(rejection(answer));
+        defaultAnswer = answer;
+    }
+}
+
+} // namespace quarven

@@ -1,0 +1,80 @@
+#include "tuberization_period.h"
+
+#include "core/value_conventions.h"
+
+#include <cstdint>
+#include <optional>
+
+namespace quarven {
+namespace {
+
+constexpr int kDefaultPeriod = 52;
+constexpr int kShortestPeriod = 10;
+constexpr int kLongestPeriod = 130;
+
+bool inRange(int days)
+{
+    return days >= kShortestPeriod && days <= kLongestPeriod;
+}
+
+} // namespace
+
+const MaturityGroup kMaturityGroups[6] = {
+    {"Spel1", "First early", "Tuberization period is 40 days", 40},
+    {"Spel2", "Early", "Tuberization period is 46 days", 46},
+    {"Spel3", "Mid-early", "Tuberization period is 52 days", 52},
+    {"Spel4", "Mid", "Tuberization period is 60 days", 60},
+    {"Spel5", "Mid-late", "Tuberization period is 64 days", 64},
+    {"Spel6", "Late", "Tuberization period is 84 days", 84},
+};
+
+void PresetPeriod(TextBox& box, int days)
+{
+    box.setText(SignedText(days));
+}
+
+void PeriodChange(TextBox& box, Dialogs& dialogs)
+{
+    for (;;) {
+        std::optional<std::int16_t> days = ReadInt16(box.text());
+        if (days == 0)
+            days = kDefaultPeriod;
+        // A period past 32767 has no 16-bit value: it stays as typed and is
+        // asked again like any other period out of range.
+        if (days) {
+            box.setText(FormatPattern(*days, Pattern::Period));
+            if (inRange(*days))
+                return;
+        }
+        box.setText(dialogs.prompt("Duration of the tuberization stage usually makes from 10 to "
+                                   "130 days",
+                                   "Date input error", box.text(), std::nullopt));
+    }
+}
+
+void PrematureDesiccation(TextBox& box, EntryPrompts& prompts, Dialogs& dialogs)
+{
+    int dayCount = 0;
+    for (;;) {
+        const std::string budding = prompts.AskBuddingDate();
+        const std::string desiccation = prompts.AskDesiccationDate();
+        if (!budding.empty() && !desiccation.empty()) {
+            if (std::optional<std::int16_t> days =
+                    DayDifference(budding, desiccation, prompts.currentYear()))
+                dayCount = *days;
+        }
+        if (inRange(dayCount)) {
+            box.setText(FormatPattern(dayCount, Pattern::Period));
+            return;
+        }
+        if (dayCount > kLongestPeriod)
+            dialogs.message("Tuberization stage (" + SignedText(dayCount) +
+                            ") usually does not exceed 4 months\r"
+                            "Insert a number of days between the budding and the dessiccation");
+        else
+            dialogs.message("Tuberization stage (" + SignedText(dayCount) +
+                            ") usually makes from 10 to 130 days\rDate input error");
+    }
+}
+
+} // namespace quarven

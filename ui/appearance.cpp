@@ -1,0 +1,117 @@
+#include "appearance.h"
+
+#include "ui/twips.h"
+
+#include <QApplication>
+#include <QListWidget>
+#include <QPainter>
+#include <QStyleFactory>
+
+namespace quarven {
+namespace {
+
+const char* const kFamily = "MS Sans Serif";
+
+} // namespace
+
+void setUpApplicationAppearance()
+{
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setPalette(QApplication::style()->standardPalette());
+    QFont::insertSubstitutions(QString::fromLatin1(kFamily),
+                               {QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
+                                QStringLiteral("DejaVu Sans")});
+}
+
+QFont windowFont()
+{
+    QFont font(QString::fromLatin1(kFamily));
+    font.setPointSizeF(8.0);
+    return font;
+}
+
+QFont controlFont(FontVariant variant)
+{
+    QFont font(QString::fromLatin1(kFamily));
+    switch (variant) {
+    case FontVariant::TitleBold:
+        font.setPointSizeF(12.0);
+        font.setBold(true);
+        break;
+    case FontVariant::BoxRegular:
+        font.setPointSizeF(12.0);
+        break;
+    case FontVariant::ResultRegular:
+        font.setPointSizeF(9.6);
+        break;
+    case FontVariant::HeaderBold:
+        font.setPointSizeF(7.8);
+        font.setBold(true);
+        break;
+    }
+    return font;
+}
+
+QColor systemColour(QPalette::ColorRole role)
+{
+    return QApplication::palette().color(role);
+}
+
+QColor systemScrollBarColour()
+{
+    return QApplication::palette().color(QPalette::Midlight);
+}
+
+void paintBackground(QWidget* widget, const QColor& colour)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, colour);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+void setTextColour(QWidget* widget, const QColor& colour)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    palette.setColor(QPalette::Text, colour);
+    widget->setPalette(palette);
+}
+
+QIcon applicationIcon()
+{
+    return QIcon(QStringLiteral(":/quarven/quarven.png"));
+}
+
+QPixmap emblemPicture()
+{
+    return QPixmap(QStringLiteral(":/quarven/emblem.png"));
+}
+
+void trimToWholeRows(QListWidget* list)
+{
+    const int row = list->sizeHintForRow(0);
+    if (row <= 0)
+        return;
+    const int frame = 2 * list->frameWidth();
+    const int rows = (list->height() - frame) / row;
+    list->resize(list->width(), frame + rows * row);
+}
+
+void setAccessibleNames(std::initializer_list<std::pair<QWidget*, const char*>> names)
+{
+    for (const auto& [widget, name] : names)
+        widget->setAccessibleName(QString::fromLatin1(name));
+}
+
+void drawLine(QPainter& painter, QPoint fromTwips, QPoint toTwips, const QColor& colour, int width)
+{
+    const QPoint from(twipsToPixelsX(fromTwips.x()), twipsToPixelsY(fromTwips.y()));
+    const QPoint to(twipsToPixelsX(toTwips.x()), twipsToPixelsY(toTwips.y()));
+    // A wide line grows right and down from its coordinates, as the layout
+    // places it, rather than being centred on them.
+    const QPoint grow = from.y() == to.y() ? QPoint(0, width - 1) : QPoint(width - 1, 0);
+    painter.fillRect(QRect(from, to + grow), colour);
+}
+
+} // namespace quarven

@@ -1,0 +1,50 @@
+// Fonts, colours, pictures and lines of the two windows, kept in one place so
+// that the windows' code reads as their layout tables do.
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QIcon>
+#include <QPalette>
+#include <QPixmap>
+
+#include <initializer_list>
+#include <utility>
+
+class QListWidget;
+class QPainter;
+class QWidget;
+
+namespace quarven {
+
+// Fusion honours palette colours reliably; "MS Sans Serif" is mapped to a
+// metric-compatible family where it is missing.
+void setUpApplicationAppearance();
+
+enum class FontVariant {
+    TitleBold,     // 12 pt bold
+    BoxRegular,    // 12 pt regular
+    ResultRegular, // 9.6 pt regular
+    HeaderBold     // 7.8 pt bold
+};
+[[nodiscard]] QFont windowFont();
+[[nodiscard]] QFont controlFont(FontVariant variant);
+
+[[nodiscard]] QColor systemColour(QPalette::ColorRole role);
+[[nodiscard]] QColor systemScrollBarColour();
+void paintBackground(QWidget* widget, const QColor& colour);
+void setTextColour(QWidget* widget, const QColor& colour);
+
+[[nodiscard]] QIcon applicationIcon();
+[[nodiscard]] QPixmap emblemPicture();
+
+// Trims a list's height down to a whole number of rows.
+void trimToWholeRows(QListWidget* list);
+
+void setAccessibleNames(std::initializer_list<std::pair<QWidget*, const char*>> names);
+
+// A line between two points given in twips, of a width in pixels.
+void drawLine(QPainter& painter, QPoint fromTwips, QPoint toTwips, const QColor& colour,
+              int width);
+
+} // namespace quarven

@@ -1,0 +1,55 @@
+#include "qt_dialogs.h"
+
+#include "app_info.h"
+#include "twips.h"
+
+#include <QApplication>
+#include <QInputDialog>
+#include <QLabel>
+#include <QMessageBox>
+
+namespace quarven {
+
+QString displayText(const std::string& text)
+{
+    QString shown = QString::fromStdString(text);
+    for (qsizetype i = 0; i < shown.size(); ++i) {
+        if (shown[i] == u'\r' && (i + 1 == shown.size() || shown[i + 1] != u'\n'))
+            shown[i] = u'\n';
+    }
+    return shown;
+}
+
+std::string QtDialogs::prompt(const std::string& text, const std::string& title,
+                              const std::string& defaultAnswer,
+                              std::optional<PromptPosition> position)
+{
+    // A constructed dialog, because the static helper cannot be placed.
+    QInputDialog dialog(QApplication::activeWindow());
+    dialog.setInputMode(QInputDialog::TextInput);
+    dialog.setWindowTitle(QString::fromStdString(title));
+    dialog.setLabelText(displayText(text));
+    dialog.setTextValue(QString::fromStdString(defaultAnswer));
+    for (QLabel* label : dialog.findChildren<QLabel*>())
+        label->setTextFormat(Qt::PlainText);
+    if (position)
+        dialog.move(twipsToPixelsX(position->left), twipsToPixelsY(position->top));
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    return dialog.textValue().toStdString();
+}
+
+void QtDialogs::message(const std::string& text)
+{
+    QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(app::kTitle), displayText(text),
+                    QMessageBox::Ok, QApplication::activeWindow());
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+
+void QtDialogs::beep()
+{
+    QApplication::beep();
+}
+
+} // namespace quarven
