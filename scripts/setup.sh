@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Installs what is missing, then configures (once) and builds Quarven in build/.
+# Safe to run again: apt is called only for missing packages, and the build
+# only recompiles what changed.
+set -euo pipefail
+
+cd "$(dirname "$0")/.."
+
+packages=(cmake g++ make qt6-base-dev fonts-liberation locales)
+if [ "${1:-}" = "--tests" ]; then
+    # Validators for the installed desktop entry and metainfo.
+    packages+=(desktop-file-utils appstream)
+fi
+
+as_root() {
+    if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+missing=()
+for package in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$package")
+    fi
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    as_root apt-get update -q
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}"
+fi
+
+# The core's tests also run under a decimal-comma locale.
+comma_locale="de_DE.UTF-8"
+if ! locale -a 2>/dev/null | grep -qix "de_DE.utf8"; then
+    echo "Generating the $comma_locale locale"
+    if [ -f /etc/locale.gen ] && grep -q "^# *$comma_locale UTF-8" /etc/locale.gen; then
+        as_root sed -i "s/^# *\($comma_locale UTF-8\)/\1/" /etc/locale.gen
+        as_root locale-gen
+    else
+        as_root localedef -i de_DE -f UTF-8 "$comma_locale"
+    fi
+fi
+
+if [ ! -f build/CMakeCache.txt ]; then
+    cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+fi
+cmake --build build -j2

@@ -1,0 +1,49 @@
+#include "main_window_fixture.h"
+
+#include <QtTest>
+
+namespace quarven::test {
+
+LossEng& MainWindowFixture::open(int year)
+{
+    m_window = std::make_unique<LossEng>(dialogs, [year] { return year; });
+    m_window->show();
+    if (!QTest::qWaitForWindowExposed(m_window.get()))
+        qFatal("The main window was not shown");
+    return *m_window;
+}
+
+void script(ScriptedDialogs& dialogs, const QStringList& steps)
+{
+    for (const QString& step : steps) {
+        if (step == QLatin1String("!cancel"))
+            dialogs.cancel();
+        else if (step == QLatin1String("!ok"))
+            dialogs.acknowledge();
+        else
+            dialogs.answer(step);
+    }
+}
+
+QStringList items(const QListWidget* list)
+{
+    QStringList texts;
+    for (int row = 0; row < list->count(); ++row)
+        texts.append(list->item(row)->text());
+    return texts;
+}
+
+void setItems(QListWidget* list, const QStringList& texts)
+{
+    for (int row = 0; row < texts.size() && row < list->count(); ++row)
+        list->item(row)->setText(texts[row]);
+}
+
+void clickRow(ListBox* list, int row)
+{
+    QListWidgetItem* item = list->item(row);
+    list->scrollToItem(item);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
+}
+
+} // namespace quarven::test

@@ -1,0 +1,54 @@
+// A Dialogs for tests: answers prompts and messages from a script and keeps a
+// transcript of everything shown, with titles, texts, defaults and positions
+// exactly as the program passed them. Anything the script did not expect
+// stops the test program at once, rather than looping on a default answer.
+#pragma once
+
+#include "entry/dialogs.h"
+
+#include <QStringList>
+
+#include <deque>
+
+namespace quarven::test {
+
+class ScriptedDialogs final : public Dialogs {
+public:
+    // The next prompt is answered with OK and this text.
+    ScriptedDialogs& answer(const QString& text);
+    // The next prompt is cancelled.
+    ScriptedDialogs& cancel();
+    // The next message is acknowledged with OK.
+    ScriptedDialogs& acknowledge();
+
+    [[nodiscard]] std::string prompt(const std::string& text, const std::string& title,
+                                     const std::string& defaultAnswer,
+                                     std::optional<PromptPosition> position) override;
+    void message(const std::string& text) override;
+    void beep() override;
+
+    // Everything shown since the last call, one line each; see promptLine and
+    // messageLine.
+    [[nodiscard]] QStringList takeTranscript();
+    [[nodiscard]] int takeBeeps();
+    [[nodiscard]] bool scriptFinished() const { return m_script.empty(); }
+
+private:
+    enum class Step { Answer, Cancel, Acknowledge };
+    struct Scripted {
+        Step step;
+        QString answer;
+    };
+    std::deque<Scripted> m_script;
+    QStringList m_transcript;
+    int m_beeps = 0;
+};
+
+// The transcript lines for an expected prompt and message. A carriage return
+// is written as \r so that it shows in a failed comparison.
+[[nodiscard]] QString promptLine(const QString& title, const QString& text,
+                                 const QString& defaultAnswer,
+                                 std::optional<PromptPosition> position = std::nullopt);
+[[nodiscard]] QString messageLine(const QString& text);
+
+} // namespace quarven::test
