@@ -19,7 +19,11 @@ class MainWindowFixture {
 public:
     // Shows a new main window and waits until it is on screen.
     LossEng& open(int year = kCommonYear);
-    void close() { m_window.reset(); }
+    void close()
+    {
+        m_window.reset();
+        dialogs.reset();
+    }
 
     ScriptedDialogs dialogs;
     [[nodiscard]] LossEng& window() { return *m_window; }

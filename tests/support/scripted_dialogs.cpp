@@ -74,6 +74,13 @@ void ScriptedDialogs::beep()
     ++m_beeps;
 }
 
+void ScriptedDialogs::reset()
+{
+    m_script.clear();
+    m_transcript.clear();
+    m_beeps = 0;
+}
+
 QStringList ScriptedDialogs::takeTranscript()
 {
     return std::exchange(m_transcript, {});

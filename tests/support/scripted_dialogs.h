@@ -32,6 +32,8 @@ public:
     [[nodiscard]] QStringList takeTranscript();
     [[nodiscard]] int takeBeeps();
     [[nodiscard]] bool scriptFinished() const { return m_script.empty(); }
+    // Forgets the script, transcript and beeps, after a test that failed half-way.
+    void reset();
 
 private:
     enum class Step { Answer, Cancel, Acknowledge };

@@ -1,0 +1,369 @@
+// Filling the assessment table: the prompts behind a row click, the two
+// column-filling labels, and the count box with its key filter.
+#include "support/main_window_fixture.h"
+
+#include <QLineEdit>
+#include <QtTest>
+
+using namespace quarven;
+using namespace quarven::test;
+
+namespace {
+
+enum ClickTarget { NumberColumn, DateColumn, LevelColumn };
+
+const PromptPosition kDateAt{200, 3000};
+const PromptPosition kLevelAt{3000, 3000};
+
+QString dateTitle(int assessment)
+{
+    return QStringLiteral("Insert the date of  %1 assessment (dd/mm)?").arg(assessment);
+}
+
+QString levelTitle(int assessment)
+{
+    return QStringLiteral("Insert a level of  %1 damage, % ?").arg(assessment);
+}
+
+QString datePrompt(int assessment, const QString& defaultAnswer)
+{
+    return promptLine(dateTitle(assessment), "Example: July 12 should be recorded as 12/7 ",
+                      defaultAnswer, kDateAt);
+}
+
+QString levelPrompt(int assessment, const QString& defaultAnswer)
+{
+    return promptLine(levelTitle(assessment), "Example: 1.2 ", defaultAnswer, kLevelAt);
+}
+
+QString dateRejected(const QString& answer)
+{
+    return messageLine("Error insertion of the date=>(" + answer +
+                       ") [Example: July 12 should be recorded as 12/7]");
+}
+
+QString levelRejected(const QString& answer)
+{
+    return messageLine("The damage level => ( " + answer + " ) should be between 0 and 100%");
+}
+
+QString countPrompt(const QString& defaultAnswer)
+{
+    return promptLine("a number of assessments should be > 2",
+                      "Insert a number of assessments of the foliage damage", defaultAnswer);
+}
+
+const QString kTooMany = messageLine("A number of assessments should not exceed 32767");
+
+} // namespace
+
+class TestTableEntry : public QObject {
+    Q_OBJECT
+
+private slots:
+    void cleanup();
+
+    void rowClick_data();
+    void rowClick();
+    void columnFill_data();
+    void columnFill();
+    void programChangesOpenNoPrompt();
+    void arrowKeyEditsTheNewRow();
+    void countTyped_data();
+    void countTyped();
+    void countAnswered_data();
+    void countAnswered();
+    void countPastSixteenBitsKeepsTheTable();
+
+private:
+    MainWindowFixture m_fixture;
+};
+
+void TestTableEntry::cleanup()
+{
+    QVERIFY2(m_fixture.dialogs.scriptFinished(), "scripted answers left over");
+    m_fixture.close();
+}
+
+void TestTableEntry::rowClick_data()
+{
+    QTest::addColumn<int>("year");
+    QTest::addColumn<int>("target");
+    QTest::addColumn<QString>("date");  // the row's cells before the click
+    QTest::addColumn<QString>("level");
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QStringList>("transcript");
+    QTest::addColumn<QString>("dateAfter");
+    QTest::addColumn<QString>("levelAfter");
+
+    const int year = kCommonYear;
+    QTest::newRow("date then blank level, level cancelled")
+        << year << int(DateColumn) << " " << " " << QStringList{"12/7", "!cancel"}
+        << QStringList{datePrompt(2, " "), levelPrompt(2, " ")} << "12/07" << " ";
+    QTest::newRow("date with a level already there")
+        << year << int(DateColumn) << "01/07" << "4" << QStringList{"2/7"}
+        << QStringList{datePrompt(2, "01/07")} << "02/07" << "4";
+    QTest::newRow("level then blank date, date cancelled")
+        << year << int(LevelColumn) << " " << " " << QStringList{"5", "!cancel"}
+        << QStringList{levelPrompt(2, " "), datePrompt(2, " ")} << " " << "5";
+    QTest::newRow("level with a date already there")
+        << year << int(LevelColumn) << "01/07" << "4" << QStringList{"6"}
+        << QStringList{levelPrompt(2, "4")} << "01/07" << "6";
+    QTest::newRow("number asks both even when filled")
+        << year << int(NumberColumn) << "01/07" << "4" << QStringList{"12/7/2025", "7"}
+        << QStringList{datePrompt(2, "01/07"), levelPrompt(2, "4")} << "12/07" << "7";
+    QTest::newRow("number, date cancelled ends it")
+        << year << int(NumberColumn) << "01/07" << "4" << QStringList{"!cancel"}
+        << QStringList{datePrompt(2, "01/07")} << "01/07" << "4";
+    QTest::newRow("number, level cancelled keeps the new date")
+        << year << int(NumberColumn) << "01/07" << "4" << QStringList{"3/7", "!cancel"}
+        << QStringList{datePrompt(2, "01/07"), levelPrompt(2, "4")} << "03/07" << "4";
+    QTest::newRow("blank date confirmed is refused")
+        << year << int(DateColumn) << " " << "4" << QStringList{" ", "!ok", "!cancel"}
+        << QStringList{datePrompt(2, " "), dateRejected(" "), datePrompt(2, " ")} << " " << "4";
+    QTest::newRow("blank level confirmed is accepted")
+        << year << int(LevelColumn) << "01/07" << " " << QStringList{" "}
+        << QStringList{levelPrompt(2, " ")} << "01/07" << " ";
+    QTest::newRow("levels outside 0..100 refused, bounds accepted")
+        << year << int(LevelColumn) << "01/07" << " "
+        << QStringList{"-0.5", "!ok", "100.5", "!ok", "100"}
+        << QStringList{levelPrompt(2, " "), levelRejected("-0.5"), levelPrompt(2, " "),
+                       levelRejected("100.5"), levelPrompt(2, " ")}
+        << "01/07" << "100";
+    QTest::newRow("level zero accepted")
+        << year << int(LevelColumn) << "01/07" << "4" << QStringList{"0"}
+        << QStringList{levelPrompt(2, "4")} << "01/07" << "0";
+    QTest::newRow("level without a number kept as typed")
+        << year << int(LevelColumn) << "01/07" << "4" << QStringList{"abc"}
+        << QStringList{levelPrompt(2, "4")} << "01/07" << "abc";
+    QTest::newRow("level with a comma kept as typed")
+        << year << int(LevelColumn) << "01/07" << "4" << QStringList{"1,5"}
+        << QStringList{levelPrompt(2, "4")} << "01/07" << "1,5";
+    QTest::newRow("leap day refused in a common year")
+        << year << int(DateColumn) << " " << "4" << QStringList{"29/2/2024", "!ok", "!cancel"}
+        << QStringList{datePrompt(2, " "), dateRejected("29/2/2024"), datePrompt(2, " ")} << " "
+        << "4";
+    QTest::newRow("leap day accepted in a leap year")
+        << kLeapYear << int(DateColumn) << " " << "4" << QStringList{"29/2"}
+        << QStringList{datePrompt(2, " ")} << "29/02" << "4";
+    QTest::newRow("rejected answer shown verbatim, not as markup")
+        << year << int(DateColumn) << " " << "4" << QStringList{"<b>31/6</b>", "!ok", "!cancel"}
+        << QStringList{datePrompt(2, " "), dateRejected("<b>31/6</b>"), datePrompt(2, " ")}
+        << " " << "4";
+}
+
+void TestTableEntry::rowClick()
+{
+    QFETCH(int, year);
+    QFETCH(int, target);
+    QFETCH(QString, date);
+    QFETCH(QString, level);
+    QFETCH(QStringList, steps);
+    QFETCH(QStringList, transcript);
+    QFETCH(QString, dateAfter);
+    QFETCH(QString, levelAfter);
+
+    LossEng& window = m_fixture.open(year);
+    setItems(window.sTx, {" ", date, " "});
+    setItems(window.sX, {" ", level, " "});
+    script(m_fixture.dialogs, steps);
+    ListBox* lists[] = {window.sNuch, window.sTx, window.sX};
+    clickRow(lists[target], 1);
+
+    QCOMPARE(m_fixture.dialogs.takeTranscript(), transcript);
+    QCOMPARE(items(window.sTx), (QStringList{" ", dateAfter, " "}));
+    QCOMPARE(items(window.sX), (QStringList{" ", levelAfter, " "}));
+    QCOMPARE(items(window.sNuch), (QStringList{"1", "2", "3"}));
+}
+
+void TestTableEntry::columnFill_data()
+{
+    QTest::addColumn<bool>("dates");
+    QTest::addColumn<QString>("count");
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QStringList>("transcript");
+    QTest::addColumn<QStringList>("column");
+
+    const QStringList old{"01/05", "02/05", "03/05", "04/05", "05/05"};
+    QTest::newRow("dates, cancelled at the third")
+        << true << "5" << QStringList{"1/7", "2/7", "!cancel"}
+        << QStringList{datePrompt(1, "01/05"), datePrompt(2, "02/05"), datePrompt(3, "03/05")}
+        << QStringList{"01/07", "02/07", "03/05", "04/05", "05/05"};
+    QTest::newRow("dates, a refused answer asked again")
+        << true << "5" << QStringList{"31/6", "!ok", "!cancel"}
+        << QStringList{datePrompt(1, "01/05"), dateRejected("31/6"), datePrompt(1, "01/05")}
+        << old;
+    QTest::newRow("levels, all five")
+        << false << "5" << QStringList{"1", "2", "3", "4", "5"}
+        << QStringList{levelPrompt(1, "01/05"), levelPrompt(2, "02/05"), levelPrompt(3, "03/05"),
+                       levelPrompt(4, "04/05"), levelPrompt(5, "05/05")}
+        << QStringList{"1", "2", "3", "4", "5"};
+    QTest::newRow("levels, cancelled at the third")
+        << false << "5" << QStringList{"1", "2", "!cancel"}
+        << QStringList{levelPrompt(1, "01/05"), levelPrompt(2, "02/05"), levelPrompt(3, "03/05")}
+        << QStringList{"1", "2", "03/05", "04/05", "05/05"};
+}
+
+void TestTableEntry::columnFill()
+{
+    QFETCH(bool, dates);
+    QFETCH(QString, count);
+    QFETCH(QStringList, steps);
+    QFETCH(QStringList, transcript);
+    QFETCH(QStringList, column);
+
+    LossEng& window = m_fixture.open();
+    window.sNx->setText(count);
+    // Old texts in the filled column show which rows the action replaced.
+    QListWidget* filled = dates ? static_cast<QListWidget*>(window.sTx) : window.sX;
+    setItems(filled, {"01/05", "02/05", "03/05", "04/05", "05/05"});
+    script(m_fixture.dialogs, steps);
+    QTest::mouseClick(dates ? window.Alluch : window.AllsX, Qt::LeftButton);
+
+    QCOMPARE(m_fixture.dialogs.takeTranscript(), transcript);
+    QCOMPARE(items(filled), column);
+    QListWidget* other = dates ? static_cast<QListWidget*>(window.sX) : window.sTx;
+    QCOMPARE(items(other), QStringList(5, " "));
+}
+
+void TestTableEntry::programChangesOpenNoPrompt()
+{
+    LossEng& window = m_fixture.open();
+    // Focus makes row 0 current, and a rebuild clears the lists: neither is
+    // the user's click.
+    window.sTx->setFocus();
+    QTest::keyClick(window.sX, Qt::Key_Tab);
+    window.sNx->setText(QStringLiteral("4"));
+    QCOMPARE(window.sTx->count(), 4);
+    QCOMPARE(m_fixture.dialogs.takeTranscript(), QStringList());
+}
+
+void TestTableEntry::arrowKeyEditsTheNewRow()
+{
+    LossEng& window = m_fixture.open();
+    m_fixture.dialogs.answer(QStringLiteral("1/7")).cancel();
+    clickRow(window.sTx, 0);
+    m_fixture.dialogs.answer(QStringLiteral("2/7")).cancel();
+    QTest::keyClick(window.sTx, Qt::Key_Down);
+    QCOMPARE(m_fixture.dialogs.takeTranscript(),
+             (QStringList{datePrompt(1, " "), levelPrompt(1, " "), datePrompt(2, " "),
+                          levelPrompt(2, " ")}));
+    QCOMPARE(items(window.sTx), (QStringList{"01/07", "02/07", " "}));
+
+    // The same row clicked again is edited again.
+    m_fixture.dialogs.cancel();
+    clickRow(window.sTx, 1);
+    QCOMPARE(m_fixture.dialogs.takeTranscript(), QStringList{datePrompt(2, "02/07")});
+}
+
+void TestTableEntry::countTyped_data()
+{
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<QStringList>("keys"); // key sequences, pressed in order
+    QTest::addColumn<QString>("typed");   // then typed as text
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QStringList>("transcript");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("beeps");
+
+    const QStringList selectAll{"Home", "Shift+End"};
+    QTest::newRow("five") << "3" << selectAll << "5" << QStringList() << QStringList() << "5" << 5
+                          << 0;
+    QTest::newRow("overtyping with 1 asks at once")
+        << "3" << selectAll << "1" << QStringList{"12"} << QStringList{countPrompt("1")} << "12"
+        << 12 << 0;
+    QTest::newRow("deleted count, cancel asks again")
+        << "3" << (selectAll + QStringList{"Del"}) << "" << QStringList{"!cancel", "4"}
+        << QStringList{countPrompt(""), countPrompt("")} << "4" << 4 << 0;
+    QTest::newRow("leading zero rebuilds") << "3" << QStringList{"Home"} << "0"
+                                           << QStringList() << QStringList() << "03" << 3 << 0;
+    QTest::newRow("backspace beeps and changes nothing")
+        << "3" << QStringList{"End", "Backspace"} << "" << QStringList()
+        << QStringList() << "3" << 3 << 1;
+    QTest::newRow("enter beeps") << "3" << QStringList{"Return"} << "" << QStringList()
+                                 << QStringList() << "3" << 3 << 1;
+    QTest::newRow("letters, signs and points beep")
+        << "3" << QStringList{"End"} << "a-.,+ " << QStringList() << QStringList() << "3"
+        << 3 << 6;
+}
+
+void TestTableEntry::countTyped()
+{
+    QFETCH(QString, start);
+    QFETCH(QStringList, keys);
+    QFETCH(QString, typed);
+    QFETCH(QStringList, steps);
+    QFETCH(QStringList, transcript);
+    QFETCH(QString, text);
+    QFETCH(int, rows);
+    QFETCH(int, beeps);
+
+    LossEng& window = m_fixture.open();
+    setItems(window.sTx, {"01/07"});
+    script(m_fixture.dialogs, steps);
+    window.sNx->setFocus();
+    for (const QString& key : keys) {
+        const QKeyCombination combination = QKeySequence(key)[0];
+        QTest::keyClick(window.sNx, combination.key(), combination.keyboardModifiers());
+    }
+    QTest::keyClicks(window.sNx, typed);
+
+    QCOMPARE(m_fixture.dialogs.takeTranscript(), transcript);
+    QCOMPARE(m_fixture.dialogs.takeBeeps(), beeps);
+    QCOMPARE(window.sNx->text(), text);
+    QCOMPARE(window.sNuch->count(), rows);
+    QCOMPARE(window.sTx->item(0)->text(), QString(rows == 3 && text == start ? "01/07" : " "));
+}
+
+void TestTableEntry::countAnswered_data()
+{
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QStringList>("transcript");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("rows");
+
+    QTest::newRow("2.5 reads as 2 and is refused, 2.6 as 3")
+        << QStringList{"2.5", "2.6"} << QStringList{countPrompt("1"), countPrompt("2.5")} << "2.6"
+        << 3;
+    QTest::newRow("past 32767 refused, asked again")
+        << QStringList{"40000", "!ok", "6"} << QStringList{countPrompt("1"), kTooMany, countPrompt("1")}
+        << "6" << 6;
+    QTest::newRow("far past a double refused")
+        << QStringList{"1e400", "!ok", "3"} << QStringList{countPrompt("1"), kTooMany, countPrompt("1")}
+        << "3" << 3;
+}
+
+void TestTableEntry::countAnswered()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QStringList, transcript);
+    QFETCH(QString, text);
+    QFETCH(int, rows);
+
+    LossEng& window = m_fixture.open();
+    script(m_fixture.dialogs, steps);
+    window.sNx->selectAll();
+    QTest::keyClicks(window.sNx, QStringLiteral("1"));
+    QCOMPARE(m_fixture.dialogs.takeTranscript(), transcript);
+    QCOMPARE(window.sNx->text(), text);
+    QCOMPARE(window.sNuch->count(), rows);
+    QCOMPARE(window.sX->count(), rows);
+}
+
+void TestTableEntry::countPastSixteenBitsKeepsTheTable()
+{
+    LossEng& window = m_fixture.open();
+    window.sNx->setText(QStringLiteral("4000"));
+    setItems(window.sTx, {"01/07"});
+    m_fixture.dialogs.acknowledge();
+    window.sNx->end(false);
+    QTest::keyClicks(window.sNx, QStringLiteral("0"));
+    QCOMPARE(m_fixture.dialogs.takeTranscript(), QStringList{kTooMany});
+    QCOMPARE(window.sNx->text(), QStringLiteral("4000"));
+    QCOMPARE(window.sTx->count(), 4000);
+    QCOMPARE(window.sTx->item(0)->text(), QStringLiteral("01/07"));
+}
+
+QTEST_MAIN(TestTableEntry)
+#include "tst_table_entry.moc"
