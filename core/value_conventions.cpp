@@ -55,8 +55,7 @@ std::string_view trimmed(std::string_view text)
 }
 
 // Reads a run of at most maxDigits digits; the count read goes to digits.
-int readDigits(std::string_view text, std::size_t& pos, std::size_t maxDigits,
-               std::size_t& digits)
+int readDigits(std::string_view text, std::size_t& pos, std::size_t maxDigits, std::size_t& digits)
 {
     int value = 0;
     digits = 0;
@@ -80,7 +79,8 @@ Decimal shortestDecimal(double magnitude)
     std::array<char, 64> buffer{};
     const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), magnitude,
                                       std::chars_format::scientific);
-    const std::string_view text(buffer.data(), static_cast<std::size_t>(result.ptr - buffer.data()));
+    const std::string_view text(buffer.data(),
+                                static_cast<std::size_t>(result.ptr - buffer.data()));
     const std::size_t e = text.find('e');
     Decimal decimal;
     for (char c : text.substr(0, e))
@@ -267,7 +267,8 @@ double ReadNumber(std::string_view text)
     // Scale the exponent so that the significant digits read as an integer;
     // from_chars then rounds correctly whatever the length.
     const std::string significant = mantissa.substr(firstNonZero);
-    const long scale = exponent + static_cast<long>(integerDigits) - static_cast<long>(mantissa.size());
+    const long scale =
+        exponent + static_cast<long>(integerDigits) - static_cast<long>(mantissa.size());
     const long leadingExponent = scale + static_cast<long>(significant.size()) - 1;
     double value = 0.0;
     if (leadingExponent > std::numeric_limits<double>::max_exponent10) {

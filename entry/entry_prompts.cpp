@@ -23,12 +23,10 @@ EntryPrompts::EntryPrompts(Dialogs& dialogs, const AssessmentCells& cells,
 
 std::string EntryPrompts::AskAssessmentDate(int row)
 {
-    const std::string title =
-        "Insert the date of " + SignedText(row + 1) + " assessment (dd/mm)?";
+    const std::string title = "Insert the date of " + SignedText(row + 1) + " assessment (dd/mm)?";
     for (;;) {
-        const std::string answer =
-            m_dialogs.prompt("Example: July 12 should be recorded as 12/7 ", title,
-                             m_cells.date(row), kDatePromptPosition);
+        const std::string answer = m_dialogs.prompt("Example: July 12 should be recorded as 12/7 ",
+                                                    title, m_cells.date(row), kDatePromptPosition);
         if (answer.empty())
             return answer;
         if (std::optional<std::string> date = NormalisedDayMonth(answer, currentYear()))
@@ -75,9 +73,10 @@ std::string EntryPrompts::AskDesiccationDate()
 
 // A rejected answer comes back as the next default, so the user can mend a
 // typo instead of typing the date again.
-std::string EntryPrompts::askSeasonDate(const std::string& text, const std::string& title,
-                                        std::string defaultAnswer,
-                                        const std::function<std::string(const std::string&)>& rejection)
+std::string
+EntryPrompts::askSeasonDate(const std::string& text, const std::string& title,
+                            std::string defaultAnswer,
+                            const std::function<std::string(const std::string&)>& rejection)
 {
     for (;;) {
         const std::string answer = m_dialogs.prompt(text, title, defaultAnswer, std::nullopt);

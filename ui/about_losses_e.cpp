@@ -79,7 +79,8 @@ AboutLossesE::AboutLossesE() : QDialog(nullptr)
                        "the dynamics of the early/late blight development on the potato foliage."),
         true);
     lblTitle = label(this, "lblTitle", {1080, 120, 2292, 360}, QString(), true);
-    lblVersion = label(this, "lblVersion", {1080, 720, 3888, 228}, QStringLiteral("Version "), false);
+    lblVersion =
+        label(this, "lblVersion", {1080, 720, 3888, 228}, QStringLiteral("Version "), false);
 
     setTabOrder(cmdOK, picIcon);
     cmdOK->setFocus();

@@ -44,7 +44,6 @@ void trimToWholeRows(QListWidget* list);
 void setAccessibleNames(std::initializer_list<std::pair<QWidget*, const char*>> names);
 
 // A line between two points given in twips, of a width in pixels.
-void drawLine(QPainter& painter, QPoint fromTwips, QPoint toTwips, const QColor& colour,
-              int width);
+void drawLine(QPainter& painter, QPoint fromTwips, QPoint toTwips, const QColor& colour, int width);
 
 } // namespace quarven

@@ -17,7 +17,8 @@ int ListBox::selectedRow() const
 
 void ListBox::mousePressEvent(QMouseEvent* event)
 {
-    m_pressedOnRow = event->button() == Qt::LeftButton && indexAt(event->position().toPoint()).isValid();
+    m_pressedOnRow =
+        event->button() == Qt::LeftButton && indexAt(event->position().toPoint()).isValid();
     QListWidget::mousePressEvent(event);
 }
 
@@ -44,6 +45,11 @@ void ClickLabel::mouseReleaseEvent(QMouseEvent* event)
     QLabel::mouseReleaseEvent(event);
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
         emit clicked();
+}
+
+bool OptionButton::hitButton(const QPoint& position) const
+{
+    return rect().contains(position);
 }
 
 DigitsOnlyFilter::DigitsOnlyFilter(Dialogs& dialogs, QObject* parent)

@@ -5,6 +5,7 @@
 
 #include <QLabel>
 #include <QListWidget>
+#include <QRadioButton>
 
 namespace quarven {
 
@@ -46,6 +47,17 @@ signals:
 
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
+};
+
+// An option button that answers a click anywhere in its box, not only on its
+// circle and caption.
+class OptionButton : public QRadioButton {
+    Q_OBJECT
+public:
+    using QRadioButton::QRadioButton;
+
+protected:
+    bool hitButton(const QPoint& position) const override;
 };
 
 // Lets only typed digits into a text box: every other typed character, Backspace

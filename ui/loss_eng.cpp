@@ -149,7 +149,7 @@ void LossEng::createControls()
     for (std::size_t i = 0; i < Spel.size(); ++i) {
         const bool computed = i == 6;
         const QString name = QStringLiteral("Spel%1").arg(i + 1);
-        Spel[i] = place<QRadioButton>(Frame1, name.toLatin1().constData(), 120, optionTops[i],
+        Spel[i] = place<OptionButton>(Frame1, name.toLatin1().constData(), 120, optionTops[i],
                                       optionWidths[i], computed ? 375 : 255);
         Spel[i]->setText(QString::fromLatin1(computed ? "in the case of a premature dessiccation "
                                                       : kMaturityGroups[i].caption));
@@ -202,9 +202,9 @@ void LossEng::createControls()
     for (ListBox* list : {sNuch, sTx, sX})
         list->setUniformItemSizes(true);
 
-    const std::array<QWidget*, 16> tabOrder = {sNuch, sTx, sX, Picture2, Spel[0], Spel[1], Spel[2],
-                                               Spel[3], Spel[4], Spel[5], Spel[6], sQ, sNx,
-                                               Command1, sPotEvro, sWEvro};
+    const std::array<QWidget*, 16> tabOrder = {
+        sNuch,   sTx,     sX,      Picture2, Spel[0], Spel[1],  Spel[2],  Spel[3],
+        Spel[4], Spel[5], Spel[6], sQ,       sNx,     Command1, sPotEvro, sWEvro};
     for (std::size_t i = 0; i + 1 < tabOrder.size(); ++i)
         setTabOrder(tabOrder[i], tabOrder[i + 1]);
     keepTabOnSelectedOption();

@@ -57,67 +57,86 @@ void TestLossCalculation::calculate_data()
         "message: Assessment date input error(assessments # 1 and  2). Consequent assessments "
         "should differ from one another!");
     QTest::newRow("three assessments over 52 days")
-        << QStringList{"01/07", "11/07", "21/07"} << QStringList{"0", "10", "30"} << "3" << "52"
+        << QStringList{"01/07", "11/07", "21/07"} << QStringList{"0", "10", "30"} << "3"
+        << "52"
         << "results: 4.8 | 250";
     QTest::newRow("late maturity divides by 84")
-        << QStringList{"01/07", "11/07", "21/07"} << QStringList{"0", "10", "30"} << "3" << "84"
+        << QStringList{"01/07", "11/07", "21/07"} << QStringList{"0", "10", "30"} << "3"
+        << "84"
         << "results: 3.0 | 250";
-    QTest::newRow("same date twice") << QStringList{"01/07", "01/07", "21/07"}
-                                     << QStringList{"0", "10", "30"} << "3" << "52" << dateMessage;
-    QTest::newRow("across New Year") << QStringList{"31/12", "02/01", "21/07"}
-                                     << QStringList{"0", "10", "30"} << "3" << "52" << dateMessage;
+    QTest::newRow("same date twice")
+        << QStringList{"01/07", "01/07", "21/07"} << QStringList{"0", "10", "30"} << "3"
+        << "52" << dateMessage;
+    QTest::newRow("across New Year")
+        << QStringList{"31/12", "02/01", "21/07"} << QStringList{"0", "10", "30"} << "3"
+        << "52" << dateMessage;
     QTest::newRow("falling level")
-        << QStringList{"01/07", "11/07", "21/07"} << QStringList{"5", "3", "30"} << "3" << "52"
+        << QStringList{"01/07", "11/07", "21/07"} << QStringList{"5", "3", "30"} << "3"
+        << "52"
         << "message: Data input error (assessments # 1 and  2).\r Results of the next assessment "
            "should be equal or higher than those for the previous assessment!";
     QTest::newRow("date checked before level")
-        << QStringList{"11/07", "01/07", "21/07"} << QStringList{"5", "3", "30"} << "3" << "52"
-        << dateMessage;
+        << QStringList{"11/07", "01/07", "21/07"} << QStringList{"5", "3", "30"} << "3"
+        << "52" << dateMessage;
     QTest::newRow("second pair named in signed form")
-        << QStringList{"01/07", "11/07", "11/07"} << QStringList{"0", "10", "30"} << "3" << "52"
+        << QStringList{"01/07", "11/07", "11/07"} << QStringList{"0", "10", "30"} << "3"
+        << "52"
         << "message: Assessment date input error(assessments # 2 and  3). Consequent "
            "assessments should differ from one another!";
     QTest::newRow("blank date reached first")
-        << QStringList{"01/07", " ", "21/07"} << QStringList{"0", "10", "30"} << "3" << "52"
+        << QStringList{"01/07", " ", "21/07"} << QStringList{"0", "10", "30"} << "3"
+        << "52"
         << "nothing";
     QTest::newRow("blank date after a failing pair")
-        << QStringList{"01/07", "01/07", " "} << QStringList{"0", "10", "30"} << "3" << "52"
-        << dateMessage;
+        << QStringList{"01/07", "01/07", " "} << QStringList{"0", "10", "30"} << "3"
+        << "52" << dateMessage;
     QTest::newRow("a failing pair after a blank date")
         << QStringList{"01/07", " ", "01/07", "01/07"} << QStringList{"0", "0", "0", "0"} << "4"
-        << "52" << "nothing";
+        << "52"
+        << "nothing";
     QTest::newRow("all levels zero")
-        << QStringList{"01/07", "11/07", "21/07"} << QStringList{"0", "0", "0"} << "3" << "52"
+        << QStringList{"01/07", "11/07", "21/07"} << QStringList{"0", "0", "0"} << "3"
+        << "52"
         << "results: 0.0 | ";
     QTest::newRow("blank levels read as zero")
-        << QStringList{"01/07", "11/07", "21/07"} << QStringList{" ", " ", "10"} << "3" << "52"
+        << QStringList{"01/07", "11/07", "21/07"} << QStringList{" ", " ", "10"} << "3"
+        << "52"
         << "results: 1.0 | 50";
     QTest::newRow("decimal comma read up to the comma")
-        << QStringList{"01/07", "11/07", "21/07"} << QStringList{"1,5", "1", "1"} << "3" << "10"
+        << QStringList{"01/07", "11/07", "21/07"} << QStringList{"1,5", "1", "1"} << "3"
+        << "10"
         << "results: 2.0 | 20";
     QTest::newRow("equal levels accepted")
-        << QStringList{"01/07", "11/07", "21/07"} << QStringList{"10", "10", "10"} << "3" << "52"
+        << QStringList{"01/07", "11/07", "21/07"} << QStringList{"10", "10", "10"} << "3"
+        << "52"
         << "results: 3.8 | 200";
     QTest::newRow("fractions of a percent-day")
-        << QStringList{"01/07", "02/07", "03/07"} << QStringList{"0", "2.6", "2.6"} << "3" << "52"
+        << QStringList{"01/07", "02/07", "03/07"} << QStringList{"0", "2.6", "2.6"} << "3"
+        << "52"
         << "results: 0.1 | 4";
     QTest::newRow("count smaller than the rows")
-        << QStringList{"01/07", "11/07", " "} << QStringList{"0", "10", " "} << "2" << "52"
+        << QStringList{"01/07", "11/07", " "} << QStringList{"0", "10", " "} << "2"
+        << "52"
         << "results: 1.0 | 50";
     QTest::newRow("count larger than the rows")
         << QStringList{"01/07", "11/07", "21/07"} << QStringList{"0", "10", "30"} << "30000"
-        << "52" << "results: 4.8 | 250";
-    QTest::newRow("one row has no pair")
-        << QStringList{"01/07"} << QStringList{"5"} << "3" << "52" << "results: 0.0 | ";
+        << "52"
+        << "results: 4.8 | 250";
+    QTest::newRow("one row has no pair") << QStringList{"01/07"} << QStringList{"5"} << "3"
+                                         << "52"
+                                         << "results: 0.0 | ";
     QTest::newRow("leap day in a common year is no date")
-        << QStringList{"28/02", "29/02", "01/03"} << QStringList{"0", "0", "0"} << "3" << "52"
+        << QStringList{"28/02", "29/02", "01/03"} << QStringList{"0", "0", "0"} << "3"
+        << "52"
         << "nothing";
     QTest::newRow("period without a value")
-        << QStringList{"01/07", "11/07", "21/07"} << QStringList{"0", "10", "30"} << "3" << "0"
+        << QStringList{"01/07", "11/07", "21/07"} << QStringList{"0", "10", "30"} << "3"
+        << "0"
         << "nothing";
     QTest::newRow("count past 16 bits")
         << QStringList{"01/07", "11/07", "21/07"} << QStringList{"0", "10", "30"} << "99999"
-        << "52" << "nothing";
+        << "52"
+        << "nothing";
 }
 
 void TestLossCalculation::calculate()

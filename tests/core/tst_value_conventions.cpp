@@ -126,15 +126,24 @@ void TestValueConventions::dayDifference_data()
     QTest::addColumn<int>("year");
     QTest::addColumn<int>("days"); // -1000: no difference
 
-    QTest::newRow("ten days") << "01/07" << "11/07" << kCommonYear << 10;
-    QTest::newRow("budding to desiccation") << "13/06" << "14/09" << kCommonYear << 93;
-    QTest::newRow("backwards") << "14/09" << "13/06" << kCommonYear << -93;
-    QTest::newRow("across New Year") << "31/12" << "02/01" << kCommonYear << -363;
-    QTest::newRow("over February, common") << "28/02" << "01/03" << kCommonYear << 1;
-    QTest::newRow("over February, leap") << "28/02" << "01/03" << kLeapYear << 2;
-    QTest::newRow("whole season") << "01/03" << "30/09" << kCommonYear << 213;
-    QTest::newRow("not a date") << " " << "01/03" << kCommonYear << -1000;
-    QTest::newRow("past 16 bits") << "1/1/1900" << "1/1/2026" << kCommonYear << -1000;
+    QTest::newRow("ten days") << "01/07"
+                              << "11/07" << kCommonYear << 10;
+    QTest::newRow("budding to desiccation") << "13/06"
+                                            << "14/09" << kCommonYear << 93;
+    QTest::newRow("backwards") << "14/09"
+                               << "13/06" << kCommonYear << -93;
+    QTest::newRow("across New Year") << "31/12"
+                                     << "02/01" << kCommonYear << -363;
+    QTest::newRow("over February, common") << "28/02"
+                                           << "01/03" << kCommonYear << 1;
+    QTest::newRow("over February, leap") << "28/02"
+                                         << "01/03" << kLeapYear << 2;
+    QTest::newRow("whole season") << "01/03"
+                                  << "30/09" << kCommonYear << 213;
+    QTest::newRow("not a date") << " "
+                                << "01/03" << kCommonYear << -1000;
+    QTest::newRow("past 16 bits") << "1/1/1900"
+                                  << "1/1/2026" << kCommonYear << -1000;
 }
 
 void TestValueConventions::dayDifference()
@@ -263,11 +272,16 @@ void TestValueConventions::signedAndPlainText_data()
     QTest::addColumn<QString>("plain");
     QTest::addColumn<QString>("signedText");
 
-    QTest::newRow("one") << 1 << "1" << " 1";
-    QTest::newRow("zero") << 0 << "0" << " 0";
-    QTest::newRow("negative") << -3 << "-3" << "-3";
-    QTest::newRow("largest") << 32767 << "32767" << " 32767";
-    QTest::newRow("smallest") << -32768 << "-32768" << "-32768";
+    QTest::newRow("one") << 1 << "1"
+                         << " 1";
+    QTest::newRow("zero") << 0 << "0"
+                          << " 0";
+    QTest::newRow("negative") << -3 << "-3"
+                              << "-3";
+    QTest::newRow("largest") << 32767 << "32767"
+                             << " 32767";
+    QTest::newRow("smallest") << -32768 << "-32768"
+                              << "-32768";
 }
 
 void TestValueConventions::signedAndPlainText()

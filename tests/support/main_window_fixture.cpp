@@ -39,6 +39,14 @@ void setItems(QListWidget* list, const QStringList& texts)
         list->item(row)->setText(texts[row]);
 }
 
+void pressKeys(QWidget* widget, const QStringList& keys)
+{
+    for (const QString& key : keys) {
+        const QKeyCombination combination = QKeySequence(key)[0];
+        QTest::keyClick(widget, combination.key(), combination.keyboardModifiers());
+    }
+}
+
 void clickRow(ListBox* list, int row)
 {
     QListWidgetItem* item = list->item(row);

@@ -39,6 +39,8 @@ void script(ScriptedDialogs& dialogs, const QStringList& steps);
 [[nodiscard]] QStringList items(const QListWidget* list);
 // Replaces the texts of the rows through the list's own API.
 void setItems(QListWidget* list, const QStringList& texts);
+// Key sequences such as "Home", "Shift+End" or "Del", pressed in order.
+void pressKeys(QWidget* widget, const QStringList& keys);
 // A user's click on a row, as the mouse delivers it.
 void clickRow(ListBox* list, int row);
 

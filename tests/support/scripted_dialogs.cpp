@@ -49,7 +49,7 @@ std::string ScriptedDialogs::prompt(const std::string& text, const std::string& 
                                     std::optional<PromptPosition> position)
 {
     const QString line = promptLine(QString::fromStdString(title), QString::fromStdString(text),
-                                     QString::fromStdString(defaultAnswer), position);
+                                    QString::fromStdString(defaultAnswer), position);
     m_transcript.append(line);
     if (m_script.empty() || m_script.front().step == Step::Acknowledge)
         qFatal("Unexpected %s\nafter:\n%s", qPrintable(line),

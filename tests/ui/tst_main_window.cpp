@@ -57,21 +57,25 @@ void TestMainWindow::calculate_data()
     QTest::addColumn<QString>("audpc");
 
     QTest::newRow("results") << QStringList{"01/07", "11/07", "21/07"}
-                             << QStringList{"0", "10", "30"} << QStringList() << "4.8" << "250";
-    QTest::newRow("date message")
-        << QStringList{"31/12", "02/01", "21/07"} << QStringList{"0", "10", "30"}
-        << QStringList{messageLine("Assessment date input error(assessments # 1 and  2). "
-                                   "Consequent assessments should differ from one another!")}
-        << "" << "";
+                             << QStringList{"0", "10", "30"} << QStringList() << "4.8"
+                             << "250";
+    QTest::newRow("date message") << QStringList{"31/12", "02/01", "21/07"}
+                                  << QStringList{"0", "10", "30"}
+                                  << QStringList{messageLine(
+                                         "Assessment date input error(assessments # 1 and  2). "
+                                         "Consequent assessments should differ from one another!")}
+                                  << ""
+                                  << "";
     QTest::newRow("level message")
         << QStringList{"01/07", "11/07", "21/07"} << QStringList{"5", "3", "30"}
         << QStringList{messageLine("Data input error (assessments # 1 and  2).\r Results of the "
                                    "next assessment should be equal or higher than those for "
                                    "the previous assessment!")}
-        << "" << "";
-    QTest::newRow("incomplete table") << QStringList{"01/07", " ", "21/07"}
-                                      << QStringList{"0", "10", "30"} << QStringList() << ""
-                                      << "";
+        << ""
+        << "";
+    QTest::newRow("incomplete table")
+        << QStringList{"01/07", " ", "21/07"} << QStringList{"0", "10", "30"} << QStringList() << ""
+        << "";
 }
 
 void TestMainWindow::calculate()

@@ -89,7 +89,7 @@ void TestTableEntry::rowClick_data()
 {
     QTest::addColumn<int>("year");
     QTest::addColumn<int>("target");
-    QTest::addColumn<QString>("date");  // the row's cells before the click
+    QTest::addColumn<QString>("date"); // the row's cells before the click
     QTest::addColumn<QString>("level");
     QTest::addColumn<QStringList>("steps");
     QTest::addColumn<QStringList>("transcript");
@@ -98,58 +98,79 @@ void TestTableEntry::rowClick_data()
 
     const int year = kCommonYear;
     QTest::newRow("date then blank level, level cancelled")
-        << year << int(DateColumn) << " " << " " << QStringList{"12/7", "!cancel"}
-        << QStringList{datePrompt(2, " "), levelPrompt(2, " ")} << "12/07" << " ";
+        << year << int(DateColumn) << " "
+        << " " << QStringList{"12/7", "!cancel"}
+        << QStringList{datePrompt(2, " "), levelPrompt(2, " ")} << "12/07"
+        << " ";
     QTest::newRow("date with a level already there")
-        << year << int(DateColumn) << "01/07" << "4" << QStringList{"2/7"}
-        << QStringList{datePrompt(2, "01/07")} << "02/07" << "4";
+        << year << int(DateColumn) << "01/07"
+        << "4" << QStringList{"2/7"} << QStringList{datePrompt(2, "01/07")} << "02/07"
+        << "4";
     QTest::newRow("level then blank date, date cancelled")
-        << year << int(LevelColumn) << " " << " " << QStringList{"5", "!cancel"}
-        << QStringList{levelPrompt(2, " "), datePrompt(2, " ")} << " " << "5";
+        << year << int(LevelColumn) << " "
+        << " " << QStringList{"5", "!cancel"}
+        << QStringList{levelPrompt(2, " "), datePrompt(2, " ")} << " "
+        << "5";
     QTest::newRow("level with a date already there")
-        << year << int(LevelColumn) << "01/07" << "4" << QStringList{"6"}
-        << QStringList{levelPrompt(2, "4")} << "01/07" << "6";
+        << year << int(LevelColumn) << "01/07"
+        << "4" << QStringList{"6"} << QStringList{levelPrompt(2, "4")} << "01/07"
+        << "6";
     QTest::newRow("number asks both even when filled")
-        << year << int(NumberColumn) << "01/07" << "4" << QStringList{"12/7/2025", "7"}
-        << QStringList{datePrompt(2, "01/07"), levelPrompt(2, "4")} << "12/07" << "7";
+        << year << int(NumberColumn) << "01/07"
+        << "4" << QStringList{"12/7/2025", "7"}
+        << QStringList{datePrompt(2, "01/07"), levelPrompt(2, "4")} << "12/07"
+        << "7";
     QTest::newRow("number, date cancelled ends it")
-        << year << int(NumberColumn) << "01/07" << "4" << QStringList{"!cancel"}
-        << QStringList{datePrompt(2, "01/07")} << "01/07" << "4";
+        << year << int(NumberColumn) << "01/07"
+        << "4" << QStringList{"!cancel"} << QStringList{datePrompt(2, "01/07")} << "01/07"
+        << "4";
     QTest::newRow("number, level cancelled keeps the new date")
-        << year << int(NumberColumn) << "01/07" << "4" << QStringList{"3/7", "!cancel"}
-        << QStringList{datePrompt(2, "01/07"), levelPrompt(2, "4")} << "03/07" << "4";
+        << year << int(NumberColumn) << "01/07"
+        << "4" << QStringList{"3/7", "!cancel"}
+        << QStringList{datePrompt(2, "01/07"), levelPrompt(2, "4")} << "03/07"
+        << "4";
     QTest::newRow("blank date confirmed is refused")
-        << year << int(DateColumn) << " " << "4" << QStringList{" ", "!ok", "!cancel"}
-        << QStringList{datePrompt(2, " "), dateRejected(" "), datePrompt(2, " ")} << " " << "4";
+        << year << int(DateColumn) << " "
+        << "4" << QStringList{" ", "!ok", "!cancel"}
+        << QStringList{datePrompt(2, " "), dateRejected(" "), datePrompt(2, " ")} << " "
+        << "4";
     QTest::newRow("blank level confirmed is accepted")
-        << year << int(LevelColumn) << "01/07" << " " << QStringList{" "}
-        << QStringList{levelPrompt(2, " ")} << "01/07" << " ";
+        << year << int(LevelColumn) << "01/07"
+        << " " << QStringList{" "} << QStringList{levelPrompt(2, " ")} << "01/07"
+        << " ";
     QTest::newRow("levels outside 0..100 refused, bounds accepted")
-        << year << int(LevelColumn) << "01/07" << " "
-        << QStringList{"-0.5", "!ok", "100.5", "!ok", "100"}
+        << year << int(LevelColumn) << "01/07"
+        << " " << QStringList{"-0.5", "!ok", "100.5", "!ok", "100"}
         << QStringList{levelPrompt(2, " "), levelRejected("-0.5"), levelPrompt(2, " "),
                        levelRejected("100.5"), levelPrompt(2, " ")}
-        << "01/07" << "100";
+        << "01/07"
+        << "100";
     QTest::newRow("level zero accepted")
-        << year << int(LevelColumn) << "01/07" << "4" << QStringList{"0"}
-        << QStringList{levelPrompt(2, "4")} << "01/07" << "0";
+        << year << int(LevelColumn) << "01/07"
+        << "4" << QStringList{"0"} << QStringList{levelPrompt(2, "4")} << "01/07"
+        << "0";
     QTest::newRow("level without a number kept as typed")
-        << year << int(LevelColumn) << "01/07" << "4" << QStringList{"abc"}
-        << QStringList{levelPrompt(2, "4")} << "01/07" << "abc";
+        << year << int(LevelColumn) << "01/07"
+        << "4" << QStringList{"abc"} << QStringList{levelPrompt(2, "4")} << "01/07"
+        << "abc";
     QTest::newRow("level with a comma kept as typed")
-        << year << int(LevelColumn) << "01/07" << "4" << QStringList{"1,5"}
-        << QStringList{levelPrompt(2, "4")} << "01/07" << "1,5";
+        << year << int(LevelColumn) << "01/07"
+        << "4" << QStringList{"1,5"} << QStringList{levelPrompt(2, "4")} << "01/07"
+        << "1,5";
     QTest::newRow("leap day refused in a common year")
-        << year << int(DateColumn) << " " << "4" << QStringList{"29/2/2024", "!ok", "!cancel"}
+        << year << int(DateColumn) << " "
+        << "4" << QStringList{"29/2/2024", "!ok", "!cancel"}
         << QStringList{datePrompt(2, " "), dateRejected("29/2/2024"), datePrompt(2, " ")} << " "
         << "4";
     QTest::newRow("leap day accepted in a leap year")
-        << kLeapYear << int(DateColumn) << " " << "4" << QStringList{"29/2"}
-        << QStringList{datePrompt(2, " ")} << "29/02" << "4";
+        << kLeapYear << int(DateColumn) << " "
+        << "4" << QStringList{"29/2"} << QStringList{datePrompt(2, " ")} << "29/02"
+        << "4";
     QTest::newRow("rejected answer shown verbatim, not as markup")
-        << year << int(DateColumn) << " " << "4" << QStringList{"<b>31/6</b>", "!ok", "!cancel"}
-        << QStringList{datePrompt(2, " "), dateRejected("<b>31/6</b>"), datePrompt(2, " ")}
-        << " " << "4";
+        << year << int(DateColumn) << " "
+        << "4" << QStringList{"<b>31/6</b>", "!ok", "!cancel"}
+        << QStringList{datePrompt(2, " "), dateRejected("<b>31/6</b>"), datePrompt(2, " ")} << " "
+        << "4";
 }
 
 void TestTableEntry::rowClick()
@@ -191,8 +212,7 @@ void TestTableEntry::columnFill_data()
         << QStringList{"01/07", "02/07", "03/05", "04/05", "05/05"};
     QTest::newRow("dates, a refused answer asked again")
         << true << "5" << QStringList{"31/6", "!ok", "!cancel"}
-        << QStringList{datePrompt(1, "01/05"), dateRejected("31/6"), datePrompt(1, "01/05")}
-        << old;
+        << QStringList{datePrompt(1, "01/05"), dateRejected("31/6"), datePrompt(1, "01/05")} << old;
     QTest::newRow("levels, all five")
         << false << "5" << QStringList{"1", "2", "3", "4", "5"}
         << QStringList{levelPrompt(1, "01/05"), levelPrompt(2, "02/05"), levelPrompt(3, "03/05"),
@@ -260,7 +280,7 @@ void TestTableEntry::countTyped_data()
 {
     QTest::addColumn<QString>("start");
     QTest::addColumn<QStringList>("keys"); // key sequences, pressed in order
-    QTest::addColumn<QString>("typed");   // then typed as text
+    QTest::addColumn<QString>("typed");    // then typed as text
     QTest::addColumn<QStringList>("steps");
     QTest::addColumn<QStringList>("transcript");
     QTest::addColumn<QString>("text");
@@ -276,16 +296,15 @@ void TestTableEntry::countTyped_data()
     QTest::newRow("deleted count, cancel asks again")
         << "3" << (selectAll + QStringList{"Del"}) << "" << QStringList{"!cancel", "4"}
         << QStringList{countPrompt(""), countPrompt("")} << "4" << 4 << 0;
-    QTest::newRow("leading zero rebuilds") << "3" << QStringList{"Home"} << "0"
-                                           << QStringList() << QStringList() << "03" << 3 << 0;
+    QTest::newRow("leading zero rebuilds")
+        << "3" << QStringList{"Home"} << "0" << QStringList() << QStringList() << "03" << 3 << 0;
     QTest::newRow("backspace beeps and changes nothing")
-        << "3" << QStringList{"End", "Backspace"} << "" << QStringList()
-        << QStringList() << "3" << 3 << 1;
+        << "3" << QStringList{"End", "Backspace"} << "" << QStringList() << QStringList() << "3"
+        << 3 << 1;
     QTest::newRow("enter beeps") << "3" << QStringList{"Return"} << "" << QStringList()
                                  << QStringList() << "3" << 3 << 1;
     QTest::newRow("letters, signs and points beep")
-        << "3" << QStringList{"End"} << "a-.,+ " << QStringList() << QStringList() << "3"
-        << 3 << 6;
+        << "3" << QStringList{"End"} << "a-.,+ " << QStringList() << QStringList() << "3" << 3 << 6;
 }
 
 void TestTableEntry::countTyped()
@@ -303,10 +322,7 @@ void TestTableEntry::countTyped()
     setItems(window.sTx, {"01/07"});
     script(m_fixture.dialogs, steps);
     window.sNx->setFocus();
-    for (const QString& key : keys) {
-        const QKeyCombination combination = QKeySequence(key)[0];
-        QTest::keyClick(window.sNx, combination.key(), combination.keyboardModifiers());
-    }
+    pressKeys(window.sNx, keys);
     QTest::keyClicks(window.sNx, typed);
 
     QCOMPARE(m_fixture.dialogs.takeTranscript(), transcript);
@@ -327,11 +343,11 @@ void TestTableEntry::countAnswered_data()
         << QStringList{"2.5", "2.6"} << QStringList{countPrompt("1"), countPrompt("2.5")} << "2.6"
         << 3;
     QTest::newRow("past 32767 refused, asked again")
-        << QStringList{"40000", "!ok", "6"} << QStringList{countPrompt("1"), kTooMany, countPrompt("1")}
-        << "6" << 6;
+        << QStringList{"40000", "!ok", "6"}
+        << QStringList{countPrompt("1"), kTooMany, countPrompt("1")} << "6" << 6;
     QTest::newRow("far past a double refused")
-        << QStringList{"1e400", "!ok", "3"} << QStringList{countPrompt("1"), kTooMany, countPrompt("1")}
-        << "3" << 3;
+        << QStringList{"1e400", "!ok", "3"}
+        << QStringList{countPrompt("1"), kTooMany, countPrompt("1")} << "3" << 3;
 }
 
 void TestTableEntry::countAnswered()
