@@ -1,0 +1,173 @@
+// The About window's life: opened from the picture, filled once, centred
+// horizontally with its top kept, a single instance, closed by OK, Enter,
+// Esc or the close box, and outliving the main window.
+#include "support/main_window_fixture.h"
+#include "ui/about_losses_e.h"
+#include "ui/twips.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QtTest>
+
+using namespace quarven;
+using namespace quarven::test;
+
+namespace {
+
+AboutLossesE* openAbout(LossEng& window)
+{
+    QTest::mouseClick(window.Picture2, Qt::LeftButton);
+    return window.aboutWindow();
+}
+
+int centredLeft(const QWidget* about)
+{
+    const int screen = QGuiApplication::primaryScreen()->geometry().width();
+    return qRound((screen - about->frameGeometry().width()) / 2.0);
+}
+
+int aboutWindows()
+{
+    int count = 0;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        count += qobject_cast<AboutLossesE*>(widget) != nullptr;
+    return count;
+}
+
+} // namespace
+
+class TestAboutWindow : public QObject {
+    Q_OBJECT
+
+private slots:
+    void cleanup();
+
+    void firstOpening();
+    void secondClickKeepsOneWindow();
+    void closing_data();
+    void closing();
+    void mainWindowKeepsWorking();
+    void outlivesTheMainWindow();
+
+private:
+    MainWindowFixture m_fixture;
+};
+
+void TestAboutWindow::cleanup()
+{
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (qobject_cast<AboutLossesE*>(widget))
+            delete widget;
+    m_fixture.close();
+}
+
+void TestAboutWindow::firstOpening()
+{
+    LossEng& window = m_fixture.open();
+    AboutLossesE* about = openAbout(window);
+    QVERIFY(about);
+    QVERIFY(QTest::qWaitForWindowExposed(about));
+    QCOMPARE(about->windowTitle(), QStringLiteral("About Quarven"));
+    QCOMPARE(about->lblTitle->text(), QStringLiteral("Quarven"));
+    QCOMPARE(about->lblVersion->text(), QStringLiteral("Version 5.0.58"));
+    QVERIFY(!about->isModal());
+    QCOMPARE(about->parentWidget(), nullptr);
+    QCOMPARE(about->size(), QSize(twipsToPixelsX(5736), twipsToPixelsY(3120)));
+    QCOMPARE(about->minimumSize(), about->maximumSize());
+    QVERIFY(
+        !(about->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+    QVERIFY(about->windowFlags() & Qt::WindowCloseButtonHint);
+    QCOMPARE(about->frameGeometry().left(), centredLeft(about));
+    QCOMPARE(about->geometry().top(), twipsToPixelsY(1932));
+    QCOMPARE(about->picIcon->geometry(), QRect(16, 16, 42, 44));
+    QCOMPARE(about->picIcon->pixmap().size(), QSize(40, 42));
+    QVERIFY(about->cmdOK->isDefault());
+    QCOMPARE(about->focusWidget(), about->cmdOK);
+}
+
+void TestAboutWindow::secondClickKeepsOneWindow()
+{
+    LossEng& window = m_fixture.open();
+    AboutLossesE* about = openAbout(window);
+    // Marks the window: a second Load would overwrite it.
+    about->lblTitle->setText(QStringLiteral("marked"));
+    about->move(0, 300);
+    QCOMPARE(openAbout(window), about);
+    QCOMPARE(aboutWindows(), 1);
+    QCOMPARE(about->lblTitle->text(), QStringLiteral("marked"));
+    QCOMPARE(about->frameGeometry().left(), centredLeft(about));
+    QCOMPARE(about->frameGeometry().top(), 300);
+}
+
+void TestAboutWindow::closing_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("OK") << "ok";
+    QTest::newRow("Enter") << "enter";
+    QTest::newRow("Esc") << "esc";
+    QTest::newRow("close box") << "close";
+}
+
+void TestAboutWindow::closing()
+{
+    QFETCH(QString, how);
+
+    LossEng& window = m_fixture.open();
+    QPointer<AboutLossesE> about = openAbout(window);
+    if (how == "ok")
+        QTest::mouseClick(about->cmdOK, Qt::LeftButton);
+    else if (how == "enter")
+        QTest::keyClick(about->cmdOK, Qt::Key_Return);
+    else if (how == "esc")
+        QTest::keyClick(about->cmdOK, Qt::Key_Escape);
+    else
+        about->close();
+    QTRY_VERIFY(about.isNull());
+    QCOMPARE(window.aboutWindow(), nullptr);
+
+    // The next opening loads a new window.
+    AboutLossesE* again = openAbout(window);
+    QVERIFY(again);
+    QCOMPARE(again->lblTitle->text(), QStringLiteral("Quarven"));
+}
+
+void TestAboutWindow::mainWindowKeepsWorking()
+{
+    LossEng& window = m_fixture.open();
+    QVERIFY(openAbout(window));
+    setItems(window.sTx, {"01/07", "11/07", "21/07"});
+    setItems(window.sX, {"0", "10", "30"});
+    QTest::mouseClick(window.Command1, Qt::LeftButton);
+    QCOMPARE(window.sWEvro->text(), QStringLiteral("250"));
+}
+
+void TestAboutWindow::outlivesTheMainWindow()
+{
+    LossEng& window = m_fixture.open();
+    QPointer<AboutLossesE> about = openAbout(window);
+    bool aboutOpenAfterMain = false;
+    bool timedOut = false;
+    // Runs the real event loop: it must end only when the About window, the
+    // last one, closes.
+    QTimer::singleShot(0, &window, [&] {
+        window.close();
+        QTimer::singleShot(100, about, [&] {
+            aboutOpenAfterMain = about && about->isVisible();
+            about->close();
+        });
+    });
+    QTimer::singleShot(5000, [&] {
+        timedOut = true;
+        QCoreApplication::exit(1);
+    });
+    const bool quitOnLast = QApplication::quitOnLastWindowClosed();
+    QApplication::setQuitOnLastWindowClosed(true);
+    QCOMPARE(QApplication::exec(), 0);
+    QApplication::setQuitOnLastWindowClosed(quitOnLast);
+    QVERIFY(!timedOut);
+    QVERIFY(aboutOpenAfterMain);
+}
+
+QTEST_MAIN(TestAboutWindow)
+#include "tst_about_window.moc"
