@@ -73,6 +73,8 @@ private slots:
     void periodBoxStaysClickableOverItsLabel();
     void notADialog();
     void accessibleNames();
+    void standInFont();
+    void captionsFit();
 
 private:
     MainWindowFixture m_fixture;
@@ -402,6 +404,34 @@ void TestLayout::accessibleNames()
     for (QLabel* label : window.findChildren<QLabel*>())
         if (label != window.Picture2)
             QCOMPARE(label->accessibleName(), QString());
+}
+
+void TestLayout::standInFont()
+{
+    // The set-up installs Liberation Sans, metric-compatible with the Arial
+    // family that the layout's captions were sized for.
+    LossEng& window = m_fixture.open();
+    QCOMPARE(QFontInfo(window.Label1->font()).family(), QStringLiteral("Liberation Sans"));
+    QCOMPARE(QFontInfo(window.font()).family(), QStringLiteral("Liberation Sans"));
+}
+
+void TestLayout::captionsFit()
+{
+    LossEng& window = m_fixture.open();
+    m_about = new AboutLossesE();
+    QList<QLabel*> labels = window.findChildren<QLabel*>() + m_about->findChildren<QLabel*>();
+    for (QLabel* label : labels) {
+        if (label->text().isEmpty())
+            continue;
+        const QRect room = label->contentsRect();
+        const QRect needed = label->fontMetrics().boundingRect(
+            room, Qt::TextWordWrap | label->alignment(), label->text());
+        QVERIFY2(room.contains(needed), qPrintable(label->objectName()));
+    }
+    const QList<QWidget*> buttons = {window.Command1, m_about->cmdOK, window.Spel[0],
+                                     window.Spel[6]};
+    for (QWidget* button : buttons)
+        QVERIFY2(button->sizeHint().width() <= button->width(), qPrintable(button->objectName()));
 }
 
 QTEST_MAIN(TestLayout)
