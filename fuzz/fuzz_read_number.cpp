@@ -86,8 +86,8 @@ std::optional<long> leadingExponent(std::string_view text)
     const std::size_t first = mantissa.find_first_of("123456789");
     if (first == std::string_view::npos)
         return std::nullopt;
-    const long position = first < point ? static_cast<long>(point - first) - 1
-                                        : -static_cast<long>(first - point);
+    const long position =
+        first < point ? static_cast<long>(point - first) - 1 : -static_cast<long>(first - point);
     return position + exponent;
 }
 
@@ -169,7 +169,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(bits(quarven::ReadNumber(stopped)) == bits(value),
                "a trailing misfit changed the reading of %s", Shown(text).c_str());
 
-    if (!compact.empty() && (isDigit(compact.front()) || compact.front() == '.')) {
+    // Only where a digit is read: a text without one reads as +0 either way.
+    const bool startsWithDigit =
+        !compact.empty() &&
+        (isDigit(compact[0]) || (compact[0] == '.' && compact.size() > 1 && isDigit(compact[1])));
+    if (startsWithDigit) {
         const double negated = quarven::ReadNumber('-' + text);
         FUZZ_CHECK(bits(negated) == bits(-value), "-%s read as %.17g, not -(%.17g)",
                    Shown(text).c_str(), negated, value);

@@ -13,7 +13,7 @@
 #define FUZZ_CHECK(condition, ...)                                                                 \
     do {                                                                                           \
         if (!(condition)) {                                                                        \
-            std::fprintf(stderr, "%s:%d: property violated: %s\n  ", __FILE__, __LINE__,          \
+            std::fprintf(stderr, "%s:%d: property violated: %s\n  ", __FILE__, __LINE__,           \
                          #condition);                                                              \
             std::fprintf(stderr, __VA_ARGS__);                                                     \
             std::fputc('\n', stderr);                                                              \
@@ -87,6 +87,7 @@ inline bool AllDigits(std::string_view field)
     return true;
 }
 
+// Callers bound the length first.
 inline int Number(std::string_view digits)
 {
     int value = 0;
@@ -123,13 +124,10 @@ inline std::optional<Ymd> ReadDate(std::string_view text, int currentYear)
         return std::nullopt;
     Ymd date{currentYear, Number(fields[1]), Number(fields[0])};
     if (fields.size() == 3) {
-        const int year = Number(fields[2]);
-        if (fields[2].size() == 2)
-            date.year = year < 30 ? 2000 + year : 1900 + year;
-        else if (fields[2].size() == 4)
-            date.year = year;
-        else
+        if (fields[2].size() != 2 && fields[2].size() != 4)
             return std::nullopt;
+        const int year = Number(fields[2]);
+        date.year = fields[2].size() == 4 ? year : year < 30 ? 2000 + year : 1900 + year;
     }
     // There is no year 0 to count from.
     if (date.year < 1 || date.month < 1 || date.month > 12 || date.day < 1 ||

@@ -1,0 +1,122 @@
+// The real dialogs: where a prompt appears, what it offers, and that every
+// text is shown as typed, never read as markup.
+#include "app_info.h"
+#include "ui/qt_dialogs.h"
+
+#include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QtTest>
+
+using namespace quarven;
+
+namespace {
+
+// Runs check on the modal dialog once it is up, then answers it.
+template <typename Dialog>
+void whenShown(const std::function<void(Dialog*)>& check, bool accept)
+{
+    QTimer::singleShot(0, [check, accept] {
+        auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
+        if (!dialog) {
+            QApplication::activeModalWidget()->close();
+            return;
+        }
+        check(dialog);
+        accept ? dialog->accept() : dialog->reject();
+    });
+}
+
+QString labelText(QWidget* dialog, Qt::TextFormat* format)
+{
+    for (QLabel* label : dialog->findChildren<QLabel*>()) {
+        if (!label->text().isEmpty()) {
+            *format = label->textFormat();
+            return label->text();
+        }
+    }
+    return {};
+}
+
+} // namespace
+
+class TestQtDialogs : public QObject {
+    Q_OBJECT
+
+private slots:
+    void promptPlacedInTwips();
+    void promptCancelledGivesEmptyText();
+    void promptWithoutPositionIsPlacedByQt();
+    void messageIsPlainTextWithLineBreaks();
+};
+
+void TestQtDialogs::promptPlacedInTwips()
+{
+    QtDialogs dialogs;
+    QPoint shownAt;
+    QString title, offered, label;
+    Qt::TextFormat format = Qt::AutoText;
+    whenShown<QInputDialog>(
+        [&](QInputDialog* dialog) {
+            shownAt = dialog->pos();
+            title = dialog->windowTitle();
+            offered = dialog->textValue();
+            label = labelText(dialog, &format);
+            dialog->setTextValue(QStringLiteral("12/7"));
+        },
+        true);
+    const std::string answer = dialogs.prompt("<b>bold?</b>\rsecond line", "Title  1", " ",
+                                              PromptPosition{3000, 3000});
+    QCOMPARE(QString::fromStdString(answer), QStringLiteral("12/7"));
+    QCOMPARE(shownAt, QPoint(200, 200));
+    QCOMPARE(title, QStringLiteral("Title  1"));
+    QCOMPARE(offered, QStringLiteral(" "));
+    QCOMPARE(label, QStringLiteral("<b>bold?</b>\nsecond line"));
+    QCOMPARE(format, Qt::PlainText);
+}
+
+void TestQtDialogs::promptCancelledGivesEmptyText()
+{
+    QtDialogs dialogs;
+    whenShown<QInputDialog>([](QInputDialog*) {}, false);
+    QCOMPARE(dialogs.prompt("text", "title", "13/6", std::nullopt), std::string());
+}
+
+void TestQtDialogs::promptWithoutPositionIsPlacedByQt()
+{
+    QWidget owner;
+    owner.setGeometry(300, 300, 400, 400);
+    owner.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&owner));
+    QApplication::setActiveWindow(&owner);
+    QtDialogs dialogs;
+    QRect shown;
+    whenShown<QInputDialog>([&](QInputDialog* dialog) { shown = dialog->frameGeometry(); }, false);
+    (void)dialogs.prompt("text", "title", "", std::nullopt);
+    QVERIFY(shown.intersects(owner.frameGeometry()));
+}
+
+void TestQtDialogs::messageIsPlainTextWithLineBreaks()
+{
+    QtDialogs dialogs;
+    QString caption, text;
+    Qt::TextFormat format = Qt::AutoText;
+    int buttons = 0;
+    whenShown<QMessageBox>(
+        [&](QMessageBox* box) {
+            caption = box->windowTitle();
+            text = box->text();
+            format = box->textFormat();
+            buttons = box->buttons().size();
+        },
+        true);
+    dialogs.message("Error insertion of the date=>(<img src=x>) [Example]\rnext");
+    QCOMPARE(caption, QString::fromUtf8(app::kTitle));
+    QCOMPARE(text, QStringLiteral("Error insertion of the date=>(<img src=x>) [Example]\nnext"));
+    QCOMPARE(format, Qt::PlainText);
+    QCOMPARE(buttons, 1);
+}
+
+QTEST_MAIN(TestQtDialogs)
+#include "tst_qt_dialogs.moc"
