@@ -139,15 +139,11 @@ quarven::CalculationOutcome expected(const quarven::CalculationInput& input, std
         const long days = fuzzref::DayNumber(*to) - fuzzref::DayNumber(*from);
         if (days < -32768 || days > 32767)
             return outcome;
-        outcome.kind = Kind::Message;
-        if (days <= 0) {
-            outcome.message = kDatePrefix;
-            return outcome;
-        }
         const double x1 = quarven::ReadNumber(input.levels[pair]);
         const double x2 = quarven::ReadNumber(input.levels[pair + 1]);
-        if (x2 < x1) {
-            outcome.message = kLevelPrefix;
+        if (days <= 0 || x2 < x1) {
+            outcome.kind = Kind::Message;
+            outcome.message = days <= 0 ? kDatePrefix : kLevelPrefix;
             return outcome;
         }
         audpc += (x1 + x2) * static_cast<double>(days) / 2;

@@ -10,6 +10,8 @@
 #include <QScreen>
 #include <QtTest>
 
+#include <malloc.h>
+
 using namespace quarven;
 using namespace quarven::test;
 
@@ -25,6 +27,15 @@ int centredLeft(const QWidget* about)
 {
     const int screen = QGuiApplication::primaryScreen()->geometry().width();
     return qRound((screen - about->frameGeometry().width()) / 2.0);
+}
+
+std::size_t heapInUse()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    return 0;
+#else
+    return mallinfo2().uordblks;
+#endif
 }
 
 int aboutWindows()
@@ -49,6 +60,7 @@ private slots:
     void closing();
     void mainWindowKeepsWorking();
     void outlivesTheMainWindow();
+    void manyOpeningsLeaveMemoryFlat();
 
 private:
     MainWindowFixture m_fixture;
@@ -167,6 +179,29 @@ void TestAboutWindow::outlivesTheMainWindow()
     QApplication::setQuitOnLastWindowClosed(quitOnLast);
     QVERIFY(!timedOut);
     QVERIFY(aboutOpenAfterMain);
+}
+
+void TestAboutWindow::manyOpeningsLeaveMemoryFlat()
+{
+    LossEng& window = m_fixture.open();
+    const auto openAndClose = [&](int times) {
+        for (int i = 0; i < times; ++i) {
+            QPointer<AboutLossesE> about = openAbout(window);
+            QTest::mouseClick(about->cmdOK, Qt::LeftButton);
+            // As the event loop would between two clicks.
+            QCoreApplication::processEvents();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            QVERIFY(about.isNull());
+        }
+    };
+    openAndClose(20); // fonts, styles and caches settle first
+    const std::size_t before = heapInUse();
+    openAndClose(200);
+    QCOMPARE(aboutWindows(), 0);
+    qInfo("heap in use: %zu before, %zu after", before, heapInUse());
+    if (before > 0) // zero where a sanitizer owns the heap
+        QVERIFY2(heapInUse() < before + 64 * 1024,
+                 qPrintable(QStringLiteral("%1 -> %2 bytes").arg(before).arg(heapInUse())));
 }
 
 QTEST_MAIN(TestAboutWindow)
