@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Runs the widget tests under valgrind memcheck: any memory error or any
+# definitely lost block fails the run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh --tests
+if ! command -v valgrind >/dev/null; then
+    if [ "$(id -u)" -eq 0 ]; then apt-get install -y -q valgrind; else sudo apt-get install -y -q valgrind; fi
+fi
+
+export QT_QPA_PLATFORM=offscreen QTEST_DISABLE_STACK_DUMP=1
+status=0
+for test in tst_main_window tst_table_entry tst_tuberization_period tst_about_window \
+    tst_qt_dialogs tst_hostile_input; do
+    echo "== $test under memcheck"
+    if ! valgrind --quiet --error-exitcode=9 --leak-check=full --errors-for-leak-kinds=definite \
+        --show-leak-kinds=definite --num-callers=30 "build/tests/$test" -silent; then
+        status=1
+    fi
+done
+exit $status
