@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs into a temporary prefix and validates the desktop entry and the
-# AppStream metainfo with the desktop tools, when they are present.
+# AppStream metainfo with the desktop tools, when they are present; checks the
+# version in the generated Windows version resource.
 set -euo pipefail
 build_dir=$1
 prefix=$(mktemp -d)
@@ -14,6 +15,12 @@ for file in bin/quarven "share/applications/$id.desktop" "share/metainfo/$id.met
 done
 grep -q '<release version="5.0.58"' "$prefix/share/metainfo/$id.metainfo.xml" ||
     { echo "metainfo does not carry the project's version"; exit 1; }
+
+rc="$build_dir/app/quarven.rc"
+for line in 'FILEVERSION     5,0,0,58' 'PRODUCTVERSION  5,0,0,58' '"FileVersion",      "5.00.0058"' \
+    '"ProductVersion",   "5.00.0058"' 'BLOCK "040904B0"' '"Translation", 0x409, 1200'; do
+    grep -qF "$line" "$rc" || { echo "Windows version resource lacks: $line"; exit 1; }
+done
 
 if command -v desktop-file-validate >/dev/null; then
     desktop-file-validate "$prefix/share/applications/$id.desktop"

@@ -14,8 +14,7 @@ using namespace quarven;
 namespace {
 
 // Runs check on the modal dialog once it is up, then answers it.
-template <typename Dialog>
-void whenShown(const std::function<void(Dialog*)>& check, bool accept)
+template <typename Dialog> void whenShown(const std::function<void(Dialog*)>& check, bool accept)
 {
     QTimer::singleShot(0, [check, accept] {
         auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
@@ -66,8 +65,8 @@ void TestQtDialogs::promptPlacedInTwips()
             dialog->setTextValue(QStringLiteral("12/7"));
         },
         true);
-    const std::string answer = dialogs.prompt("<b>bold?</b>\rsecond line", "Title  1", " ",
-                                              PromptPosition{3000, 3000});
+    const std::string answer =
+        dialogs.prompt("<b>bold?</b>\rsecond line", "Title  1", " ", PromptPosition{3000, 3000});
     QCOMPARE(QString::fromStdString(answer), QStringLiteral("12/7"));
     QCOMPARE(shownAt, QPoint(200, 200));
     QCOMPARE(title, QStringLiteral("Title  1"));

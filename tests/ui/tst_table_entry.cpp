@@ -71,6 +71,8 @@ private slots:
     void arrowKeyEditsTheNewRow();
     void countTyped_data();
     void countTyped();
+    void x11KeyTexts_data();
+    void x11KeyTexts();
     void countAnswered_data();
     void countAnswered();
     void countPastSixteenBitsKeepsTheTable();
@@ -330,6 +332,47 @@ void TestTableEntry::countTyped()
     QCOMPARE(window.sNx->text(), text);
     QCOMPARE(window.sNuch->count(), rows);
     QCOMPARE(window.sTx->item(0)->text(), QString(rows == 3 && text == start ? "01/07" : " "));
+}
+
+void TestTableEntry::x11KeyTexts_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("after");
+    QTest::addColumn<int>("beeps");
+
+    // A real keyboard gives these texts, unlike QTest's synthesised keys.
+    QTest::newRow("Delete carries DEL") << int(Qt::Key_Delete) << 0 << "\x7f"
+                                        << "5" << 0;
+    QTest::newRow("Ctrl+A carries SOH") << int(Qt::Key_A) << int(Qt::ControlModifier) << "\x01"
+                                        << "54" << 0;
+    QTest::newRow("Backspace carries BS") << int(Qt::Key_Backspace) << 0 << "\b"
+                                          << "54" << 1;
+    QTest::newRow("keypad digit") << int(Qt::Key_7) << int(Qt::KeypadModifier) << "7"
+                                  << "574" << 0;
+    QTest::newRow("Escape") << int(Qt::Key_Escape) << 0 << "\x1b"
+                            << "54" << 1;
+}
+
+void TestTableEntry::x11KeyTexts()
+{
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(QString, text);
+    QFETCH(QString, after);
+    QFETCH(int, beeps);
+
+    LossEng& window = m_fixture.open();
+    window.sNx->setText(QStringLiteral("54"));
+    window.sNx->setFocus();
+    window.sNx->setCursorPosition(1);
+    QKeyEvent press(QEvent::KeyPress, key, Qt::KeyboardModifiers(modifiers), text);
+    QApplication::sendEvent(window.sNx, &press);
+    QCOMPARE(window.sNx->text(), after);
+    QCOMPARE(m_fixture.dialogs.takeBeeps(), beeps);
+    QVERIFY(!window.sNx->testAttribute(Qt::WA_InputMethodEnabled));
+    QVERIFY(!window.sQ->testAttribute(Qt::WA_InputMethodEnabled));
 }
 
 void TestTableEntry::countAnswered_data()
