@@ -96,7 +96,7 @@ void LossEng::createControls()
     setFont(windowFont());
     resize(twipsToPixelsX(6732), twipsToPixelsY(7548));
 
-    Label1 = place<ClickLabel>(this, "Label1", 840, 120, 5772, 732);
+    Label1 = place<QLabel>(this, "Label1", 840, 120, 5772, 732);
     caption(Label1, "Calculation of Quarven caused by the early and late blight", Qt::AlignHCenter);
     Label1->setFont(controlFont(FontVariant::TitleBold));
     Label1->setFrameStyle(QFrame::Box | QFrame::Plain);

@@ -69,7 +69,7 @@ private:
 
 public:
     // Controls keep their given names, which are also their objectNames.
-    ClickLabel* Label1 = nullptr;
+    QLabel* Label1 = nullptr;
     ListBox* sNuch = nullptr;
     ListBox* sTx = nullptr;
     ListBox* sX = nullptr;
