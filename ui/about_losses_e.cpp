@@ -14,22 +14,10 @@
 namespace quarven {
 namespace {
 
-template <typename Widget>
-Widget* place(QWidget* parent, const char* name, int left, int top, int width, int height)
-{
-    auto* widget = new Widget(parent);
-    widget->setObjectName(QString::fromLatin1(name));
-    widget->setGeometry(twipsRect(left, top, width, height));
-    return widget;
-}
-
 QLabel* label(QWidget* parent, const char* name, QRect twips, const QString& text, bool black)
 {
-    auto* label = place<QLabel>(parent, name, twips.x(), twips.y(), twips.width(), twips.height());
-    label->setText(text);
-    label->setTextFormat(Qt::PlainText);
-    label->setWordWrap(true);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    auto* label = caption(
+        place<QLabel>(parent, name, twips.x(), twips.y(), twips.width(), twips.height()), text);
     if (black)
         setTextColour(label, QColor(0, 0, 0));
     return label;

@@ -3,6 +3,7 @@
 #include "ui/twips.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QListWidget>
 #include <QPainter>
 #include <QStyleFactory>
@@ -86,6 +87,15 @@ QIcon applicationIcon()
 QPixmap emblemPicture()
 {
     return QPixmap(QStringLiteral(":/quarven/emblem.png"));
+}
+
+QLabel* caption(QLabel* label, const QString& text, Qt::Alignment horizontal)
+{
+    label->setText(text);
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    label->setAlignment(horizontal | Qt::AlignTop);
+    return label;
 }
 
 void trimToWholeRows(QListWidget* list)

@@ -11,6 +11,7 @@
 #include <initializer_list>
 #include <utility>
 
+class QLabel;
 class QListWidget;
 class QPainter;
 class QWidget;
@@ -37,6 +38,10 @@ void setTextColour(QWidget* widget, const QColor& colour);
 
 [[nodiscard]] QIcon applicationIcon();
 [[nodiscard]] QPixmap emblemPicture();
+
+// A label's caption as the layout draws it: plain text from the top,
+// wrapped at word boundaries within the label's width.
+QLabel* caption(QLabel* label, const QString& text, Qt::Alignment horizontal = Qt::AlignLeft);
 
 // Trims a list's height down to a whole number of rows.
 void trimToWholeRows(QListWidget* list);

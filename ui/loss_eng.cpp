@@ -22,24 +22,6 @@
 namespace quarven {
 namespace {
 
-template <typename Widget>
-Widget* place(QWidget* parent, const char* name, int left, int top, int width, int height)
-{
-    auto* widget = new Widget(parent);
-    widget->setObjectName(QString::fromLatin1(name));
-    widget->setGeometry(twipsRect(left, top, width, height));
-    return widget;
-}
-
-QLabel* caption(QLabel* label, const char* text, Qt::Alignment horizontal = Qt::AlignLeft)
-{
-    label->setText(QString::fromLatin1(text));
-    label->setTextFormat(Qt::PlainText);
-    label->setWordWrap(true);
-    label->setAlignment(horizontal | Qt::AlignTop);
-    return label;
-}
-
 void fill(QListWidget* list, const std::vector<std::string>& texts)
 {
     QStringList items;
