@@ -20,12 +20,12 @@ bool inRange(int days)
 } // namespace
 
 const MaturityGroup kMaturityGroups[6] = {
-    {"Spel1", "First early", "Tuberization period is 40 days", 40},
-    {"Spel2", "Early", "Tuberization period is 46 days", 46},
-    {"Spel3", "Mid-early", "Tuberization period is 52 days", 52},
-    {"Spel4", "Mid", "Tuberization period is 60 days", 60},
-    {"Spel5", "Mid-late", "Tuberization period is 64 days", 64},
-    {"Spel6", "Late", "Tuberization period is 84 days", 84},
+    {"First early", "Tuberization period is 40 days", 40},
+    {"Early", "Tuberization period is 46 days", 46},
+    {"Mid-early", "Tuberization period is 52 days", 52},
+    {"Mid", "Tuberization period is 60 days", 60},
+    {"Mid-late", "Tuberization period is 64 days", 64},
+    {"Late", "Tuberization period is 84 days", 84},
 };
 
 void PresetPeriod(TextBox& box, int days)

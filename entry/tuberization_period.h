@@ -11,7 +11,6 @@
 namespace quarven {
 
 struct MaturityGroup {
-    const char* objectName;
     const char* caption;
     const char* tooltip;
     int days;

@@ -22,6 +22,9 @@ void setUpApplicationAppearance()
     QFont::insertSubstitutions(QString::fromLatin1(kFamily),
                                {QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
                                 QStringLiteral("DejaVu Sans")});
+    // Tooltips, prompts and messages share the windows' font, as the
+    // platform's own dialogs of that family did; no other face is loaded.
+    QApplication::setFont(windowFont());
 }
 
 QFont windowFont()
