@@ -22,23 +22,9 @@ if [ "${1:-}" = "--quick" ]; then
     startup_runs=5
 fi
 
-as_root() {
-    if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
-}
-
 packages=(cmake g++ make qt6-base-dev fonts-liberation libbenchmark-dev xvfb libx11-dev
     libxdamage-dev jq)
-missing=()
-for package in "${packages[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
-        missing+=("$package")
-    fi
-done
-if [ "${#missing[@]}" -gt 0 ]; then
-    echo "Installing: ${missing[*]}"
-    as_root apt-get update -q
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}"
-fi
+bash scripts/install-missing.sh "${packages[@]}"
 
 if [ ! -f build-bench/CMakeCache.txt ]; then
     cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DQUARVEN_BENCHMARKS=ON

@@ -24,21 +24,7 @@ if [ "${#targets[@]}" -eq 0 ]; then
     targets=(fuzz_read_number fuzz_dates fuzz_format_pattern fuzz_calculation)
 fi
 
-as_root() {
-    if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
-}
-
-missing=()
-for package in cmake make clang libclang-rt-14-dev; do
-    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
-        missing+=("$package")
-    fi
-done
-if [ "${#missing[@]}" -gt 0 ]; then
-    echo "Installing: ${missing[*]}"
-    as_root apt-get update -q
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}"
-fi
+bash scripts/install-missing.sh cmake make clang libclang-rt-14-dev
 
 if [ ! -f build-fuzz/CMakeCache.txt ]; then
     CC=clang CXX=clang++ cmake -S . -B build-fuzz -DQUARVEN_FUZZ=ON

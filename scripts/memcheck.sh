@@ -4,9 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh --tests
-if ! command -v valgrind >/dev/null; then
-    if [ "$(id -u)" -eq 0 ]; then apt-get install -y -q valgrind; else sudo apt-get install -y -q valgrind; fi
-fi
+bash scripts/install-missing.sh valgrind
 
 export QT_QPA_PLATFORM=offscreen QTEST_DISABLE_STACK_DUMP=1
 status=0
