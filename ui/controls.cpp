@@ -5,6 +5,8 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 
+#include <algorithm>
+
 namespace quarven {
 
 int ListBox::selectedRow() const
@@ -34,6 +36,14 @@ void ListBox::mouseReleaseEvent(QMouseEvent* event)
 void ListBox::keyPressEvent(QKeyEvent* event)
 {
     const int before = selectedRow();
+    // Taking the focus made a row current without selecting it; the first
+    // arrow selects that row rather than moving past it.
+    const bool arrow = event->key() == Qt::Key_Down || event->key() == Qt::Key_Up;
+    if (before < 0 && arrow && count() > 0 && event->modifiers() == Qt::NoModifier) {
+        setCurrentRow(std::max(currentRow(), 0));
+        emit clicked();
+        return;
+    }
     QListWidget::keyPressEvent(event);
     const int after = selectedRow();
     if (after >= 0 && after != before)

@@ -69,6 +69,7 @@ private slots:
     void columnFill();
     void programChangesOpenNoPrompt();
     void arrowKeyEditsTheNewRow();
+    void firstArrowSelectsTheCurrentRow();
     void countTyped_data();
     void countTyped();
     void x11KeyTexts_data();
@@ -276,6 +277,20 @@ void TestTableEntry::arrowKeyEditsTheNewRow()
     m_fixture.dialogs.cancel();
     clickRow(window.sTx, 1);
     QCOMPARE(m_fixture.dialogs.takeTranscript(), QStringList{datePrompt(2, "02/07")});
+}
+
+void TestTableEntry::firstArrowSelectsTheCurrentRow()
+{
+    LossEng& window = m_fixture.open();
+    QApplication::setActiveWindow(&window);
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QTest::keyClick(window.sNuch, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), window.sTx);
+    QCOMPARE(window.sTx->selectedRow(), -1);
+    m_fixture.dialogs.cancel();
+    QTest::keyClick(window.sTx, Qt::Key_Down);
+    QCOMPARE(m_fixture.dialogs.takeTranscript(), QStringList{datePrompt(1, " ")});
+    QCOMPARE(window.sTx->selectedRow(), 0);
 }
 
 void TestTableEntry::countTyped_data()
