@@ -14,10 +14,6 @@ namespace quarven {
 struct PromptPosition {
     int left = 0;
     int top = 0;
-    bool operator==(const PromptPosition& other) const
-    {
-        return left == other.left && top == other.top;
-    }
 };
 
 class Dialogs {

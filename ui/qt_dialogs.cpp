@@ -9,7 +9,10 @@
 #include <QMessageBox>
 
 namespace quarven {
+namespace {
 
+// A lone carriage return breaks the line in our texts but not in a QLabel;
+// the stored text keeps it.
 QString displayText(const std::string& text)
 {
     QString shown = QString::fromStdString(text);
@@ -19,6 +22,8 @@ QString displayText(const std::string& text)
     }
     return shown;
 }
+
+} // namespace
 
 std::string QtDialogs::prompt(const std::string& text, const std::string& title,
                               const std::string& defaultAnswer,

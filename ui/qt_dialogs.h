@@ -5,8 +5,6 @@
 
 #include "entry/dialogs.h"
 
-#include <QString>
-
 namespace quarven {
 
 class QtDialogs final : public Dialogs {
@@ -17,8 +15,5 @@ public:
     void message(const std::string& text) override;
     void beep() override;
 };
-
-// A lone carriage return breaks the line in our texts but not in a QLabel.
-[[nodiscard]] QString displayText(const std::string& text);
 
 } // namespace quarven
