@@ -67,18 +67,23 @@ int readDigits(std::string_view text, std::size_t& pos, std::size_t maxDigits, s
     return value;
 }
 
-// The shortest decimal digits of a finite, non-zero magnitude, and the
-// position of the decimal point counted from the first digit.
+// The decimal digits of a finite, non-zero magnitude written with 15
+// significant digits, and the position of the decimal point counted from the
+// first digit. Fifteen is what the platform shows when it turns a double into
+// text: a sum that a person works out as 1.5 may be the double just below it,
+// and its shortest exact form (1.4999999999999998) would round the wrong way.
 struct Decimal {
     std::string digits;
     int pointPosition = 0;
 };
 
-Decimal shortestDecimal(double magnitude)
+constexpr int kSignificantDigits = 15;
+
+Decimal significantDecimal(double magnitude)
 {
     std::array<char, 64> buffer{};
     const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), magnitude,
-                                      std::chars_format::scientific);
+                                      std::chars_format::scientific, kSignificantDigits - 1);
     const std::string_view text(buffer.data(),
                                 static_cast<std::size_t>(result.ptr - buffer.data()));
     const std::size_t e = text.find('e');
@@ -101,7 +106,7 @@ std::string roundedDigits(double magnitude, int decimals)
     std::string kept;
     bool roundUp = false;
     if (magnitude != 0.0) {
-        const Decimal decimal = shortestDecimal(magnitude);
+        const Decimal decimal = significantDecimal(magnitude);
         const int keep = decimal.pointPosition + decimals;
         if (keep > 0) {
             kept = decimal.digits.substr(0, static_cast<std::size_t>(keep));

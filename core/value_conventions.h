@@ -64,8 +64,9 @@ struct Date {
 //   Period   "###"    whole number, 0 gives the empty text
 //   Losses   "##0.0"  at least one integer digit and one decimal, "." point
 //   Audpc    "#####"  whole number, 0 gives the empty text
-// Rounding is half away from zero, judged on the number as a person reads it
-// (its shortest round-trip decimal form), so 7.8 / 52 = 0.15 shows as 0.2.
+// Rounding is half away from zero, judged on the value written with 15
+// significant digits, as a person who worked it out by hand would round it:
+// 7.8 / 52 = 0.15 shows as 0.2, and a sum of 1.4999999999999998 as 2.
 enum class Pattern { Period, Losses, Audpc };
 [[nodiscard]] std::string FormatPattern(double value, Pattern pattern);
 

@@ -114,6 +114,14 @@ void TestLossCalculation::calculate_data()
         << QStringList{"01/07", "02/07", "03/07"} << QStringList{"0", "2.6", "2.6"} << "3"
         << "52"
         << "results: 0.1 | 4";
+    QTest::newRow("a sum worked out as 1.5 by hand rounds up")
+        << QStringList{"01/07", "04/07", "07/07"} << QStringList{"0", "0.3", "0.4"} << "3"
+        << "52"
+        << "results: 0.0 | 2";
+    QTest::newRow("losses worked out as 0.05 by hand round up")
+        << QStringList{"01/07", "04/07", "14/07"} << QStringList{"0", "0.2", "0.2"} << "3"
+        << "46"
+        << "results: 0.1 | 2";
     QTest::newRow("count smaller than the rows")
         << QStringList{"01/07", "11/07", " "} << QStringList{"0", "10", " "} << "2"
         << "52"

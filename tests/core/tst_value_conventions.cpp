@@ -244,6 +244,9 @@ void TestValueConventions::formatPattern_data()
     QTest::newRow("losses 4.25") << 4.25 << losses << "4.3";
     QTest::newRow("losses judged in decimal") << 7.8 / 52 << losses << "0.2";
     QTest::newRow("losses small") << 0.04 << losses << "0.0";
+    QTest::newRow("losses a hair below a half") << 2.3 / 46 << losses << "0.1";
+    QTest::newRow("losses a true value below a half") << 0.0499999 << losses << "0.0";
+
     QTest::newRow("losses zero") << 0.0 << losses << "0.0";
     QTest::newRow("losses whole") << 250.0 / 52 << losses << "4.8";
     QTest::newRow("losses carry") << 9.96 << losses << "10.0";
@@ -252,6 +255,8 @@ void TestValueConventions::formatPattern_data()
     QTest::newRow("audpc") << 250.0 << audpc << "250";
     QTest::newRow("audpc half away from zero") << 2.5 << audpc << "3";
     QTest::newRow("audpc below half is empty") << 0.4 << audpc << "";
+    QTest::newRow("audpc a hair below a half") << (0.3 * 3 + 0.7 * 3) / 2 << audpc << "2";
+    QTest::newRow("audpc sixteen digits below a half") << 2.4999999999999 << audpc << "2";
     QTest::newRow("audpc six digits") << 123456.0 << audpc << "123456";
     QTest::newRow("audpc tiny") << 1e-300 << audpc << "";
     QTest::newRow("audpc huge") << 1e20 << audpc << "100000000000000000000";
