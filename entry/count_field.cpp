@@ -1,6 +1,7 @@
 #include "count_field.h"
 
 #include "core/value_conventions.h"
+#include "entry/prompt_answers.h"
 
 #include <optional>
 
@@ -8,7 +9,8 @@ namespace quarven {
 namespace {
 
 constexpr int kMinimumCount = 3;
-const char* const kTooManyMessage = "A number of assessments should not exceed 32767";
+// Said of a count with no 16-bit value, too large or too small alike.
+const char* const kOutOfRangeMessage = "A number of assessments should be from 3 to 32767";
 
 } // namespace
 
@@ -22,7 +24,7 @@ void CountField::Change()
     for (;;) {
         const std::optional<std::int16_t> count = ReadInt16(m_box.text());
         if (!count) {
-            m_dialogs.message(kTooManyMessage);
+            m_dialogs.message(kOutOfRangeMessage);
             m_box.restoreText(m_builtText);
             return;
         }
@@ -38,12 +40,11 @@ void CountField::Change()
 std::string CountField::askCount()
 {
     for (;;) {
-        std::string answer =
-            m_dialogs.prompt("Insert a number of assessments of the foliage damage",
-                             "a number of assessments should be > 2", m_box.text(), std::nullopt);
+        std::string answer = Ask(m_dialogs, "Insert a number of assessments of the foliage damage",
+                                 "a number of assessments should be > 2", m_box.text());
         if (ReadInt16(answer))
             return answer;
-        m_dialogs.message(kTooManyMessage);
+        m_dialogs.message(kOutOfRangeMessage);
     }
 }
 

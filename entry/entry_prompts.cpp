@@ -1,6 +1,7 @@
 #include "entry_prompts.h"
 
 #include "core/value_conventions.h"
+#include "entry/prompt_answers.h"
 
 #include <optional>
 
@@ -25,13 +26,13 @@ std::string EntryPrompts::AskAssessmentDate(int row)
 {
     const std::string title = "Insert the date of " + SignedText(row + 1) + " assessment (dd/mm)?";
     for (;;) {
-        const std::string answer = m_dialogs.prompt("Example: July 12 should be recorded as 12/7 ",
-                                                    title, m_cells.date(row), kDatePromptPosition);
+        const std::string answer = Ask(m_dialogs, "Example: July 12 should be recorded as 12/7 ",
+                                       title, m_cells.date(row), kDatePromptPosition);
         if (answer.empty())
             return answer;
         if (std::optional<std::string> date = NormalisedDayMonth(answer, currentYear()))
             return *date;
-        m_dialogs.message("Error insertion of the date=>(" + answer +
+        m_dialogs.message("Error insertion of the date=>(" + QuotedAnswer(answer) +
                           ") [Example: July 12 should be recorded as 12/7]");
     }
 }
@@ -41,13 +42,14 @@ std::string EntryPrompts::AskInfectionLevel(int row)
     const std::string title = "Insert a level of " + SignedText(row + 1) + " damage, % ?";
     for (;;) {
         const std::string answer =
-            m_dialogs.prompt("Example: 1.2 ", title, m_cells.level(row), kLevelPromptPosition);
+            Ask(m_dialogs, "Example: 1.2 ", title, m_cells.level(row), kLevelPromptPosition);
         if (answer.empty())
             return answer;
         const double level = ReadNumber(answer);
         if (level >= 0 && level <= 100)
             return answer;
-        m_dialogs.message("The damage level => ( " + answer + " ) should be between 0 and 100%");
+        m_dialogs.message("The damage level => ( " + QuotedAnswer(answer) +
+                          " ) should be between 0 and 100%");
     }
 }
 
@@ -56,7 +58,7 @@ std::string EntryPrompts::AskBuddingDate()
     return askSeasonDate(std::string("Example: June 12 should be recorded as 12/6 ") + kCr +
                              "(it is not of necessity to insert a year) ",
                          "Insert a budding date", "13/6", [](const std::string& answer) {
-                             return "Date input error =>(" + answer +
+                             return "Date input error =>(" + QuotedAnswer(answer) +
                                     ")? [Example: June 12 should be recorded as 12/6 ]";
                          });
 }
@@ -66,7 +68,7 @@ std::string EntryPrompts::AskDesiccationDate()
     return askSeasonDate(std::string("Example: September 12 should be recorded as 12/9 ") + kCr +
                              "(it is not of necessity to insert a year) ",
                          "Insert the date of dessiccation", "14/9", [](const std::string& answer) {
-                             return "Date input error=>(" + answer +
+                             return "Date input error=>(" + QuotedAnswer(answer) +
                                     ") [Example: September 12 should be recorded as 12/9]";
                          });
 }
@@ -79,7 +81,7 @@ EntryPrompts::askSeasonDate(const std::string& text, const std::string& title,
                             const std::function<std::string(const std::string&)>& rejection)
 {
     for (;;) {
-        const std::string answer = m_dialogs.prompt(text, title, defaultAnswer, std::nullopt);
+        const std::string answer = Ask(m_dialogs, text, title, defaultAnswer);
         if (answer.empty())
             return answer;
         if (std::optional<std::string> date = NormalisedDayMonth(answer, currentYear()))

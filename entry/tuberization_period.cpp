@@ -1,6 +1,7 @@
 #include "tuberization_period.h"
 
 #include "core/value_conventions.h"
+#include "entry/prompt_answers.h"
 
 #include <cstdint>
 #include <optional>
@@ -46,9 +47,9 @@ void PeriodChange(TextBox& box, Dialogs& dialogs)
             if (inRange(*days))
                 return;
         }
-        box.setText(dialogs.prompt("Duration of the tuberization stage usually makes from 10 to "
-                                   "130 days",
-                                   "Date input error", box.text(), std::nullopt));
+        box.setText(Ask(dialogs,
+                        "Duration of the tuberization stage usually makes from 10 to 130 days",
+                        "Date input error", box.text()));
     }
 }
 

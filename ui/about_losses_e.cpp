@@ -51,6 +51,8 @@ AboutLossesE::AboutLossesE() : QDialog(nullptr)
     picIcon->setLineWidth(1);
     picIcon->setPixmap(emblemPicture());
     picIcon->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // Takes the focus in its turn, as the main window's picture does.
+    picIcon->setFocusPolicy(Qt::StrongFocus);
     // Sized to the picture, as a self-sizing picture box is.
     const int border = 2 * picIcon->frameWidth();
     picIcon->resize(picIcon->pixmap().size() + QSize(border, border));

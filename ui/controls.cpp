@@ -36,11 +36,20 @@ void ListBox::mouseReleaseEvent(QMouseEvent* event)
 void ListBox::keyPressEvent(QKeyEvent* event)
 {
     const int before = selectedRow();
+    // Keypad arrows (NumLock off) are arrows too.
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    const bool arrow = event->key() == Qt::Key_Down || event->key() == Qt::Key_Up;
     // Taking the focus made a row current without selecting it; the first
     // arrow selects that row rather than moving past it.
-    const bool arrow = event->key() == Qt::Key_Down || event->key() == Qt::Key_Up;
-    if (before < 0 && arrow && count() > 0 && event->modifiers() == Qt::NoModifier) {
+    if (before < 0 && arrow && count() > 0 && modifiers == Qt::NoModifier) {
         setCurrentRow(std::max(currentRow(), 0));
+        emit clicked();
+        return;
+    }
+    // The keyboard's way to do what a click on the selected row does.
+    const bool edit = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter ||
+                      event->key() == Qt::Key_Space || event->key() == Qt::Key_F2;
+    if (edit && before >= 0 && modifiers == Qt::NoModifier) {
         emit clicked();
         return;
     }
@@ -57,6 +66,26 @@ void ClickLabel::mouseReleaseEvent(QMouseEvent* event)
         emit clicked();
 }
 
+// Only a label that takes the focus gets keys: the picture.
+void ClickLabel::keyPressEvent(QKeyEvent* event)
+{
+    if (isActivationKey(*event)) {
+        emit clicked();
+        return;
+    }
+    QLabel::keyPressEvent(event);
+}
+
+// Outside a dialog no button is a default one, so Enter would do nothing.
+void CommandButton::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        click();
+        return;
+    }
+    QPushButton::keyPressEvent(event);
+}
+
 bool OptionButton::hitButton(const QPoint& position) const
 {
     return rect().contains(position);
@@ -70,38 +99,98 @@ DigitsOnlyFilter::DigitsOnlyFilter(Dialogs& dialogs, QObject* parent)
 void DigitsOnlyFilter::guard(QWidget* box)
 {
     box->setAttribute(Qt::WA_InputMethodEnabled, false);
+    // Text may come in by keys only: no menu of the box's own (nor the
+    // window's), no drops.
+    box->setContextMenuPolicy(Qt::PreventContextMenu);
+    box->setAcceptDrops(false);
     box->installEventFilter(this);
+}
+
+DigitsOnlyFilter::Verdict DigitsOnlyFilter::judge(const QKeyEvent& key)
+{
+    switch (key.key()) {
+    case Qt::Key_Backspace:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return Verdict::Refuse;
+    case Qt::Key_Shift:
+    case Qt::Key_Control:
+    case Qt::Key_Alt:
+    case Qt::Key_AltGr:
+    case Qt::Key_Meta:
+    case Qt::Key_Super_L:
+    case Qt::Key_Super_R:
+    case Qt::Key_CapsLock:
+    case Qt::Key_NumLock:
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+    // Moving the caret or the selection changes no text.
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        return Verdict::Pass;
+    default:
+        break;
+    }
+    const Qt::KeyboardModifiers modifiers = key.modifiers() & ~Qt::KeypadModifier;
+    // Every chord is a typed code other than a digit: Ctrl+Z would undo the
+    // count and rebuild the table, Alt+F would type an "f" on some desktops.
+    const Qt::KeyboardModifiers chord = Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
+    if (modifiers & chord)
+        return Verdict::Refuse;
+    if (key.key() == Qt::Key_Delete || key.key() == Qt::Key_Insert)
+        return modifiers & Qt::ShiftModifier ? Verdict::Refuse : Verdict::Pass;
+    const QString text = key.text();
+    for (const QChar c : text) {
+        if (c < u'0' || c > u'9')
+            return Verdict::Refuse;
+    }
+    return Verdict::Pass;
 }
 
 bool DigitsOnlyFilter::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() != QEvent::KeyPress)
-        return QObject::eventFilter(watched, event);
-    const auto* key = static_cast<QKeyEvent*>(event);
-    switch (key->key()) {
-    case Qt::Key_Backspace:
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        m_dialogs.beep();
-        return true;
-    case Qt::Key_Delete:
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab:
+    switch (event->type()) {
+    case QEvent::ShortcutOverride:
+        // Claim every refused key, so that no shortcut of the window takes it
+        // and the key press comes here to be refused.
+        if (judge(*static_cast<QKeyEvent*>(event)) == Verdict::Refuse) {
+            event->accept();
+            return true;
+        }
         return false;
-    default:
-        break;
-    }
-    const Qt::KeyboardModifiers shortcut = Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
-    const QString text = key->text();
-    if ((key->modifiers() & shortcut) || text.isEmpty())
-        return false;
-    for (const QChar c : text) {
-        if (c < u'0' || c > u'9') {
+    case QEvent::KeyPress:
+        if (judge(*static_cast<QKeyEvent*>(event)) == Verdict::Refuse) {
             m_dialogs.beep();
             return true;
         }
+        return false;
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+        // The middle button pastes the X11 selection.
+        return static_cast<QMouseEvent*>(event)->button() == Qt::MiddleButton;
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+    case QEvent::ContextMenu:
+        event->ignore();
+        return true;
+    default:
+        return QObject::eventFilter(watched, event);
     }
-    return false;
+}
+
+bool isActivationKey(const QKeyEvent& event)
+{
+    const bool plain = (event.modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    return plain && (event.key() == Qt::Key_Return || event.key() == Qt::Key_Enter ||
+                     event.key() == Qt::Key_Space);
 }
 
 } // namespace quarven

@@ -5,6 +5,7 @@
 
 #include <QLabel>
 #include <QListWidget>
+#include <QPushButton>
 #include <QRadioButton>
 
 namespace quarven {
@@ -36,7 +37,8 @@ private:
     bool m_pressedOnRow = false;
 };
 
-// A label or picture that answers a mouse click.
+// A label or picture that answers a mouse click, and Enter or Space when it
+// has the focus.
 class ClickLabel : public QLabel {
     Q_OBJECT
 public:
@@ -47,6 +49,17 @@ signals:
 
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+};
+
+// A push button that Enter clicks when it has the focus, as Space does.
+class CommandButton : public QPushButton {
+    Q_OBJECT
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 };
 
 // An option button that answers a click anywhere in its box, not only on its
@@ -60,11 +73,13 @@ protected:
     bool hitButton(const QPoint& position) const override;
 };
 
-// Lets only typed digits into a text box: every other typed character, Backspace
-// and Enter included, is dropped with a beep. Keys that type nothing (Delete,
-// arrows, Home, End, Tab) and shortcuts keep working. Decides by key() first,
-// since key texts differ between X11 and synthesised events (Delete is "\x7f"
-// from X11 but empty from QTest).
+// Lets only typed digits into a text box: every other typed character and
+// every chord (Ctrl, Alt or Meta with a key; Shift+Insert, Shift+Delete),
+// Backspace and Enter included, is dropped with a beep. Keys that type
+// nothing (Delete, arrows, Home, End, Tab) still work. The box's own menu,
+// middle-click paste and drops are shut off, so typed digits are the only
+// way in. Decides by key() first, since key texts differ between X11 and
+// synthesised events (Delete is "\x7f" from X11 but empty from QTest).
 class DigitsOnlyFilter : public QObject {
 public:
     DigitsOnlyFilter(Dialogs& dialogs, QObject* parent);
@@ -76,7 +91,13 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    enum class Verdict { Pass, Refuse };
+    [[nodiscard]] static Verdict judge(const QKeyEvent& key);
+
     Dialogs& m_dialogs;
 };
+
+// Enter, Return or Space with no modifier but the keypad's.
+[[nodiscard]] bool isActivationKey(const QKeyEvent& event);
 
 } // namespace quarven

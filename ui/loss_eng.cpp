@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QScrollBar>
 
 namespace quarven {
 namespace {
@@ -160,7 +161,7 @@ void LossEng::createControls()
     sNx->setAlignment(Qt::AlignCenter);
     sNx->setToolTip(QStringLiteral("the number of assessments should be 2 or more"));
 
-    Command1 = place<QPushButton>(this, "Command1", 4560, 2160, 2055, 975);
+    Command1 = place<CommandButton>(this, "Command1", 4560, 2160, 2055, 975);
     Command1->setText(QStringLiteral("Calculate"));
     Command1->setFont(controlFont(FontVariant::TitleBold));
     Command1->setAutoDefault(false);
@@ -181,8 +182,12 @@ void LossEng::createControls()
     Label15 = caption(place<QLabel>(this, "Label15", 4800, 4320, 852, 252), "AUDPC");
     Label15->setFont(controlFont(FontVariant::ResultRegular));
 
-    for (ListBox* list : {sNuch, sTx, sX})
+    for (ListBox* list : {sNuch, sTx, sX}) {
         list->setUniformItemSizes(true);
+        // The vertical bar leaves too little width for the texts; clip them.
+        list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        list->setTextElideMode(Qt::ElideNone);
+    }
 
     const std::array<QWidget*, 16> tabOrder = {
         sNuch,   sTx,     sX,      Picture2, Spel[0], Spel[1],  Spel[2],  Spel[3],
@@ -207,6 +212,18 @@ void LossEng::connectHandlers()
     m_digitsOnly = new DigitsOnlyFilter(m_dialogs, this);
     m_digitsOnly->guard(sNx);
     m_digitsOnly->guard(sQ);
+
+    // The three lists are one table: a row's number, date and level stay side
+    // by side however one of them is scrolled. Setting the same value raises
+    // nothing, so the three connections cannot loop.
+    const std::array<ListBox*, 3> columns = {sNuch, sTx, sX};
+    for (ListBox* list : columns) {
+        for (ListBox* other : columns) {
+            if (other != list)
+                connect(list->verticalScrollBar(), &QScrollBar::valueChanged,
+                        other->verticalScrollBar(), &QScrollBar::setValue);
+        }
+    }
 
     connect(Command1, &QPushButton::clicked, this, &LossEng::Command1_Click);
     connect(sNuch, &ListBox::clicked, this, &LossEng::sNuch_Click);

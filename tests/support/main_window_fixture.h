@@ -36,6 +36,12 @@ private:
 // message, anything else answers a prompt with that text.
 void script(ScriptedDialogs& dialogs, const QStringList& steps);
 
+// A control of a window, found by its objectName.
+template <typename Control> [[nodiscard]] Control* control(const QWidget& window, const char* name)
+{
+    return window.findChild<Control*>(QString::fromLatin1(name));
+}
+
 [[nodiscard]] QStringList items(const QListWidget* list);
 // Replaces the texts of the rows through the list's own API.
 void setItems(QListWidget* list, const QStringList& texts);

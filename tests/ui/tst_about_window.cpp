@@ -5,6 +5,7 @@
 #include "ui/about_losses_e.h"
 #include "ui/twips.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -56,6 +57,7 @@ private slots:
 
     void firstOpening();
     void secondClickKeepsOneWindow();
+    void tabVisitsThePicture();
     void closing_data();
     void closing();
     void mainWindowKeepsWorking();
@@ -110,6 +112,21 @@ void TestAboutWindow::secondClickKeepsOneWindow()
     QCOMPARE(about->lblTitle->text(), QStringLiteral("marked"));
     QCOMPARE(about->frameGeometry().left(), centredLeft(about));
     QCOMPARE(about->frameGeometry().top(), 300);
+}
+
+void TestAboutWindow::tabVisitsThePicture()
+{
+    LossEng& window = m_fixture.open();
+    AboutLossesE* about = openAbout(window);
+    QApplication::setActiveWindow(about);
+    QVERIFY(QTest::qWaitForWindowActive(about));
+    auto* cmdOK = control<QPushButton>(*about, "cmdOK");
+    auto* picIcon = control<QLabel>(*about, "picIcon");
+    QCOMPARE(QApplication::focusWidget(), cmdOK);
+    QTest::keyClick(cmdOK, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), picIcon);
+    QTest::keyClick(picIcon, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), cmdOK);
 }
 
 void TestAboutWindow::closing_data()

@@ -2,7 +2,9 @@
 // column-filling labels, and the count box with its key filter.
 #include "support/main_window_fixture.h"
 
+#include <QClipboard>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QtTest>
 
 using namespace quarven;
@@ -53,7 +55,13 @@ QString countPrompt(const QString& defaultAnswer)
                       "Insert a number of assessments of the foliage damage", defaultAnswer);
 }
 
-const QString kTooMany = messageLine("A number of assessments should not exceed 32767");
+const QString kTooMany = messageLine("A number of assessments should be from 3 to 32767");
+
+// U+2068 ... U+2069 around a quoted answer.
+QString isolated(const QString& answer)
+{
+    return QChar(0x2068) + answer + QChar(0x2069);
+}
 
 } // namespace
 
@@ -69,7 +77,11 @@ private slots:
     void columnFill();
     void programChangesOpenNoPrompt();
     void arrowKeyEditsTheNewRow();
+    void firstArrowSelectsTheCurrentRow_data();
     void firstArrowSelectsTheCurrentRow();
+    void keysEditTheSelectedRow_data();
+    void keysEditTheSelectedRow();
+    void deselectingRaisesNothing();
     void countTyped_data();
     void countTyped();
     void x11KeyTexts_data();
@@ -77,6 +89,8 @@ private slots:
     void countAnswered_data();
     void countAnswered();
     void countPastSixteenBitsKeepsTheTable();
+    void numberBoxesTakeOnlyTypedDigits_data();
+    void numberBoxesTakeOnlyTypedDigits();
 
 private:
     MainWindowFixture m_fixture;
@@ -173,6 +187,49 @@ void TestTableEntry::rowClick_data()
         << year << int(DateColumn) << " "
         << "4" << QStringList{"<b>31/6</b>", "!ok", "!cancel"}
         << QStringList{datePrompt(2, " "), dateRejected("<b>31/6</b>"), datePrompt(2, " ")} << " "
+        << "4";
+    // Answers from other keyboards and from copied spreadsheet cells.
+    QTest::newRow("full-width digits stored as ASCII")
+        << year << int(LevelColumn) << "01/07"
+        << "4" << QStringList{QString::fromUtf8("\uFF15\uFF10")} << QStringList{levelPrompt(2, "4")}
+        << "01/07"
+        << "50";
+    QTest::newRow("Arabic-Indic digits stored as ASCII")
+        << year << int(LevelColumn) << "01/07"
+        << "4" << QStringList{QString::fromUtf8("\u0665\u0660.\u0665")}
+        << QStringList{levelPrompt(2, "4")} << "01/07"
+        << "50.5";
+    QTest::newRow("full-width date") << year << int(DateColumn) << " "
+                                     << "4" << QStringList{QString::fromUtf8("\uFF11\uFF12/\uFF17")}
+                                     << QStringList{datePrompt(2, " ")} << "12/07"
+                                     << "4";
+    QTest::newRow("date copied with CR LF")
+        << year << int(DateColumn) << " "
+        << "4" << QStringList{"12/7\r\n"} << QStringList{datePrompt(2, " ")} << "12/07"
+        << "4";
+    QTest::newRow("date copied with LF")
+        << year << int(DateColumn) << " "
+        << "4" << QStringList{"12/7\n"} << QStringList{datePrompt(2, " ")} << "12/07"
+        << "4";
+    QTest::newRow("level copied with CR LF")
+        << year << int(LevelColumn) << "01/07"
+        << "4" << QStringList{"35\r\n"} << QStringList{levelPrompt(2, "4")} << "01/07"
+        << "35";
+    QTest::newRow("tabs at the ends dropped, blanks kept")
+        << year << int(LevelColumn) << "01/07"
+        << "4" << QStringList{"\t 35 \t"} << QStringList{levelPrompt(2, "4")} << "01/07"
+        << " 35 ";
+    const QString override = QString::fromUtf8("\u202E7/21");
+    QTest::newRow("a right-to-left override cannot reorder the message")
+        << year << int(DateColumn) << " "
+        << "4" << QStringList{override, "!ok", "!cancel"}
+        << QStringList{datePrompt(2, " "), dateRejected(isolated(override)), datePrompt(2, " ")}
+        << " "
+        << "4";
+    QTest::newRow("a level in another script is quoted isolated")
+        << year << int(LevelColumn) << "01/07"
+        << "4" << QStringList{QString::fromUtf8("\u0661\u0660\u0661"), "!ok", "!cancel"}
+        << QStringList{levelPrompt(2, "4"), levelRejected("101"), levelPrompt(2, "4")} << "01/07"
         << "4";
 }
 
@@ -279,8 +336,18 @@ void TestTableEntry::arrowKeyEditsTheNewRow()
     QCOMPARE(m_fixture.dialogs.takeTranscript(), QStringList{datePrompt(2, "02/07")});
 }
 
+void TestTableEntry::firstArrowSelectsTheCurrentRow_data()
+{
+    QTest::addColumn<int>("modifiers");
+    QTest::newRow("arrow") << int(Qt::NoModifier);
+    // With NumLock off the keypad's 2 is an arrow carrying the keypad flag.
+    QTest::newRow("keypad arrow") << int(Qt::KeypadModifier);
+}
+
 void TestTableEntry::firstArrowSelectsTheCurrentRow()
 {
+    QFETCH(int, modifiers);
+
     LossEng& window = m_fixture.open();
     QApplication::setActiveWindow(&window);
     QVERIFY(QTest::qWaitForWindowActive(&window));
@@ -288,9 +355,59 @@ void TestTableEntry::firstArrowSelectsTheCurrentRow()
     QCOMPARE(QApplication::focusWidget(), window.sTx);
     QCOMPARE(window.sTx->selectedRow(), -1);
     m_fixture.dialogs.cancel();
-    QTest::keyClick(window.sTx, Qt::Key_Down);
+    QTest::keyClick(window.sTx, Qt::Key_Down, Qt::KeyboardModifiers(modifiers));
     QCOMPARE(m_fixture.dialogs.takeTranscript(), QStringList{datePrompt(1, " ")});
     QCOMPARE(window.sTx->selectedRow(), 0);
+}
+
+void TestTableEntry::keysEditTheSelectedRow_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<bool>("selected"); // whether row 2 is selected first
+    QTest::addColumn<QStringList>("transcript");
+
+    const QStringList editsRowTwo{datePrompt(2, " ")};
+    QTest::newRow("Return") << int(Qt::Key_Return) << 0 << true << editsRowTwo;
+    QTest::newRow("keypad Enter") << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << true
+                                  << editsRowTwo;
+    QTest::newRow("Space") << int(Qt::Key_Space) << 0 << true << editsRowTwo;
+    QTest::newRow("F2") << int(Qt::Key_F2) << 0 << true << editsRowTwo;
+    QTest::newRow("Return with no row selected")
+        << int(Qt::Key_Return) << 0 << false << QStringList();
+    QTest::newRow("F2 with no row selected") << int(Qt::Key_F2) << 0 << false << QStringList();
+}
+
+void TestTableEntry::keysEditTheSelectedRow()
+{
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(bool, selected);
+    QFETCH(QStringList, transcript);
+
+    LossEng& window = m_fixture.open();
+    auto* sTx = control<ListBox>(window, "sTx");
+    if (selected) {
+        m_fixture.dialogs.cancel();
+        clickRow(sTx, 1);
+        QCOMPARE(m_fixture.dialogs.takeTranscript(), QStringList{datePrompt(2, " ")});
+    }
+    script(m_fixture.dialogs, QStringList(transcript.size(), QStringLiteral("!cancel")));
+    QTest::keyClick(sTx, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    QCOMPARE(m_fixture.dialogs.takeTranscript(), transcript);
+}
+
+void TestTableEntry::deselectingRaisesNothing()
+{
+    LossEng& window = m_fixture.open();
+    auto* sX = control<ListBox>(window, "sX");
+    m_fixture.dialogs.cancel();
+    clickRow(sX, 0);
+    QCOMPARE(m_fixture.dialogs.takeTranscript(), QStringList{levelPrompt(1, " ")});
+    const QRect row = sX->visualItemRect(sX->item(0));
+    QTest::mouseClick(sX->viewport(), Qt::LeftButton, Qt::ControlModifier, row.center());
+    QCOMPARE(sX->selectedRow(), -1);
+    QCOMPARE(m_fixture.dialogs.takeTranscript(), QStringList());
 }
 
 void TestTableEntry::countTyped_data()
@@ -361,7 +478,7 @@ void TestTableEntry::x11KeyTexts_data()
     QTest::newRow("Delete carries DEL") << int(Qt::Key_Delete) << 0 << "\x7f"
                                         << "5" << 0;
     QTest::newRow("Ctrl+A carries SOH") << int(Qt::Key_A) << int(Qt::ControlModifier) << "\x01"
-                                        << "54" << 0;
+                                        << "54" << 1;
     QTest::newRow("Backspace carries BS") << int(Qt::Key_Backspace) << 0 << "\b"
                                           << "54" << 1;
     QTest::newRow("keypad digit") << int(Qt::Key_7) << int(Qt::KeypadModifier) << "7"
@@ -403,6 +520,9 @@ void TestTableEntry::countAnswered_data()
     QTest::newRow("past 32767 refused, asked again")
         << QStringList{"40000", "!ok", "6"}
         << QStringList{countPrompt("1"), kTooMany, countPrompt("1")} << "6" << 6;
+    QTest::newRow("far below 16 bits refused, the message names the range")
+        << QStringList{"-40000", "!ok", "3"}
+        << QStringList{countPrompt("1"), kTooMany, countPrompt("1")} << "3" << 3;
     QTest::newRow("far past a double refused")
         << QStringList{"1e400", "!ok", "3"}
         << QStringList{countPrompt("1"), kTooMany, countPrompt("1")} << "3" << 3;
@@ -437,6 +557,99 @@ void TestTableEntry::countPastSixteenBitsKeepsTheTable()
     QCOMPARE(window.sNx->text(), QStringLiteral("4000"));
     QCOMPARE(window.sTx->count(), 4000);
     QCOMPARE(window.sTx->item(0)->text(), QStringLiteral("01/07"));
+}
+
+void TestTableEntry::numberBoxesTakeOnlyTypedDigits_data()
+{
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("gesture");
+    QTest::addColumn<int>("beeps");
+
+    for (const char* box : {"sNx", "sQ"}) {
+        const auto row = [&](const char* gesture, int beeps) {
+            QTest::addRow("%s, %s", box, gesture) << box << gesture << beeps;
+        };
+        for (const char* chord : {"Ctrl+Z", "Ctrl+Y", "Ctrl+X", "Ctrl+V", "Ctrl+A", "Shift+Ins",
+                                  "Shift+Del", "Ctrl+Backspace", "Meta+F"})
+            row(chord, 1);
+        row("Alt+F", 1);
+        row("Alt+Shift+F", 1);
+        row("Alt+minus", 1);
+        row("context menu", 0);
+        row("middle-click paste", 0);
+        row("drop", 0);
+    }
+}
+
+// Chords, the box's menu, the X11 selection and drops would each change the
+// text, and with it rebuild the table or reset the period.
+void TestTableEntry::numberBoxesTakeOnlyTypedDigits()
+{
+    QFETCH(QString, box);
+    QFETCH(QString, gesture);
+    QFETCH(int, beeps);
+
+    LossEng& window = m_fixture.open();
+    auto* edit = control<QLineEdit>(window, box.toLatin1().constData());
+    auto* sTx = control<ListBox>(window, "sTx");
+    auto* sX = control<ListBox>(window, "sX");
+    QApplication::setActiveWindow(&window);
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QGuiApplication::clipboard()->setText(QStringLiteral("7abc"));
+
+    // Five rows typed into the count, the second filled; a period of 60.
+    auto* sNx = control<QLineEdit>(window, "sNx");
+    sNx->setFocus();
+    pressKeys(sNx, {"Home", "Shift+End"});
+    QTest::keyClicks(sNx, QStringLiteral("5"));
+    auto* sQ = control<QLineEdit>(window, "sQ");
+    sQ->setText(QStringLiteral("60"));
+    setItems(sTx, {" ", "01/07"});
+    setItems(sX, {" ", "12"});
+    const QString before = edit->text();
+    edit->setFocus();
+    edit->setCursorPosition(1);
+
+    if (gesture == "context menu") {
+        const QPoint centre = edit->rect().center();
+        QContextMenuEvent menu(QContextMenuEvent::Mouse, centre, edit->mapToGlobal(centre));
+        QApplication::sendEvent(edit, &menu);
+        QCOMPARE(QApplication::activePopupWidget(), nullptr);
+    } else if (gesture == "middle-click paste") {
+        QClipboard* clipboard = QGuiApplication::clipboard();
+        if (!clipboard->supportsSelection())
+            QSKIP("this platform has no X11 selection to paste");
+        clipboard->setText(QStringLiteral("7abc"), QClipboard::Selection);
+        QTest::mouseClick(edit, Qt::MiddleButton, {}, edit->rect().center());
+    } else if (gesture == "drop") {
+        QMimeData data;
+        data.setText(QStringLiteral("7abc"));
+        const QPointF centre = edit->rect().center();
+        QDragEnterEvent enter(centre.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(edit, &enter);
+        QDropEvent drop(centre, Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(edit, &drop);
+    } else if (gesture == "Alt+minus") {
+        QTest::keyClick(edit, Qt::Key_Minus, Qt::AltModifier);
+    } else if (gesture.startsWith("Alt+")) {
+        // Some desktops deliver Alt+letter to the box with the letter as text.
+        const Qt::KeyboardModifiers shift =
+            gesture.contains("Shift") ? Qt::ShiftModifier : Qt::NoModifier;
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_F, Qt::AltModifier | shift,
+                        shift ? QStringLiteral("F") : QStringLiteral("f"));
+        QApplication::sendEvent(edit, &press);
+    } else {
+        pressKeys(edit, {gesture});
+    }
+
+    QCOMPARE(edit->text(), before);
+    QCOMPARE(m_fixture.dialogs.takeBeeps(), beeps);
+    QCOMPARE(sNx->text(), QStringLiteral("5"));
+    QCOMPARE(sQ->text(), QStringLiteral("60"));
+    QCOMPARE(sTx->count(), 5);
+    QCOMPARE(items(sTx).mid(0, 2), (QStringList{" ", "01/07"}));
+    QCOMPARE(items(sX).mid(0, 2), (QStringList{" ", "12"}));
+    QCOMPARE(m_fixture.dialogs.takeTranscript(), QStringList());
 }
 
 QTEST_MAIN(TestTableEntry)

@@ -136,6 +136,12 @@ void TestTuberizationPeriod::typedPeriod_data()
     QTest::newRow("answer past 32767 asked again")
         << selectAll << "7" << QStringList{"40000", "60"}
         << QStringList{periodPrompt("7"), periodPrompt("40000")} << "60";
+    QTest::newRow("answer far below 16 bits asked again by the prompt naming 10 to 130")
+        << selectAll << "7" << QStringList{"-40000", "60"}
+        << QStringList{periodPrompt("7"), periodPrompt("-40000")} << "60";
+    QTest::newRow("full-width answer read as its digits")
+        << selectAll << "7" << QStringList{QString::fromUtf8("\uFF16\uFF10\r\n")}
+        << QStringList{periodPrompt("7")} << "60";
     QTest::newRow("answer far past a double asked again")
         << selectAll << "7" << QStringList{"1e400", "60"}
         << QStringList{periodPrompt("7"), periodPrompt("1e400")} << "60";
