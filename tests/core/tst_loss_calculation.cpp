@@ -75,6 +75,11 @@ void TestLossCalculation::calculate_data()
         << "52"
         << "message: Data input error (assessments # 1 and  2).\r Results of the next assessment "
            "should be equal or higher than those for the previous assessment!";
+    QTest::newRow("a level falling by less than 1")
+        << QStringList{"01/07", "11/07", "21/07"} << QStringList{"3.5", "3", "30"} << "3"
+        << "52"
+        << "message: Data input error (assessments # 1 and  2).\r Results of the next assessment "
+           "should be equal or higher than those for the previous assessment!";
     QTest::newRow("date checked before level")
         << QStringList{"11/07", "01/07", "21/07"} << QStringList{"5", "3", "30"} << "3"
         << "52" << dateMessage;

@@ -1,7 +1,7 @@
 // A Dialogs for tests: answers prompts and messages from a script and keeps a
 // transcript of everything shown, with titles, texts, defaults and positions
 // exactly as the program passed them. Anything the script did not expect
-// stops the test program at once, rather than looping on a default answer.
+// fails the running test row; a prompt it did not expect is cancelled.
 #pragma once
 
 #include "entry/dialogs.h"
@@ -41,9 +41,13 @@ private:
         Step step;
         QString answer;
     };
+    void unexpected(const QString& line);
+
+    static constexpr int kUnexpectedLimit = 100;
     std::deque<Scripted> m_script;
     QStringList m_transcript;
     int m_beeps = 0;
+    int m_unexpected = 0;
 };
 
 // The transcript lines for an expected prompt and message. A carriage return
