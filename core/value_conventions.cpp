@@ -291,14 +291,11 @@ double ReadNumber(std::string_view text)
 
 std::optional<std::int16_t> ToInt16(double value)
 {
-    if (!std::isfinite(value))
-        return std::nullopt;
-    double whole = std::floor(value);
-    const double fraction = value - whole;
-    if (fraction > 0.5 || (fraction == 0.5 && std::fmod(whole, 2.0) != 0.0))
-        whole += 1.0;
-    if (whole < std::numeric_limits<std::int16_t>::min() ||
-        whole > std::numeric_limits<std::int16_t>::max())
+    // nearbyint rounds halves to even in the default rounding mode, which
+    // nothing in the program changes. NaN fails both comparisons.
+    const double whole = std::nearbyint(value);
+    if (!(whole >= std::numeric_limits<std::int16_t>::min() &&
+          whole <= std::numeric_limits<std::int16_t>::max()))
         return std::nullopt;
     return static_cast<std::int16_t>(whole);
 }
