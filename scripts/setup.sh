@@ -30,7 +30,13 @@ if ! locale -a 2>/dev/null | grep -qix "de_DE.utf8"; then
     fi
 fi
 
-if [ ! -f build/CMakeCache.txt ]; then
+# The test command treats warnings as errors; starting Quarven keeps whatever
+# the build folder was configured with, so the two never rebuild each other.
+if [ "${1:-}" = "--tests" ]; then
+    if ! grep -qs '^QUARVEN_WERROR:BOOL=ON$' build/CMakeCache.txt; then
+        cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUARVEN_WERROR=ON
+    fi
+elif [ ! -f build/CMakeCache.txt ]; then
     cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 fi
 cmake --build build -j2

@@ -294,21 +294,23 @@ void TestLayout::alignmentAndFrames()
 void TestLayout::listHeights()
 {
     LossEng& window = m_fixture.open();
-    QCOMPARE(window.sNuch->height(), twipsToPixelsY(2712));
-    QCOMPARE(window.sTx->height(), twipsToPixelsY(2712));
-    const int frame = 2 * window.sX->frameWidth();
-    const int row = window.sX->sizeHintForRow(0);
-    QVERIFY(window.sX->height() <= twipsToPixelsY(2736));
-    QVERIFY(window.sX->height() > twipsToPixelsY(2736) - row);
-    QCOMPARE((window.sX->height() - frame) % row, 0);
+    const MainWindowControls ui(window);
+    QCOMPARE(ui.sNuch->height(), twipsToPixelsY(2712));
+    QCOMPARE(ui.sTx->height(), twipsToPixelsY(2712));
+    const int frame = 2 * ui.sX->frameWidth();
+    const int row = ui.sX->sizeHintForRow(0);
+    QVERIFY(ui.sX->height() <= twipsToPixelsY(2736));
+    QVERIFY(ui.sX->height() > twipsToPixelsY(2736) - row);
+    QCOMPARE((ui.sX->height() - frame) % row, 0);
 }
 
 void TestLayout::tabVisitsOnlyTheSelectedOption()
 {
     LossEng& window = m_fixture.open();
+    const MainWindowControls ui(window);
     QApplication::setActiveWindow(&window);
     QVERIFY(QTest::qWaitForWindowActive(&window));
-    QCOMPARE(QApplication::focusWidget(), window.sNuch);
+    QCOMPARE(QApplication::focusWidget(), ui.sNuch);
 
     const auto visit = [&] {
         QStringList visited;
@@ -320,8 +322,8 @@ void TestLayout::tabVisitsOnlyTheSelectedOption()
     };
     QCOMPARE(visit(), (QStringList{"sTx", "sX", "Picture2", "Spel3", "sQ", "sNx", "Command1",
                                    "sPotEvro", "sWEvro", "sNuch"}));
-    QTest::mouseClick(window.Spel[5], Qt::LeftButton);
-    window.sNuch->setFocus();
+    QTest::mouseClick(ui.Spel(6), Qt::LeftButton);
+    ui.sNuch->setFocus();
     QCOMPARE(visit().at(3), QStringLiteral("Spel6"));
     QCOMPARE(m_fixture.dialogs.takeTranscript(), QStringList());
 }
@@ -363,46 +365,50 @@ void TestLayout::lines()
 void TestLayout::resizingMovesNothing()
 {
     LossEng& window = m_fixture.open();
+    const MainWindowControls ui(window);
     QCOMPARE(window.size(), QSize(twipsToPixelsX(6732), twipsToPixelsY(7548)));
-    const QRect before = window.Command1->geometry();
+    const QRect before = ui.Command1->geometry();
     window.resize(300, 200);
-    QCOMPARE(window.Command1->geometry(), before);
+    QCOMPARE(ui.Command1->geometry(), before);
     window.resize(900, 900);
-    QCOMPARE(window.Command1->geometry(), before);
+    QCOMPARE(ui.Command1->geometry(), before);
 }
 
 void TestLayout::periodBoxStaysClickableOverItsLabel()
 {
     LossEng& window = m_fixture.open();
-    const QPoint centre = window.sQ->mapTo(window.Frame1, window.sQ->rect().center());
-    QCOMPARE(window.Frame1->childAt(centre), window.sQ);
+    const MainWindowControls ui(window);
+    const QPoint centre = ui.sQ->mapTo(ui.Frame1, ui.sQ->rect().center());
+    QCOMPARE(ui.Frame1->childAt(centre), ui.sQ);
 }
 
 void TestLayout::notADialog()
 {
     LossEng& window = m_fixture.open();
-    setItems(window.sTx, {"01/07", "11/07", "21/07"});
-    setItems(window.sX, {"0", "10", "30"});
-    window.sNuch->setFocus();
+    const MainWindowControls ui(window);
+    setItems(ui.sTx, {"01/07", "11/07", "21/07"});
+    setItems(ui.sX, {"0", "10", "30"});
+    ui.sNuch->setFocus();
     QTest::keyClick(&window, Qt::Key_Escape);
     QTest::keyClick(&window, Qt::Key_Return);
     QVERIFY(window.isVisible());
-    QCOMPARE(window.sWEvro->text(), QString());
+    QCOMPARE(ui.sWEvro->text(), QString());
 }
 
 void TestLayout::accessibleNames()
 {
     LossEng& window = m_fixture.open();
+    const MainWindowControls ui(window);
     const QList<QPair<QWidget*, QString>> names = {
-        {window.sNuch, "Number of assessment"}, {window.sTx, "Assessment dates (dd/mm)"},
-        {window.sX, "Level of infection, %"},   {window.sNx, "Number of foliar blight assessments"},
-        {window.sQ, "Tuberization, days"},      {window.sWEvro, "AUDPC"},
-        {window.sPotEvro, "Yield losses, %"},   {window.Picture2, "About the program"}};
+        {ui.sNuch, "Number of assessment"}, {ui.sTx, "Assessment dates (dd/mm)"},
+        {ui.sX, "Level of infection, %"},   {ui.sNx, "Number of foliar blight assessments"},
+        {ui.sQ, "Tuberization, days"},      {ui.sWEvro, "AUDPC"},
+        {ui.sPotEvro, "Yield losses, %"},   {ui.Picture2, "About the program"}};
     for (const auto& [widget, name] : names)
         QCOMPARE(widget->accessibleName(), name);
     // Captions speak for themselves; a name would hide the text from readers.
     for (QLabel* label : window.findChildren<QLabel*>())
-        if (label != window.Picture2)
+        if (label != ui.Picture2)
             QCOMPARE(label->accessibleName(), QString());
 }
 
@@ -411,13 +417,15 @@ void TestLayout::standInFont()
     // The set-up installs Liberation Sans, metric-compatible with the Arial
     // family that the layout's captions were sized for.
     LossEng& window = m_fixture.open();
-    QCOMPARE(QFontInfo(window.Label1->font()).family(), QStringLiteral("Liberation Sans"));
+    const MainWindowControls ui(window);
+    QCOMPARE(QFontInfo(ui.Label1->font()).family(), QStringLiteral("Liberation Sans"));
     QCOMPARE(QFontInfo(window.font()).family(), QStringLiteral("Liberation Sans"));
 }
 
 void TestLayout::captionsFit()
 {
     LossEng& window = m_fixture.open();
+    const MainWindowControls ui(window);
     m_about = new AboutLossesE();
     QList<QLabel*> labels = window.findChildren<QLabel*>() + m_about->findChildren<QLabel*>();
     for (QLabel* label : labels) {
@@ -425,11 +433,11 @@ void TestLayout::captionsFit()
             continue;
         const QRect room = label->contentsRect();
         const QRect needed = label->fontMetrics().boundingRect(
-            room, Qt::TextWordWrap | label->alignment(), label->text());
+            room, int(Qt::TextWordWrap | label->alignment().toInt()), label->text());
         QVERIFY2(room.contains(needed), qPrintable(label->objectName()));
     }
-    const QList<QWidget*> buttons = {window.Command1, m_about->cmdOK, window.Spel[0],
-                                     window.Spel[6]};
+    const QList<QWidget*> buttons = {ui.Command1, control<QPushButton>(*m_about, "cmdOK"),
+                                     ui.Spel(1), ui.Spel(7)};
     for (QWidget* button : buttons)
         QVERIFY2(button->sizeHint().width() <= button->width(), qPrintable(button->objectName()));
 }

@@ -101,7 +101,7 @@ void TestQtDialogs::messageIsPlainTextWithLineBreaks()
     QtDialogs dialogs;
     QString caption, text;
     Qt::TextFormat format = Qt::AutoText;
-    int buttons = 0;
+    qsizetype buttons = 0;
     whenShown<QMessageBox>(
         [&](QMessageBox* box) {
             caption = box->windowTitle();
@@ -114,7 +114,7 @@ void TestQtDialogs::messageIsPlainTextWithLineBreaks()
     QCOMPARE(caption, QString::fromUtf8(app::kTitle));
     QCOMPARE(text, QStringLiteral("Error insertion of the date=>(<img src=x>) [Example]\nnext"));
     QCOMPARE(format, Qt::PlainText);
-    QCOMPARE(buttons, 1);
+    QCOMPARE(buttons, qsizetype(1));
 }
 
 QTEST_MAIN(TestQtDialogs)
