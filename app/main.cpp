@@ -11,10 +11,7 @@ int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(quarven::app::kTitle));
-    QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
-                                            .arg(quarven::app::kMajor)
-                                            .arg(quarven::app::kMinor)
-                                            .arg(quarven::app::kRevision));
+    QApplication::setApplicationVersion(QString::fromUtf8(quarven::app::kVersion));
     quarven::setUpApplicationAppearance();
 
     quarven::QtDialogs dialogs;

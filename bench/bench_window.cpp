@@ -95,10 +95,11 @@ double seconds(const QElapsedTimer& timer)
 void BM_TypeLargeCount(benchmark::State& state)
 {
     LossEng& window = mainWindow();
+    const MainWindowControls ui(window);
     int batches = 0;
     long rows = 0;
     const QMetaObject::Connection counting =
-        QObject::connect(window.sNuch->model(), &QAbstractItemModel::rowsInserted,
+        QObject::connect(ui.sNuch->model(), &QAbstractItemModel::rowsInserted,
                          [&](const QModelIndex&, int first, int last) {
                              ++batches;
                              rows += last - first + 1;
@@ -106,20 +107,20 @@ void BM_TypeLargeCount(benchmark::State& state)
     for (auto _ : state) {
         // Not timed: start from a small table, with the whole count selected.
         setCount("4");
-        window.sNx->setFocus();
-        window.sNx->selectAll();
+        ui.sNx->setFocus();
+        ui.sNx->selectAll();
         settle();
         batches = 0;
         rows = 0;
 
         QElapsedTimer timer;
         timer.start();
-        QTest::keyClicks(window.sNx, QStringLiteral("32767"));
+        QTest::keyClicks(ui.sNx, QStringLiteral("32767"));
         settle();
         state.SetIterationTime(seconds(timer));
 
         if (batches != static_cast<int>(kRebuildRows.size()) || rows != kAllRebuildRows ||
-            window.sX->count() != kLargestRows || window.sTx->count() != kLargestRows) {
+            ui.sX->count() != kLargestRows || ui.sTx->count() != kLargestRows) {
             state.SkipWithError("typing 32767 did not rebuild the table five times");
             break;
         }
@@ -217,6 +218,7 @@ BENCHMARK(BM_Baseline_Scroll)->UseManualTime()->Unit(benchmark::kMillisecond);
 void BM_CalculateThroughWindow(benchmark::State& state)
 {
     LossEng& window = mainWindow();
+    const MainWindowControls ui(window);
     const bench::Season season = bench::FullSeason();
     setCount("365");
     QStringList dates;
@@ -225,25 +227,25 @@ void BM_CalculateThroughWindow(benchmark::State& state)
         dates.append(QString::fromStdString(season.dates[i]));
         levels.append(QString::fromStdString(season.levels[i]));
     }
-    test::setItems(window.sTx, dates);
-    test::setItems(window.sX, levels);
+    test::setItems(ui.sTx, dates);
+    test::setItems(ui.sX, levels);
     for (auto _ : state) {
-        window.sPotEvro->clear();
-        window.sWEvro->clear();
+        ui.sPotEvro->clear();
+        ui.sWEvro->clear();
         settle();
 
         QElapsedTimer timer;
         timer.start();
-        window.Command1->click();
+        ui.Command1->click();
         state.SetIterationTime(seconds(timer));
 
-        if (window.sWEvro->text().isEmpty() || window.sPotEvro->text().isEmpty()) {
+        if (ui.sWEvro->text().isEmpty() || ui.sPotEvro->text().isEmpty()) {
             state.SkipWithError("Calculate wrote no results");
             break;
         }
     }
     state.SetLabel(
-        ("audpc " + window.sWEvro->text() + ", losses " + window.sPotEvro->text()).toStdString());
+        ("audpc " + ui.sWEvro->text() + ", losses " + ui.sPotEvro->text()).toStdString());
 }
 BENCHMARK(BM_CalculateThroughWindow)->UseManualTime()->Unit(benchmark::kMicrosecond);
 

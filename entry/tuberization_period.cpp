@@ -20,15 +20,6 @@ bool inRange(int days)
 
 } // namespace
 
-const MaturityGroup kMaturityGroups[6] = {
-    {"First early", "Tuberization period is 40 days", 40},
-    {"Early", "Tuberization period is 46 days", 46},
-    {"Mid-early", "Tuberization period is 52 days", 52},
-    {"Mid", "Tuberization period is 60 days", 60},
-    {"Mid-late", "Tuberization period is 64 days", 64},
-    {"Late", "Tuberization period is 84 days", 84},
-};
-
 void PresetPeriod(TextBox& box, int days)
 {
     box.setText(SignedText(days));

@@ -8,16 +8,29 @@
 #include "entry/entry_prompts.h"
 #include "entry/text_box.h"
 
+#include <array>
+
 namespace quarven {
 
-struct MaturityGroup {
+// The seven options of the period frame, Spel1 to Spel7: six maturity groups
+// with their days, and the option that computes the period from two dates.
+struct PeriodOption {
+    const char* name; // the option button's name
     const char* caption;
     const char* tooltip;
-    int days;
+    int days; // 0 for the computed period
 };
 
-// Spel1 to Spel6, in order.
-extern const MaturityGroup kMaturityGroups[6];
+inline constexpr std::array<PeriodOption, 7> kPeriodOptions = {{
+    {"Spel1", "First early", "Tuberization period is 40 days", 40},
+    {"Spel2", "Early", "Tuberization period is 46 days", 46},
+    {"Spel3", "Mid-early", "Tuberization period is 52 days", 52},
+    {"Spel4", "Mid", "Tuberization period is 60 days", 60},
+    {"Spel5", "Mid-late", "Tuberization period is 64 days", 64},
+    {"Spel6", "Late", "Tuberization period is 84 days", 84},
+    {"Spel7", "in the case of a premature dessiccation ",
+     "the period between the budding stage and the dessiccation", 0},
+}};
 
 // Writes the group's days with a sign position; the change handler that this
 // raises rewrites them as plain digits.

@@ -5,9 +5,6 @@
 
 #include <QDialog>
 
-class QLabel;
-class QPushButton;
-
 namespace quarven {
 
 class AboutLossesE : public QDialog {
@@ -18,17 +15,11 @@ public:
     // Centres the window horizontally, keeps its top, and shows it.
     void openCentred();
 
-    QPushButton* cmdOK = nullptr;
-    QLabel* picIcon = nullptr;
-    QLabel* lblDescription = nullptr;
-    QLabel* lblDisclaimer = nullptr;
-    QLabel* lblTitle = nullptr;
-    QLabel* lblVersion = nullptr;
-
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    void createControls();
     void Load();
 };
 

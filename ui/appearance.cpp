@@ -111,12 +111,6 @@ void trimToWholeRows(QListWidget* list)
     list->resize(list->width(), frame + rows * row);
 }
 
-void setAccessibleNames(std::initializer_list<std::pair<QWidget*, const char*>> names)
-{
-    for (const auto& [widget, name] : names)
-        widget->setAccessibleName(QString::fromLatin1(name));
-}
-
 void drawLine(QPainter& painter, QPoint fromTwips, QPoint toTwips, const QColor& colour, int width)
 {
     const QPoint from(twipsToPixelsX(fromTwips.x()), twipsToPixelsY(fromTwips.y()));

@@ -8,9 +8,6 @@
 #include <QPalette>
 #include <QPixmap>
 
-#include <initializer_list>
-#include <utility>
-
 class QLabel;
 class QListWidget;
 class QPainter;
@@ -45,8 +42,6 @@ QLabel* caption(QLabel* label, const QString& text, Qt::Alignment horizontal = Q
 
 // Trims a list's height down to a whole number of rows.
 void trimToWholeRows(QListWidget* list);
-
-void setAccessibleNames(std::initializer_list<std::pair<QWidget*, const char*>> names);
 
 // A line between two points given in twips, of a width in pixels.
 void drawLine(QPainter& painter, QPoint fromTwips, QPoint toTwips, const QColor& colour, int width);

@@ -4,24 +4,104 @@
 #include "core/loss_calculation.h"
 #include "core/value_conventions.h"
 #include "entry/table_editing.h"
-#include "entry/tuberization_period.h"
 #include "ui/about_losses_e.h"
 #include "ui/appearance.h"
 #include "ui/controls.h"
+#include "ui/form.h"
 #include "ui/twips.h"
 
-#include <QAccessible>
 #include <QDate>
-#include <QGroupBox>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QScrollBar>
 
 namespace quarven {
 namespace {
+
+using form::kBordered;
+using form::kCentred;
+using form::Kind;
+using form::kReadOnly;
+using form::kScrollBar;
+using form::kSystem;
+using form::rgb;
+using form::role;
+
+constexpr form::Colour kDarkGreen = rgb(0, 64, 0);
+
+// An option of the period frame, with its caption and tooltip from the
+// option's entry in kPeriodOptions.
+constexpr form::Control option(std::size_t index, int top, int width, int height)
+{
+    const PeriodOption& period = kPeriodOptions[index];
+    form::Control control{period.name, Kind::Option, "Frame1",       120,           top,
+                          width,       height,       period.caption, period.tooltip};
+    // Options inherit the frame's dark green unless given their own colour.
+    control.text = index == 0 ? rgb(0, 0, 0) : role(QPalette::WindowText);
+    return control;
+}
+
+// The controls in tab order; places in twips, Frame1's controls relative to
+// the frame.
+constexpr std::array<form::Control, 27> kLayout = {{
+    {"Label1", Kind::Label, nullptr, 840, 120, 5772, 732,
+     "Calculation of Quarven caused by the early and late blight",
+     "Developed and programmed by plant pathologists of a potato research institute",
+     FontVariant::TitleBold, rgb(0, 128, 0), role(QPalette::Light), kBordered | kCentred},
+    {"sNuch", Kind::ListBox, nullptr, 240, 4680, 495, 2712, nullptr,
+     "You should indicate a number of the assessment", std::nullopt, kSystem, kSystem, 0,
+     "Number of assessment"},
+    {"sTx", Kind::ListBox, nullptr, 1560, 4680, 735, 2712, nullptr,
+     "July 12 should be recorded as 12/7 ", std::nullopt, kSystem, kSystem, 0,
+     "Assessment dates (dd/mm)"},
+    {"sX", Kind::ListBox, nullptr, 3480, 4680, 495, 2736, nullptr, "Example: 1.2 ", std::nullopt,
+     kSystem, kSystem, 0, "Level of infection, %"},
+    {"Label2", Kind::Label, nullptr, 4440, 1200, 1452, 732,
+     "Insert the number of foliar blight assessments", nullptr},
+    {"Label7", Kind::Label, nullptr, 1080, 3480, 2772, 372, "Assessment data", nullptr,
+     FontVariant::TitleBold, kScrollBar, kSystem, kCentred},
+    {"NNabl", Kind::Label, nullptr, 0, 4080, 972, 492, "Number of assessment",
+     "You should indicate the number of an assessment", FontVariant::HeaderBold, kSystem, kSystem,
+     kCentred},
+    {"AllsX", Kind::ClickLabel, nullptr, 3000, 4080, 1332, 492, "Insert the level of infection, %",
+     "You should insert all data on the level of infection", FontVariant::HeaderBold,
+     rgb(255, 255, 0), kSystem, kCentred},
+    {"Alluch", Kind::ClickLabel, nullptr, 1080, 3960, 1452, 612, "Insert assessment dates (dd/mm)",
+     "You should insert all dates of assessments", FontVariant::HeaderBold, rgb(128, 255, 128),
+     kSystem, kCentred},
+    {"Picture2", Kind::ClickPicture, nullptr, 120, 240, 492, 552, nullptr, "About the program",
+     std::nullopt, kSystem, kSystem, 0, "About the program"},
+    {"Frame1", Kind::Frame, nullptr, 240, 1080, 3612, 2172, "Define the period of tuberization",
+     nullptr, std::nullopt, kSystem, kDarkGreen},
+    option(0, 240, 1575, 255),
+    option(1, 480, 1335, 255),
+    option(2, 720, 1455, 255),
+    option(3, 960, 1575, 255),
+    option(4, 1200, 1575, 255),
+    option(5, 1440, 1455, 255),
+    option(6, 1680, 3372, 375),
+    {"sQ", Kind::TextBox, "Frame1", 2160, 840, 735, 375, "52", "You can insert your values",
+     FontVariant::BoxRegular, kSystem, kDarkGreen, kCentred, "Tuberization, days"},
+    {"Label3", Kind::Label, "Frame1", 1800, 480, 1452, 852, "Tuberization, days", nullptr,
+     std::nullopt, kSystem, kDarkGreen, kBordered},
+    {"sNx", Kind::TextBox, nullptr, 6000, 1320, 615, 420, "3",
+     "the number of assessments should be 2 or more", FontVariant::BoxRegular, kSystem, kSystem,
+     kCentred, "Number of foliar blight assessments"},
+    {"Command1", Kind::CommandButton, nullptr, 4560, 2160, 2055, 975, "Calculate",
+     "You should insert assessment data", FontVariant::TitleBold},
+    // Only Calculate writes the results; they can still be selected and copied.
+    {"sPotEvro", Kind::TextBox, nullptr, 5760, 5280, 852, 372, nullptr, nullptr,
+     FontVariant::ResultRegular, kSystem, kSystem, kCentred | kReadOnly, "Yield losses, %"},
+    {"sWEvro", Kind::TextBox, nullptr, 5880, 4200, 732, 372, nullptr, nullptr,
+     FontVariant::ResultRegular, kSystem, kSystem, kCentred | kReadOnly, "AUDPC"},
+    {"Label9", Kind::Label, nullptr, 120, 0, 732, 252, "Orvask", nullptr},
+    {"Label14", Kind::Label, nullptr, 4680, 5280, 1092, 612, "Yield losses, %", nullptr,
+     FontVariant::ResultRegular},
+    {"Label15", Kind::Label, nullptr, 4800, 4320, 852, 252, "AUDPC", nullptr,
+     FontVariant::ResultRegular},
+}};
 
 void fill(QListWidget* list, const std::vector<std::string>& texts)
 {
@@ -52,17 +132,15 @@ int clockYear()
 LossEng::LossEng(Dialogs& dialogs, std::function<int()> currentYear, QWidget* parent)
     : QWidget(parent), m_dialogs(dialogs),
       m_currentYear(currentYear ? std::move(currentYear) : std::function<int()>(clockYear)),
-      m_prompts(dialogs, m_cells, m_currentYear)
+      m_ui(createControls(*this)), m_cells(m_ui.sTx, m_ui.sX), m_countBox(m_ui.sNx),
+      m_periodBox(m_ui.sQ), m_prompts(dialogs, m_cells, m_currentYear),
+      m_countField(m_countBox, dialogs, [this] { BuildTable(); }),
+      m_digitsOnly(new DigitsOnlyFilter(dialogs, this))
 {
     setObjectName(QStringLiteral("LossEng"));
-    createControls();
-    m_cells = ListCells(sTx, sX);
-    m_countBox = LineEditBox(sNx);
-    m_periodBox = LineEditBox(sQ);
-    m_countField = std::make_unique<CountField>(m_countBox, dialogs, [this] { BuildTable(); });
     connectHandlers();
     Load();
-    trimToWholeRows(sX);
+    trimToWholeRows(m_ui.sX);
 }
 
 LossEng::~LossEng() = default;
@@ -72,151 +150,51 @@ AboutLossesE* LossEng::aboutWindow() const
     return m_about;
 }
 
-void LossEng::createControls()
+LossEng::Controls LossEng::createControls(QWidget& window)
 {
-    setWindowTitle(QStringLiteral("Calculation of Quarven "));
-    setWindowIcon(applicationIcon());
-    setFont(windowFont());
-    resize(twipsToPixelsX(6732), twipsToPixelsY(7548));
+    window.setWindowTitle(QStringLiteral("Calculation of Quarven "));
+    window.setWindowIcon(applicationIcon());
+    window.setFont(windowFont());
+    window.resize(twipsToPixelsX(6732), twipsToPixelsY(7548));
+    form::buildForm(window, kLayout);
 
-    Label1 = place<QLabel>(this, "Label1", 840, 120, 5772, 732);
-    caption(Label1, "Calculation of Quarven caused by the early and late blight", Qt::AlignHCenter);
-    Label1->setFont(controlFont(FontVariant::TitleBold));
-    Label1->setFrameStyle(QFrame::Box | QFrame::Plain);
-    paintBackground(Label1, QColor(0, 128, 0));
-    setTextColour(Label1, systemColour(QPalette::Light));
-    Label1->setToolTip(QStringLiteral("Developed and programmed by plant pathologists of a potato "
-                                      "research institute"));
+    Controls ui{};
+    ui.sNuch = form::control<ListBox>(window, "sNuch");
+    ui.sTx = form::control<ListBox>(window, "sTx");
+    ui.sX = form::control<ListBox>(window, "sX");
+    ui.AllsX = form::control<ClickLabel>(window, "AllsX");
+    ui.Alluch = form::control<ClickLabel>(window, "Alluch");
+    ui.Picture2 = form::control<ClickLabel>(window, "Picture2");
+    for (std::size_t i = 0; i < kPeriodOptions.size(); ++i)
+        ui.options[i] = form::control<QRadioButton>(window, kPeriodOptions[i].name);
+    ui.sQ = form::control<QLineEdit>(window, "sQ");
+    ui.sNx = form::control<QLineEdit>(window, "sNx");
+    ui.Command1 = form::control<QPushButton>(window, "Command1");
+    ui.sPotEvro = form::control<QLineEdit>(window, "sPotEvro");
+    ui.sWEvro = form::control<QLineEdit>(window, "sWEvro");
 
-    sNuch = place<ListBox>(this, "sNuch", 240, 4680, 495, 2712);
-    sNuch->setToolTip(QStringLiteral("You should indicate a number of the assessment"));
-    sTx = place<ListBox>(this, "sTx", 1560, 4680, 735, 2712);
-    sTx->setToolTip(QStringLiteral("July 12 should be recorded as 12/7 "));
-    sX = place<ListBox>(this, "sX", 3480, 4680, 495, 2736);
-    sX->setToolTip(QStringLiteral("Example: 1.2 "));
-
-    Label2 = caption(place<QLabel>(this, "Label2", 4440, 1200, 1452, 732),
-                     "Insert the number of foliar blight assessments");
-    Label7 = caption(place<QLabel>(this, "Label7", 1080, 3480, 2772, 372), "Assessment data",
-                     Qt::AlignHCenter);
-    Label7->setFont(controlFont(FontVariant::TitleBold));
-    paintBackground(Label7, systemScrollBarColour());
-    NNabl = caption(place<QLabel>(this, "NNabl", 0, 4080, 972, 492), "Number of assessment",
-                    Qt::AlignHCenter);
-    NNabl->setFont(controlFont(FontVariant::HeaderBold));
-    NNabl->setToolTip(QStringLiteral("You should indicate the number of an assessment"));
-    AllsX = place<ClickLabel>(this, "AllsX", 3000, 4080, 1332, 492);
-    caption(AllsX, "Insert the level of infection, %", Qt::AlignHCenter);
-    AllsX->setFont(controlFont(FontVariant::HeaderBold));
-    paintBackground(AllsX, QColor(255, 255, 0));
-    AllsX->setToolTip(QStringLiteral("You should insert all data on the level of infection"));
-    Alluch = place<ClickLabel>(this, "Alluch", 1080, 3960, 1452, 612);
-    caption(Alluch, "Insert assessment dates (dd/mm)", Qt::AlignHCenter);
-    Alluch->setFont(controlFont(FontVariant::HeaderBold));
-    paintBackground(Alluch, QColor(128, 255, 128));
-    Alluch->setToolTip(QStringLiteral("You should insert all dates of assessments"));
-
-    Picture2 = place<ClickLabel>(this, "Picture2", 120, 240, 492, 552);
-    Picture2->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    Picture2->setLineWidth(1);
-    Picture2->setPixmap(emblemPicture());
-    Picture2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Picture2->setFocusPolicy(Qt::StrongFocus);
-    Picture2->setToolTip(QStringLiteral("About the program"));
-
-    Frame1 = place<QGroupBox>(this, "Frame1", 240, 1080, 3612, 2172);
-    Frame1->setTitle(QStringLiteral("Define the period of tuberization"));
-    setTextColour(Frame1, QColor(0, 64, 0));
-    const std::array<int, 7> optionTops = {240, 480, 720, 960, 1200, 1440, 1680};
-    const std::array<int, 7> optionWidths = {1575, 1335, 1455, 1575, 1575, 1455, 3372};
-    for (std::size_t i = 0; i < Spel.size(); ++i) {
-        const bool computed = i == 6;
-        const QString name = QStringLiteral("Spel%1").arg(i + 1);
-        Spel[i] = place<OptionButton>(Frame1, name.toLatin1().constData(), 120, optionTops[i],
-                                      optionWidths[i], computed ? 375 : 255);
-        Spel[i]->setText(QString::fromLatin1(computed ? "in the case of a premature dessiccation "
-                                                      : kMaturityGroups[i].caption));
-        Spel[i]->setToolTip(QString::fromLatin1(
-            computed ? "the period between the budding stage and the dessiccation"
-                     : kMaturityGroups[i].tooltip));
-        setTextColour(Spel[i], i == 0 ? QColor(0, 0, 0) : systemColour(QPalette::WindowText));
-    }
-    Spel[2]->setChecked(true);
-
-    sQ = place<QLineEdit>(Frame1, "sQ", 2160, 840, 735, 375);
-    sQ->setText(QStringLiteral("52"));
-    sQ->setFont(controlFont(FontVariant::BoxRegular));
-    sQ->setAlignment(Qt::AlignCenter);
-    setTextColour(sQ, QColor(0, 64, 0));
-    sQ->setToolTip(QStringLiteral("You can insert your values"));
-    Label3 = caption(place<QLabel>(Frame1, "Label3", 1800, 480, 1452, 852), "Tuberization, days");
-    Label3->setFrameStyle(QFrame::Box | QFrame::Plain);
-    setTextColour(Label3, QColor(0, 64, 0));
+    form::control<QRadioButton>(window, "Spel3")->setChecked(true);
     // The box lies over the label that frames it and must stay clickable.
-    sQ->raise();
-
-    sNx = place<QLineEdit>(this, "sNx", 6000, 1320, 615, 420);
-    sNx->setText(QStringLiteral("3"));
-    sNx->setFont(controlFont(FontVariant::BoxRegular));
-    sNx->setAlignment(Qt::AlignCenter);
-    sNx->setToolTip(QStringLiteral("the number of assessments should be 2 or more"));
-
-    Command1 = place<CommandButton>(this, "Command1", 4560, 2160, 2055, 975);
-    Command1->setText(QStringLiteral("Calculate"));
-    Command1->setFont(controlFont(FontVariant::TitleBold));
-    Command1->setAutoDefault(false);
-    Command1->setToolTip(QStringLiteral("You should insert assessment data"));
-
-    sPotEvro = place<QLineEdit>(this, "sPotEvro", 5760, 5280, 852, 372);
-    sWEvro = place<QLineEdit>(this, "sWEvro", 5880, 4200, 732, 372);
-    for (QLineEdit* result : {sPotEvro, sWEvro}) {
-        result->setFont(controlFont(FontVariant::ResultRegular));
-        result->setAlignment(Qt::AlignCenter);
-        // Only Calculate writes the results; they can still be selected and copied.
-        result->setReadOnly(true);
-    }
-
-    Label9 = caption(place<QLabel>(this, "Label9", 120, 0, 732, 252), "Orvask");
-    Label14 = caption(place<QLabel>(this, "Label14", 4680, 5280, 1092, 612), "Yield losses, %");
-    Label14->setFont(controlFont(FontVariant::ResultRegular));
-    Label15 = caption(place<QLabel>(this, "Label15", 4800, 4320, 852, 252), "AUDPC");
-    Label15->setFont(controlFont(FontVariant::ResultRegular));
-
-    for (ListBox* list : {sNuch, sTx, sX}) {
+    ui.sQ->raise();
+    for (ListBox* list : {ui.sNuch, ui.sTx, ui.sX}) {
         list->setUniformItemSizes(true);
         // The vertical bar leaves too little width for the texts; clip them.
         list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         list->setTextElideMode(Qt::ElideNone);
     }
-
-    const std::array<QWidget*, 16> tabOrder = {
-        sNuch,   sTx,     sX,      Picture2, Spel[0], Spel[1],  Spel[2],  Spel[3],
-        Spel[4], Spel[5], Spel[6], sQ,       sNx,     Command1, sPotEvro, sWEvro};
-    for (std::size_t i = 0; i + 1 < tabOrder.size(); ++i)
-        setTabOrder(tabOrder[i], tabOrder[i + 1]);
-    keepTabOnSelectedOption();
-
-    setAccessibleNames({{sNuch, "Number of assessment"},
-                        {sTx, "Assessment dates (dd/mm)"},
-                        {sX, "Level of infection, %"},
-                        {sNx, "Number of foliar blight assessments"},
-                        {sQ, "Tuberization, days"},
-                        {sWEvro, "AUDPC"},
-                        {sPotEvro, "Yield losses, %"},
-                        {Picture2, "About the program"}});
-    sNuch->setFocus();
+    ui.sNuch->setFocus();
+    return ui;
 }
 
 void LossEng::connectHandlers()
 {
-    m_digitsOnly = new DigitsOnlyFilter(m_dialogs, this);
-    m_digitsOnly->guard(sNx);
-    m_digitsOnly->guard(sQ);
+    m_digitsOnly->guard(m_ui.sNx);
+    m_digitsOnly->guard(m_ui.sQ);
 
     // The three lists are one table: a row's number, date and level stay side
     // by side however one of them is scrolled. Setting the same value raises
-    // nothing, so the three connections cannot loop.
-    const std::array<ListBox*, 3> columns = {sNuch, sTx, sX};
+    // nothing, so the connections cannot loop.
+    const std::array<ListBox*, 3> columns = {m_ui.sNuch, m_ui.sTx, m_ui.sX};
     for (ListBox* list : columns) {
         for (ListBox* other : columns) {
             if (other != list)
@@ -225,22 +203,25 @@ void LossEng::connectHandlers()
         }
     }
 
-    connect(Command1, &QPushButton::clicked, this, &LossEng::Command1_Click);
-    connect(sNuch, &ListBox::clicked, this, &LossEng::sNuch_Click);
-    connect(sTx, &ListBox::clicked, this, &LossEng::sTx_Click);
-    connect(sX, &ListBox::clicked, this, &LossEng::sX_Click);
-    connect(Alluch, &ClickLabel::clicked, this, &LossEng::Alluch_Click);
-    connect(AllsX, &ClickLabel::clicked, this, &LossEng::AllsX_Click);
-    connect(Picture2, &ClickLabel::clicked, this, &LossEng::Picture2_Click);
-    connect(sNx, &QLineEdit::textChanged, this, &LossEng::sNx_Change);
-    connect(sQ, &QLineEdit::textChanged, this, &LossEng::sQ_Change);
-    for (std::size_t i = 0; i < 6; ++i) {
-        const int days = kMaturityGroups[i].days;
-        connect(Spel[i], &QRadioButton::clicked, this, [this, days] { Spel_Click(days); });
+    connect(m_ui.Command1, &QPushButton::clicked, this, &LossEng::Command1_Click);
+    connect(m_ui.sNuch, &ListBox::clicked, this, &LossEng::sNuch_Click);
+    connect(m_ui.sTx, &ListBox::clicked, this, &LossEng::sTx_Click);
+    connect(m_ui.sX, &ListBox::clicked, this, &LossEng::sX_Click);
+    connect(m_ui.Alluch, &ClickLabel::clicked, this, &LossEng::Alluch_Click);
+    connect(m_ui.AllsX, &ClickLabel::clicked, this, &LossEng::AllsX_Click);
+    connect(m_ui.Picture2, &ClickLabel::clicked, this, &LossEng::Picture2_Click);
+    connect(m_ui.sNx, &QLineEdit::textChanged, this, &LossEng::sNx_Change);
+    connect(m_ui.sQ, &QLineEdit::textChanged, this, &LossEng::sQ_Change);
+    for (std::size_t i = 0; i < kPeriodOptions.size(); ++i) {
+        const int days = kPeriodOptions[i].days;
+        if (days > 0)
+            connect(m_ui.options[i], &QRadioButton::clicked, this,
+                    [this, days] { Spel_Click(days); });
+        else
+            connect(m_ui.options[i], &QRadioButton::clicked, this, &LossEng::Spel7_Click);
+        connect(m_ui.options[i], &QRadioButton::toggled, this, &LossEng::keepTabOnSelectedOption);
     }
-    connect(Spel[6], &QRadioButton::clicked, this, &LossEng::Spel7_Click);
-    for (QRadioButton* option : Spel)
-        connect(option, &QRadioButton::toggled, this, &LossEng::keepTabOnSelectedOption);
+    keepTabOnSelectedOption();
 }
 
 void LossEng::Load()
@@ -250,19 +231,19 @@ void LossEng::Load()
 
 void LossEng::BuildTable()
 {
-    const TableColumns table = quarven::BuildTable(ReadInt16(sNx->text().toStdString()));
-    fill(sNuch, table.numbers);
-    fill(sTx, table.dates);
-    fill(sX, table.levels);
+    const TableColumns table = quarven::BuildTable(ReadInt16(m_ui.sNx->text().toStdString()));
+    fill(m_ui.sNuch, table.numbers);
+    fill(m_ui.sTx, table.dates);
+    fill(m_ui.sX, table.levels);
 }
 
 void LossEng::Command1_Click()
 {
     CalculationInput input;
-    input.dates = texts(sTx);
-    input.levels = texts(sX);
-    input.countText = sNx->text().toStdString();
-    input.periodText = sQ->text().toStdString();
+    input.dates = texts(m_ui.sTx);
+    input.levels = texts(m_ui.sX);
+    input.countText = m_ui.sNx->text().toStdString();
+    input.periodText = m_ui.sQ->text().toStdString();
     input.currentYear = m_currentYear();
     const CalculationOutcome outcome = Calculate(input);
     switch (outcome.kind) {
@@ -272,40 +253,40 @@ void LossEng::Command1_Click()
         m_dialogs.message(outcome.message);
         break;
     case CalculationOutcome::Kind::Results:
-        sPotEvro->setText(QString::fromStdString(outcome.losses));
-        sWEvro->setText(QString::fromStdString(outcome.audpc));
+        m_ui.sPotEvro->setText(QString::fromStdString(outcome.losses));
+        m_ui.sWEvro->setText(QString::fromStdString(outcome.audpc));
         break;
     }
 }
 
 void LossEng::sNuch_Click()
 {
-    EditRow(Column::Number, sNuch->selectedRow(), m_prompts, m_cells);
+    EditRow(Column::Number, m_ui.sNuch->selectedRow(), m_prompts, m_cells);
 }
 
 void LossEng::sTx_Click()
 {
-    EditRow(Column::Date, sTx->selectedRow(), m_prompts, m_cells);
+    EditRow(Column::Date, m_ui.sTx->selectedRow(), m_prompts, m_cells);
 }
 
 void LossEng::sX_Click()
 {
-    EditRow(Column::Level, sX->selectedRow(), m_prompts, m_cells);
+    EditRow(Column::Level, m_ui.sX->selectedRow(), m_prompts, m_cells);
 }
 
 void LossEng::Alluch_Click()
 {
-    FillDates(sNx->text().toStdString(), m_prompts, m_cells);
+    FillDates(m_ui.sNx->text().toStdString(), m_prompts, m_cells);
 }
 
 void LossEng::AllsX_Click()
 {
-    FillLevels(sNx->text().toStdString(), m_prompts, m_cells);
+    FillLevels(m_ui.sNx->text().toStdString(), m_prompts, m_cells);
 }
 
 void LossEng::sNx_Change()
 {
-    m_countField->Change();
+    m_countField.Change();
 }
 
 void LossEng::sQ_Change()
@@ -332,7 +313,7 @@ void LossEng::Picture2_Click()
 
 void LossEng::keepTabOnSelectedOption()
 {
-    for (QRadioButton* option : Spel)
+    for (QRadioButton* option : m_ui.options)
         option->setFocusPolicy(option->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
 }
 

@@ -6,6 +6,7 @@
 
 #include "entry/count_field.h"
 #include "entry/entry_prompts.h"
+#include "entry/tuberization_period.h"
 #include "ui/control_adapters.h"
 
 #include <QPointer>
@@ -13,10 +14,7 @@
 
 #include <array>
 #include <functional>
-#include <memory>
 
-class QGroupBox;
-class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -45,7 +43,24 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    void createControls();
+    // The controls the handlers use, each named as its objectName; the
+    // captions are made by the layout table and never touched again.
+    struct Controls {
+        ListBox* sNuch;
+        ListBox* sTx;
+        ListBox* sX;
+        ClickLabel* AllsX;
+        ClickLabel* Alluch;
+        ClickLabel* Picture2;
+        // Spel1 to Spel7, in the order of kPeriodOptions.
+        std::array<QRadioButton*, kPeriodOptions.size()> options;
+        QLineEdit* sQ;
+        QLineEdit* sNx;
+        QPushButton* Command1;
+        QLineEdit* sPotEvro;
+        QLineEdit* sWEvro;
+    };
+    [[nodiscard]] static Controls createControls(QWidget& window);
     void connectHandlers();
 
     void Load();
@@ -66,38 +81,13 @@ private:
 
     Dialogs& m_dialogs;
     std::function<int()> m_currentYear;
-
-public:
-    // Controls keep their given names, which are also their objectNames.
-    QLabel* Label1 = nullptr;
-    ListBox* sNuch = nullptr;
-    ListBox* sTx = nullptr;
-    ListBox* sX = nullptr;
-    QLabel* Label2 = nullptr;
-    QLabel* Label7 = nullptr;
-    QLabel* NNabl = nullptr;
-    ClickLabel* AllsX = nullptr;
-    ClickLabel* Alluch = nullptr;
-    ClickLabel* Picture2 = nullptr;
-    QGroupBox* Frame1 = nullptr;
-    std::array<QRadioButton*, 7> Spel{};
-    QLineEdit* sQ = nullptr;
-    QLabel* Label3 = nullptr;
-    QLineEdit* sNx = nullptr;
-    QPushButton* Command1 = nullptr;
-    QLineEdit* sPotEvro = nullptr;
-    QLineEdit* sWEvro = nullptr;
-    QLabel* Label9 = nullptr;
-    QLabel* Label14 = nullptr;
-    QLabel* Label15 = nullptr;
-
-private:
-    DigitsOnlyFilter* m_digitsOnly = nullptr;
-    ListCells m_cells{nullptr, nullptr};
-    LineEditBox m_countBox{nullptr};
-    LineEditBox m_periodBox{nullptr};
+    const Controls m_ui;
+    ListCells m_cells;
+    LineEditBox m_countBox;
+    LineEditBox m_periodBox;
     EntryPrompts m_prompts;
-    std::unique_ptr<CountField> m_countField;
+    CountField m_countField;
+    DigitsOnlyFilter* m_digitsOnly;
     QPointer<AboutLossesE> m_about;
 };
 

@@ -1,5 +1,9 @@
 #include "main_window_fixture.h"
 
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QtTest>
 
 namespace quarven::test {
@@ -11,6 +15,24 @@ LossEng& MainWindowFixture::open(int year)
     if (!QTest::qWaitForWindowExposed(m_window.get()))
         qFatal("The main window was not shown");
     return *m_window;
+}
+
+MainWindowControls::MainWindowControls(const QWidget& window)
+    : Label1(control<QLabel>(window, "Label1")), sNuch(control<ListBox>(window, "sNuch")),
+      sTx(control<ListBox>(window, "sTx")), sX(control<ListBox>(window, "sX")),
+      AllsX(control<ClickLabel>(window, "AllsX")), Alluch(control<ClickLabel>(window, "Alluch")),
+      Picture2(control<ClickLabel>(window, "Picture2")),
+      Frame1(control<QGroupBox>(window, "Frame1")), sQ(control<QLineEdit>(window, "sQ")),
+      sNx(control<QLineEdit>(window, "sNx")), Command1(control<QPushButton>(window, "Command1")),
+      sPotEvro(control<QLineEdit>(window, "sPotEvro")),
+      sWEvro(control<QLineEdit>(window, "sWEvro")), m_window(window)
+{
+}
+
+QRadioButton* MainWindowControls::Spel(int number) const
+{
+    return control<QRadioButton>(m_window,
+                                 QStringLiteral("Spel%1").arg(number).toLatin1().constData());
 }
 
 void script(ScriptedDialogs& dialogs, const QStringList& steps)

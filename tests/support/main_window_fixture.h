@@ -8,6 +8,12 @@
 
 #include <QStringList>
 
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
 #include <memory>
 
 namespace quarven::test {
@@ -35,6 +41,31 @@ private:
 // Script steps as text: "!cancel" cancels a prompt, "!ok" acknowledges a
 // message, anything else answers a prompt with that text.
 void script(ScriptedDialogs& dialogs, const QStringList& steps);
+
+// The main window's controls as a user's tools find them: by objectName.
+struct MainWindowControls {
+    explicit MainWindowControls(const QWidget& window);
+
+    // Spel1 to Spel7 by their number.
+    [[nodiscard]] QRadioButton* Spel(int number) const;
+
+    QLabel* Label1;
+    ListBox* sNuch;
+    ListBox* sTx;
+    ListBox* sX;
+    ClickLabel* AllsX;
+    ClickLabel* Alluch;
+    ClickLabel* Picture2;
+    QGroupBox* Frame1;
+    QLineEdit* sQ;
+    QLineEdit* sNx;
+    QPushButton* Command1;
+    QLineEdit* sPotEvro;
+    QLineEdit* sWEvro;
+
+private:
+    const QWidget& m_window;
+};
 
 // A control of a window, found by its objectName.
 template <typename Control> [[nodiscard]] Control* control(const QWidget& window, const char* name)

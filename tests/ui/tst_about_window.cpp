@@ -20,7 +20,7 @@ namespace {
 
 AboutLossesE* openAbout(LossEng& window)
 {
-    QTest::mouseClick(window.Picture2, Qt::LeftButton);
+    QTest::mouseClick(control<ClickLabel>(window, "Picture2"), Qt::LeftButton);
     return window.aboutWindow();
 }
 
@@ -83,8 +83,8 @@ void TestAboutWindow::firstOpening()
     QVERIFY(about);
     QVERIFY(QTest::qWaitForWindowExposed(about));
     QCOMPARE(about->windowTitle(), QStringLiteral("About Quarven"));
-    QCOMPARE(about->lblTitle->text(), QStringLiteral("Quarven"));
-    QCOMPARE(about->lblVersion->text(), QStringLiteral("Version 5.0.58"));
+    QCOMPARE(control<QLabel>(*about, "lblTitle")->text(), QStringLiteral("Quarven"));
+    QCOMPARE(control<QLabel>(*about, "lblVersion")->text(), QStringLiteral("Version 5.0.58"));
     QVERIFY(!about->isModal());
     QCOMPARE(about->parentWidget(), nullptr);
     QCOMPARE(about->size(), QSize(twipsToPixelsX(5736), twipsToPixelsY(3120)));
@@ -94,10 +94,10 @@ void TestAboutWindow::firstOpening()
     QVERIFY(about->windowFlags() & Qt::WindowCloseButtonHint);
     QCOMPARE(about->frameGeometry().left(), centredLeft(about));
     QCOMPARE(about->geometry().top(), twipsToPixelsY(1932));
-    QCOMPARE(about->picIcon->geometry(), QRect(16, 16, 42, 44));
-    QCOMPARE(about->picIcon->pixmap().size(), QSize(40, 42));
-    QVERIFY(about->cmdOK->isDefault());
-    QCOMPARE(about->focusWidget(), about->cmdOK);
+    QCOMPARE(control<QLabel>(*about, "picIcon")->geometry(), QRect(16, 16, 42, 44));
+    QCOMPARE(control<QLabel>(*about, "picIcon")->pixmap().size(), QSize(40, 42));
+    QVERIFY(control<QPushButton>(*about, "cmdOK")->isDefault());
+    QCOMPARE(about->focusWidget(), control<QPushButton>(*about, "cmdOK"));
 }
 
 void TestAboutWindow::secondClickKeepsOneWindow()
@@ -105,11 +105,11 @@ void TestAboutWindow::secondClickKeepsOneWindow()
     LossEng& window = m_fixture.open();
     AboutLossesE* about = openAbout(window);
     // Marks the window: a second Load would overwrite it.
-    about->lblTitle->setText(QStringLiteral("marked"));
+    control<QLabel>(*about, "lblTitle")->setText(QStringLiteral("marked"));
     about->move(0, 300);
     QCOMPARE(openAbout(window), about);
     QCOMPARE(aboutWindows(), 1);
-    QCOMPARE(about->lblTitle->text(), QStringLiteral("marked"));
+    QCOMPARE(control<QLabel>(*about, "lblTitle")->text(), QStringLiteral("marked"));
     QCOMPARE(about->frameGeometry().left(), centredLeft(about));
     QCOMPARE(about->frameGeometry().top(), 300);
 }
@@ -145,11 +145,11 @@ void TestAboutWindow::closing()
     LossEng& window = m_fixture.open();
     QPointer<AboutLossesE> about = openAbout(window);
     if (how == "ok")
-        QTest::mouseClick(about->cmdOK, Qt::LeftButton);
+        QTest::mouseClick(control<QPushButton>(*about, "cmdOK"), Qt::LeftButton);
     else if (how == "enter")
-        QTest::keyClick(about->cmdOK, Qt::Key_Return);
+        QTest::keyClick(control<QPushButton>(*about, "cmdOK"), Qt::Key_Return);
     else if (how == "esc")
-        QTest::keyClick(about->cmdOK, Qt::Key_Escape);
+        QTest::keyClick(control<QPushButton>(*about, "cmdOK"), Qt::Key_Escape);
     else
         about->close();
     QTRY_VERIFY(about.isNull());
@@ -158,17 +158,18 @@ void TestAboutWindow::closing()
     // The next opening loads a new window.
     AboutLossesE* again = openAbout(window);
     QVERIFY(again);
-    QCOMPARE(again->lblTitle->text(), QStringLiteral("Quarven"));
+    QCOMPARE(control<QLabel>(*again, "lblTitle")->text(), QStringLiteral("Quarven"));
 }
 
 void TestAboutWindow::mainWindowKeepsWorking()
 {
     LossEng& window = m_fixture.open();
+    const MainWindowControls ui(window);
     QVERIFY(openAbout(window));
-    setItems(window.sTx, {"01/07", "11/07", "21/07"});
-    setItems(window.sX, {"0", "10", "30"});
-    QTest::mouseClick(window.Command1, Qt::LeftButton);
-    QCOMPARE(window.sWEvro->text(), QStringLiteral("250"));
+    setItems(ui.sTx, {"01/07", "11/07", "21/07"});
+    setItems(ui.sX, {"0", "10", "30"});
+    QTest::mouseClick(ui.Command1, Qt::LeftButton);
+    QCOMPARE(ui.sWEvro->text(), QStringLiteral("250"));
 }
 
 void TestAboutWindow::outlivesTheMainWindow()
@@ -204,7 +205,7 @@ void TestAboutWindow::manyOpeningsLeaveMemoryFlat()
     const auto openAndClose = [&](int times) {
         for (int i = 0; i < times; ++i) {
             QPointer<AboutLossesE> about = openAbout(window);
-            QTest::mouseClick(about->cmdOK, Qt::LeftButton);
+            QTest::mouseClick(control<QPushButton>(*about, "cmdOK"), Qt::LeftButton);
             // As the event loop would between two clicks.
             QCoreApplication::processEvents();
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

@@ -3,6 +3,7 @@
 // control holding a value it can use.
 #include "core/value_conventions.h"
 #include "entry/dialogs.h"
+#include "support/main_window_fixture.h"
 #include "ui/controls.h"
 #include "ui/loss_eng.h"
 
@@ -70,22 +71,23 @@ void type(QWidget* widget, const QString& text)
 
 QString check(const LossEng& window)
 {
-    const std::optional<std::int16_t> count = ReadInt16(window.sNx->text().toStdString());
+    const test::MainWindowControls ui(window);
+    const std::optional<std::int16_t> count = ReadInt16(ui.sNx->text().toStdString());
     if (!count || *count < 3)
-        return "count " + window.sNx->text();
-    for (const QListWidget* list : {window.sNuch, window.sTx, window.sX})
+        return "count " + ui.sNx->text();
+    for (const QListWidget* list : {ui.sNuch, ui.sTx, ui.sX})
         if (list->count() != *count)
             return QStringLiteral("%1 holds %2 rows").arg(list->objectName()).arg(list->count());
-    const std::optional<std::int16_t> period = ReadInt16(window.sQ->text().toStdString());
-    if (!period || *period < 10 || *period > 130 || window.sQ->text() != QString::number(*period))
-        return "period " + window.sQ->text();
+    const std::optional<std::int16_t> period = ReadInt16(ui.sQ->text().toStdString());
+    if (!period || *period < 10 || *period > 130 || ui.sQ->text() != QString::number(*period))
+        return "period " + ui.sQ->text();
     for (int row = 0; row < *count; ++row) {
-        const std::string date = window.sTx->item(row)->text().toStdString();
+        const std::string date = ui.sTx->item(row)->text().toStdString();
         if (date != " " && NormalisedDayMonth(date, kYear) != date)
-            return "date " + window.sTx->item(row)->text();
-        const double level = ReadNumber(window.sX->item(row)->text().toStdString());
+            return "date " + ui.sTx->item(row)->text();
+        const double level = ReadNumber(ui.sX->item(row)->text().toStdString());
         if (!(level >= 0 && level <= 100))
-            return "level " + window.sX->item(row)->text();
+            return "level " + ui.sX->item(row)->text();
     }
     return {};
 }
@@ -129,6 +131,7 @@ void TestHostileInput::everyEntry()
 
     HostileDialogs dialogs(hostile);
     LossEng window(dialogs, [] { return kYear; });
+    const test::MainWindowControls ui(window);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
 
@@ -143,31 +146,31 @@ void TestHostileInput::everyEntry()
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                           list->visualItemRect(list->item(row)).center());
     };
-    act("a row number", [&] { click(window.sNuch, 0); });
-    act("a date", [&] { click(window.sTx, 1); });
-    act("a level", [&] { click(window.sX, 2); });
-    act("all dates", [&] { QTest::mouseClick(window.Alluch, Qt::LeftButton); });
-    act("all levels", [&] { QTest::mouseClick(window.AllsX, Qt::LeftButton); });
-    act("premature desiccation", [&] { QTest::mouseClick(window.Spel[6], Qt::LeftButton); });
+    act("a row number", [&] { click(ui.sNuch, 0); });
+    act("a date", [&] { click(ui.sTx, 1); });
+    act("a level", [&] { click(ui.sX, 2); });
+    act("all dates", [&] { QTest::mouseClick(ui.Alluch, Qt::LeftButton); });
+    act("all levels", [&] { QTest::mouseClick(ui.AllsX, Qt::LeftButton); });
+    act("premature desiccation", [&] { QTest::mouseClick(ui.Spel(7), Qt::LeftButton); });
     act("typed count", [&] {
-        window.sNx->selectAll();
-        type(window.sNx, hostile.left(40));
+        ui.sNx->selectAll();
+        type(ui.sNx, hostile.left(40));
     });
     act("count prompt", [&] {
-        window.sNx->selectAll();
-        QTest::keyClicks(window.sNx, QStringLiteral("1"));
+        ui.sNx->selectAll();
+        QTest::keyClicks(ui.sNx, QStringLiteral("1"));
     });
-    act("pasted count", [&] { window.sNx->setText(hostile); });
+    act("pasted count", [&] { ui.sNx->setText(hostile); });
     act("typed period", [&] {
-        window.sQ->selectAll();
-        type(window.sQ, hostile.left(40));
+        ui.sQ->selectAll();
+        type(ui.sQ, hostile.left(40));
     });
     act("period prompt", [&] {
-        window.sQ->selectAll();
-        QTest::keyClicks(window.sQ, QStringLiteral("1"));
+        ui.sQ->selectAll();
+        QTest::keyClicks(ui.sQ, QStringLiteral("1"));
     });
-    act("pasted period", [&] { window.sQ->setText(hostile); });
-    act("calculate", [&] { QTest::mouseClick(window.Command1, Qt::LeftButton); });
+    act("pasted period", [&] { ui.sQ->setText(hostile); });
+    act("calculate", [&] { QTest::mouseClick(ui.Command1, Qt::LeftButton); });
 }
 
 QTEST_MAIN(TestHostileInput)

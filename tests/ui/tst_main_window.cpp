@@ -43,16 +43,17 @@ void TestMainWindow::cleanup()
 void TestMainWindow::startsWithThreeBlankRows()
 {
     LossEng& window = m_fixture.open();
-    QCOMPARE(items(window.sNuch), (QStringList{"1", "2", "3"}));
-    QCOMPARE(items(window.sTx), (QStringList{" ", " ", " "}));
-    QCOMPARE(items(window.sX), (QStringList{" ", " ", " "}));
-    QCOMPARE(window.sNx->text(), QStringLiteral("3"));
-    QCOMPARE(window.sQ->text(), QStringLiteral("52"));
-    QVERIFY(window.Spel[2]->isChecked());
-    QCOMPARE(window.sPotEvro->text(), QString());
-    QCOMPARE(window.sWEvro->text(), QString());
-    QCOMPARE(QApplication::focusWidget(), window.sNuch);
-    QCOMPARE(window.sNuch->selectedRow(), -1);
+    const MainWindowControls ui(window);
+    QCOMPARE(items(ui.sNuch), (QStringList{"1", "2", "3"}));
+    QCOMPARE(items(ui.sTx), (QStringList{" ", " ", " "}));
+    QCOMPARE(items(ui.sX), (QStringList{" ", " ", " "}));
+    QCOMPARE(ui.sNx->text(), QStringLiteral("3"));
+    QCOMPARE(ui.sQ->text(), QStringLiteral("52"));
+    QVERIFY(ui.Spel(3)->isChecked());
+    QCOMPARE(ui.sPotEvro->text(), QString());
+    QCOMPARE(ui.sWEvro->text(), QString());
+    QCOMPARE(QApplication::focusWidget(), ui.sNuch);
+    QCOMPARE(ui.sNuch->selectedRow(), -1);
     QCOMPARE(m_fixture.dialogs.takeTranscript(), QStringList());
 }
 
@@ -95,28 +96,30 @@ void TestMainWindow::calculate()
     QFETCH(QString, audpc);
 
     LossEng& window = m_fixture.open();
-    setItems(window.sTx, dates);
-    setItems(window.sX, levels);
+    const MainWindowControls ui(window);
+    setItems(ui.sTx, dates);
+    setItems(ui.sX, levels);
     for (int i = 0; i < transcript.size(); ++i)
         m_fixture.dialogs.acknowledge();
-    QTest::mouseClick(window.Command1, Qt::LeftButton);
+    QTest::mouseClick(ui.Command1, Qt::LeftButton);
     QCOMPARE(m_fixture.dialogs.takeTranscript(), transcript);
-    QCOMPARE(window.sPotEvro->text(), losses);
-    QCOMPARE(window.sWEvro->text(), audpc);
+    QCOMPARE(ui.sPotEvro->text(), losses);
+    QCOMPARE(ui.sWEvro->text(), audpc);
 }
 
 void TestMainWindow::messageKeepsEarlierResults()
 {
     LossEng& window = m_fixture.open();
-    setItems(window.sTx, {"01/07", "11/07", "21/07"});
-    setItems(window.sX, {"0", "10", "30"});
-    QTest::mouseClick(window.Command1, Qt::LeftButton);
-    setItems(window.sX, {"0", "10", "5"});
+    const MainWindowControls ui(window);
+    setItems(ui.sTx, {"01/07", "11/07", "21/07"});
+    setItems(ui.sX, {"0", "10", "30"});
+    QTest::mouseClick(ui.Command1, Qt::LeftButton);
+    setItems(ui.sX, {"0", "10", "5"});
     m_fixture.dialogs.acknowledge();
-    QTest::mouseClick(window.Command1, Qt::LeftButton);
+    QTest::mouseClick(ui.Command1, Qt::LeftButton);
     QCOMPARE(m_fixture.dialogs.takeTranscript().size(), 1);
-    QCOMPARE(window.sPotEvro->text(), QStringLiteral("4.8"));
-    QCOMPARE(window.sWEvro->text(), QStringLiteral("250"));
+    QCOMPARE(ui.sPotEvro->text(), QStringLiteral("4.8"));
+    QCOMPARE(ui.sWEvro->text(), QStringLiteral("250"));
 }
 
 void TestMainWindow::resultsStayUntilTheNextCalculate_data()

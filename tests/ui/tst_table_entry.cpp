@@ -245,16 +245,17 @@ void TestTableEntry::rowClick()
     QFETCH(QString, levelAfter);
 
     LossEng& window = m_fixture.open(year);
-    setItems(window.sTx, {" ", date, " "});
-    setItems(window.sX, {" ", level, " "});
+    const MainWindowControls ui(window);
+    setItems(ui.sTx, {" ", date, " "});
+    setItems(ui.sX, {" ", level, " "});
     script(m_fixture.dialogs, steps);
-    ListBox* lists[] = {window.sNuch, window.sTx, window.sX};
+    ListBox* lists[] = {ui.sNuch, ui.sTx, ui.sX};
     clickRow(lists[target], 1);
 
     QCOMPARE(m_fixture.dialogs.takeTranscript(), transcript);
-    QCOMPARE(items(window.sTx), (QStringList{" ", dateAfter, " "}));
-    QCOMPARE(items(window.sX), (QStringList{" ", levelAfter, " "}));
-    QCOMPARE(items(window.sNuch), (QStringList{"1", "2", "3"}));
+    QCOMPARE(items(ui.sTx), (QStringList{" ", dateAfter, " "}));
+    QCOMPARE(items(ui.sX), (QStringList{" ", levelAfter, " "}));
+    QCOMPARE(items(ui.sNuch), (QStringList{"1", "2", "3"}));
 }
 
 void TestTableEntry::columnFill_data()
@@ -293,46 +294,49 @@ void TestTableEntry::columnFill()
     QFETCH(QStringList, column);
 
     LossEng& window = m_fixture.open();
-    window.sNx->setText(count);
+    const MainWindowControls ui(window);
+    ui.sNx->setText(count);
     // Old texts in the filled column show which rows the action replaced.
-    QListWidget* filled = dates ? static_cast<QListWidget*>(window.sTx) : window.sX;
+    QListWidget* filled = dates ? static_cast<QListWidget*>(ui.sTx) : ui.sX;
     setItems(filled, {"01/05", "02/05", "03/05", "04/05", "05/05"});
     script(m_fixture.dialogs, steps);
-    QTest::mouseClick(dates ? window.Alluch : window.AllsX, Qt::LeftButton);
+    QTest::mouseClick(dates ? ui.Alluch : ui.AllsX, Qt::LeftButton);
 
     QCOMPARE(m_fixture.dialogs.takeTranscript(), transcript);
     QCOMPARE(items(filled), column);
-    QListWidget* other = dates ? static_cast<QListWidget*>(window.sX) : window.sTx;
+    QListWidget* other = dates ? static_cast<QListWidget*>(ui.sX) : ui.sTx;
     QCOMPARE(items(other), QStringList(5, " "));
 }
 
 void TestTableEntry::programChangesOpenNoPrompt()
 {
     LossEng& window = m_fixture.open();
+    const MainWindowControls ui(window);
     // Focus makes row 0 current, and a rebuild clears the lists: neither is
     // the user's click.
-    window.sTx->setFocus();
-    QTest::keyClick(window.sX, Qt::Key_Tab);
-    window.sNx->setText(QStringLiteral("4"));
-    QCOMPARE(window.sTx->count(), 4);
+    ui.sTx->setFocus();
+    QTest::keyClick(ui.sX, Qt::Key_Tab);
+    ui.sNx->setText(QStringLiteral("4"));
+    QCOMPARE(ui.sTx->count(), 4);
     QCOMPARE(m_fixture.dialogs.takeTranscript(), QStringList());
 }
 
 void TestTableEntry::arrowKeyEditsTheNewRow()
 {
     LossEng& window = m_fixture.open();
+    const MainWindowControls ui(window);
     m_fixture.dialogs.answer(QStringLiteral("1/7")).cancel();
-    clickRow(window.sTx, 0);
+    clickRow(ui.sTx, 0);
     m_fixture.dialogs.answer(QStringLiteral("2/7")).cancel();
-    QTest::keyClick(window.sTx, Qt::Key_Down);
+    QTest::keyClick(ui.sTx, Qt::Key_Down);
     QCOMPARE(m_fixture.dialogs.takeTranscript(),
              (QStringList{datePrompt(1, " "), levelPrompt(1, " "), datePrompt(2, " "),
                           levelPrompt(2, " ")}));
-    QCOMPARE(items(window.sTx), (QStringList{"01/07", "02/07", " "}));
+    QCOMPARE(items(ui.sTx), (QStringList{"01/07", "02/07", " "}));
 
     // The same row clicked again is edited again.
     m_fixture.dialogs.cancel();
-    clickRow(window.sTx, 1);
+    clickRow(ui.sTx, 1);
     QCOMPARE(m_fixture.dialogs.takeTranscript(), QStringList{datePrompt(2, "02/07")});
 }
 
@@ -349,15 +353,16 @@ void TestTableEntry::firstArrowSelectsTheCurrentRow()
     QFETCH(int, modifiers);
 
     LossEng& window = m_fixture.open();
+    const MainWindowControls ui(window);
     QApplication::setActiveWindow(&window);
     QVERIFY(QTest::qWaitForWindowActive(&window));
-    QTest::keyClick(window.sNuch, Qt::Key_Tab);
-    QCOMPARE(QApplication::focusWidget(), window.sTx);
-    QCOMPARE(window.sTx->selectedRow(), -1);
+    QTest::keyClick(ui.sNuch, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), ui.sTx);
+    QCOMPARE(ui.sTx->selectedRow(), -1);
     m_fixture.dialogs.cancel();
-    QTest::keyClick(window.sTx, Qt::Key_Down, Qt::KeyboardModifiers(modifiers));
+    QTest::keyClick(ui.sTx, Qt::Key_Down, Qt::KeyboardModifiers(modifiers));
     QCOMPARE(m_fixture.dialogs.takeTranscript(), QStringList{datePrompt(1, " ")});
-    QCOMPARE(window.sTx->selectedRow(), 0);
+    QCOMPARE(ui.sTx->selectedRow(), 0);
 }
 
 void TestTableEntry::keysEditTheSelectedRow_data()
@@ -453,17 +458,18 @@ void TestTableEntry::countTyped()
     QFETCH(int, beeps);
 
     LossEng& window = m_fixture.open();
-    setItems(window.sTx, {"01/07"});
+    const MainWindowControls ui(window);
+    setItems(ui.sTx, {"01/07"});
     script(m_fixture.dialogs, steps);
-    window.sNx->setFocus();
-    pressKeys(window.sNx, keys);
-    QTest::keyClicks(window.sNx, typed);
+    ui.sNx->setFocus();
+    pressKeys(ui.sNx, keys);
+    QTest::keyClicks(ui.sNx, typed);
 
     QCOMPARE(m_fixture.dialogs.takeTranscript(), transcript);
     QCOMPARE(m_fixture.dialogs.takeBeeps(), beeps);
-    QCOMPARE(window.sNx->text(), text);
-    QCOMPARE(window.sNuch->count(), rows);
-    QCOMPARE(window.sTx->item(0)->text(), QString(rows == 3 && text == start ? "01/07" : " "));
+    QCOMPARE(ui.sNx->text(), text);
+    QCOMPARE(ui.sNuch->count(), rows);
+    QCOMPARE(ui.sTx->item(0)->text(), QString(rows == 3 && text == start ? "01/07" : " "));
 }
 
 void TestTableEntry::x11KeyTexts_data()
@@ -496,15 +502,16 @@ void TestTableEntry::x11KeyTexts()
     QFETCH(int, beeps);
 
     LossEng& window = m_fixture.open();
-    window.sNx->setText(QStringLiteral("54"));
-    window.sNx->setFocus();
-    window.sNx->setCursorPosition(1);
+    const MainWindowControls ui(window);
+    ui.sNx->setText(QStringLiteral("54"));
+    ui.sNx->setFocus();
+    ui.sNx->setCursorPosition(1);
     QKeyEvent press(QEvent::KeyPress, key, Qt::KeyboardModifiers(modifiers), text);
-    QApplication::sendEvent(window.sNx, &press);
-    QCOMPARE(window.sNx->text(), after);
+    QApplication::sendEvent(ui.sNx, &press);
+    QCOMPARE(ui.sNx->text(), after);
     QCOMPARE(m_fixture.dialogs.takeBeeps(), beeps);
-    QVERIFY(!window.sNx->testAttribute(Qt::WA_InputMethodEnabled));
-    QVERIFY(!window.sQ->testAttribute(Qt::WA_InputMethodEnabled));
+    QVERIFY(!ui.sNx->testAttribute(Qt::WA_InputMethodEnabled));
+    QVERIFY(!ui.sQ->testAttribute(Qt::WA_InputMethodEnabled));
 }
 
 void TestTableEntry::countAnswered_data()
@@ -536,27 +543,29 @@ void TestTableEntry::countAnswered()
     QFETCH(int, rows);
 
     LossEng& window = m_fixture.open();
+    const MainWindowControls ui(window);
     script(m_fixture.dialogs, steps);
-    window.sNx->selectAll();
-    QTest::keyClicks(window.sNx, QStringLiteral("1"));
+    ui.sNx->selectAll();
+    QTest::keyClicks(ui.sNx, QStringLiteral("1"));
     QCOMPARE(m_fixture.dialogs.takeTranscript(), transcript);
-    QCOMPARE(window.sNx->text(), text);
-    QCOMPARE(window.sNuch->count(), rows);
-    QCOMPARE(window.sX->count(), rows);
+    QCOMPARE(ui.sNx->text(), text);
+    QCOMPARE(ui.sNuch->count(), rows);
+    QCOMPARE(ui.sX->count(), rows);
 }
 
 void TestTableEntry::countPastSixteenBitsKeepsTheTable()
 {
     LossEng& window = m_fixture.open();
-    window.sNx->setText(QStringLiteral("4000"));
-    setItems(window.sTx, {"01/07"});
+    const MainWindowControls ui(window);
+    ui.sNx->setText(QStringLiteral("4000"));
+    setItems(ui.sTx, {"01/07"});
     m_fixture.dialogs.acknowledge();
-    window.sNx->end(false);
-    QTest::keyClicks(window.sNx, QStringLiteral("0"));
+    ui.sNx->end(false);
+    QTest::keyClicks(ui.sNx, QStringLiteral("0"));
     QCOMPARE(m_fixture.dialogs.takeTranscript(), QStringList{kTooMany});
-    QCOMPARE(window.sNx->text(), QStringLiteral("4000"));
-    QCOMPARE(window.sTx->count(), 4000);
-    QCOMPARE(window.sTx->item(0)->text(), QStringLiteral("01/07"));
+    QCOMPARE(ui.sNx->text(), QStringLiteral("4000"));
+    QCOMPARE(ui.sTx->count(), 4000);
+    QCOMPARE(ui.sTx->item(0)->text(), QStringLiteral("01/07"));
 }
 
 void TestTableEntry::numberBoxesTakeOnlyTypedDigits_data()

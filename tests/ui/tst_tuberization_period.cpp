@@ -98,10 +98,11 @@ void TestTuberizationPeriod::maturityGroups()
     QFETCH(QString, period);
 
     LossEng& window = m_fixture.open();
-    window.sQ->setText(QStringLiteral("70"));
-    QTest::mouseClick(window.Spel[option], Qt::LeftButton);
-    QCOMPARE(window.sQ->text(), period);
-    QVERIFY(window.Spel[option]->isChecked());
+    const MainWindowControls ui(window);
+    ui.sQ->setText(QStringLiteral("70"));
+    QTest::mouseClick(ui.Spel(option + 1), Qt::LeftButton);
+    QCOMPARE(ui.sQ->text(), period);
+    QVERIFY(ui.Spel(option + 1)->isChecked());
     QCOMPARE(m_fixture.dialogs.takeTranscript(), QStringList());
 }
 
@@ -158,12 +159,13 @@ void TestTuberizationPeriod::typedPeriod()
     QFETCH(QString, period);
 
     LossEng& window = m_fixture.open();
-    window.sQ->setFocus();
+    const MainWindowControls ui(window);
+    ui.sQ->setFocus();
     script(m_fixture.dialogs, steps);
-    pressKeys(window.sQ, keys);
-    QTest::keyClicks(window.sQ, typed);
+    pressKeys(ui.sQ, keys);
+    QTest::keyClicks(ui.sQ, typed);
     QCOMPARE(m_fixture.dialogs.takeTranscript(), transcript);
-    QCOMPARE(window.sQ->text(), period);
+    QCOMPARE(ui.sQ->text(), period);
 }
 
 void TestTuberizationPeriod::setPeriod_data()
@@ -190,39 +192,43 @@ void TestTuberizationPeriod::setPeriod()
     QFETCH(QString, period);
 
     LossEng& window = m_fixture.open();
+    const MainWindowControls ui(window);
     script(m_fixture.dialogs, steps);
-    window.sQ->setText(text);
+    ui.sQ->setText(text);
     QCOMPARE(m_fixture.dialogs.takeTranscript(), transcript);
-    QCOMPARE(window.sQ->text(), period);
+    QCOMPARE(ui.sQ->text(), period);
 }
 
 void TestTuberizationPeriod::presetAgainRestoresItsPeriod()
 {
     LossEng& window = m_fixture.open();
-    QTest::mouseClick(window.Spel[5], Qt::LeftButton);
-    window.sQ->setText(QStringLiteral("70"));
-    QTest::mouseClick(window.Spel[5], Qt::LeftButton);
-    QCOMPARE(window.sQ->text(), QStringLiteral("84"));
+    const MainWindowControls ui(window);
+    QTest::mouseClick(ui.Spel(6), Qt::LeftButton);
+    ui.sQ->setText(QStringLiteral("70"));
+    QTest::mouseClick(ui.Spel(6), Qt::LeftButton);
+    QCOMPARE(ui.sQ->text(), QStringLiteral("84"));
 }
 
 void TestTuberizationPeriod::arrowKeysChooseAGroup()
 {
     LossEng& window = m_fixture.open();
-    window.Spel[2]->setFocus();
-    QTest::keyClick(window.Spel[2], Qt::Key_Down);
-    QVERIFY(window.Spel[3]->isChecked());
-    QCOMPARE(window.sQ->text(), QStringLiteral("60"));
+    const MainWindowControls ui(window);
+    ui.Spel(3)->setFocus();
+    QTest::keyClick(ui.Spel(3), Qt::Key_Down);
+    QVERIFY(ui.Spel(4)->isChecked());
+    QCOMPARE(ui.sQ->text(), QStringLiteral("60"));
 }
 
 void TestTuberizationPeriod::typingKeepsTheSelectedGroup()
 {
     LossEng& window = m_fixture.open();
-    QTest::mouseClick(window.Spel[5], Qt::LeftButton);
-    window.sQ->selectAll();
+    const MainWindowControls ui(window);
+    QTest::mouseClick(ui.Spel(6), Qt::LeftButton);
+    ui.sQ->selectAll();
     m_fixture.dialogs.answer(QStringLiteral("40"));
-    QTest::keyClicks(window.sQ, QStringLiteral("4"));
-    QCOMPARE(window.sQ->text(), QStringLiteral("40"));
-    QVERIFY(window.Spel[5]->isChecked());
+    QTest::keyClicks(ui.sQ, QStringLiteral("4"));
+    QCOMPARE(ui.sQ->text(), QStringLiteral("40"));
+    QVERIFY(ui.Spel(6)->isChecked());
 }
 
 void TestTuberizationPeriod::prematureDesiccation_data()
@@ -294,22 +300,24 @@ void TestTuberizationPeriod::prematureDesiccation()
     QFETCH(QString, period);
 
     LossEng& window = m_fixture.open(year);
+    const MainWindowControls ui(window);
     script(m_fixture.dialogs, steps);
-    QTest::mouseClick(window.Spel[6], Qt::LeftButton);
+    QTest::mouseClick(ui.Spel(7), Qt::LeftButton);
     QCOMPARE(m_fixture.dialogs.takeTranscript(), transcript);
-    QCOMPARE(window.sQ->text(), period);
-    QVERIFY(window.Spel[6]->isChecked());
+    QCOMPARE(ui.sQ->text(), period);
+    QVERIFY(ui.Spel(7)->isChecked());
 }
 
 void TestTuberizationPeriod::calculateUsesTheChosenPeriod()
 {
     LossEng& window = m_fixture.open();
-    setItems(window.sTx, {"01/07", "11/07", "21/07"});
-    setItems(window.sX, {"0", "10", "30"});
-    QTest::mouseClick(window.Spel[5], Qt::LeftButton);
-    QTest::mouseClick(window.Command1, Qt::LeftButton);
-    QCOMPARE(window.sPotEvro->text(), QStringLiteral("3.0"));
-    QCOMPARE(window.sWEvro->text(), QStringLiteral("250"));
+    const MainWindowControls ui(window);
+    setItems(ui.sTx, {"01/07", "11/07", "21/07"});
+    setItems(ui.sX, {"0", "10", "30"});
+    QTest::mouseClick(ui.Spel(6), Qt::LeftButton);
+    QTest::mouseClick(ui.Command1, Qt::LeftButton);
+    QCOMPARE(ui.sPotEvro->text(), QStringLiteral("3.0"));
+    QCOMPARE(ui.sWEvro->text(), QStringLiteral("250"));
 }
 
 QTEST_MAIN(TestTuberizationPeriod)
