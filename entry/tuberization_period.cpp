@@ -6,27 +6,6 @@
 #include <optional>
 
 namespace quarven {
-namespace {
-
-constexpr int kDefaultPeriod = 52;
-constexpr int kShortestPeriod = 10;
-constexpr int kLongestPeriod = 130;
-
-bool inRange(int days)
-{
-    return days >= kShortestPeriod && days <= kLongestPeriod;
-}
-
-} // namespace
-
-const MaturityGroup kMaturityGroups[6] = {
-    {"First early", "Tuberization period is 40 days", 40},
-    {"Early", "Tuberization period is 46 days", 46},
-    {"Mid-early", "Tuberization period is 52 days", 52},
-    {"Mid", "Tuberization period is 60 days", 60},
-    {"Mid-late", "Tuberization period is 64 days", 64},
-    {"Late", "Tuberization period is 84 days", 84},
-};
 
 void PresetPeriod(TextBox& box, int days)
 {
@@ -43,12 +22,11 @@ void PeriodChange(TextBox& box, Dialogs& dialogs)
         // asked again like any other period out of range.
         if (days) {
             box.setText(FormatPattern(*days, Pattern::Period));
-            if (inRange(*days))
+            if (PeriodInRange(*days))
                 return;
         }
-        box.setText(dialogs.prompt("Duration of the tuberization stage usually makes from 10 to "
-                                   "130 days",
-                                   "Date input error", box.text(), std::nullopt));
+        box.setText(
+            dialogs.prompt(PeriodRangeText(), "Date input error", box.text(), std::nullopt));
     }
 }
 
@@ -63,17 +41,11 @@ void PrematureDesiccation(TextBox& box, EntryPrompts& prompts, Dialogs& dialogs)
                     DayDifference(budding, desiccation, prompts.currentYear()))
                 dayCount = *days;
         }
-        if (inRange(dayCount)) {
+        if (PeriodInRange(dayCount)) {
             box.setText(FormatPattern(dayCount, Pattern::Period));
             return;
         }
-        if (dayCount > kLongestPeriod)
-            dialogs.message("Tuberization stage (" + SignedText(dayCount) +
-                            ") usually does not exceed 4 months\r"
-                            "Insert a number of days between the budding and the dessiccation");
-        else
-            dialogs.message("Tuberization stage (" + SignedText(dayCount) +
-                            ") usually makes from 10 to 130 days\rDate input error");
+        dialogs.message(DesiccationMessage(dayCount));
     }
 }
 

@@ -4,20 +4,12 @@
 // from 10 to 130.
 #pragma once
 
+#include "core/tuberization_rules.h"
 #include "entry/dialogs.h"
 #include "entry/entry_prompts.h"
 #include "entry/text_box.h"
 
 namespace quarven {
-
-struct MaturityGroup {
-    const char* caption;
-    const char* tooltip;
-    int days;
-};
-
-// Spel1 to Spel6, in order.
-extern const MaturityGroup kMaturityGroups[6];
 
 // Writes the group's days with a sign position; the change handler that this
 // raises rewrites them as plain digits.
