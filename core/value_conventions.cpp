@@ -353,10 +353,16 @@ std::optional<std::int16_t> ReadInt16(std::string_view text)
 std::string FormatPattern(double value, Pattern pattern)
 {
     std::string text;
-    AppendDecimals(text, value, pattern == Pattern::Losses ? 1 : 0);
-    if (pattern != Pattern::Losses && text == "0")
-        return {};
+    AppendPattern(text, value, pattern);
     return text;
+}
+
+void AppendPattern(std::string& text, double value, Pattern pattern)
+{
+    const std::size_t start = text.size();
+    AppendDecimals(text, value, pattern == Pattern::Losses ? 1 : 0);
+    if (pattern != Pattern::Losses && text.compare(start, std::string::npos, "0") == 0)
+        text.resize(start);
 }
 
 std::string FormatDecimals(double value, int decimals)

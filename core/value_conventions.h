@@ -74,6 +74,8 @@ struct Date {
 // 7.8 / 52 = 0.15 shows as 0.2, and a sum of 1.4999999999999998 as 2.
 enum class Pattern { Period, Losses, Audpc };
 [[nodiscard]] std::string FormatPattern(double value, Pattern pattern);
+// The same text appended to `text`, without a heap call once it has room.
+void AppendPattern(std::string& text, double value, Pattern pattern);
 
 // The value with exactly `decimals` decimals (0 to 15) under the same rounding
 // rule, "." as the point, at least one integer digit, a minus sign only when

@@ -1,0 +1,561 @@
+#include "trial_file.h"
+
+#include "trial_values.h"
+
+#include <csv.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <limits>
+
+namespace quarven {
+namespace {
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+// The header is looked for within this much text, so that a file with no
+// line break at all is refused rather than held in memory.
+constexpr std::size_t kLongestFirstLine = std::size_t{1} << 20;
+constexpr std::size_t kAbsent = std::numeric_limits<std::size_t>::max();
+
+char lower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+std::string_view trimmed(std::string_view text)
+{
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+        text.remove_suffix(1);
+    return text;
+}
+
+bool blank(std::string_view text)
+{
+    return trimmed(text).empty();
+}
+
+bool isName(std::string_view text, std::string_view name)
+{
+    text = trimmed(text);
+    if (text.size() != name.size())
+        return false;
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (lower(text[i]) != name[i])
+            return false;
+    return true;
+}
+
+// The separator is whichever of tab, semicolon and comma the header line holds
+// most often outside quotes; a tie goes in that order, since a comma is the
+// likeliest to stand inside a name.
+char separatorOf(std::string_view line)
+{
+    std::size_t tabs = 0;
+    std::size_t semicolons = 0;
+    std::size_t commas = 0;
+    bool quoted = false;
+    for (const char c : line) {
+        if (c == '"')
+            quoted = !quoted;
+        else if (!quoted && c == '\t')
+            ++tabs;
+        else if (!quoted && c == ';')
+            ++semicolons;
+        else if (!quoted && c == ',')
+            ++commas;
+    }
+    if (tabs == 0 && semicolons == 0 && commas == 0)
+        return '\0';
+    if (tabs >= semicolons && tabs >= commas)
+        return '\t';
+    return semicolons >= commas ? ';' : ',';
+}
+
+// The next place of one byte in a piece of text, found once per piece rather
+// than once per line.
+class NextByte {
+public:
+    NextByte(std::string_view text, char byte) : m_text(text), m_byte(byte) { find(0); }
+    // Whether the byte occurs in [from, to).
+    bool within(std::size_t from, std::size_t to)
+    {
+        if (m_at < from)
+            find(from);
+        return m_at < to;
+    }
+    [[nodiscard]] std::size_t at() const { return m_at; }
+
+private:
+    void find(std::size_t from)
+    {
+        const void* found = from < m_text.size()
+                                ? std::memchr(m_text.data() + from, m_byte, m_text.size() - from)
+                                : nullptr;
+        m_at = found ? static_cast<std::size_t>(static_cast<const char*>(found) - m_text.data())
+                     : m_text.size();
+    }
+
+    std::string_view m_text;
+    char m_byte;
+    std::size_t m_at = 0;
+};
+
+enum class Role {
+    Ignored,
+    Plot,
+    Date,
+    Level,
+    Period,
+    Group,
+    Budding,
+    Desiccation,
+    Assessment,
+    Copied
+};
+
+} // namespace
+
+class TrialReader::Impl {
+public:
+    Impl(TrialVisitor& visitor, Options options) : m_visitor(visitor), m_options(options) {}
+    ~Impl()
+    {
+        if (m_parserReady)
+            csv_free(&m_parser);
+    }
+    Impl(const Impl&) = delete;
+    Impl& operator=(const Impl&) = delete;
+
+    std::optional<TrialError> read(std::string_view chunk);
+    std::optional<TrialError> finish();
+
+private:
+    bool start(bool atEnd);
+    void readLines(std::string_view text);
+    void readLine(std::string_view line, bool plain);
+    void splitPlain(std::string_view line);
+    void endRow(std::uint32_t line, const std::vector<std::string_view>& fields);
+    void readHeader(std::uint32_t line, const std::vector<std::string_view>& fields);
+    void readRow(std::uint32_t line, const std::vector<std::string_view>& fields);
+    void fail(std::uint32_t line, std::string message);
+
+    static void onField(void* data, std::size_t size, void* self);
+    static void onRowEnd(int terminator, void* self);
+
+    TrialVisitor& m_visitor;
+    Options m_options;
+    std::optional<TrialError> m_error;
+    bool m_started = false;
+    bool m_headerRead = false;
+    std::string m_pending; // a line whose end has not come yet
+
+    csv_parser m_parser{};
+    bool m_parserReady = false;
+    char m_separator = ',';
+    std::uint32_t m_lines = 0;      // lines begun so far
+    std::uint32_t m_recordLine = 0; // where the record libcsv is reading began
+    bool m_inRecord = false;        // libcsv is inside a quoted field across lines
+    bool m_rowEnded = false;
+
+    std::vector<std::string_view> m_fields;
+    std::string m_fieldText; // libcsv hands fields over one by one; they wait here
+    std::vector<std::size_t> m_fieldEnds;
+
+    TrialHeader m_header;
+    std::vector<Role> m_roles;
+    std::size_t m_plot = kAbsent;
+    std::size_t m_date = kAbsent;
+    std::size_t m_level = kAbsent;
+    std::size_t m_period = kAbsent;
+    std::size_t m_group = kAbsent;
+    std::size_t m_budding = kAbsent;
+    std::size_t m_desiccation = kAbsent;
+    std::vector<std::size_t> m_copiedColumns;
+    std::vector<std::size_t> m_dateColumns; // wide layout
+    std::vector<std::string_view> m_copied;
+    std::vector<TrialAssessment> m_assessments;
+};
+
+void TrialReader::Impl::fail(std::uint32_t line, std::string message)
+{
+    if (!m_error)
+        m_error = TrialError{line, std::move(message)};
+}
+
+std::optional<TrialError> TrialReader::Impl::read(std::string_view chunk)
+{
+    if (m_error)
+        return m_error;
+    if (!m_started) {
+        m_pending.append(chunk);
+        if (!start(false))
+            return m_error;
+        std::string first;
+        first.swap(m_pending);
+        readLines(first);
+        return m_error;
+    }
+    readLines(chunk);
+    return m_error;
+}
+
+// Waits for the first line that is not blank, then sets the parser up with
+// the separator it shows.
+bool TrialReader::Impl::start(bool atEnd)
+{
+    if (m_pending.size() < kByteOrderMark.size() && !atEnd &&
+        kByteOrderMark.substr(0, m_pending.size()) == m_pending)
+        return false;
+    std::size_t from = m_pending.compare(0, kByteOrderMark.size(), kByteOrderMark) == 0
+                           ? kByteOrderMark.size()
+                           : 0;
+    const std::size_t bomEnd = from;
+    for (;;) {
+        const std::size_t end = m_pending.find('\n', from);
+        if (end == std::string::npos && !atEnd) {
+            if (m_pending.size() > kLongestFirstLine)
+                fail(1, "no line break in the first 1 MiB: this is not a trial file");
+            return false;
+        }
+        const std::string_view line =
+            std::string_view(m_pending).substr(from, end == std::string::npos ? end : end - from);
+        if (!blank(line) && line != "\r") {
+            m_separator = separatorOf(line);
+            break;
+        }
+        if (end == std::string::npos)
+            break; // nothing but blank lines: finish() says so
+        from = end + 1;
+    }
+    m_pending.erase(0, bomEnd);
+    if (csv_init(&m_parser, CSV_STRICT | CSV_STRICT_FINI | CSV_REPALL_NL) != 0) {
+        fail(1, "out of memory");
+        return false;
+    }
+    m_parserReady = true;
+    csv_set_delim(&m_parser, static_cast<unsigned char>(m_separator ? m_separator : ','));
+    m_started = true;
+    return true;
+}
+
+void TrialReader::Impl::readLines(std::string_view text)
+{
+    std::size_t pos = 0;
+    if (!m_pending.empty()) {
+        const void* found = std::memchr(text.data(), '\n', text.size());
+        if (!found) {
+            m_pending.append(text);
+            return;
+        }
+        const std::size_t end =
+            static_cast<std::size_t>(static_cast<const char*>(found) - text.data()) + 1;
+        m_pending.append(text.substr(0, end));
+        const std::string_view line = m_pending;
+        const std::size_t cr = line.find('\r');
+        const bool plain = line.find('"') == std::string_view::npos &&
+                           (cr == std::string_view::npos || cr == line.size() - 2);
+        readLine(line, plain);
+        m_pending.clear();
+        pos = end;
+    }
+    NextByte quote(text, '"');
+    NextByte carriageReturn(text, '\r');
+    while (pos < text.size() && !m_error) {
+        const void* found = std::memchr(text.data() + pos, '\n', text.size() - pos);
+        if (!found) {
+            m_pending.assign(text.substr(pos));
+            return;
+        }
+        const std::size_t end =
+            static_cast<std::size_t>(static_cast<const char*>(found) - text.data()) + 1;
+        // A carriage return may end the line just before its line feed.
+        const bool plain = !quote.within(pos, end) &&
+                           (!carriageReturn.within(pos, end) || carriageReturn.at() == end - 2);
+        readLine(text.substr(pos, end - pos), plain);
+        pos = end;
+    }
+}
+
+void TrialReader::Impl::readLine(std::string_view line, bool plain)
+{
+    if (m_lines == std::numeric_limits<std::uint32_t>::max()) {
+        fail(m_lines, "more lines than this program counts");
+        return;
+    }
+    ++m_lines;
+    if (!m_inRecord && plain && m_options.splitPlainLines) {
+        splitPlain(line);
+        return;
+    }
+    if (!m_inRecord)
+        m_recordLine = m_lines;
+    m_rowEnded = false;
+    const std::size_t used =
+        csv_parse(&m_parser, line.data(), line.size(), onField, onRowEnd, this);
+    if (m_error)
+        return;
+    if (used != line.size()) {
+        fail(m_lines, csv_error(&m_parser) == CSV_EPARSE
+                          ? "a quote inside a field: a field holding a quote must be quoted "
+                            "whole, with each of its quotes doubled"
+                          : "out of memory");
+        return;
+    }
+    m_inRecord = !m_rowEnded;
+}
+
+void TrialReader::Impl::splitPlain(std::string_view line)
+{
+    if (!line.empty() && line.back() == '\n')
+        line.remove_suffix(1);
+    if (!line.empty() && line.back() == '\r')
+        line.remove_suffix(1);
+    m_fields.clear();
+    std::size_t start = 0;
+    for (std::size_t i = 0;; ++i) {
+        if (i == line.size() || line[i] == m_separator) {
+            std::size_t first = start;
+            std::size_t last = i;
+            // The blanks libcsv drops around an unquoted field.
+            const auto isBlank = [this](char c) {
+                return c == ' ' || (c == '\t' && m_separator != '\t');
+            };
+            while (first < last && isBlank(line[first]))
+                ++first;
+            while (last > first && isBlank(line[last - 1]))
+                --last;
+            m_fields.push_back(line.substr(first, last - first));
+            if (i == line.size())
+                break;
+            start = i + 1;
+        }
+    }
+    endRow(m_lines, m_fields);
+}
+
+void TrialReader::Impl::onField(void* data, std::size_t size, void* self)
+{
+    auto& impl = *static_cast<Impl*>(self);
+    impl.m_fieldText.append(static_cast<const char*>(data), size);
+    impl.m_fieldEnds.push_back(impl.m_fieldText.size());
+    impl.m_rowEnded = false;
+}
+
+void TrialReader::Impl::onRowEnd(int, void* self)
+{
+    auto& impl = *static_cast<Impl*>(self);
+    impl.m_rowEnded = true;
+    if (impl.m_fieldEnds.empty() || impl.m_error)
+        return;
+    impl.m_fields.clear();
+    std::size_t start = 0;
+    for (const std::size_t end : impl.m_fieldEnds) {
+        impl.m_fields.push_back(std::string_view(impl.m_fieldText).substr(start, end - start));
+        start = end;
+    }
+    impl.endRow(impl.m_recordLine, impl.m_fields);
+    impl.m_fieldText.clear();
+    impl.m_fieldEnds.clear();
+    // The next record begins on this line at the earliest.
+    impl.m_recordLine = impl.m_lines;
+}
+
+void TrialReader::Impl::endRow(std::uint32_t line, const std::vector<std::string_view>& fields)
+{
+    if (std::all_of(fields.begin(), fields.end(), blank))
+        return;
+    if (m_headerRead)
+        readRow(line, fields);
+    else
+        readHeader(line, fields);
+}
+
+void TrialReader::Impl::readHeader(std::uint32_t line, const std::vector<std::string_view>& fields)
+{
+    m_headerRead = true;
+    m_header.separator = m_separator;
+    m_header.line = line;
+    if (m_separator == '\0') {
+        fail(line, "the header has a single column: its names must be separated by commas, "
+                   "semicolons or tabs");
+        return;
+    }
+    struct Known {
+        std::string_view name;
+        Role role;
+        std::size_t* column;
+    };
+    const std::array<Known, 7> known = {{
+        {"plot", Role::Plot, &m_plot},
+        {"date", Role::Date, &m_date},
+        {"level", Role::Level, &m_level},
+        {"period", Role::Period, &m_period},
+        {"group", Role::Group, &m_group},
+        {"budding", Role::Budding, &m_budding},
+        {"desiccation", Role::Desiccation, &m_desiccation},
+    }};
+    std::vector<std::size_t> dateLike;
+    m_roles.assign(fields.size(), Role::Copied);
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        const std::string_view name = fields[i];
+        const auto match = std::find_if(known.begin(), known.end(),
+                                        [&](const Known& k) { return isName(name, k.name); });
+        if (match != known.end()) {
+            if (*match->column != kAbsent) {
+                fail(line, "the header names the column " + std::string(match->name) + " twice");
+                return;
+            }
+            *match->column = i;
+            m_roles[i] = match->role;
+        } else if (blank(name)) {
+            // Spreadsheets leave unnamed columns after the last one; what stands
+            // in them is counted as extra fields.
+            m_roles[i] = Role::Ignored;
+        } else if (ReadTrialDate(name, 2000)) {
+            // Read in a leap year here: the date column of 29/02 is known as
+            // one, and its cells are refused per plot if the year has no such day.
+            dateLike.push_back(i);
+        }
+    }
+    if (m_plot == kAbsent) {
+        fail(line, "the header names no plot column");
+        return;
+    }
+    if ((m_date == kAbsent) != (m_level == kAbsent)) {
+        fail(line, m_date == kAbsent ? "the header names a level column but no date column"
+                                     : "the header names a date column but no level column");
+        return;
+    }
+    if (m_date != kAbsent) {
+        m_header.layout = TrialLayout::Long;
+    } else if (!dateLike.empty()) {
+        m_header.layout = TrialLayout::Wide;
+        for (const std::size_t column : dateLike) {
+            m_roles[column] = Role::Assessment;
+            m_dateColumns.push_back(column);
+            m_header.dates.emplace_back(trimmed(fields[column]));
+        }
+    } else {
+        fail(line, "the header names neither date and level columns nor any assessment date");
+        return;
+    }
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (m_roles[i] == Role::Copied) {
+            m_copiedColumns.push_back(i);
+            m_header.copiedNames.emplace_back(fields[i]);
+        }
+    }
+    m_header.hasPeriod = m_period != kAbsent;
+    m_header.hasGroup = m_group != kAbsent;
+    m_header.hasBudding = m_budding != kAbsent;
+    m_header.hasDesiccation = m_desiccation != kAbsent;
+    m_visitor.header(m_header);
+}
+
+void TrialReader::Impl::readRow(std::uint32_t line, const std::vector<std::string_view>& fields)
+{
+    if (m_error)
+        return;
+    const auto field = [&fields](std::size_t column) {
+        return column < fields.size() ? fields[column] : std::string_view();
+    };
+    TrialRow row;
+    row.line = line;
+    row.plot = field(m_plot);
+    if (row.plot.empty()) {
+        fail(line, "the row names no plot");
+        return;
+    }
+    row.period = field(m_period);
+    row.group = field(m_group);
+    row.budding = field(m_budding);
+    row.desiccation = field(m_desiccation);
+
+    m_copied.clear();
+    for (const std::size_t column : m_copiedColumns)
+        m_copied.push_back(field(column));
+    row.copied = Items<std::string_view>(m_copied.data(), m_copied.size());
+
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        if ((i >= m_roles.size() || m_roles[i] == Role::Ignored) && !blank(fields[i]))
+            ++row.extraFields;
+
+    m_assessments.clear();
+    if (m_header.layout == TrialLayout::Long) {
+        const std::string_view date = field(m_date);
+        const std::string_view level = field(m_level);
+        if (!blank(date) || !blank(level))
+            m_assessments.push_back({date, level});
+    } else {
+        for (std::size_t k = 0; k < m_dateColumns.size(); ++k) {
+            const std::string_view level = field(m_dateColumns[k]);
+            if (!blank(level))
+                m_assessments.push_back({m_header.dates[k], level});
+        }
+    }
+    row.assessments = Items<TrialAssessment>(m_assessments.data(), m_assessments.size());
+    m_visitor.row(row);
+}
+
+std::optional<TrialError> TrialReader::Impl::finish()
+{
+    if (m_error)
+        return m_error;
+    if (!m_started) {
+        if (!start(true))
+            return m_error;
+        std::string first;
+        first.swap(m_pending);
+        readLines(first);
+    }
+    if (!m_error && !m_pending.empty()) {
+        const std::string_view line = m_pending;
+        // A last line with no line break ends its record here; libcsv is told
+        // so through csv_fini below.
+        const bool plain =
+            line.find('"') == std::string_view::npos && line.find('\r') == std::string_view::npos;
+        readLine(line, plain);
+        m_pending.clear();
+    }
+    if (!m_error && m_parserReady) {
+        if (csv_fini(&m_parser, onField, onRowEnd, this) != 0)
+            fail(m_recordLine, "a quoted field is not closed before the end of the file");
+        m_inRecord = false;
+    }
+    if (!m_error && !m_headerRead)
+        fail(std::max<std::uint32_t>(m_lines, 1), "the file is empty: a header row is needed");
+    return m_error;
+}
+
+TrialReader::TrialReader(TrialVisitor& visitor) : TrialReader(visitor, Options{}) {}
+
+TrialReader::TrialReader(TrialVisitor& visitor, Options options)
+    : m_impl(std::make_unique<Impl>(visitor, options))
+{
+}
+
+TrialReader::~TrialReader() = default;
+
+std::optional<TrialError> TrialReader::read(std::string_view chunk)
+{
+    return m_impl->read(chunk);
+}
+
+std::optional<TrialError> TrialReader::finish()
+{
+    return m_impl->finish();
+}
+
+std::optional<TrialError> ReadTrial(std::string_view text, TrialVisitor& visitor,
+                                    TrialReader::Options options)
+{
+    TrialReader reader(visitor, options);
+    if (std::optional<TrialError> error = reader.read(text))
+        return error;
+    return reader.finish();
+}
+
+} // namespace quarven
