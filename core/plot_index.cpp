@@ -18,6 +18,13 @@ std::uint32_t hashOf(std::string_view text)
     return static_cast<std::uint32_t>(hash ^ (hash >> 32));
 }
 
+// Shorter names first, then byte by byte: plot numbers without leading
+// zeros come in this order as they come in numeric order.
+bool before(std::string_view a, std::string_view b)
+{
+    return a.size() != b.size() ? a.size() < b.size() : a < b;
+}
+
 } // namespace
 
 std::optional<std::uint32_t> TextStore::add(std::string_view text)
@@ -29,11 +36,14 @@ std::optional<std::uint32_t> TextStore::add(std::string_view text)
         if (m_blocks.size() >= (std::size_t{1} << (32 - kOffsetBits)) ||
             text.size() > UINT32_MAX - sizeof(std::uint32_t))
             return std::nullopt;
+        MemoryBlock block = AllocateBlock(need > blockSize ? need : blockSize);
+        if (!block)
+            return std::nullopt;
         m_capacity = need > blockSize ? need : blockSize;
-        m_blocks.push_back(std::make_unique<char[]>(m_capacity));
+        m_blocks.push_back(std::move(block));
         m_used = 0;
     }
-    char* place = m_blocks.back().get() + m_used;
+    char* place = static_cast<char*>(m_blocks.back().get()) + m_used;
     const auto length = static_cast<std::uint32_t>(text.size());
     std::memcpy(place, &length, sizeof length);
     if (!text.empty())
@@ -45,8 +55,8 @@ std::optional<std::uint32_t> TextStore::add(std::string_view text)
 
 std::string_view TextStore::at(std::uint32_t handle) const
 {
-    const char* place =
-        m_blocks[handle >> kOffsetBits].get() + (handle & ((1U << kOffsetBits) - 1));
+    const char* place = static_cast<const char*>(m_blocks[handle >> kOffsetBits].get()) +
+                        (handle & ((1U << kOffsetBits) - 1));
     std::uint32_t length = 0;
     std::memcpy(&length, place, sizeof length);
     return std::string_view(place + sizeof length, length);
@@ -54,7 +64,7 @@ std::string_view TextStore::at(std::uint32_t handle) const
 
 bool PlotIndex::holds(std::uint32_t number, std::string_view name) const
 {
-    return number < m_names.size() && m_text.at(m_names[number]) == name;
+    return number < m_names.size() && SameText(m_text.at(m_names[number]), name);
 }
 
 std::string_view PlotIndex::name(std::uint32_t number) const
@@ -62,33 +72,81 @@ std::string_view PlotIndex::name(std::uint32_t number) const
     return m_text.at(m_names[number]);
 }
 
+PlotIndex::Found PlotIndex::use(std::uint32_t number)
+{
+    m_last = number;
+    m_lastName = m_text.at(m_names[number]);
+    return Found{number, false};
+}
+
+std::optional<PlotIndex::Found> PlotIndex::add(std::string_view name)
+{
+    const std::optional<std::uint32_t> handle = m_text.add(name);
+    if (!handle)
+        return std::nullopt;
+    const auto number = static_cast<std::uint32_t>(m_names.size());
+    m_names.push_back(*handle);
+    m_last = number;
+    m_lastName = m_text.at(*handle);
+    return Found{number, true};
+}
+
+std::optional<std::uint32_t> PlotIndex::inOrderedRun(std::string_view name) const
+{
+    std::uint32_t low = 0;
+    std::uint32_t high = m_ordered;
+    while (low < high) {
+        const std::uint32_t middle = low + (high - low) / 2;
+        if (before(m_text.at(m_names[middle]), name))
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    if (low < m_ordered && SameText(m_text.at(m_names[low]), name))
+        return low;
+    return std::nullopt;
+}
+
 std::optional<PlotIndex::Found> PlotIndex::find(std::string_view name)
 {
-    if (holds(m_last, name))
+    if (!m_names.empty() && SameText(m_lastName, name))
         return Found{m_last, false};
-    if (holds(m_last + 1, name))
-        return Found{++m_last, false};
+    if (m_last + 1 < m_names.size()) {
+        const std::string_view next = m_text.at(m_names[m_last + 1]);
+        if (SameText(next, name)) {
+            ++m_last;
+            m_lastName = next;
+            return Found{m_last, false};
+        }
+    }
 
-    if ((m_names.size() + 1) * 10 > m_slots.size() * 7)
+    const bool pastOrderedRun = m_ordered == 0 || before(m_text.at(m_names[m_ordered - 1]), name);
+    if (!m_orderBroken && pastOrderedRun) {
+        ++m_ordered;
+        return add(name);
+    }
+    if (!pastOrderedRun)
+        if (const std::optional<std::uint32_t> number = inOrderedRun(name))
+            return use(*number);
+
+    if (!m_orderBroken) {
+        m_orderBroken = true;
+        grow();
+    }
+    if ((m_names.size() - m_ordered + 1) * 10 > m_slots.size() * 7)
         grow();
     const std::uint32_t hash = hashOf(name);
     const std::size_t mask = m_slots.size() - 1;
     for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
         Slot& slot = m_slots[i];
         if (slot.numberPlusOne == 0) {
-            const std::optional<std::uint32_t> handle = m_text.add(name);
-            if (!handle)
-                return std::nullopt;
-            const auto number = static_cast<std::uint32_t>(m_names.size());
-            m_names.push_back(*handle);
-            slot = Slot{number + 1, hash};
-            m_last = number;
-            return Found{number, true};
+            const std::optional<Found> found = add(name);
+            if (found)
+                slot = Slot{found->number + 1, hash};
+            return found;
         }
-        if (slot.hash == hash && holds(slot.numberPlusOne - 1, name)) {
-            m_last = slot.numberPlusOne - 1;
-            return Found{m_last, false};
-        }
+        if (slot.hash == hash && holds(slot.numberPlusOne - 1, name))
+            return use(slot.numberPlusOne - 1);
     }
 }
 

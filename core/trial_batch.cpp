@@ -1,5 +1,6 @@
 #include "trial_batch.h"
 
+#include "block_memory.h"
 #include "loss_calculation.h"
 #include "rejection_messages.h"
 #include "trial_values.h"
@@ -7,6 +8,8 @@
 
 #include <cstring>
 #include <limits>
+#include <new>
+#include <tuple>
 
 namespace quarven {
 namespace {
@@ -56,19 +59,27 @@ struct TrialBatch::PlotState {
 // grow without a moment holding two copies.
 class TrialBatch::States {
 public:
-    PlotState& add()
+    // Null when memory runs out.
+    PlotState* add()
     {
-        if (m_size % kBlock == 0)
-            m_blocks.push_back(std::make_unique<PlotState[]>(kBlock));
+        if (m_size % kBlock == 0) {
+            MemoryBlock block = AllocateBlock(kMemoryBlockBytes);
+            if (!block)
+                return nullptr;
+            m_blocks.push_back(std::move(block));
+        }
         ++m_size;
-        return at(m_size - 1);
+        return new (&at(m_size - 1)) PlotState();
     }
-    PlotState& at(std::size_t number) { return m_blocks[number / kBlock][number % kBlock]; }
+    PlotState& at(std::size_t number)
+    {
+        return static_cast<PlotState*>(m_blocks[number / kBlock].get())[number % kBlock];
+    }
     [[nodiscard]] std::size_t size() const { return m_size; }
 
 private:
-    static constexpr std::size_t kBlock = 16384;
-    std::vector<std::unique_ptr<PlotState[]>> m_blocks;
+    static constexpr std::size_t kBlock = kMemoryBlockBytes / sizeof(PlotState);
+    std::vector<MemoryBlock> m_blocks;
     std::size_t m_size = 0;
 };
 
@@ -100,8 +111,14 @@ void TrialBatch::row(const TrialRow& row)
             m_error = TrialError{row.line, "more plot names than this program holds (4 GiB)"};
             return;
         }
-        if (found->added)
-            open(m_states->add(), row);
+        if (found->added) {
+            PlotState* added = m_states->add();
+            if (!added) {
+                m_error = TrialError{row.line, "out of memory"};
+                return;
+            }
+            open(*added, row);
+        }
         if (m_error)
             return;
         state = &m_states->at(found->number);
@@ -207,7 +224,7 @@ void TrialBatch::add(PlotState& state, const TrialAssessment& assessment, std::u
         ++state.count;
     if (state.refusal != kNone)
         return;
-    const std::optional<TrialDate> date = ReadTrialDate(assessment.date, m_settings.year);
+    const std::optional<TrialDate> date = readDate(assessment.date);
     if (!date) {
         refuse(state, AssessmentDateRejection(assessment.date), line);
         return;
@@ -239,8 +256,10 @@ void TrialBatch::add(PlotState& state, const TrialAssessment& assessment, std::u
         return;
     }
     const long row = static_cast<long>(state.count) - 2;
-    const std::optional<std::int16_t> days = ToInt16(static_cast<double>(day - state.lastDay));
-    if (!days) {
+    // Whole days: in the 16-bit range ToInt16 would give them back unchanged.
+    const std::int32_t difference = day - state.lastDay;
+    if (difference < std::numeric_limits<std::int16_t>::min() ||
+        difference > std::numeric_limits<std::int16_t>::max()) {
         refuse(state,
                "Assessment date input error(assessments #" + SignedText(static_cast<int>(row + 1)) +
                    " and " + SignedText(static_cast<int>(row + 2)) +
@@ -248,7 +267,8 @@ void TrialBatch::add(PlotState& state, const TrialAssessment& assessment, std::u
                line, state.lastLine);
         return;
     }
-    const PairCheck check = AddPair(state.audpc, *days, state.lastLevel, *level);
+    const PairCheck check =
+        AddPair(state.audpc, static_cast<std::int16_t>(difference), state.lastLevel, *level);
     if (check != PairCheck::Summed) {
         refuse(state, PairMessage(check, row), line, state.lastLine);
         return;
@@ -257,6 +277,23 @@ void TrialBatch::add(PlotState& state, const TrialAssessment& assessment, std::u
     state.lastLevel = *level;
     state.lastLine = line;
     state.flags = static_cast<std::uint8_t>((state.flags & kFirstHasYear) | hasYear);
+}
+
+std::optional<TrialDate> TrialBatch::readDate(std::string_view text)
+{
+    if (text.size() > std::tuple_size<decltype(CachedDate::text)>::value)
+        return ReadTrialDate(text, m_settings.year);
+    std::size_t hash = text.size();
+    for (const char c : text)
+        hash = hash * 31 + static_cast<unsigned char>(c);
+    CachedDate& entry = m_dates[hash % m_dates.size()];
+    if (entry.used && SameText(std::string_view(entry.text.data(), entry.size), text))
+        return entry.date;
+    entry.used = true;
+    entry.size = text.size();
+    std::memcpy(entry.text.data(), text.data(), text.size());
+    entry.date = ReadTrialDate(text, m_settings.year);
+    return entry.date;
 }
 
 void TrialBatch::refuse(PlotState& state, std::string message, std::uint32_t line,

@@ -16,8 +16,10 @@
 
 #include "plot_index.h"
 #include "trial_file.h"
+#include "trial_values.h"
 #include "tuberization_rules.h"
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -96,6 +98,17 @@ private:
     std::optional<TrialError> m_error;
     std::size_t m_plots = 0;
     std::size_t m_refused = 0;
+
+    // A field book repeats a handful of dates on every plot: each distinct
+    // text is read once, here keyed by its bytes.
+    struct CachedDate {
+        std::array<char, 16> text{};
+        std::size_t size = 0;
+        bool used = false;
+        std::optional<TrialDate> date;
+    };
+    std::array<CachedDate, 64> m_dates{};
+    [[nodiscard]] std::optional<TrialDate> readDate(std::string_view text);
 
     PlotIndex m_index;
     std::unique_ptr<States> m_states;

@@ -136,7 +136,9 @@ private:
     bool start(bool atEnd);
     void readLines(std::string_view text);
     void readLine(std::string_view line, bool plain);
-    void splitPlain(std::string_view line);
+    std::size_t splitLine(std::string_view text, std::size_t pos, bool atEnd);
+    static std::size_t lineEnd(std::string_view text, std::size_t pos);
+    bool countLine();
     void endRow(std::uint32_t line, const std::vector<std::string_view>& fields);
     void readHeader(std::uint32_t line, const std::vector<std::string_view>& fields);
     void readRow(std::uint32_t line, const std::vector<std::string_view>& fields);
@@ -166,6 +168,7 @@ private:
 
     TrialHeader m_header;
     std::vector<Role> m_roles;
+    bool m_someIgnored = false;
     std::size_t m_plot = kAbsent;
     std::size_t m_date = kAbsent;
     std::size_t m_level = kAbsent;
@@ -177,6 +180,7 @@ private:
     std::vector<std::size_t> m_dateColumns; // wide layout
     std::vector<std::string_view> m_copied;
     std::vector<TrialAssessment> m_assessments;
+    TrialRow m_row;
 };
 
 void TrialReader::Impl::fail(std::uint32_t line, std::string message)
@@ -264,30 +268,87 @@ void TrialReader::Impl::readLines(std::string_view text)
     NextByte quote(text, '"');
     NextByte carriageReturn(text, '\r');
     while (pos < text.size() && !m_error) {
-        const void* found = std::memchr(text.data() + pos, '\n', text.size() - pos);
-        if (!found) {
+        // Most lines are plain: they are split on the way to their end, and
+        // handed to libcsv instead when they turn out not to be.
+        const bool splitting = !m_inRecord && m_options.splitPlainLines;
+        const std::size_t end = splitting ? splitLine(text, pos, false) : lineEnd(text, pos);
+        if (end == std::string_view::npos) {
             m_pending.assign(text.substr(pos));
             return;
         }
-        const std::size_t end =
-            static_cast<std::size_t>(static_cast<const char*>(found) - text.data()) + 1;
         // A carriage return may end the line just before its line feed.
         const bool plain = !quote.within(pos, end) &&
                            (!carriageReturn.within(pos, end) || carriageReturn.at() == end - 2);
-        readLine(text.substr(pos, end - pos), plain);
+        if (splitting && plain) {
+            if (countLine())
+                endRow(m_lines, m_fields);
+        } else {
+            readLine(text.substr(pos, end - pos), plain);
+        }
         pos = end;
     }
 }
 
-void TrialReader::Impl::readLine(std::string_view line, bool plain)
+std::size_t TrialReader::Impl::lineEnd(std::string_view text, std::size_t pos)
+{
+    const void* found = std::memchr(text.data() + pos, '\n', text.size() - pos);
+    return found ? static_cast<std::size_t>(static_cast<const char*>(found) - text.data()) + 1
+                 : std::string_view::npos;
+}
+
+bool TrialReader::Impl::countLine()
 {
     if (m_lines == std::numeric_limits<std::uint32_t>::max()) {
         fail(m_lines, "more lines than this program counts");
-        return;
+        return false;
     }
     ++m_lines;
+    return true;
+}
+
+// Splits the line from pos at the separator into m_fields, dropping the
+// blanks libcsv drops around an unquoted field. Returns where the next line
+// begins, or npos when the text ends first (unless atEnd, which ends the line
+// there).
+std::size_t TrialReader::Impl::splitLine(std::string_view text, std::size_t pos, bool atEnd)
+{
+    m_fields.clear();
+    const char* const data = text.data();
+    const char separator = m_separator;
+    const auto field = [&](std::size_t first, std::size_t last) {
+        const auto isBlank = [separator](char c) {
+            return c == ' ' || (c == '\t' && separator != '\t');
+        };
+        while (first < last && isBlank(data[first]))
+            ++first;
+        while (last > first && isBlank(data[last - 1]))
+            --last;
+        m_fields.emplace_back(data + first, last - first);
+    };
+    std::size_t start = pos;
+    for (std::size_t i = pos; i < text.size(); ++i) {
+        const char c = data[i];
+        if (c == separator) {
+            field(start, i);
+            start = i + 1;
+        } else if (c == '\n') {
+            field(start, i > start && data[i - 1] == '\r' ? i - 1 : i);
+            return i + 1;
+        }
+    }
+    if (!atEnd)
+        return std::string_view::npos;
+    field(start, text.size());
+    return text.size();
+}
+
+void TrialReader::Impl::readLine(std::string_view line, bool plain)
+{
+    if (!countLine())
+        return;
     if (!m_inRecord && plain && m_options.splitPlainLines) {
-        splitPlain(line);
+        splitLine(line, 0, true);
+        endRow(m_lines, m_fields);
         return;
     }
     if (!m_inRecord)
@@ -305,35 +366,6 @@ void TrialReader::Impl::readLine(std::string_view line, bool plain)
         return;
     }
     m_inRecord = !m_rowEnded;
-}
-
-void TrialReader::Impl::splitPlain(std::string_view line)
-{
-    if (!line.empty() && line.back() == '\n')
-        line.remove_suffix(1);
-    if (!line.empty() && line.back() == '\r')
-        line.remove_suffix(1);
-    m_fields.clear();
-    std::size_t start = 0;
-    for (std::size_t i = 0;; ++i) {
-        if (i == line.size() || line[i] == m_separator) {
-            std::size_t first = start;
-            std::size_t last = i;
-            // The blanks libcsv drops around an unquoted field.
-            const auto isBlank = [this](char c) {
-                return c == ' ' || (c == '\t' && m_separator != '\t');
-            };
-            while (first < last && isBlank(line[first]))
-                ++first;
-            while (last > first && isBlank(line[last - 1]))
-                --last;
-            m_fields.push_back(line.substr(first, last - first));
-            if (i == line.size())
-                break;
-            start = i + 1;
-        }
-    }
-    endRow(m_lines, m_fields);
 }
 
 void TrialReader::Impl::onField(void* data, std::size_t size, void* self)
@@ -448,6 +480,9 @@ void TrialReader::Impl::readHeader(std::uint32_t line, const std::vector<std::st
             m_header.copiedNames.emplace_back(fields[i]);
         }
     }
+    m_someIgnored = std::find(m_roles.begin(), m_roles.end(), Role::Ignored) != m_roles.end();
+    m_copied.assign(m_copiedColumns.size(), std::string_view());
+    m_assessments.assign(std::max<std::size_t>(m_dateColumns.size(), 1), TrialAssessment{});
     m_header.hasPeriod = m_period != kAbsent;
     m_header.hasGroup = m_group != kAbsent;
     m_header.hasBudding = m_budding != kAbsent;
@@ -462,7 +497,8 @@ void TrialReader::Impl::readRow(std::uint32_t line, const std::vector<std::strin
     const auto field = [&fields](std::size_t column) {
         return column < fields.size() ? fields[column] : std::string_view();
     };
-    TrialRow row;
+    // One row object serves every row: it holds only views, each set anew.
+    TrialRow& row = m_row;
     row.line = line;
     row.plot = field(m_plot);
     if (row.plot.empty()) {
@@ -474,29 +510,31 @@ void TrialReader::Impl::readRow(std::uint32_t line, const std::vector<std::strin
     row.budding = field(m_budding);
     row.desiccation = field(m_desiccation);
 
-    m_copied.clear();
-    for (const std::size_t column : m_copiedColumns)
-        m_copied.push_back(field(column));
+    for (std::size_t i = 0; i < m_copiedColumns.size(); ++i)
+        m_copied[i] = field(m_copiedColumns[i]);
     row.copied = Items<std::string_view>(m_copied.data(), m_copied.size());
 
-    for (std::size_t i = 0; i < fields.size(); ++i)
-        if ((i >= m_roles.size() || m_roles[i] == Role::Ignored) && !blank(fields[i]))
-            ++row.extraFields;
+    row.extraFields = 0;
+    if (m_someIgnored || fields.size() > m_roles.size())
+        for (std::size_t i = 0; i < fields.size(); ++i)
+            if ((i >= m_roles.size() || m_roles[i] == Role::Ignored) && !blank(fields[i]))
+                ++row.extraFields;
 
-    m_assessments.clear();
+    std::size_t assessments = 0;
     if (m_header.layout == TrialLayout::Long) {
-        const std::string_view date = field(m_date);
-        const std::string_view level = field(m_level);
-        if (!blank(date) || !blank(level))
-            m_assessments.push_back({date, level});
+        TrialAssessment& assessment = m_assessments[0];
+        assessment.date = field(m_date);
+        assessment.level = field(m_level);
+        if (!blank(assessment.date) || !blank(assessment.level))
+            assessments = 1;
     } else {
         for (std::size_t k = 0; k < m_dateColumns.size(); ++k) {
             const std::string_view level = field(m_dateColumns[k]);
             if (!blank(level))
-                m_assessments.push_back({m_header.dates[k], level});
+                m_assessments[assessments++] = {m_header.dates[k], level};
         }
     }
-    row.assessments = Items<TrialAssessment>(m_assessments.data(), m_assessments.size());
+    row.assessments = Items<TrialAssessment>(m_assessments.data(), assessments);
     m_visitor.row(row);
 }
 

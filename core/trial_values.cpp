@@ -110,7 +110,9 @@ void AppendTrialDate(std::string& text, const TrialDate& date)
 
 std::optional<double> ReadWholeNumber(std::string_view text, bool commaIsPoint)
 {
-    text = trimmed(text);
+    if (!text.empty() &&
+        (text.front() == ' ' || text.front() == '\t' || text.back() == ' ' || text.back() == '\t'))
+        text = trimmed(text);
     std::size_t pos = 0;
     bool negative = false;
     if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
