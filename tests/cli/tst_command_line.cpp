@@ -100,9 +100,8 @@ void TestCommandLine::statusAndStandardError_data()
     QTest::addColumn<QByteArray>("err");
 
     const QStringList year{"--year", "2026"};
-    QTest::newRow("every plot computed")
-        << (QStringList{"--batch", "computed.csv"} + year) << QByteArray() << 0
-        << kComputedResults << QByteArray();
+    QTest::newRow("every plot computed") << (QStringList{"--batch", "computed.csv"} + year)
+                                         << QByteArray() << 0 << kComputedResults << QByteArray();
     QTest::newRow("standard input to standard output")
         << (QStringList{"--batch", "-", "--output", "-"} + year) << kComputed << 0
         << kComputedResults << QByteArray();
@@ -115,8 +114,7 @@ void TestCommandLine::statusAndStandardError_data()
                       "assessment! (lines 4 and 5)\n")
         << QByteArray();
     QTest::newRow("the default period from a group")
-        << (QStringList{"--batch", "computed.csv", "--group", "late"} + year) << QByteArray()
-        << 0
+        << (QStringList{"--batch", "computed.csv", "--group", "late"} + year) << QByteArray() << 0
         << QByteArray("plot,assessments,first_date,last_date,period,audpc,yield_losses,relative_"
                       "audpc,audps,message\nP1,3,01/07,21/07,84,250,3.0,0.1250,400.0,\n")
         << QByteArray();
@@ -132,9 +130,9 @@ void TestCommandLine::statusAndStandardError_data()
     QTest::newRow("a folder as the trial")
         << QStringList{"--batch", "."} << QByteArray() << 2 << QByteArray()
         << QByteArray("quarven: .: is a folder\n");
-    QTest::newRow("unknown option") << QStringList{"--batch", "computed.csv", "--bogus"}
-                                    << QByteArray() << 2 << QByteArray()
-                                    << QByteArray("quarven: Unknown option 'bogus'.\n");
+    QTest::newRow("unknown option")
+        << QStringList{"--batch", "computed.csv", "--bogus"} << QByteArray() << 2 << QByteArray()
+        << QByteArray("quarven: Unknown option 'bogus'.\n");
     QTest::newRow("batch without its trial")
         << QStringList{"--batch"} << QByteArray() << 2 << QByteArray()
         << QByteArray("quarven: Missing value after '--batch'.\n");
@@ -158,8 +156,8 @@ void TestCommandLine::statusAndStandardError_data()
         << QByteArray()
         << QByteArray("quarven: --group Early-ish: not a maturity group (First early, Early, "
                       "Mid-early, Mid, Mid-late, Late)\n");
-    QTest::newRow("year 0") << QStringList{"--batch", "computed.csv", "--year", "0"}
-                            << QByteArray() << 2 << QByteArray()
+    QTest::newRow("year 0") << QStringList{"--batch", "computed.csv", "--year", "0"} << QByteArray()
+                            << 2 << QByteArray()
                             << QByteArray("quarven: --year 0: a year from 1 to 9999 is needed\n");
 }
 
@@ -217,10 +215,10 @@ void TestCommandLine::failedRunLeavesNoResults()
                                     "before the end of the file\n"));
     QCOMPARE(read(path("results.csv")), before.isEmpty() ? QByteArray("(no file)") : before);
     const QStringList left = QDir(m_folder->path()).entryList(QDir::Files, QDir::Name);
-    QCOMPARE(left, (before.isEmpty() ? QStringList{"computed.csv", "late-failure.csv",
-                                                   "noplot.csv", "refused.csv"}
-                                     : QStringList{"computed.csv", "late-failure.csv",
-                                                   "noplot.csv", "refused.csv", "results.csv"}));
+    QCOMPARE(left, (before.isEmpty() ? QStringList{"computed.csv", "late-failure.csv", "noplot.csv",
+                                                   "refused.csv"}
+                                     : QStringList{"computed.csv", "late-failure.csv", "noplot.csv",
+                                                   "refused.csv", "results.csv"}));
 }
 
 void TestCommandLine::refusesToWriteOverTheTrial_data()
@@ -253,7 +251,8 @@ void TestCommandLine::resultsFileHoldsWhatStandardOutputShows()
                            m_folder->path());
     QCOMPARE(toFile.status, 1);
     QCOMPARE(toFile.out, QByteArray());
-    const Run toStandardOutput = run({"--batch", "refused.csv", "--year", "2026"}, m_folder->path());
+    const Run toStandardOutput =
+        run({"--batch", "refused.csv", "--year", "2026"}, m_folder->path());
     QCOMPARE(read(path("results.csv")), toStandardOutput.out);
 }
 
