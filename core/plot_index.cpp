@@ -1,5 +1,6 @@
 #include "plot_index.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -36,10 +37,12 @@ std::optional<std::uint32_t> TextStore::add(std::string_view text)
         if (m_blocks.size() >= (std::size_t{1} << (32 - kOffsetBits)) ||
             text.size() > UINT32_MAX - sizeof(std::uint32_t))
             return std::nullopt;
-        MemoryBlock block = AllocateBlock(need > blockSize ? need : blockSize);
+        // The first block is small, for the many trials that are.
+        const std::size_t size = std::max(need, m_blocks.empty() ? blockSize / 32 : blockSize);
+        MemoryBlock block = AllocateBlock(size);
         if (!block)
             return std::nullopt;
-        m_capacity = need > blockSize ? need : blockSize;
+        m_capacity = size;
         m_blocks.push_back(std::move(block));
         m_used = 0;
     }

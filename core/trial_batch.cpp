@@ -62,8 +62,8 @@ public:
     // Null when memory runs out.
     PlotState* add()
     {
-        if (m_size % kBlock == 0) {
-            MemoryBlock block = AllocateBlock(kMemoryBlockBytes);
+        if (m_size == 0 || (m_size >= kFirst && (m_size - kFirst) % kBlock == 0)) {
+            MemoryBlock block = AllocateBlock((m_size == 0 ? kFirst : kBlock) * sizeof(PlotState));
             if (!block)
                 return nullptr;
             m_blocks.push_back(std::move(block));
@@ -73,11 +73,16 @@ public:
     }
     PlotState& at(std::size_t number)
     {
-        return static_cast<PlotState*>(m_blocks[number / kBlock].get())[number % kBlock];
+        if (number < kFirst)
+            return static_cast<PlotState*>(m_blocks.front().get())[number];
+        number -= kFirst;
+        return static_cast<PlotState*>(m_blocks[1 + number / kBlock].get())[number % kBlock];
     }
     [[nodiscard]] std::size_t size() const { return m_size; }
 
 private:
+    // A small first block for the many small trials, then blocks of 2 MiB.
+    static constexpr std::size_t kFirst = 1024;
     static constexpr std::size_t kBlock = kMemoryBlockBytes / sizeof(PlotState);
     std::vector<MemoryBlock> m_blocks;
     std::size_t m_size = 0;
@@ -291,7 +296,8 @@ std::optional<TrialDate> TrialBatch::readDate(std::string_view text)
         return entry.date;
     entry.used = true;
     entry.size = text.size();
-    std::memcpy(entry.text.data(), text.data(), text.size());
+    if (!text.empty())
+        std::memcpy(entry.text.data(), text.data(), text.size());
     entry.date = ReadTrialDate(text, m_settings.year);
     return entry.date;
 }

@@ -157,10 +157,10 @@ private:
     csv_parser m_parser{};
     bool m_parserReady = false;
     char m_separator = ',';
+    bool m_separatorFound = false;
     std::uint32_t m_lines = 0;      // lines begun so far
     std::uint32_t m_recordLine = 0; // where the record libcsv is reading began
     bool m_inRecord = false;        // libcsv is inside a quoted field across lines
-    bool m_rowEnded = false;
 
     std::vector<std::string_view> m_fields;
     std::string m_fieldText; // libcsv hands fields over one by one; they wait here
@@ -227,7 +227,11 @@ bool TrialReader::Impl::start(bool atEnd)
         const std::string_view line =
             std::string_view(m_pending).substr(from, end == std::string::npos ? end : end - from);
         if (!blank(line) && line != "\r") {
-            m_separator = separatorOf(line);
+            // With none of the three, the header is one column and is refused
+            // as such; the comma only keeps both split routes alike till then.
+            const char separator = separatorOf(line);
+            m_separatorFound = separator != '\0';
+            m_separator = m_separatorFound ? separator : ',';
             break;
         }
         if (end == std::string::npos)
@@ -240,7 +244,7 @@ bool TrialReader::Impl::start(bool atEnd)
         return false;
     }
     m_parserReady = true;
-    csv_set_delim(&m_parser, static_cast<unsigned char>(m_separator ? m_separator : ','));
+    csv_set_delim(&m_parser, static_cast<unsigned char>(m_separator));
     m_started = true;
     return true;
 }
@@ -353,7 +357,6 @@ void TrialReader::Impl::readLine(std::string_view line, bool plain)
     }
     if (!m_inRecord)
         m_recordLine = m_lines;
-    m_rowEnded = false;
     const std::size_t used =
         csv_parse(&m_parser, line.data(), line.size(), onField, onRowEnd, this);
     if (m_error)
@@ -365,7 +368,9 @@ void TrialReader::Impl::readLine(std::string_view line, bool plain)
                           : "out of memory");
         return;
     }
-    m_inRecord = !m_rowEnded;
+    // libcsv's state 0 (ROW_NOT_BEGUN in its source) is the only one between
+    // records; any other means a quoted field runs on into the next line.
+    m_inRecord = m_parser.pstate != 0;
 }
 
 void TrialReader::Impl::onField(void* data, std::size_t size, void* self)
@@ -373,13 +378,11 @@ void TrialReader::Impl::onField(void* data, std::size_t size, void* self)
     auto& impl = *static_cast<Impl*>(self);
     impl.m_fieldText.append(static_cast<const char*>(data), size);
     impl.m_fieldEnds.push_back(impl.m_fieldText.size());
-    impl.m_rowEnded = false;
 }
 
 void TrialReader::Impl::onRowEnd(int, void* self)
 {
     auto& impl = *static_cast<Impl*>(self);
-    impl.m_rowEnded = true;
     if (impl.m_fieldEnds.empty() || impl.m_error)
         return;
     impl.m_fields.clear();
@@ -410,7 +413,7 @@ void TrialReader::Impl::readHeader(std::uint32_t line, const std::vector<std::st
     m_headerRead = true;
     m_header.separator = m_separator;
     m_header.line = line;
-    if (m_separator == '\0') {
+    if (!m_separatorFound) {
         fail(line, "the header has a single column: its names must be separated by commas, "
                    "semicolons or tabs");
         return;
