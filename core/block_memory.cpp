@@ -16,7 +16,7 @@ void FreeBlock::operator()(void* block) const
 MemoryBlock AllocateBlock(std::size_t bytes)
 {
     // Small tables, such as a short trial's, are not worth a huge page.
-    if (bytes < kMemoryBlockBytes)
+    if (bytes <= kMemoryBlockBytes / 2)
         return MemoryBlock(std::malloc(bytes == 0 ? 1 : bytes));
     bytes = (bytes + kMemoryBlockBytes - 1) / kMemoryBlockBytes * kMemoryBlockBytes;
 #if defined(__linux__)

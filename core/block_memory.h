@@ -16,7 +16,7 @@ using MemoryBlock = std::unique_ptr<void, FreeBlock>;
 
 inline constexpr std::size_t kMemoryBlockBytes = std::size_t{2} << 20;
 
-// At least `bytes`; from 2 MiB up, rounded up to whole 2 MiB and aligned to
+// At least `bytes`; past 1 MiB, rounded up to whole 2 MiB and aligned to
 // them. Null when memory runs out.
 [[nodiscard]] MemoryBlock AllocateBlock(std::size_t bytes);
 

@@ -286,12 +286,17 @@ void TrialBatch::add(PlotState& state, const TrialAssessment& assessment, std::u
 
 std::optional<TrialDate> TrialBatch::readDate(std::string_view text)
 {
+    // A book sorted by date gives the same date row after row.
+    if (m_lastDateRead &&
+        SameText(std::string_view(m_lastDateRead->text.data(), m_lastDateRead->size), text))
+        return m_lastDateRead->date;
     if (text.size() > std::tuple_size<decltype(CachedDate::text)>::value)
         return ReadTrialDate(text, m_settings.year);
     std::size_t hash = text.size();
     for (const char c : text)
         hash = hash * 31 + static_cast<unsigned char>(c);
     CachedDate& entry = m_dates[hash % m_dates.size()];
+    m_lastDateRead = &entry;
     if (entry.used && SameText(std::string_view(entry.text.data(), entry.size), text))
         return entry.date;
     entry.used = true;

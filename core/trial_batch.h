@@ -108,6 +108,7 @@ private:
         std::optional<TrialDate> date;
     };
     std::array<CachedDate, 64> m_dates{};
+    const CachedDate* m_lastDateRead = nullptr;
     [[nodiscard]] std::optional<TrialDate> readDate(std::string_view text);
 
     PlotIndex m_index;

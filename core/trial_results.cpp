@@ -1,6 +1,8 @@
 #include "trial_results.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 
 namespace quarven {
 namespace {
@@ -9,17 +11,20 @@ constexpr std::size_t kFlushSize = std::size_t{1} << 20;
 
 } // namespace
 
+bool NeedsQuotes(std::string_view field, char separator)
+{
+    if (!field.empty() && (field.front() == ' ' || field.front() == '\t' || field.back() == ' ' ||
+                           field.back() == '\t'))
+        return true;
+    for (const char c : field)
+        if (c == separator || c == '"' || c == '\r' || c == '\n')
+            return true;
+    return false;
+}
+
 void AppendField(std::string& text, std::string_view field, char separator)
 {
-    bool quote = !field.empty() && (field.front() == ' ' || field.front() == '\t' ||
-                                    field.back() == ' ' || field.back() == '\t');
-    for (const char c : field) {
-        if (c == separator || c == '"' || c == '\r' || c == '\n') {
-            quote = true;
-            break;
-        }
-    }
-    if (!quote) {
+    if (!NeedsQuotes(field, separator)) {
         text.append(field);
         return;
     }
@@ -65,6 +70,73 @@ void ResultsWriter::appendNumber(std::string_view number)
 
 void ResultsWriter::write(const PlotResult& result)
 {
+    if (!writeComputed(result))
+        writeAny(result);
+    flushIfFull();
+}
+
+// A computed plot whose fields need no quotes, the usual case, written into
+// a line on the stack and appended at once: results for a million plots are a
+// fifth of the batch's work when written field by field.
+bool ResultsWriter::writeComputed(const PlotResult& result)
+{
+    constexpr std::size_t kLongestLine = 256;
+    if (!m_markSet || !result.message.empty() || result.plot.size() > kLongestLine / 4)
+        return false;
+    std::size_t length = result.plot.size() + result.firstDate.size() + result.lastDate.size() +
+                         result.period.size() + result.audpc.size() + result.losses.size() +
+                         result.relativeAudpc.size() + result.audps.size() + 32;
+    for (const std::string_view text : result.copied)
+        length += text.size() + 1;
+    if (length > kLongestLine || NeedsQuotes(result.plot, m_separator))
+        return false;
+    for (const std::string_view text : result.copied)
+        if (NeedsQuotes(text, m_separator))
+            return false;
+
+    std::array<char, kLongestLine> line{};
+    char* out = line.data();
+    const auto put = [&out](std::string_view text) {
+        for (const char c : text)
+            *out++ = c;
+    };
+    const auto number = [&out, this](std::string_view text) {
+        *out++ = m_separator;
+        for (const char c : text)
+            *out++ = c == '.' ? m_mark : c;
+    };
+    put(result.plot);
+    for (const std::string_view text : result.copied) {
+        *out++ = m_separator;
+        put(text);
+    }
+    *out++ = m_separator;
+    std::array<char, 12> count{};
+    std::size_t digits = 0;
+    std::uint32_t assessments = result.assessments;
+    do {
+        count[digits++] = static_cast<char>('0' + assessments % 10);
+        assessments /= 10;
+    } while (assessments != 0);
+    while (digits > 0)
+        *out++ = count[--digits];
+    *out++ = m_separator;
+    put(result.firstDate);
+    *out++ = m_separator;
+    put(result.lastDate);
+    number(result.period);
+    number(result.audpc);
+    number(result.losses);
+    number(result.relativeAudpc);
+    number(result.audps);
+    *out++ = m_separator;
+    *out++ = '\n';
+    m_buffer.append(line.data(), static_cast<std::size_t>(out - line.data()));
+    return true;
+}
+
+void ResultsWriter::writeAny(const PlotResult& result)
+{
     AppendField(m_buffer, result.plot, m_separator);
     for (const std::string_view text : result.copied) {
         m_buffer += m_separator;
@@ -92,7 +164,6 @@ void ResultsWriter::write(const PlotResult& result)
         AppendField(m_buffer, message, m_separator);
     }
     m_buffer += '\n';
-    flushIfFull();
 }
 
 void ResultsWriter::setDecimalMark(DecimalMark mark)

@@ -17,6 +17,7 @@ namespace quarven {
 // One field; quoted when it holds the separator, a quote or a line break, or
 // begins or ends with a blank or tab, which a reader would drop.
 void AppendField(std::string& text, std::string_view field, char separator);
+[[nodiscard]] bool NeedsQuotes(std::string_view field, char separator);
 
 // Results, in the trial's separator, with a line feed after each row:
 //   plot, the copied columns, assessments, first_date, last_date, period,
@@ -37,6 +38,8 @@ public:
     void finish();
 
 private:
+    bool writeComputed(const PlotResult& result);
+    void writeAny(const PlotResult& result);
     void appendNumber(std::string_view number);
     void flushIfFull();
 

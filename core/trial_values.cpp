@@ -110,6 +110,33 @@ void AppendTrialDate(std::string& text, const TrialDate& date)
 
 std::optional<double> ReadWholeNumber(std::string_view text, bool commaIsPoint)
 {
+    // The usual level, a few digits with perhaps a point and a decimal, read
+    // in one pass; anything else takes the general route below.
+    if (!text.empty() && text.size() <= 15) {
+        std::uint64_t digits = 0;
+        int fraction = -1;
+        std::size_t i = 0;
+        for (; i < text.size(); ++i) {
+            const char c = text[i];
+            if (isDigit(c)) {
+                digits = digits * 10 + static_cast<std::uint64_t>(c - '0');
+                if (fraction >= 0)
+                    ++fraction;
+            } else if (fraction < 0 && i > 0 && (c == '.' || (commaIsPoint && c == ','))) {
+                fraction = 0;
+            } else {
+                break;
+            }
+        }
+        if (i == text.size()) {
+            static constexpr std::array<double, 16> scale = {1e0,  1e1,  1e2,  1e3, 1e4,  1e5,
+                                                             1e6,  1e7,  1e8,  1e9, 1e10, 1e11,
+                                                             1e12, 1e13, 1e14, 1e15};
+            return static_cast<double>(digits) /
+                   scale[static_cast<std::size_t>(fraction < 0 ? 0 : fraction)];
+        }
+    }
+
     if (!text.empty() &&
         (text.front() == ' ' || text.front() == '\t' || text.back() == ' ' || text.back() == '\t'))
         text = trimmed(text);

@@ -396,13 +396,16 @@ void AppendDecimals(std::string& text, double value, int decimals)
         } while (rounded != 0);
         while (count < static_cast<std::size_t>(decimals) + 1)
             reversed[count++] = '0';
+        std::array<char, 32> written{};
+        std::size_t length = 0;
         if (value < 0 && !zero)
-            text += '-';
+            written[length++] = '-';
         for (std::size_t i = count; i-- > 0;) {
-            text += reversed[i];
+            written[length++] = reversed[i];
             if (i == static_cast<std::size_t>(decimals) && decimals > 0)
-                text += '.';
+                written[length++] = '.';
         }
+        text.append(written.data(), length);
         return;
     }
 
