@@ -79,19 +79,19 @@ PlotIndex::Found PlotIndex::use(std::uint32_t number)
 {
     m_last = number;
     m_lastName = m_text.at(m_names[number]);
-    return Found{number, false};
+    return Found{number, false, false};
 }
 
-std::optional<PlotIndex::Found> PlotIndex::add(std::string_view name)
+PlotIndex::Found PlotIndex::add(std::string_view name)
 {
     const std::optional<std::uint32_t> handle = m_text.add(name);
     if (!handle)
-        return std::nullopt;
+        return Found{0, false, true};
     const auto number = static_cast<std::uint32_t>(m_names.size());
     m_names.push_back(*handle);
     m_last = number;
     m_lastName = m_text.at(*handle);
-    return Found{number, true};
+    return Found{number, true, false};
 }
 
 std::optional<std::uint32_t> PlotIndex::inOrderedRun(std::string_view name) const
@@ -110,16 +110,16 @@ std::optional<std::uint32_t> PlotIndex::inOrderedRun(std::string_view name) cons
     return std::nullopt;
 }
 
-std::optional<PlotIndex::Found> PlotIndex::find(std::string_view name)
+PlotIndex::Found PlotIndex::find(std::string_view name)
 {
     if (!m_names.empty() && SameText(m_lastName, name))
-        return Found{m_last, false};
+        return Found{m_last, false, false};
     if (m_last + 1 < m_names.size()) {
         const std::string_view next = m_text.at(m_names[m_last + 1]);
         if (SameText(next, name)) {
             ++m_last;
             m_lastName = next;
-            return Found{m_last, false};
+            return Found{m_last, false, false};
         }
     }
 
@@ -143,9 +143,9 @@ std::optional<PlotIndex::Found> PlotIndex::find(std::string_view name)
     for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
         Slot& slot = m_slots[i];
         if (slot.numberPlusOne == 0) {
-            const std::optional<Found> found = add(name);
-            if (found)
-                slot = Slot{found->number + 1, hash};
+            const Found found = add(name);
+            if (!found.full)
+                slot = Slot{found.number + 1, hash};
             return found;
         }
         if (slot.hash == hash && holds(slot.numberPlusOne - 1, name))

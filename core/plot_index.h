@@ -60,13 +60,15 @@ private:
 
 class PlotIndex {
 public:
+    // Eight bytes, so that it comes back in a register: the look-up is made
+    // for every row.
     struct Found {
-        std::uint32_t number;
-        bool added;
+        std::uint32_t number = 0;
+        bool added = false;
+        bool full = false; // the names fill 4 GiB: no number was given
     };
-    // The plot's number, numbering it next when it is new; nothing when the
-    // names fill 4 GiB.
-    [[nodiscard]] std::optional<Found> find(std::string_view name);
+    // The plot's number, numbering it next when it is new.
+    [[nodiscard]] Found find(std::string_view name);
     [[nodiscard]] std::string_view name(std::uint32_t number) const;
     [[nodiscard]] std::size_t size() const { return m_names.size(); }
 
@@ -77,7 +79,7 @@ private:
     };
     [[nodiscard]] bool holds(std::uint32_t number, std::string_view name) const;
     [[nodiscard]] std::optional<std::uint32_t> inOrderedRun(std::string_view name) const;
-    [[nodiscard]] std::optional<Found> add(std::string_view name);
+    [[nodiscard]] Found add(std::string_view name);
     [[nodiscard]] Found use(std::uint32_t number);
     void grow();
 

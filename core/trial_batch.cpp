@@ -47,9 +47,7 @@ struct TrialBatch::PlotState {
     std::int32_t firstDay = 0;
     std::int32_t lastDay = 0;
     std::uint32_t count = 0;
-    std::uint32_t firstLine = 0;
     std::uint32_t lastLine = 0;
-    std::uint32_t copied = kNone;  // handle of the copied texts
     std::uint32_t refusal = kNone; // index of its refusal
     std::int16_t period = 0;       // 0: none could be read
     std::uint8_t flags = 0;
@@ -111,12 +109,12 @@ void TrialBatch::row(const TrialRow& row)
     if (m_layout == TrialLayout::Wide) {
         open(wide, row);
     } else {
-        const std::optional<PlotIndex::Found> found = m_index.find(row.plot);
-        if (!found) {
+        const PlotIndex::Found found = m_index.find(row.plot);
+        if (found.full) {
             m_error = TrialError{row.line, "more plot names than this program holds (4 GiB)"};
             return;
         }
-        if (found->added) {
+        if (found.added) {
             PlotState* added = m_states->add();
             if (!added) {
                 m_error = TrialError{row.line, "out of memory"};
@@ -126,7 +124,7 @@ void TrialBatch::row(const TrialRow& row)
         }
         if (m_error)
             return;
-        state = &m_states->at(found->number);
+        state = &m_states->at(found.number);
     }
     // A row with a field too many has most likely been split at a decimal
     // comma; its level cannot be trusted.
@@ -143,7 +141,7 @@ void TrialBatch::row(const TrialRow& row)
 
 void TrialBatch::open(PlotState& state, const TrialRow& row)
 {
-    state.firstLine = row.line;
+    state.lastLine = row.line;
     openPeriod(state, row);
     if (m_layout == TrialLayout::Wide || m_copiedColumns == 0)
         return;
@@ -158,7 +156,7 @@ void TrialBatch::open(PlotState& state, const TrialRow& row)
         m_error = TrialError{row.line, "more copied text than this program holds (4 GiB)"};
         return;
     }
-    state.copied = *handle;
+    m_copiedOf.push_back(*handle);
 }
 
 // A period column comes first, then budding and desiccation dates, then a
@@ -229,19 +227,19 @@ void TrialBatch::add(PlotState& state, const TrialAssessment& assessment, std::u
         ++state.count;
     if (state.refusal != kNone)
         return;
-    const std::optional<TrialDate> date = readDate(assessment.date);
+    const std::optional<TrialDate>& date = readDate(assessment.date);
     if (!date) {
         refuse(state, AssessmentDateRejection(assessment.date), line);
         return;
     }
-    const std::optional<double> level = ReadWholeNumber(assessment.level, m_commaIsPoint);
-    if (!level) {
+    double level = 0.0;
+    if (!ReadWholeNumber(assessment.level, m_commaIsPoint, level)) {
         refuse(state,
                "The damage level => ( " + std::string(assessment.level) + " ) is not a number",
                line);
         return;
     }
-    if (!(*level >= 0 && *level <= 100)) {
+    if (!(level >= 0 && level <= 100)) {
         refuse(state, LevelRejection(assessment.level), line);
         return;
     }
@@ -255,8 +253,8 @@ void TrialBatch::add(PlotState& state, const TrialAssessment& assessment, std::u
     const std::uint8_t hasYear = date->hasYear ? kLastHasYear : 0;
     if (state.count == 1) {
         state.firstDay = state.lastDay = day;
-        state.firstLevel = state.lastLevel = *level;
-        state.firstLine = state.lastLine = line;
+        state.firstLevel = state.lastLevel = level;
+        state.lastLine = line;
         state.flags = static_cast<std::uint8_t>((date->hasYear ? kFirstHasYear : 0) | hasYear);
         return;
     }
@@ -273,25 +271,27 @@ void TrialBatch::add(PlotState& state, const TrialAssessment& assessment, std::u
         return;
     }
     const PairCheck check =
-        AddPair(state.audpc, static_cast<std::int16_t>(difference), state.lastLevel, *level);
+        AddPair(state.audpc, static_cast<std::int16_t>(difference), state.lastLevel, level);
     if (check != PairCheck::Summed) {
         refuse(state, PairMessage(check, row), line, state.lastLine);
         return;
     }
     state.lastDay = day;
-    state.lastLevel = *level;
+    state.lastLevel = level;
     state.lastLine = line;
     state.flags = static_cast<std::uint8_t>((state.flags & kFirstHasYear) | hasYear);
 }
 
-std::optional<TrialDate> TrialBatch::readDate(std::string_view text)
+const std::optional<TrialDate>& TrialBatch::readDate(std::string_view text)
 {
     // A book sorted by date gives the same date row after row.
     if (m_lastDateRead &&
         SameText(std::string_view(m_lastDateRead->text.data(), m_lastDateRead->size), text))
         return m_lastDateRead->date;
-    if (text.size() > std::tuple_size<decltype(CachedDate::text)>::value)
-        return ReadTrialDate(text, m_settings.year);
+    if (text.size() > std::tuple_size<decltype(CachedDate::text)>::value) {
+        m_longDate = ReadTrialDate(text, m_settings.year);
+        return m_longDate;
+    }
     std::size_t hash = text.size();
     for (const char c : text)
         hash = hash * 31 + static_cast<unsigned char>(c);
@@ -324,8 +324,8 @@ void TrialBatch::finish()
     for (std::uint32_t number = 0; number < m_states->size(); ++number) {
         const PlotState& state = m_states->at(number);
         m_copiedViews.clear();
-        if (state.copied != kNone) {
-            std::string_view blob = m_copied.at(state.copied);
+        if (m_copiedColumns > 0) {
+            std::string_view blob = m_copied.at(m_copiedOf[number]);
             while (blob.size() >= sizeof(std::uint32_t)) {
                 std::uint32_t length = 0;
                 std::memcpy(&length, blob.data(), sizeof length);
@@ -360,7 +360,7 @@ void TrialBatch::emit(const PlotState& state, std::string_view plot, Items<std::
         } else {
             m_message =
                 "At least two assessments are needed; the plot has " + std::to_string(state.count);
-            m_lines = lineText(state.firstLine);
+            m_lines = lineText(state.lastLine);
             result.message = m_message;
             result.lines = m_lines;
         }

@@ -109,11 +109,15 @@ private:
     };
     std::array<CachedDate, 64> m_dates{};
     const CachedDate* m_lastDateRead = nullptr;
-    [[nodiscard]] std::optional<TrialDate> readDate(std::string_view text);
+    // A reference into the cache: an optional returned by value would pass
+    // through memory on every row.
+    [[nodiscard]] const std::optional<TrialDate>& readDate(std::string_view text);
+    std::optional<TrialDate> m_longDate;
 
     PlotIndex m_index;
     std::unique_ptr<States> m_states;
     TextStore m_copied;
+    std::vector<std::uint32_t> m_copiedOf; // handles into m_copied, by plot number
     struct Refusal {
         std::string message;
         std::string lines;

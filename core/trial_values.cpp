@@ -110,6 +110,14 @@ void AppendTrialDate(std::string& text, const TrialDate& date)
 
 std::optional<double> ReadWholeNumber(std::string_view text, bool commaIsPoint)
 {
+    double value = 0.0;
+    if (!ReadWholeNumber(text, commaIsPoint, value))
+        return std::nullopt;
+    return value;
+}
+
+bool ReadWholeNumber(std::string_view text, bool commaIsPoint, double& value)
+{
     // The usual level, a few digits with perhaps a point and a decimal, read
     // in one pass; anything else takes the general route below.
     if (!text.empty() && text.size() <= 15) {
@@ -132,8 +140,9 @@ std::optional<double> ReadWholeNumber(std::string_view text, bool commaIsPoint)
             static constexpr std::array<double, 16> scale = {1e0,  1e1,  1e2,  1e3, 1e4,  1e5,
                                                              1e6,  1e7,  1e8,  1e9, 1e10, 1e11,
                                                              1e12, 1e13, 1e14, 1e15};
-            return static_cast<double>(digits) /
-                   scale[static_cast<std::size_t>(fraction < 0 ? 0 : fraction)];
+            value = static_cast<double>(digits) /
+                    scale[static_cast<std::size_t>(fraction < 0 ? 0 : fraction)];
+            return true;
         }
     }
 
@@ -174,7 +183,7 @@ std::optional<double> ReadWholeNumber(std::string_view text, bool commaIsPoint)
         }
     }
     if (!digits)
-        return std::nullopt;
+        return false;
     if (pos < text.size() && (text[pos] == 'e' || text[pos] == 'E')) {
         ++pos;
         if (pos < text.size() && (text[pos] == '+' || text[pos] == '-'))
@@ -183,25 +192,27 @@ std::optional<double> ReadWholeNumber(std::string_view text, bool commaIsPoint)
         while (pos < text.size() && isDigit(text[pos]))
             ++pos;
         if (pos == first)
-            return std::nullopt;
+            return false;
         exact = false;
     }
     if (pos != text.size())
-        return std::nullopt;
+        return false;
 
     static constexpr std::array<double, 23> powers = {
         1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
         1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
     if (exact && fractionDigits < static_cast<int>(powers.size())) {
-        const double value =
+        const double quotient =
             static_cast<double>(mantissa) / powers[static_cast<std::size_t>(fractionDigits)];
-        return negative ? -value : value;
+        value = negative ? -quotient : quotient;
+        return true;
     }
     std::string pointed(text);
     for (char& c : pointed)
         if (c == ',')
             c = '.';
-    return ReadNumber(pointed);
+    value = ReadNumber(pointed);
+    return true;
 }
 
 } // namespace quarven

@@ -27,5 +27,8 @@ void AppendTrialDate(std::string& text, const TrialDate& date);
 // locales whose decimal mark is the comma). The value is the one the window's
 // ReadNumber gives for the same text with a "." point, to the last bit.
 [[nodiscard]] std::optional<double> ReadWholeNumber(std::string_view text, bool commaIsPoint);
+// The same, for the batch's inner loop: a double and a flag come back in
+// registers, where an optional<double> takes a detour through memory.
+[[nodiscard]] bool ReadWholeNumber(std::string_view text, bool commaIsPoint, double& value);
 
 } // namespace quarven
