@@ -368,10 +368,21 @@ void TrialBatch::emit(const PlotState& state, std::string_view plot, Items<std::
         return;
     }
 
-    m_firstDate.clear();
-    AppendTrialDate(m_firstDate, TrialDate{state.firstDay, (state.flags & kFirstHasYear) != 0});
-    m_lastDate.clear();
-    AppendTrialDate(m_lastDate, TrialDate{state.lastDay, (state.flags & kLastHasYear) != 0});
+    // Plots of a trial mostly share their first and last dates: each text is
+    // made again only when its day changes.
+    const TrialDate first{state.firstDay, (state.flags & kFirstHasYear) != 0};
+    if (m_firstDate.empty() || first.day != m_firstShown.day ||
+        first.hasYear != m_firstShown.hasYear) {
+        m_firstDate.clear();
+        AppendTrialDate(m_firstDate, first);
+        m_firstShown = first;
+    }
+    const TrialDate last{state.lastDay, (state.flags & kLastHasYear) != 0};
+    if (m_lastDate.empty() || last.day != m_lastShown.day || last.hasYear != m_lastShown.hasYear) {
+        m_lastDate.clear();
+        AppendTrialDate(m_lastDate, last);
+        m_lastShown = last;
+    }
     const double days = static_cast<double>(state.lastDay - state.firstDay);
     const double relative = state.audpc / (100.0 * days);
     const double audps = state.audpc + (state.firstLevel + state.lastLevel) / 2 * days /

@@ -129,6 +129,7 @@ private:
     std::vector<std::string_view> m_copiedViews;
     std::string m_firstDate, m_lastDate, m_period, m_audpc, m_losses, m_relative, m_audps;
     std::string m_message, m_lines;
+    TrialDate m_firstShown, m_lastShown; // the days m_firstDate and m_lastDate show
 };
 
 } // namespace quarven
