@@ -292,9 +292,18 @@ const std::optional<TrialDate>& TrialBatch::readDate(std::string_view text)
         m_longDate = ReadTrialDate(text, m_settings.year);
         return m_longDate;
     }
+    // A few bytes where dates differ (day, month, year digits) are enough:
+    // a clash only costs a second reading.
     std::size_t hash = text.size();
-    for (const char c : text)
-        hash = hash * 31 + static_cast<unsigned char>(c);
+    if (!text.empty()) {
+        const auto at = [&text](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+        const std::size_t last = text.size() - 1;
+        hash = ((((hash * 31 + at(0)) * 31 + at(last / 4)) * 31 + at(last / 2)) * 31 +
+                at(last - last / 4)) *
+                   31 +
+               at(last);
+        hash = hash * 31 + at(last > 0 ? last - 1 : 0);
+    }
     CachedDate& entry = m_dates[hash % m_dates.size()];
     m_lastDateRead = &entry;
     if (entry.used && SameText(std::string_view(entry.text.data(), entry.size), text))
@@ -347,9 +356,12 @@ void TrialBatch::emit(const PlotState& state, std::string_view plot, Items<std::
     result.plot = plot;
     result.copied = copied;
     result.assessments = state.count;
-    m_period.clear();
-    if (state.period != 0)
-        m_period = PlainText(state.period);
+    if (state.period != m_periodShown) {
+        m_period.clear();
+        if (state.period != 0)
+            m_period = PlainText(state.period);
+        m_periodShown = state.period;
+    }
     result.period = m_period;
 
     if (state.refusal != kNone || state.count < 2) {

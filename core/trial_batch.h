@@ -130,6 +130,7 @@ private:
     std::string m_firstDate, m_lastDate, m_period, m_audpc, m_losses, m_relative, m_audps;
     std::string m_message, m_lines;
     TrialDate m_firstShown, m_lastShown; // the days m_firstDate and m_lastDate show
+    int m_periodShown = 0;               // the days m_period shows
 };
 
 } // namespace quarven

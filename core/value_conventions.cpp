@@ -387,25 +387,24 @@ void AppendDecimals(std::string& text, double value, int decimals)
 
     std::uint64_t rounded = 0;
     if (quickRounding(magnitude, decimals, rounded)) {
-        std::array<char, 24> reversed{};
-        std::size_t count = 0;
+        // Written from the right: the decimals, the point, the whole part.
+        std::array<char, 40> digits{};
+        char* const end = digits.data() + digits.size();
+        char* first = end;
         const bool zero = rounded == 0;
+        for (int i = 0; i < decimals; ++i) {
+            *--first = static_cast<char>('0' + rounded % 10);
+            rounded /= 10;
+        }
+        if (decimals > 0)
+            *--first = '.';
         do {
-            reversed[count++] = static_cast<char>('0' + rounded % 10);
+            *--first = static_cast<char>('0' + rounded % 10);
             rounded /= 10;
         } while (rounded != 0);
-        while (count < static_cast<std::size_t>(decimals) + 1)
-            reversed[count++] = '0';
-        std::array<char, 32> written{};
-        std::size_t length = 0;
         if (value < 0 && !zero)
-            written[length++] = '-';
-        for (std::size_t i = count; i-- > 0;) {
-            written[length++] = reversed[i];
-            if (i == static_cast<std::size_t>(decimals) && decimals > 0)
-                written[length++] = '.';
-        }
-        text.append(written.data(), length);
+            *--first = '-';
+        text.append(first, static_cast<std::size_t>(end - first));
         return;
     }
 
