@@ -4,6 +4,7 @@
 // whole or not at all and never over the trial. Also which arguments still
 // open the window.
 #include "app/command_line.h"
+#include "app/progress_bar.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -76,6 +77,8 @@ private slots:
     void resultsFileHoldsWhatStandardOutputShows();
     void wantsWindow_data();
     void wantsWindow();
+    void progressText_data();
+    void progressText();
 
 private:
     std::unique_ptr<QTemporaryDir> m_folder;
@@ -288,6 +291,33 @@ void TestCommandLine::wantsWindow()
     for (const QByteArray& text : texts)
         argv.push_back(text.constData());
     QCOMPARE(quarven::WantsWindow(static_cast<int>(argv.size()), argv.data()), window);
+}
+
+void TestCommandLine::progressText_data()
+{
+    QTest::addColumn<qint64>("done");
+    QTest::addColumn<qint64>("total");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("start") << qint64(0) << qint64(200)
+                           << "quarven: [" + QString(30, ' ') + "]   0%";
+    QTest::newRow("half") << qint64(100) << qint64(200)
+                          << "quarven: [" + QString(15, '#') + QString(15, ' ') + "]  50%";
+    QTest::newRow("all") << qint64(200) << qint64(200)
+                         << "quarven: [" + QString(30, '#') + "] 100%";
+    QTest::newRow("a file that grew while read")
+        << qint64(300) << qint64(200) << "quarven: [" + QString(30, '#') + "] 100%";
+    QTest::newRow("standard input, no total")
+        << qint64(12'500'000) << qint64(0) << "quarven: 12 MB read";
+}
+
+void TestCommandLine::progressText()
+{
+    QFETCH(qint64, done);
+    QFETCH(qint64, total);
+    QFETCH(QString, text);
+
+    QCOMPARE(quarven::ProgressText(done, total), text);
 }
 
 QTEST_GUILESS_MAIN(TestCommandLine)
