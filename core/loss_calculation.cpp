@@ -65,16 +65,6 @@ CalculationOutcome Calculate(const CalculationInput& input)
     return outcome;
 }
 
-PairCheck AddPair(double& audpc, std::int16_t days, double x1, double x2)
-{
-    if (days <= 0)
-        return PairCheck::DatesNotIncreasing;
-    if (x2 - x1 < 0)
-        return PairCheck::LevelFalls;
-    audpc = audpc + ((x1 + x2) * days) / 2;
-    return PairCheck::Summed;
-}
-
 std::string PairMessage(PairCheck check, long row)
 {
     switch (check) {

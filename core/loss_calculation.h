@@ -41,7 +41,16 @@ struct CalculationOutcome {
 // audpc. The window and the trial batch both sum through here, so that the
 // same data gives bit-identical results either way.
 enum class PairCheck { Summed, DatesNotIncreasing, LevelFalls };
-[[nodiscard]] PairCheck AddPair(double& audpc, std::int16_t days, double x1, double x2);
+// In the header: the batch calls it for every row of a trial.
+[[nodiscard]] inline PairCheck AddPair(double& audpc, std::int16_t days, double x1, double x2)
+{
+    if (days <= 0)
+        return PairCheck::DatesNotIncreasing;
+    if (x2 - x1 < 0)
+        return PairCheck::LevelFalls;
+    audpc = audpc + ((x1 + x2) * days) / 2;
+    return PairCheck::Summed;
+}
 
 // The message for a failing pair whose earlier assessment is row `row`
 // (0-based), with the 1-based assessment numbers in the signed form.

@@ -146,9 +146,16 @@ bool quickRounding(double magnitude, int decimals, std::uint64_t& rounded)
     static constexpr std::array<double, 7> powers = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6};
     if (decimals >= static_cast<int>(powers.size()) || !(magnitude < 1e9))
         return false;
-    const double scaled = magnitude * powers[static_cast<std::size_t>(decimals)];
+    const double power = powers[static_cast<std::size_t>(decimals)];
+    const double scaled = magnitude * power;
     const double whole = std::floor(scaled);
     const double fraction = scaled - whole;
+    // An exact half, such as an AUDPC of 52.5: with the product exact and
+    // fewer than 15 digits in all, the decimal form is that half too.
+    if (fraction == 0.5 && scaled < 1e14 && std::fma(magnitude, power, -scaled) == 0.0) {
+        rounded = static_cast<std::uint64_t>(whole) + 1U;
+        return true;
+    }
     if (std::fabs(fraction - 0.5) <= (scaled + 1.0) * 1e-13)
         return false;
     rounded = static_cast<std::uint64_t>(whole) + (fraction > 0.5 ? 1U : 0U);
