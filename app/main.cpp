@@ -1,6 +1,6 @@
-// Start-up: the application, its appearance and the main window. Everything
-// else hangs off the main window's handlers.
-#include "app_info.h"
+// Start-up: the calculator window, or with arguments of its own the command
+// line, which never makes a window and needs no display.
+#include "app/command_line.h"
 #include "ui/appearance.h"
 #include "ui/loss_eng.h"
 #include "ui/qt_dialogs.h"
@@ -9,9 +9,11 @@
 
 int main(int argc, char* argv[])
 {
+    if (!quarven::WantsWindow(argc, argv))
+        return quarven::RunCommandLine(argc, argv);
+
     QApplication application(argc, argv);
-    QApplication::setApplicationName(QString::fromUtf8(quarven::app::kTitle));
-    QApplication::setApplicationVersion(QString::fromUtf8(quarven::app::kVersion));
+    quarven::NameApplication();
     quarven::setUpApplicationAppearance();
 
     quarven::QtDialogs dialogs;

@@ -9,9 +9,17 @@
 namespace quarven {
 namespace {
 
-std::string pairText(std::size_t row)
+// A trial's plot may hold more assessments than the window's 16-bit rows,
+// so the numbers are written from a long rather than wrapped.
+std::string signedText(long value)
 {
-    return SignedText(static_cast<int>(row) + 1) + " and " + SignedText(static_cast<int>(row) + 2);
+    const std::string digits = std::to_string(value);
+    return value < 0 ? digits : ' ' + digits;
+}
+
+std::string pairText(long row)
+{
+    return signedText(row + 1) + " and " + signedText(row + 2);
 }
 
 CalculationOutcome message(std::string text)
@@ -45,14 +53,9 @@ CalculationOutcome Calculate(const CalculationInput& input)
             return {};
         const double x1 = ReadNumber(input.levels[i]);
         const double x2 = ReadNumber(input.levels[i + 1]);
-        if (*days <= 0)
-            return message("Assessment date input error(assessments #" + pairText(i) +
-                           "). Consequent assessments should differ from one another!");
-        if (x2 - x1 < 0)
-            return message("Data input error (assessments #" + pairText(i) + ")." + '\r' +
-                           " Results of the next assessment should be equal or higher than those"
-                           " for the previous assessment!");
-        audpc = audpc + ((x1 + x2) * *days) / 2;
+        const PairCheck check = AddPair(audpc, *days, x1, x2);
+        if (check != PairCheck::Summed)
+            return message(PairMessage(check, static_cast<long>(i)));
     }
 
     CalculationOutcome outcome;
@@ -60,6 +63,22 @@ CalculationOutcome Calculate(const CalculationInput& input)
     outcome.losses = FormatPattern(audpc / *period, Pattern::Losses);
     outcome.audpc = FormatPattern(audpc, Pattern::Audpc);
     return outcome;
+}
+
+std::string PairMessage(PairCheck check, long row)
+{
+    switch (check) {
+    case PairCheck::Summed:
+        break;
+    case PairCheck::DatesNotIncreasing:
+        return "Assessment date input error(assessments #" + pairText(row) +
+               "). Consequent assessments should differ from one another!";
+    case PairCheck::LevelFalls:
+        return "Data input error (assessments #" + pairText(row) + ")." + '\r' +
+               " Results of the next assessment should be equal or higher than those"
+               " for the previous assessment!";
+    }
+    return {};
 }
 
 } // namespace quarven

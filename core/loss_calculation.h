@@ -5,6 +5,7 @@
 // comes out; nothing here touches a control.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,5 +35,25 @@ struct CalculationOutcome {
 // Pairs are tested in order and the first failing one decides; rows are read
 // only as far as both columns reach, whatever the count reads as.
 [[nodiscard]] CalculationOutcome Calculate(const CalculationInput& input);
+
+// One pair of consecutive assessments, days apart, with levels x1 then x2:
+// the checks in Calculate's order and, when both pass, the trapezoid added to
+// audpc. The window and the trial batch both sum through here, so that the
+// same data gives bit-identical results either way.
+enum class PairCheck { Summed, DatesNotIncreasing, LevelFalls };
+// In the header: the batch calls it for every row of a trial.
+[[nodiscard]] inline PairCheck AddPair(double& audpc, std::int16_t days, double x1, double x2)
+{
+    if (days <= 0)
+        return PairCheck::DatesNotIncreasing;
+    if (x2 - x1 < 0)
+        return PairCheck::LevelFalls;
+    audpc = audpc + ((x1 + x2) * days) / 2;
+    return PairCheck::Summed;
+}
+
+// The message for a failing pair whose earlier assessment is row `row`
+// (0-based), with the 1-based assessment numbers in the signed form.
+[[nodiscard]] std::string PairMessage(PairCheck check, long row);
 
 } // namespace quarven

@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <system_error>
 
@@ -134,7 +135,55 @@ std::string roundedDigits(double magnitude, int decimals)
     return kept.substr(strip);
 }
 
+constexpr int kMostDecimals = 15;
+
+// Most values are nowhere near a half at the rounding position. For those the
+// value scaled in binary rounds the same way as its 15-digit decimal form,
+// which differs from it by less than 6e-15 of itself; only values too close
+// to a half, or too large to scale exactly, take the decimal route.
+bool quickRounding(double magnitude, int decimals, std::uint64_t& rounded)
+{
+    static constexpr std::array<double, 7> powers = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6};
+    if (decimals >= static_cast<int>(powers.size()) || !(magnitude < 1e9))
+        return false;
+    const double power = powers[static_cast<std::size_t>(decimals)];
+    const double scaled = magnitude * power;
+    const double whole = std::floor(scaled);
+    const double fraction = scaled - whole;
+    // An exact half, such as an AUDPC of 52.5: with the product exact and
+    // fewer than 15 digits in all, the decimal form is that half too.
+    if (fraction == 0.5 && scaled < 1e14 && std::fma(magnitude, power, -scaled) == 0.0) {
+        rounded = static_cast<std::uint64_t>(whole) + 1U;
+        return true;
+    }
+    if (std::fabs(fraction - 0.5) <= (scaled + 1.0) * 1e-13)
+        return false;
+    rounded = static_cast<std::uint64_t>(whole) + (fraction > 0.5 ? 1U : 0U);
+    return true;
+}
+
 } // namespace
+
+long DayNumber(const Date& date)
+{
+    return serialDay(date);
+}
+
+// The inverse of serialDay, by the same 400-year eras.
+Date DateOfDayNumber(long dayNumber)
+{
+    const long z = dayNumber + 719468;
+    const long era = (z >= 0 ? z : z - 146096) / 146097;
+    const long doe = z - era * 146097;
+    const long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const long mp = (5 * doy + 2) / 153;
+    Date date;
+    date.day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    date.month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    date.year = static_cast<int>(yoe + era * 400 + (date.month <= 2 ? 1 : 0));
+    return date;
+}
 
 std::optional<Date> DateOf(std::string_view text, int currentYear)
 {
@@ -307,19 +356,69 @@ std::optional<std::int16_t> ReadInt16(std::string_view text)
 
 std::string FormatPattern(double value, Pattern pattern)
 {
-    if (std::isnan(value))
-        return "NaN";
-    if (std::isinf(value))
-        return value < 0 ? "-Infinity" : "Infinity";
+    std::string text;
+    AppendPattern(text, value, pattern);
+    return text;
+}
 
-    const int decimals = pattern == Pattern::Losses ? 1 : 0;
-    std::string digits = roundedDigits(std::fabs(value), decimals);
+void AppendPattern(std::string& text, double value, Pattern pattern)
+{
+    const std::size_t start = text.size();
+    AppendDecimals(text, value, pattern == Pattern::Losses ? 1 : 0);
+    if (pattern != Pattern::Losses && text.compare(start, std::string::npos, "0") == 0)
+        text.resize(start);
+}
+
+std::string FormatDecimals(double value, int decimals)
+{
+    std::string text;
+    AppendDecimals(text, value, decimals);
+    return text;
+}
+
+void AppendDecimals(std::string& text, double value, int decimals)
+{
+    if (std::isnan(value)) {
+        text += "NaN";
+        return;
+    }
+    if (std::isinf(value)) {
+        text += value < 0 ? "-Infinity" : "Infinity";
+        return;
+    }
+    decimals = std::clamp(decimals, 0, kMostDecimals);
+    const double magnitude = std::fabs(value);
+
+    std::uint64_t rounded = 0;
+    if (quickRounding(magnitude, decimals, rounded)) {
+        // Written from the right: the decimals, the point, the whole part.
+        std::array<char, 40> digits{};
+        char* const end = digits.data() + digits.size();
+        char* first = end;
+        const bool zero = rounded == 0;
+        for (int i = 0; i < decimals; ++i) {
+            *--first = static_cast<char>('0' + rounded % 10);
+            rounded /= 10;
+        }
+        if (decimals > 0)
+            *--first = '.';
+        do {
+            *--first = static_cast<char>('0' + rounded % 10);
+            rounded /= 10;
+        } while (rounded != 0);
+        if (value < 0 && !zero)
+            *--first = '-';
+        text.append(first, static_cast<std::size_t>(end - first));
+        return;
+    }
+
+    std::string digits = roundedDigits(magnitude, decimals);
     const bool zero = digits.find_first_not_of('0') == std::string::npos;
-    if (zero && pattern != Pattern::Losses)
-        return {};
     if (decimals > 0)
         digits.insert(digits.size() - static_cast<std::size_t>(decimals), 1, '.');
-    return value < 0 && !zero ? '-' + digits : digits;
+    if (value < 0 && !zero)
+        text += '-';
+    text += digits;
 }
 
 std::string PlainText(int value)

@@ -30,6 +30,11 @@ struct Date {
 [[nodiscard]] bool IsDateText(std::string_view text, int currentYear);
 [[nodiscard]] std::optional<Date> DateOf(std::string_view text, int currentYear);
 
+// Days since 1970-01-01 (negative before it), and back: the difference of two
+// day numbers is the number of days between the dates.
+[[nodiscard]] long DayNumber(const Date& date);
+[[nodiscard]] Date DateOfDayNumber(long dayNumber);
+
 // "dd/mm" with leading zeros: the only form in which dates are stored.
 [[nodiscard]] std::string DayMonthText(const Date& date);
 
@@ -69,6 +74,16 @@ struct Date {
 // 7.8 / 52 = 0.15 shows as 0.2, and a sum of 1.4999999999999998 as 2.
 enum class Pattern { Period, Losses, Audpc };
 [[nodiscard]] std::string FormatPattern(double value, Pattern pattern);
+// The same text appended to `text`, without a heap call once it has room.
+void AppendPattern(std::string& text, double value, Pattern pattern);
+
+// The value with exactly `decimals` decimals (0 to 15) under the same rounding
+// rule, "." as the point, at least one integer digit, a minus sign only when
+// the text is not all zeros: "##0.0" is FormatDecimals(value, 1).
+[[nodiscard]] std::string FormatDecimals(double value, int decimals);
+// The same text appended to `text`; allocates nothing once `text` has room,
+// so a million results can be written without a heap call each.
+void AppendDecimals(std::string& text, double value, int decimals);
 
 // "-3", "0", "12": row numbers and version numbers.
 [[nodiscard]] std::string PlainText(int value);

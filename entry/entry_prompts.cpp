@@ -1,5 +1,6 @@
 #include "entry_prompts.h"
 
+#include "core/rejection_messages.h"
 #include "core/value_conventions.h"
 #include "entry/prompt_answers.h"
 
@@ -32,8 +33,7 @@ std::string EntryPrompts::AskAssessmentDate(int row)
             return answer;
         if (std::optional<std::string> date = NormalisedDayMonth(answer, currentYear()))
             return *date;
-        m_dialogs.message("Error insertion of the date=>(" + QuotedAnswer(answer) +
-                          ") [Example: July 12 should be recorded as 12/7]");
+        m_dialogs.message(AssessmentDateRejection(QuotedAnswer(answer)));
     }
 }
 
@@ -48,8 +48,7 @@ std::string EntryPrompts::AskInfectionLevel(int row)
         const double level = ReadNumber(answer);
         if (level >= 0 && level <= 100)
             return answer;
-        m_dialogs.message("The damage level => ( " + QuotedAnswer(answer) +
-                          " ) should be between 0 and 100%");
+        m_dialogs.message(LevelRejection(QuotedAnswer(answer)));
     }
 }
 
@@ -58,8 +57,7 @@ std::string EntryPrompts::AskBuddingDate()
     return askSeasonDate(std::string("Example: June 12 should be recorded as 12/6 ") + kCr +
                              "(it is not of necessity to insert a year) ",
                          "Insert a budding date", "13/6", [](const std::string& answer) {
-                             return "Date input error =>(" + QuotedAnswer(answer) +
-                                    ")? [Example: June 12 should be recorded as 12/6 ]";
+                             return BuddingDateRejection(QuotedAnswer(answer));
                          });
 }
 
@@ -68,8 +66,7 @@ std::string EntryPrompts::AskDesiccationDate()
     return askSeasonDate(std::string("Example: September 12 should be recorded as 12/9 ") + kCr +
                              "(it is not of necessity to insert a year) ",
                          "Insert the date of dessiccation", "14/9", [](const std::string& answer) {
-                             return "Date input error=>(" + QuotedAnswer(answer) +
-                                    ") [Example: September 12 should be recorded as 12/9]";
+                             return DesiccationDateRejection(QuotedAnswer(answer));
                          });
 }
 

@@ -7,18 +7,6 @@
 #include <optional>
 
 namespace quarven {
-namespace {
-
-constexpr int kDefaultPeriod = 52;
-constexpr int kShortestPeriod = 10;
-constexpr int kLongestPeriod = 130;
-
-bool inRange(int days)
-{
-    return days >= kShortestPeriod && days <= kLongestPeriod;
-}
-
-} // namespace
 
 void PresetPeriod(TextBox& box, int days)
 {
@@ -35,12 +23,10 @@ void PeriodChange(TextBox& box, Dialogs& dialogs)
         // asked again like any other period out of range.
         if (days) {
             box.setText(FormatPattern(*days, Pattern::Period));
-            if (inRange(*days))
+            if (PeriodInRange(*days))
                 return;
         }
-        box.setText(Ask(dialogs,
-                        "Duration of the tuberization stage usually makes from 10 to 130 days",
-                        "Date input error", box.text()));
+        box.setText(Ask(dialogs, PeriodRangeText(), "Date input error", box.text()));
     }
 }
 
@@ -55,17 +41,11 @@ void PrematureDesiccation(TextBox& box, EntryPrompts& prompts, Dialogs& dialogs)
                     DayDifference(budding, desiccation, prompts.currentYear()))
                 dayCount = *days;
         }
-        if (inRange(dayCount)) {
+        if (PeriodInRange(dayCount)) {
             box.setText(FormatPattern(dayCount, Pattern::Period));
             return;
         }
-        if (dayCount > kLongestPeriod)
-            dialogs.message("Tuberization stage (" + SignedText(dayCount) +
-                            ") usually does not exceed 4 months\r"
-                            "Insert a number of days between the budding and the dessiccation");
-        else
-            dialogs.message("Tuberization stage (" + SignedText(dayCount) +
-                            ") usually makes from 10 to 130 days\rDate input error");
+        dialogs.message(DesiccationMessage(dayCount));
     }
 }
 

@@ -4,6 +4,7 @@
 // from 10 to 130.
 #pragma once
 
+#include "core/tuberization_rules.h"
 #include "entry/dialogs.h"
 #include "entry/entry_prompts.h"
 #include "entry/text_box.h"
@@ -12,8 +13,9 @@
 
 namespace quarven {
 
-// The seven options of the period frame, Spel1 to Spel7: six maturity groups
-// with their days, and the option that computes the period from two dates.
+// The seven options of the period frame, Spel1 to Spel7: the six maturity
+// groups with their days, and the option that computes the period from two
+// dates.
 struct PeriodOption {
     const char* name; // the option button's name
     const char* caption;
@@ -21,13 +23,19 @@ struct PeriodOption {
     int days; // 0 for the computed period
 };
 
+constexpr PeriodOption groupOption(const char* name, std::size_t group)
+{
+    return {name, kMaturityGroups[group].caption, kMaturityGroups[group].tooltip,
+            kMaturityGroups[group].days};
+}
+
 inline constexpr std::array<PeriodOption, 7> kPeriodOptions = {{
-    {"Spel1", "First early", "Tuberization period is 40 days", 40},
-    {"Spel2", "Early", "Tuberization period is 46 days", 46},
-    {"Spel3", "Mid-early", "Tuberization period is 52 days", 52},
-    {"Spel4", "Mid", "Tuberization period is 60 days", 60},
-    {"Spel5", "Mid-late", "Tuberization period is 64 days", 64},
-    {"Spel6", "Late", "Tuberization period is 84 days", 84},
+    groupOption("Spel1", 0),
+    groupOption("Spel2", 1),
+    groupOption("Spel3", 2),
+    groupOption("Spel4", 3),
+    groupOption("Spel5", 4),
+    groupOption("Spel6", 5),
     {"Spel7", "in the case of a premature dessiccation ",
      "the period between the budding stage and the dessiccation", 0},
 }};

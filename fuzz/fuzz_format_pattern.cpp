@@ -98,6 +98,15 @@ void checkValue(double value)
         FUZZ_CHECK(!std::isfinite(reread) || rereadText == text,
                    "%s(%.17g) wrote %s but %s(%s) wrote %s", nameOf(pattern), value, text.c_str(),
                    nameOf(pattern), digits15.data(), rereadText.c_str());
+        // The same rule at four decimals, where the quick binary route and the
+        // decimal one must meet.
+        if (!losses) {
+            const std::string four = quarven::FormatDecimals(value, 4);
+            const std::string fourReread = quarven::FormatDecimals(reread, 4);
+            FUZZ_CHECK(!std::isfinite(reread) || four == fourReread,
+                       "FormatDecimals(%.17g, 4) wrote %s but FormatDecimals(%s, 4) wrote %s",
+                       value, four.c_str(), digits15.data(), fourReread.c_str());
+        }
         // Half away from zero rounds both signs alike.
         const std::string mirrored = quarven::FormatPattern(-value, pattern);
         FUZZ_CHECK(isZeroText(text) ? mirrored == text
@@ -161,6 +170,19 @@ void checkTypedDecimal(std::string_view line)
         const std::string got = quarven::FormatPattern(value, pattern);
         FUZZ_CHECK(got == whole, "%s(%s) wrote %s, expected %s", nameOf(pattern),
                    Shown(line).c_str(), Shown(got).c_str(), Shown(whole).c_str());
+    }
+    // Any number of decimals by the same rule: 2 and 4 as the trial results use.
+    for (const int decimals : {2, 4}) {
+        const std::int64_t unit = decimals == 2 ? 1'000 : 10;
+        const std::int64_t rounded = (scaled + unit / 2) / unit;
+        const std::int64_t whole10 = decimals == 2 ? 100 : 10'000;
+        std::string fractionText = std::to_string(rounded % whole10);
+        fractionText.insert(0, static_cast<std::size_t>(decimals) - fractionText.size(), '0');
+        const std::string want =
+            (rounded == 0 ? "" : sign) + std::to_string(rounded / whole10) + "." + fractionText;
+        const std::string got = quarven::FormatDecimals(value, decimals);
+        FUZZ_CHECK(got == want, "FormatDecimals(%s, %d) wrote %s, expected %s", Shown(line).c_str(),
+                   decimals, got.c_str(), want.c_str());
     }
 }
 

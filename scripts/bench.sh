@@ -22,7 +22,7 @@ if [ "${1:-}" = "--quick" ]; then
     startup_runs=5
 fi
 
-packages=(cmake g++ make qt6-base-dev fonts-liberation libbenchmark-dev xvfb libx11-dev
+packages=(cmake g++ make qt6-base-dev libcsv-dev fonts-liberation libbenchmark-dev xvfb libx11-dev
     libxdamage-dev jq)
 bash scripts/install-missing.sh "${packages[@]}"
 

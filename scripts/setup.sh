@@ -6,7 +6,7 @@ set -euo pipefail
 
 cd "$(dirname "$0")/.."
 
-packages=(cmake g++ make qt6-base-dev fonts-liberation locales)
+packages=(cmake g++ make qt6-base-dev fonts-liberation locales libcsv-dev)
 if [ "${1:-}" = "--tests" ]; then
     # Validators for the installed desktop entry and metainfo.
     packages+=(desktop-file-utils appstream)

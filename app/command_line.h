@@ -1,0 +1,21 @@
+// The command line. main() asks WantsWindow before any Qt application object
+// exists: a QApplication aborts where there is no display, so the batch must
+// be told apart from a window start by the arguments alone.
+#pragma once
+
+namespace quarven {
+
+// No arguments, or only Qt's own window options (-platform X, -style X,
+// -display X, -reverse…): the calculator window as always.
+[[nodiscard]] bool WantsWindow(int argc, const char* const* argv);
+
+// The application's name and version, as --version and the window show them.
+void NameApplication();
+
+// quarven --batch TRIAL [--output RESULTS] [--period DAYS | --group NAME]
+// [--year YYYY], --help, --version, under a QCoreApplication. Returns the exit
+// status: 0 every plot computed, 1 some refused, 2 a usage error or a file
+// that cannot be read or written.
+[[nodiscard]] int RunCommandLine(int argc, char* argv[]);
+
+} // namespace quarven

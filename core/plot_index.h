@@ -1,0 +1,95 @@
+// Plot names to dense numbers 0, 1, 2… in the order the plots first appear,
+// compact enough for a million plots: the names lie end to end in blocks and
+// nothing is moved as they grow.
+//
+// Field books are kept in order. A book sorted by plot names each plot on
+// consecutive rows; one sorted by date names the plots in the same order on
+// every date. So the plot last found, then the one after it, are tried
+// first. And while new plots come in increasing order (shorter names first,
+// which puts 99 before 100), a name past the last is new without a look-up,
+// and an earlier one is found by halving; only plots that break the order go
+// into a hash table, whose scattered reads would otherwise cost a cache miss
+// for every new plot.
+#pragma once
+
+#include "block_memory.h"
+
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+namespace quarven {
+
+// Plot names and dates are short: compared eight bytes at a time in line,
+// rather than through a call to memcmp.
+[[nodiscard]] inline bool SameText(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    std::size_t i = 0;
+    for (; i + 8 <= a.size(); i += 8) {
+        std::uint64_t x = 0;
+        std::uint64_t y = 0;
+        std::memcpy(&x, a.data() + i, 8);
+        std::memcpy(&y, b.data() + i, 8);
+        if (x != y)
+            return false;
+    }
+    for (; i < a.size(); ++i)
+        if (a[i] != b[i])
+            return false;
+    return true;
+}
+
+// Texts kept for good, each found again by a 32-bit handle.
+class TextStore {
+public:
+    // Nothing once 4 GiB are held: handles would no longer fit.
+    [[nodiscard]] std::optional<std::uint32_t> add(std::string_view text);
+    [[nodiscard]] std::string_view at(std::uint32_t handle) const;
+
+private:
+    static constexpr unsigned kOffsetBits = 21; // blocks of 2 MiB
+    std::vector<MemoryBlock> m_blocks;
+    std::size_t m_used = 0; // in the last block
+    std::size_t m_capacity = 0;
+};
+
+class PlotIndex {
+public:
+    // Eight bytes, so that it comes back in a register: the look-up is made
+    // for every row.
+    struct Found {
+        std::uint32_t number = 0;
+        bool added = false;
+        bool full = false; // the names fill 4 GiB: no number was given
+    };
+    // The plot's number, numbering it next when it is new.
+    [[nodiscard]] Found find(std::string_view name);
+    [[nodiscard]] std::string_view name(std::uint32_t number) const;
+    [[nodiscard]] std::size_t size() const { return m_names.size(); }
+
+private:
+    struct Slot {
+        std::uint32_t numberPlusOne = 0; // 0: empty
+        std::uint32_t hash = 0;
+    };
+    [[nodiscard]] bool holds(std::uint32_t number, std::string_view name) const;
+    [[nodiscard]] std::optional<std::uint32_t> inOrderedRun(std::string_view name) const;
+    [[nodiscard]] Found add(std::string_view name);
+    [[nodiscard]] Found use(std::uint32_t number);
+    void grow();
+
+    TextStore m_text;
+    std::vector<std::uint32_t> m_names; // handles into m_text, by number
+    std::vector<Slot> m_slots;
+    std::uint32_t m_last = 0;
+    std::string_view m_lastName; // of m_last, in m_text
+    std::uint32_t m_ordered = 0; // plots 0..m_ordered-1 came in increasing order
+    bool m_orderBroken = false;
+};
+
+} // namespace quarven

@@ -1,0 +1,419 @@
+#include "trial_batch.h"
+
+#include "block_memory.h"
+#include "loss_calculation.h"
+#include "rejection_messages.h"
+#include "trial_values.h"
+#include "value_conventions.h"
+
+#include <cstring>
+#include <limits>
+#include <new>
+#include <tuple>
+
+namespace quarven {
+namespace {
+
+constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
+constexpr std::uint8_t kFirstHasYear = 1;
+constexpr std::uint8_t kLastHasYear = 2;
+
+bool blank(std::string_view text)
+{
+    for (const char c : text)
+        if (c != ' ' && c != '\t')
+            return false;
+    return true;
+}
+
+std::string lineText(std::uint32_t line)
+{
+    return "line " + std::to_string(line);
+}
+
+std::string linesText(std::uint32_t earlier, std::uint32_t later)
+{
+    if (earlier == later)
+        return lineText(later);
+    return "lines " + std::to_string(earlier) + " and " + std::to_string(later);
+}
+
+} // namespace
+
+struct TrialBatch::PlotState {
+    double audpc = 0.0;
+    double firstLevel = 0.0;
+    double lastLevel = 0.0;
+    std::int32_t firstDay = 0;
+    std::int32_t lastDay = 0;
+    std::uint32_t count = 0;
+    std::uint32_t lastLine = 0;
+    std::uint32_t refusal = kNone; // index of its refusal
+    std::int16_t period = 0;       // 0: none could be read
+    std::uint8_t flags = 0;
+};
+
+// Plot states by number, in blocks that never move, so a million of them
+// grow without a moment holding two copies.
+class TrialBatch::States {
+public:
+    // Null when memory runs out.
+    PlotState* add()
+    {
+        if (m_size == 0 || (m_size >= kFirst && (m_size - kFirst) % kBlock == 0)) {
+            MemoryBlock block = AllocateBlock((m_size == 0 ? kFirst : kBlock) * sizeof(PlotState));
+            if (!block)
+                return nullptr;
+            m_blocks.push_back(std::move(block));
+        }
+        ++m_size;
+        return new (&at(m_size - 1)) PlotState();
+    }
+    PlotState& at(std::size_t number)
+    {
+        if (number < kFirst)
+            return static_cast<PlotState*>(m_blocks.front().get())[number];
+        number -= kFirst;
+        return static_cast<PlotState*>(m_blocks[1 + number / kBlock].get())[number % kBlock];
+    }
+    [[nodiscard]] std::size_t size() const { return m_size; }
+
+private:
+    // A small first block for the many small trials, then blocks of 2 MiB.
+    static constexpr std::size_t kFirst = 1024;
+    static constexpr std::size_t kBlock = kMemoryBlockBytes / sizeof(PlotState);
+    std::vector<MemoryBlock> m_blocks;
+    std::size_t m_size = 0;
+};
+
+TrialBatch::TrialBatch(BatchSettings settings, ResultHandler onResult)
+    : m_settings(settings), m_onResult(std::move(onResult)), m_states(std::make_unique<States>())
+{
+}
+
+TrialBatch::~TrialBatch() = default;
+
+void TrialBatch::header(const TrialHeader& header)
+{
+    m_layout = header.layout;
+    m_commaIsPoint = header.separator != ',';
+    m_copiedColumns = header.copiedNames.size();
+}
+
+void TrialBatch::row(const TrialRow& row)
+{
+    if (m_error)
+        return;
+    PlotState wide;
+    PlotState* state = &wide;
+    if (m_layout == TrialLayout::Wide) {
+        open(wide, row);
+    } else {
+        const PlotIndex::Found found = m_index.find(row.plot);
+        if (found.full) {
+            m_error = TrialError{row.line, "more plot names than this program holds (4 GiB)"};
+            return;
+        }
+        if (found.added) {
+            PlotState* added = m_states->add();
+            if (!added) {
+                m_error = TrialError{row.line, "out of memory"};
+                return;
+            }
+            open(*added, row);
+        }
+        if (m_error)
+            return;
+        state = &m_states->at(found.number);
+    }
+    // A row with a field too many has most likely been split at a decimal
+    // comma; its level cannot be trusted.
+    if (row.extraFields > 0)
+        refuse(*state,
+               "The row has more fields than the header names (" + std::to_string(row.extraFields) +
+                   " more)",
+               row.line);
+    for (const TrialAssessment& assessment : row.assessments)
+        add(*state, assessment, row.line);
+    if (m_layout == TrialLayout::Wide)
+        emit(wide, row.plot, row.copied);
+}
+
+void TrialBatch::open(PlotState& state, const TrialRow& row)
+{
+    state.lastLine = row.line;
+    openPeriod(state, row);
+    if (m_layout == TrialLayout::Wide || m_copiedColumns == 0)
+        return;
+    m_scratch.clear();
+    for (const std::string_view text : row.copied) {
+        const auto length = static_cast<std::uint32_t>(text.size());
+        m_scratch.append(reinterpret_cast<const char*>(&length), sizeof length);
+        m_scratch.append(text);
+    }
+    const std::optional<std::uint32_t> handle = m_copied.add(m_scratch);
+    if (!handle) {
+        m_error = TrialError{row.line, "more copied text than this program holds (4 GiB)"};
+        return;
+    }
+    m_copiedOf.push_back(*handle);
+}
+
+// A period column comes first, then budding and desiccation dates, then a
+// maturity group; a plot with none takes the run's default.
+void TrialBatch::openPeriod(PlotState& state, const TrialRow& row)
+{
+    state.period = static_cast<std::int16_t>(m_settings.defaultPeriod);
+    if (!blank(row.period)) {
+        const std::optional<double> value = ReadWholeNumber(row.period, m_commaIsPoint);
+        const std::optional<std::int16_t> days = value ? ToInt16(*value) : std::nullopt;
+        if (!value) {
+            state.period = 0;
+            refuse(state,
+                   "The period => ( " + std::string(row.period) + " ) is not a number of days",
+                   row.line);
+        } else if (days == 0) {
+            // As in the period box, 0 stands for the default.
+        } else if (!days || !PeriodInRange(*days)) {
+            state.period = days.value_or(0);
+            refuse(state, PeriodRangeText(), row.line);
+        } else {
+            state.period = *days;
+        }
+        return;
+    }
+    if (!blank(row.budding) || !blank(row.desiccation)) {
+        std::optional<TrialDate> budding;
+        std::optional<TrialDate> desiccation;
+        if (!blank(row.budding) && !(budding = ReadTrialDate(row.budding, m_settings.year))) {
+            state.period = 0;
+            refuse(state, BuddingDateRejection(row.budding), row.line);
+            return;
+        }
+        if (!blank(row.desiccation) &&
+            !(desiccation = ReadTrialDate(row.desiccation, m_settings.year))) {
+            state.period = 0;
+            refuse(state, DesiccationDateRejection(row.desiccation), row.line);
+            return;
+        }
+        // As in the window, a missing date leaves the day count at 0.
+        const long dayCount = budding && desiccation ? desiccation->day - budding->day : 0;
+        const int shown = static_cast<int>(dayCount);
+        state.period = dayCount >= std::numeric_limits<std::int16_t>::min() &&
+                               dayCount <= std::numeric_limits<std::int16_t>::max()
+                           ? static_cast<std::int16_t>(dayCount)
+                           : std::int16_t{0};
+        if (!PeriodInRange(shown))
+            refuse(state, DesiccationMessage(shown), row.line);
+        return;
+    }
+    if (!blank(row.group)) {
+        const std::optional<int> days = GroupDays(row.group);
+        if (!days) {
+            state.period = 0;
+            refuse(state,
+                   "The maturity group => ( " + std::string(row.group) +
+                       " ) is none of First early, Early, Mid-early, Mid, Mid-late, Late",
+                   row.line);
+            return;
+        }
+        state.period = static_cast<std::int16_t>(*days);
+    }
+}
+
+void TrialBatch::add(PlotState& state, const TrialAssessment& assessment, std::uint32_t line)
+{
+    if (state.count < std::numeric_limits<std::uint32_t>::max())
+        ++state.count;
+    if (state.refusal != kNone)
+        return;
+    const std::optional<TrialDate>& date = readDate(assessment.date);
+    if (!date) {
+        refuse(state, AssessmentDateRejection(assessment.date), line);
+        return;
+    }
+    double level = 0.0;
+    if (!ReadWholeNumber(assessment.level, m_commaIsPoint, level)) {
+        refuse(state,
+               "The damage level => ( " + std::string(assessment.level) + " ) is not a number",
+               line);
+        return;
+    }
+    if (!(level >= 0 && level <= 100)) {
+        refuse(state, LevelRejection(assessment.level), line);
+        return;
+    }
+    if (!m_levelsMark) {
+        if (assessment.level.find(',') != std::string_view::npos)
+            m_levelsMark = DecimalMark::Comma;
+        else if (assessment.level.find('.') != std::string_view::npos)
+            m_levelsMark = DecimalMark::Point;
+    }
+    const auto day = static_cast<std::int32_t>(date->day);
+    const std::uint8_t hasYear = date->hasYear ? kLastHasYear : 0;
+    if (state.count == 1) {
+        state.firstDay = state.lastDay = day;
+        state.firstLevel = state.lastLevel = level;
+        state.lastLine = line;
+        state.flags = static_cast<std::uint8_t>((date->hasYear ? kFirstHasYear : 0) | hasYear);
+        return;
+    }
+    const long row = static_cast<long>(state.count) - 2;
+    // Whole days: in the 16-bit range ToInt16 would give them back unchanged.
+    const std::int32_t difference = day - state.lastDay;
+    if (difference < std::numeric_limits<std::int16_t>::min() ||
+        difference > std::numeric_limits<std::int16_t>::max()) {
+        refuse(state,
+               "Assessment date input error(assessments #" + SignedText(static_cast<int>(row + 1)) +
+                   " and " + SignedText(static_cast<int>(row + 2)) +
+                   "). The dates lie more than 32767 days apart",
+               line, state.lastLine);
+        return;
+    }
+    const PairCheck check =
+        AddPair(state.audpc, static_cast<std::int16_t>(difference), state.lastLevel, level);
+    if (check != PairCheck::Summed) {
+        refuse(state, PairMessage(check, row), line, state.lastLine);
+        return;
+    }
+    state.lastDay = day;
+    state.lastLevel = level;
+    state.lastLine = line;
+    state.flags = static_cast<std::uint8_t>((state.flags & kFirstHasYear) | hasYear);
+}
+
+const std::optional<TrialDate>& TrialBatch::readDate(std::string_view text)
+{
+    // A book sorted by date gives the same date row after row.
+    if (m_lastDateRead &&
+        SameText(std::string_view(m_lastDateRead->text.data(), m_lastDateRead->size), text))
+        return m_lastDateRead->date;
+    if (text.size() > std::tuple_size<decltype(CachedDate::text)>::value) {
+        m_longDate = ReadTrialDate(text, m_settings.year);
+        return m_longDate;
+    }
+    // A few bytes where dates differ (day, month, year digits) are enough:
+    // a clash only costs a second reading.
+    std::size_t hash = text.size();
+    if (!text.empty()) {
+        const auto at = [&text](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+        const std::size_t last = text.size() - 1;
+        hash = ((((hash * 31 + at(0)) * 31 + at(last / 4)) * 31 + at(last / 2)) * 31 +
+                at(last - last / 4)) *
+                   31 +
+               at(last);
+        hash = hash * 31 + at(last > 0 ? last - 1 : 0);
+    }
+    CachedDate& entry = m_dates[hash % m_dates.size()];
+    m_lastDateRead = &entry;
+    if (entry.used && SameText(std::string_view(entry.text.data(), entry.size), text))
+        return entry.date;
+    entry.used = true;
+    entry.size = text.size();
+    if (!text.empty())
+        std::memcpy(entry.text.data(), text.data(), text.size());
+    entry.date = ReadTrialDate(text, m_settings.year);
+    return entry.date;
+}
+
+void TrialBatch::refuse(PlotState& state, std::string message, std::uint32_t line,
+                        std::uint32_t earlierLine)
+{
+    if (state.refusal != kNone)
+        return;
+    state.refusal = static_cast<std::uint32_t>(m_refusals.size());
+    m_refusals.push_back(
+        {std::move(message), earlierLine ? linesText(earlierLine, line) : lineText(line)});
+}
+
+void TrialBatch::finish()
+{
+    if (m_error || m_layout == TrialLayout::Wide)
+        return;
+    for (std::uint32_t number = 0; number < m_states->size(); ++number) {
+        const PlotState& state = m_states->at(number);
+        m_copiedViews.clear();
+        if (m_copiedColumns > 0) {
+            std::string_view blob = m_copied.at(m_copiedOf[number]);
+            while (blob.size() >= sizeof(std::uint32_t)) {
+                std::uint32_t length = 0;
+                std::memcpy(&length, blob.data(), sizeof length);
+                m_copiedViews.push_back(blob.substr(sizeof length, length));
+                blob.remove_prefix(sizeof length + length);
+            }
+        } else {
+            m_copiedViews.assign(m_copiedColumns, std::string_view());
+        }
+        emit(state, m_index.name(number),
+             Items<std::string_view>(m_copiedViews.data(), m_copiedViews.size()));
+    }
+}
+
+void TrialBatch::emit(const PlotState& state, std::string_view plot, Items<std::string_view> copied)
+{
+    ++m_plots;
+    PlotResult result;
+    result.plot = plot;
+    result.copied = copied;
+    result.assessments = state.count;
+    if (state.period != m_periodShown) {
+        m_period.clear();
+        if (state.period != 0)
+            m_period = PlainText(state.period);
+        m_periodShown = state.period;
+    }
+    result.period = m_period;
+
+    if (state.refusal != kNone || state.count < 2) {
+        ++m_refused;
+        if (state.refusal != kNone) {
+            result.message = m_refusals[state.refusal].message;
+            result.lines = m_refusals[state.refusal].lines;
+        } else {
+            m_message =
+                "At least two assessments are needed; the plot has " + std::to_string(state.count);
+            m_lines = lineText(state.lastLine);
+            result.message = m_message;
+            result.lines = m_lines;
+        }
+        m_onResult(result);
+        return;
+    }
+
+    // Plots of a trial mostly share their first and last dates: each text is
+    // made again only when its day changes.
+    const TrialDate first{state.firstDay, (state.flags & kFirstHasYear) != 0};
+    if (m_firstDate.empty() || first.day != m_firstShown.day ||
+        first.hasYear != m_firstShown.hasYear) {
+        m_firstDate.clear();
+        AppendTrialDate(m_firstDate, first);
+        m_firstShown = first;
+    }
+    const TrialDate last{state.lastDay, (state.flags & kLastHasYear) != 0};
+    if (m_lastDate.empty() || last.day != m_lastShown.day || last.hasYear != m_lastShown.hasYear) {
+        m_lastDate.clear();
+        AppendTrialDate(m_lastDate, last);
+        m_lastShown = last;
+    }
+    const double days = static_cast<double>(state.lastDay - state.firstDay);
+    const double relative = state.audpc / (100.0 * days);
+    const double audps = state.audpc + (state.firstLevel + state.lastLevel) / 2 * days /
+                                           static_cast<double>(state.count - 1);
+    m_audpc.clear();
+    AppendPattern(m_audpc, state.audpc, Pattern::Audpc);
+    m_losses.clear();
+    AppendPattern(m_losses, state.audpc / state.period, Pattern::Losses);
+    m_relative.clear();
+    AppendDecimals(m_relative, relative, 4);
+    m_audps.clear();
+    AppendDecimals(m_audps, audps, 1);
+    result.firstDate = m_firstDate;
+    result.lastDate = m_lastDate;
+    result.audpc = m_audpc;
+    result.losses = m_losses;
+    result.relativeAudpc = m_relative;
+    result.audps = m_audps;
+    m_onResult(result);
+}
+
+} // namespace quarven

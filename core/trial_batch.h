@@ -1,0 +1,136 @@
+// The batch: every plot of a trial through the window's Calculate rules, one
+// assessment at a time as the reader hands them over. A plot keeps only what
+// its result needs (running sums, its first and last date and level, its
+// count, its copied columns, its message once refused), never its rows.
+//
+// A plot is refused, with the window's message where the window has one, when
+// a date cannot be read, a level is not wholly a number or lies outside
+// 0..100, a pair of dates does not increase, a level falls, its period cannot
+// be used, or it has fewer than two assessments. Every message names the
+// file lines it comes from.
+//
+// Long layout: results come when the file ends, in the order the plots first
+// appear. Wide layout: a row holds the whole plot, so its result comes at the
+// end of the row and nothing is kept.
+#pragma once
+
+#include "plot_index.h"
+#include "trial_file.h"
+#include "trial_values.h"
+#include "tuberization_rules.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quarven {
+
+// One plot's results as text, "." as the decimal point. The views last for
+// the call that hands them over.
+struct PlotResult {
+    std::string_view plot;
+    Items<std::string_view> copied;
+    std::uint32_t assessments = 0; // its assessment rows or cells, refused or not
+    std::string_view firstDate;    // empty when refused
+    std::string_view lastDate;
+    std::string_view period;        // days; empty when the plot's period could not be read
+    std::string_view audpc;         // as the window shows it: empty when it rounds to 0
+    std::string_view losses;        // as the window shows it
+    std::string_view relativeAudpc; // AUDPC / (100 x days first to last), 4 decimals
+    std::string_view audps;         // area under the disease progress stairs, 1 decimal
+    // The reason a plot was refused, in the window's words where it has them
+    // (its carriage return included), and the file lines it concerns
+    // ("line 7", "lines 3 and 7"). Both empty when the plot was computed.
+    std::string_view message;
+    std::string_view lines;
+};
+
+struct BatchSettings {
+    int year = 0;                       // of dates written without one
+    int defaultPeriod = kDefaultPeriod; // for plots that give none
+};
+
+enum class DecimalMark { Point, Comma };
+
+class TrialBatch final : public TrialVisitor {
+public:
+    using ResultHandler = std::function<void(const PlotResult&)>;
+
+    TrialBatch(BatchSettings settings, ResultHandler onResult);
+    ~TrialBatch() override;
+    TrialBatch(const TrialBatch&) = delete;
+    TrialBatch& operator=(const TrialBatch&) = delete;
+
+    void header(const TrialHeader& header) override;
+    void row(const TrialRow& row) override;
+    // Hands over the results not given yet: all of a long file's.
+    void finish();
+
+    [[nodiscard]] std::size_t plots() const { return m_plots; }
+    [[nodiscard]] std::size_t refused() const { return m_refused; }
+    // The mark of the first level written with a fraction, once there is one.
+    [[nodiscard]] std::optional<DecimalMark> levelsMark() const { return m_levelsMark; }
+    // What stops the run: more plot names than fit in 4 GiB.
+    [[nodiscard]] const std::optional<TrialError>& error() const { return m_error; }
+
+private:
+    struct PlotState;
+    class States;
+
+    void open(PlotState& state, const TrialRow& row);
+    void openPeriod(PlotState& state, const TrialRow& row);
+    void add(PlotState& state, const TrialAssessment& assessment, std::uint32_t line);
+    void refuse(PlotState& state, std::string message, std::uint32_t line,
+                std::uint32_t earlierLine = 0);
+    void emit(const PlotState& state, std::string_view plot, Items<std::string_view> copied);
+
+    BatchSettings m_settings;
+    ResultHandler m_onResult;
+    TrialLayout m_layout = TrialLayout::Long;
+    bool m_commaIsPoint = false;
+    std::size_t m_copiedColumns = 0;
+    std::optional<DecimalMark> m_levelsMark;
+    std::optional<TrialError> m_error;
+    std::size_t m_plots = 0;
+    std::size_t m_refused = 0;
+
+    // A field book repeats a handful of dates on every plot: each distinct
+    // text is read once, here keyed by its bytes.
+    struct CachedDate {
+        std::array<char, 16> text{};
+        std::size_t size = 0;
+        bool used = false;
+        std::optional<TrialDate> date;
+    };
+    std::array<CachedDate, 64> m_dates{};
+    const CachedDate* m_lastDateRead = nullptr;
+    // A reference into the cache: an optional returned by value would pass
+    // through memory on every row.
+    [[nodiscard]] const std::optional<TrialDate>& readDate(std::string_view text);
+    std::optional<TrialDate> m_longDate;
+
+    PlotIndex m_index;
+    std::unique_ptr<States> m_states;
+    TextStore m_copied;
+    std::vector<std::uint32_t> m_copiedOf; // handles into m_copied, by plot number
+    struct Refusal {
+        std::string message;
+        std::string lines;
+    };
+    std::vector<Refusal> m_refusals;
+
+    // Reused for every plot, so that results cost no heap call each.
+    std::string m_scratch;
+    std::vector<std::string_view> m_copiedViews;
+    std::string m_firstDate, m_lastDate, m_period, m_audpc, m_losses, m_relative, m_audps;
+    std::string m_message, m_lines;
+    TrialDate m_firstShown, m_lastShown; // the days m_firstDate and m_lastDate show
+    int m_periodShown = 0;               // the days m_period shows
+};
+
+} // namespace quarven

@@ -1,0 +1,631 @@
+#include "trial_file.h"
+
+#include "trial_values.h"
+
+#include <csv.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+
+namespace quarven {
+namespace {
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+// The header is looked for within this much text, so that a file with no
+// line break at all is refused rather than held in memory.
+constexpr std::size_t kLongestFirstLine = std::size_t{1} << 20;
+constexpr std::size_t kAbsent = std::numeric_limits<std::size_t>::max();
+
+char lower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+std::string_view trimmed(std::string_view text)
+{
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+        text.remove_suffix(1);
+    return text;
+}
+
+bool blank(std::string_view text)
+{
+    if (!text.empty() && text.front() != ' ' && text.front() != '\t')
+        return false;
+    return trimmed(text).empty();
+}
+
+bool isName(std::string_view text, std::string_view name)
+{
+    text = trimmed(text);
+    if (text.size() != name.size())
+        return false;
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (lower(text[i]) != name[i])
+            return false;
+    return true;
+}
+
+// The separator is whichever of tab, semicolon and comma the header line holds
+// most often outside quotes; a tie goes in that order, since a comma is the
+// likeliest to stand inside a name.
+char separatorOf(std::string_view line)
+{
+    std::size_t tabs = 0;
+    std::size_t semicolons = 0;
+    std::size_t commas = 0;
+    bool quoted = false;
+    for (const char c : line) {
+        if (c == '"')
+            quoted = !quoted;
+        else if (!quoted && c == '\t')
+            ++tabs;
+        else if (!quoted && c == ';')
+            ++semicolons;
+        else if (!quoted && c == ',')
+            ++commas;
+    }
+    if (tabs == 0 && semicolons == 0 && commas == 0)
+        return '\0';
+    if (tabs >= semicolons && tabs >= commas)
+        return '\t';
+    return semicolons >= commas ? ';' : ',';
+}
+
+// The next place of one byte in a piece of text, found once per piece rather
+// than once per line.
+class NextByte {
+public:
+    NextByte(std::string_view text, char byte) : m_text(text), m_byte(byte) { find(0); }
+    // Whether the byte occurs in [from, to).
+    bool within(std::size_t from, std::size_t to)
+    {
+        if (m_at < from)
+            find(from);
+        return m_at < to;
+    }
+    [[nodiscard]] std::size_t at() const { return m_at; }
+
+private:
+    void find(std::size_t from)
+    {
+        const void* found = from < m_text.size()
+                                ? std::memchr(m_text.data() + from, m_byte, m_text.size() - from)
+                                : nullptr;
+        m_at = found ? static_cast<std::size_t>(static_cast<const char*>(found) - m_text.data())
+                     : m_text.size();
+    }
+
+    std::string_view m_text;
+    char m_byte;
+    std::size_t m_at = 0;
+};
+
+enum class Role {
+    Ignored,
+    Plot,
+    Date,
+    Level,
+    Period,
+    Group,
+    Budding,
+    Desiccation,
+    Assessment,
+    Copied
+};
+
+} // namespace
+
+class TrialReader::Impl {
+public:
+    Impl(TrialVisitor& visitor, Options options) : m_visitor(visitor), m_options(options) {}
+    ~Impl()
+    {
+        if (m_parserReady)
+            csv_free(&m_parser);
+    }
+    Impl(const Impl&) = delete;
+    Impl& operator=(const Impl&) = delete;
+
+    std::optional<TrialError> read(std::string_view chunk);
+    std::optional<TrialError> finish();
+
+private:
+    bool start(bool atEnd);
+    void readLines(std::string_view text);
+    void readLine(std::string_view line, bool plain);
+    std::size_t splitLine(std::string_view text, std::size_t pos, bool atEnd);
+    static std::size_t lineEnd(std::string_view text, std::size_t pos);
+    bool countLine();
+    void endRow(std::uint32_t line, const std::vector<std::string_view>& fields);
+    void readHeader(std::uint32_t line, const std::vector<std::string_view>& fields);
+    void readRow(std::uint32_t line, const std::vector<std::string_view>& fields);
+    void fail(std::uint32_t line, std::string message);
+
+    static void onField(void* data, std::size_t size, void* self);
+    static void onRowEnd(int terminator, void* self);
+
+    TrialVisitor& m_visitor;
+    Options m_options;
+    std::optional<TrialError> m_error;
+    bool m_started = false;
+    bool m_headerRead = false;
+    std::string m_pending; // a line whose end has not come yet
+
+    csv_parser m_parser{};
+    bool m_parserReady = false;
+    char m_separator = ',';
+    bool m_separatorFound = false;
+    std::uint32_t m_lines = 0;      // lines begun so far
+    std::uint32_t m_recordLine = 0; // where the record libcsv is reading began
+    bool m_inRecord = false;        // libcsv is inside a quoted field across lines
+
+    std::vector<std::string_view> m_fields;
+    std::string m_fieldText; // libcsv hands fields over one by one; they wait here
+    std::vector<std::size_t> m_fieldEnds;
+
+    TrialHeader m_header;
+    std::vector<Role> m_roles;
+    bool m_someIgnored = false;
+    std::size_t m_plot = kAbsent;
+    std::size_t m_date = kAbsent;
+    std::size_t m_level = kAbsent;
+    std::size_t m_period = kAbsent;
+    std::size_t m_group = kAbsent;
+    std::size_t m_budding = kAbsent;
+    std::size_t m_desiccation = kAbsent;
+    std::vector<std::size_t> m_copiedColumns;
+    std::vector<std::size_t> m_dateColumns; // wide layout
+    std::vector<std::string_view> m_copied;
+    std::vector<TrialAssessment> m_assessments;
+    TrialRow m_row;
+};
+
+void TrialReader::Impl::fail(std::uint32_t line, std::string message)
+{
+    if (!m_error)
+        m_error = TrialError{line, std::move(message)};
+}
+
+std::optional<TrialError> TrialReader::Impl::read(std::string_view chunk)
+{
+    if (m_error)
+        return m_error;
+    if (!m_started) {
+        m_pending.append(chunk);
+        if (!start(false))
+            return m_error;
+        std::string first;
+        first.swap(m_pending);
+        readLines(first);
+        return m_error;
+    }
+    readLines(chunk);
+    return m_error;
+}
+
+// Waits for the first line that is not blank, then sets the parser up with
+// the separator it shows.
+bool TrialReader::Impl::start(bool atEnd)
+{
+    if (m_pending.size() < kByteOrderMark.size() && !atEnd &&
+        kByteOrderMark.substr(0, m_pending.size()) == m_pending)
+        return false;
+    std::size_t from = m_pending.compare(0, kByteOrderMark.size(), kByteOrderMark) == 0
+                           ? kByteOrderMark.size()
+                           : 0;
+    const std::size_t bomEnd = from;
+    for (;;) {
+        const std::size_t end = m_pending.find('\n', from);
+        if (end == std::string::npos && !atEnd) {
+            if (m_pending.size() > kLongestFirstLine)
+                fail(1, "no line break in the first 1 MiB: this is not a trial file");
+            return false;
+        }
+        const std::string_view line =
+            std::string_view(m_pending).substr(from, end == std::string::npos ? end : end - from);
+        if (!blank(line) && line != "\r") {
+            // With none of the three, the header is one column and is refused
+            // as such; the comma only keeps both split routes alike till then.
+            const char separator = separatorOf(line);
+            m_separatorFound = separator != '\0';
+            m_separator = m_separatorFound ? separator : ',';
+            break;
+        }
+        if (end == std::string::npos)
+            break; // nothing but blank lines: finish() says so
+        from = end + 1;
+    }
+    m_pending.erase(0, bomEnd);
+    if (csv_init(&m_parser, CSV_STRICT | CSV_STRICT_FINI | CSV_REPALL_NL) != 0) {
+        fail(1, "out of memory");
+        return false;
+    }
+    m_parserReady = true;
+    csv_set_delim(&m_parser, static_cast<unsigned char>(m_separator));
+    m_started = true;
+    return true;
+}
+
+void TrialReader::Impl::readLines(std::string_view text)
+{
+    std::size_t pos = 0;
+    if (!m_pending.empty()) {
+        const void* found = std::memchr(text.data(), '\n', text.size());
+        if (!found) {
+            m_pending.append(text);
+            return;
+        }
+        const std::size_t end =
+            static_cast<std::size_t>(static_cast<const char*>(found) - text.data()) + 1;
+        m_pending.append(text.substr(0, end));
+        const std::string_view line = m_pending;
+        const std::size_t cr = line.find('\r');
+        const bool plain = line.find('"') == std::string_view::npos &&
+                           (cr == std::string_view::npos || cr == line.size() - 2);
+        readLine(line, plain);
+        m_pending.clear();
+        pos = end;
+    }
+    NextByte quote(text, '"');
+    NextByte carriageReturn(text, '\r');
+    while (pos < text.size() && !m_error) {
+        // Most lines are plain: they are split on the way to their end, and
+        // handed to libcsv instead when they turn out not to be.
+        const bool splitting = !m_inRecord && m_options.splitPlainLines;
+        const std::size_t end = splitting ? splitLine(text, pos, false) : lineEnd(text, pos);
+        if (end == std::string_view::npos) {
+            m_pending.assign(text.substr(pos));
+            return;
+        }
+        // A carriage return may end the line just before its line feed.
+        const bool plain = !quote.within(pos, end) &&
+                           (!carriageReturn.within(pos, end) || carriageReturn.at() == end - 2);
+        if (splitting && plain) {
+            if (countLine())
+                endRow(m_lines, m_fields);
+        } else {
+            readLine(text.substr(pos, end - pos), plain);
+        }
+        pos = end;
+    }
+}
+
+std::size_t TrialReader::Impl::lineEnd(std::string_view text, std::size_t pos)
+{
+    const void* found = std::memchr(text.data() + pos, '\n', text.size() - pos);
+    return found ? static_cast<std::size_t>(static_cast<const char*>(found) - text.data()) + 1
+                 : std::string_view::npos;
+}
+
+bool TrialReader::Impl::countLine()
+{
+    if (m_lines == std::numeric_limits<std::uint32_t>::max()) {
+        fail(m_lines, "more lines than this program counts");
+        return false;
+    }
+    ++m_lines;
+    return true;
+}
+
+// Splits the line from pos at the separator into m_fields, dropping the
+// blanks libcsv drops around an unquoted field. Returns where the next line
+// begins, or npos when the text ends first (unless atEnd, which ends the line
+// there).
+std::size_t TrialReader::Impl::splitLine(std::string_view text, std::size_t pos, bool atEnd)
+{
+    m_fields.clear();
+    const char* const data = text.data();
+    const char separator = m_separator;
+    const auto isBlank = [separator](char c) {
+        return c == ' ' || (c == '\t' && separator != '\t');
+    };
+    std::size_t start = pos;
+    const auto field = [&](std::size_t last) {
+        std::size_t first = start;
+        while (first < last && isBlank(data[first]))
+            ++first;
+        while (last > first && isBlank(data[last - 1]))
+            --last;
+        m_fields.emplace_back(data + first, last - first);
+    };
+    std::size_t at = pos;
+#if defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    // Eight bytes at a time: a mask of the bytes that are the separator or a
+    // line feed, taken bit by bit.
+    constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
+    const std::uint64_t separators = 0x0101010101010101ULL * static_cast<unsigned char>(separator);
+    const std::uint64_t lineFeeds = 0x0101010101010101ULL * static_cast<unsigned char>('\n');
+    const auto zeroBytes = [](std::uint64_t x) { return ~(((x & kLow7) + kLow7) | x | kLow7); };
+    for (; at + 8 <= text.size(); at += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, data + at, sizeof word);
+        for (std::uint64_t stops = zeroBytes(word ^ separators) | zeroBytes(word ^ lineFeeds);
+             stops != 0; stops &= stops - 1) {
+            const std::size_t i = at + static_cast<std::size_t>(__builtin_ctzll(stops) / 8);
+            if (data[i] == separator) {
+                field(i);
+                start = i + 1;
+            } else {
+                field(i > start && data[i - 1] == '\r' ? i - 1 : i);
+                return i + 1;
+            }
+        }
+    }
+#endif
+    for (; at < text.size(); ++at) {
+        if (data[at] == separator) {
+            field(at);
+            start = at + 1;
+        } else if (data[at] == '\n') {
+            field(at > start && data[at - 1] == '\r' ? at - 1 : at);
+            return at + 1;
+        }
+    }
+    if (!atEnd)
+        return std::string_view::npos;
+    field(text.size());
+    return text.size();
+}
+
+void TrialReader::Impl::readLine(std::string_view line, bool plain)
+{
+    if (!countLine())
+        return;
+    if (!m_inRecord && plain && m_options.splitPlainLines) {
+        splitLine(line, 0, true);
+        endRow(m_lines, m_fields);
+        return;
+    }
+    if (!m_inRecord)
+        m_recordLine = m_lines;
+    const std::size_t used =
+        csv_parse(&m_parser, line.data(), line.size(), onField, onRowEnd, this);
+    if (m_error)
+        return;
+    if (used != line.size()) {
+        fail(m_lines, csv_error(&m_parser) == CSV_EPARSE
+                          ? "a quote inside a field: a field holding a quote must be quoted "
+                            "whole, with each of its quotes doubled"
+                          : "out of memory");
+        return;
+    }
+    // libcsv's state 0 (ROW_NOT_BEGUN in its source) is the only one between
+    // records; any other means a quoted field runs on into the next line.
+    m_inRecord = m_parser.pstate != 0;
+}
+
+void TrialReader::Impl::onField(void* data, std::size_t size, void* self)
+{
+    auto& impl = *static_cast<Impl*>(self);
+    impl.m_fieldText.append(static_cast<const char*>(data), size);
+    impl.m_fieldEnds.push_back(impl.m_fieldText.size());
+}
+
+void TrialReader::Impl::onRowEnd(int, void* self)
+{
+    auto& impl = *static_cast<Impl*>(self);
+    if (impl.m_fieldEnds.empty() || impl.m_error)
+        return;
+    impl.m_fields.clear();
+    std::size_t start = 0;
+    for (const std::size_t end : impl.m_fieldEnds) {
+        impl.m_fields.push_back(std::string_view(impl.m_fieldText).substr(start, end - start));
+        start = end;
+    }
+    impl.endRow(impl.m_recordLine, impl.m_fields);
+    impl.m_fieldText.clear();
+    impl.m_fieldEnds.clear();
+    // The next record begins on this line at the earliest.
+    impl.m_recordLine = impl.m_lines;
+}
+
+void TrialReader::Impl::endRow(std::uint32_t line, const std::vector<std::string_view>& fields)
+{
+    // Most rows show it by their first field.
+    if ((fields.empty() || blank(fields.front())) &&
+        std::all_of(fields.begin(), fields.end(), blank))
+        return;
+    if (m_headerRead)
+        readRow(line, fields);
+    else
+        readHeader(line, fields);
+}
+
+void TrialReader::Impl::readHeader(std::uint32_t line, const std::vector<std::string_view>& fields)
+{
+    m_headerRead = true;
+    m_header.separator = m_separator;
+    m_header.line = line;
+    if (!m_separatorFound) {
+        fail(line, "the header has a single column: its names must be separated by commas, "
+                   "semicolons or tabs");
+        return;
+    }
+    struct Known {
+        std::string_view name;
+        Role role;
+        std::size_t* column;
+    };
+    const std::array<Known, 7> known = {{
+        {"plot", Role::Plot, &m_plot},
+        {"date", Role::Date, &m_date},
+        {"level", Role::Level, &m_level},
+        {"period", Role::Period, &m_period},
+        {"group", Role::Group, &m_group},
+        {"budding", Role::Budding, &m_budding},
+        {"desiccation", Role::Desiccation, &m_desiccation},
+    }};
+    std::vector<std::size_t> dateLike;
+    m_roles.assign(fields.size(), Role::Copied);
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        const std::string_view name = fields[i];
+        const auto match = std::find_if(known.begin(), known.end(),
+                                        [&](const Known& k) { return isName(name, k.name); });
+        if (match != known.end()) {
+            if (*match->column != kAbsent) {
+                fail(line, "the header names the column " + std::string(match->name) + " twice");
+                return;
+            }
+            *match->column = i;
+            m_roles[i] = match->role;
+        } else if (blank(name)) {
+            // Spreadsheets leave unnamed columns after the last one; what stands
+            // in them is counted as extra fields.
+            m_roles[i] = Role::Ignored;
+        } else if (ReadTrialDate(name, 2000)) {
+            // Read in a leap year here: the date column of 29/02 is known as
+            // one, and its cells are refused per plot if the year has no such day.
+            dateLike.push_back(i);
+        }
+    }
+    if (m_plot == kAbsent) {
+        fail(line, "the header names no plot column");
+        return;
+    }
+    if ((m_date == kAbsent) != (m_level == kAbsent)) {
+        fail(line, m_date == kAbsent ? "the header names a level column but no date column"
+                                     : "the header names a date column but no level column");
+        return;
+    }
+    if (m_date != kAbsent) {
+        m_header.layout = TrialLayout::Long;
+    } else if (!dateLike.empty()) {
+        m_header.layout = TrialLayout::Wide;
+        for (const std::size_t column : dateLike) {
+            m_roles[column] = Role::Assessment;
+            m_dateColumns.push_back(column);
+            m_header.dates.emplace_back(trimmed(fields[column]));
+        }
+    } else {
+        fail(line, "the header names neither date and level columns nor any assessment date");
+        return;
+    }
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (m_roles[i] == Role::Copied) {
+            m_copiedColumns.push_back(i);
+            m_header.copiedNames.emplace_back(fields[i]);
+        }
+    }
+    m_someIgnored = std::find(m_roles.begin(), m_roles.end(), Role::Ignored) != m_roles.end();
+    m_copied.assign(m_copiedColumns.size(), std::string_view());
+    m_assessments.assign(std::max<std::size_t>(m_dateColumns.size(), 1), TrialAssessment{});
+    m_header.hasPeriod = m_period != kAbsent;
+    m_header.hasGroup = m_group != kAbsent;
+    m_header.hasBudding = m_budding != kAbsent;
+    m_header.hasDesiccation = m_desiccation != kAbsent;
+    m_visitor.header(m_header);
+}
+
+void TrialReader::Impl::readRow(std::uint32_t line, const std::vector<std::string_view>& fields)
+{
+    if (m_error)
+        return;
+    const auto field = [&fields](std::size_t column) {
+        return column < fields.size() ? fields[column] : std::string_view();
+    };
+    // One row object serves every row: it holds only views, each set anew.
+    TrialRow& row = m_row;
+    row.line = line;
+    row.plot = field(m_plot);
+    if (row.plot.empty()) {
+        fail(line, "the row names no plot");
+        return;
+    }
+    row.period = field(m_period);
+    row.group = field(m_group);
+    row.budding = field(m_budding);
+    row.desiccation = field(m_desiccation);
+
+    for (std::size_t i = 0; i < m_copiedColumns.size(); ++i)
+        m_copied[i] = field(m_copiedColumns[i]);
+    row.copied = Items<std::string_view>(m_copied.data(), m_copied.size());
+
+    row.extraFields = 0;
+    if (m_someIgnored || fields.size() > m_roles.size())
+        for (std::size_t i = 0; i < fields.size(); ++i)
+            if ((i >= m_roles.size() || m_roles[i] == Role::Ignored) && !blank(fields[i]))
+                ++row.extraFields;
+
+    std::size_t assessments = 0;
+    if (m_header.layout == TrialLayout::Long) {
+        TrialAssessment& assessment = m_assessments[0];
+        assessment.date = field(m_date);
+        assessment.level = field(m_level);
+        if (!blank(assessment.date) || !blank(assessment.level))
+            assessments = 1;
+    } else {
+        for (std::size_t k = 0; k < m_dateColumns.size(); ++k) {
+            const std::string_view level = field(m_dateColumns[k]);
+            if (!blank(level))
+                m_assessments[assessments++] = {m_header.dates[k], level};
+        }
+    }
+    row.assessments = Items<TrialAssessment>(m_assessments.data(), assessments);
+    m_visitor.row(row);
+}
+
+std::optional<TrialError> TrialReader::Impl::finish()
+{
+    if (m_error)
+        return m_error;
+    if (!m_started) {
+        if (!start(true))
+            return m_error;
+        std::string first;
+        first.swap(m_pending);
+        readLines(first);
+    }
+    if (!m_error && !m_pending.empty()) {
+        const std::string_view line = m_pending;
+        // A last line with no line break ends its record here; libcsv is told
+        // so through csv_fini below.
+        const bool plain =
+            line.find('"') == std::string_view::npos && line.find('\r') == std::string_view::npos;
+        readLine(line, plain);
+        m_pending.clear();
+    }
+    if (!m_error && m_parserReady) {
+        if (csv_fini(&m_parser, onField, onRowEnd, this) != 0)
+            fail(m_recordLine, "a quoted field is not closed before the end of the file");
+        m_inRecord = false;
+    }
+    if (!m_error && !m_headerRead)
+        fail(std::max<std::uint32_t>(m_lines, 1), "the file is empty: a header row is needed");
+    return m_error;
+}
+
+TrialReader::TrialReader(TrialVisitor& visitor) : TrialReader(visitor, Options{}) {}
+
+TrialReader::TrialReader(TrialVisitor& visitor, Options options)
+    : m_impl(std::make_unique<Impl>(visitor, options))
+{
+}
+
+TrialReader::~TrialReader() = default;
+
+std::optional<TrialError> TrialReader::read(std::string_view chunk)
+{
+    return m_impl->read(chunk);
+}
+
+std::optional<TrialError> TrialReader::finish()
+{
+    return m_impl->finish();
+}
+
+std::optional<TrialError> ReadTrial(std::string_view text, TrialVisitor& visitor,
+                                    TrialReader::Options options)
+{
+    TrialReader reader(visitor, options);
+    if (std::optional<TrialError> error = reader.read(text))
+        return error;
+    return reader.finish();
+}
+
+} // namespace quarven

@@ -1,0 +1,56 @@
+// A trial file in, its results out: the reader, the batch and the results
+// writer joined, for the command line, the tests and the fuzz target alike.
+// The file may come in pieces cut anywhere; the results leave in pieces too,
+// through the output function, and only a run that ends without an error has
+// written all of them.
+#pragma once
+
+#include "trial_batch.h"
+#include "trial_file.h"
+#include "trial_results.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string_view>
+
+namespace quarven {
+
+class TrialRun final : private TrialVisitor {
+public:
+    using Output = std::function<void(std::string_view)>;
+
+    TrialRun(BatchSettings settings, Output output);
+    ~TrialRun() override;
+    TrialRun(const TrialRun&) = delete;
+    TrialRun& operator=(const TrialRun&) = delete;
+
+    [[nodiscard]] std::optional<TrialError> read(std::string_view chunk);
+    [[nodiscard]] std::optional<TrialError> finish();
+
+    [[nodiscard]] std::size_t plots() const { return m_batch.plots(); }
+    [[nodiscard]] std::size_t refused() const { return m_batch.refused(); }
+
+private:
+    void header(const TrialHeader& header) override;
+    void row(const TrialRow& row) override;
+    void result(const PlotResult& result);
+    [[nodiscard]] std::optional<TrialError> failure(std::optional<TrialError> error) const;
+
+    Output m_output;
+    TrialBatch m_batch;
+    TrialReader m_reader;
+    std::unique_ptr<ResultsWriter> m_writer;
+    char m_separator = ',';
+};
+
+// The whole file at once, the whole results back; for tests.
+struct TrialRunOutcome {
+    std::optional<TrialError> error;
+    std::string results;
+    std::size_t plots = 0;
+    std::size_t refused = 0;
+};
+[[nodiscard]] TrialRunOutcome RunTrial(std::string_view text, BatchSettings settings);
+
+} // namespace quarven

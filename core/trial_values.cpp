@@ -1,0 +1,218 @@
+#include "trial_values.h"
+
+#include "value_conventions.h"
+
+#include <array>
+#include <cstdint>
+
+namespace quarven {
+namespace {
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+std::string_view trimmed(std::string_view text)
+{
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+        text.remove_suffix(1);
+    return text;
+}
+
+// yyyy-mm-dd, with one or two digits for the month and the day.
+std::optional<Date> isoDate(std::string_view text)
+{
+    if (text.size() < 8 || text[4] != '-')
+        return std::nullopt;
+    Date date;
+    std::size_t pos = 0;
+    const auto number = [&](std::size_t most) {
+        int value = 0;
+        std::size_t digits = 0;
+        while (pos < text.size() && isDigit(text[pos]) && digits < most) {
+            value = value * 10 + (text[pos] - '0');
+            ++pos;
+            ++digits;
+        }
+        return digits == 0 ? -1 : value;
+    };
+    date.year = number(4);
+    if (pos != 4 || text[pos] != '-')
+        return std::nullopt;
+    ++pos;
+    date.month = number(2);
+    if (date.month < 0 || pos >= text.size() || text[pos] != '-')
+        return std::nullopt;
+    ++pos;
+    date.day = number(2);
+    if (date.day < 0 || pos != text.size())
+        return std::nullopt;
+    // A day that does not exist comes back from its day number as another.
+    if (date.year < 1 || date.month < 1 || date.month > 12 || date.day < 1)
+        return std::nullopt;
+    const Date back = DateOfDayNumber(DayNumber(date));
+    if (back.year != date.year || back.month != date.month || back.day != date.day)
+        return std::nullopt;
+    return date;
+}
+
+int separators(std::string_view text)
+{
+    int count = 0;
+    for (const char c : text)
+        if (c == '/' || c == '.' || c == '-')
+            ++count;
+    return count;
+}
+
+void appendDigits(std::string& text, int value, int width)
+{
+    std::array<char, 8> digits{};
+    for (int i = width - 1; i >= 0; --i) {
+        digits[static_cast<std::size_t>(i)] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    }
+    text.append(digits.data(), static_cast<std::size_t>(width));
+}
+
+} // namespace
+
+std::optional<TrialDate> ReadTrialDate(std::string_view text, int year)
+{
+    text = trimmed(text);
+    std::optional<Date> date = isoDate(text);
+    const bool iso = date.has_value();
+    if (!iso)
+        date = DateOf(text, year);
+    if (!date)
+        return std::nullopt;
+    return TrialDate{DayNumber(*date), iso || separators(text) == 2};
+}
+
+void AppendTrialDate(std::string& text, const TrialDate& date)
+{
+    const Date calendar = DateOfDayNumber(date.day);
+    if (date.hasYear) {
+        appendDigits(text, calendar.year, 4);
+        text += '-';
+        appendDigits(text, calendar.month, 2);
+        text += '-';
+        appendDigits(text, calendar.day, 2);
+    } else {
+        appendDigits(text, calendar.day, 2);
+        text += '/';
+        appendDigits(text, calendar.month, 2);
+    }
+}
+
+std::optional<double> ReadWholeNumber(std::string_view text, bool commaIsPoint)
+{
+    double value = 0.0;
+    if (!ReadWholeNumber(text, commaIsPoint, value))
+        return std::nullopt;
+    return value;
+}
+
+bool ReadWholeNumber(std::string_view text, bool commaIsPoint, double& value)
+{
+    // The usual level, a few digits with perhaps a point and a decimal, read
+    // in one pass; anything else takes the general route below.
+    if (!text.empty() && text.size() <= 15) {
+        std::uint64_t digits = 0;
+        int fraction = -1;
+        std::size_t i = 0;
+        for (; i < text.size(); ++i) {
+            const char c = text[i];
+            if (isDigit(c)) {
+                digits = digits * 10 + static_cast<std::uint64_t>(c - '0');
+                if (fraction >= 0)
+                    ++fraction;
+            } else if (fraction < 0 && i > 0 && (c == '.' || (commaIsPoint && c == ','))) {
+                fraction = 0;
+            } else {
+                break;
+            }
+        }
+        if (i == text.size()) {
+            static constexpr std::array<double, 16> scale = {1e0,  1e1,  1e2,  1e3, 1e4,  1e5,
+                                                             1e6,  1e7,  1e8,  1e9, 1e10, 1e11,
+                                                             1e12, 1e13, 1e14, 1e15};
+            value = static_cast<double>(digits) /
+                    scale[static_cast<std::size_t>(fraction < 0 ? 0 : fraction)];
+            return true;
+        }
+    }
+
+    if (!text.empty() &&
+        (text.front() == ' ' || text.front() == '\t' || text.back() == ' ' || text.back() == '\t'))
+        text = trimmed(text);
+    std::size_t pos = 0;
+    bool negative = false;
+    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
+        negative = text[pos] == '-';
+        ++pos;
+    }
+
+    // Up to 2^53 the digits and a power of ten up to 10^22 are exact doubles,
+    // and one correctly rounded division gives the correctly rounded value,
+    // the same that ReadNumber's longer route reaches.
+    constexpr std::uint64_t kExactLimit = std::uint64_t{1} << 53;
+    std::uint64_t mantissa = 0;
+    int fractionDigits = 0;
+    bool exact = true;
+    bool digits = false;
+    bool point = false;
+    for (; pos < text.size(); ++pos) {
+        const char c = text[pos];
+        if (isDigit(c)) {
+            digits = true;
+            if (mantissa <= (kExactLimit - 9) / 10) {
+                mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
+                if (point)
+                    ++fractionDigits;
+            } else {
+                exact = false;
+            }
+        } else if (!point && (c == '.' || (commaIsPoint && c == ','))) {
+            point = true;
+        } else {
+            break;
+        }
+    }
+    if (!digits)
+        return false;
+    if (pos < text.size() && (text[pos] == 'e' || text[pos] == 'E')) {
+        ++pos;
+        if (pos < text.size() && (text[pos] == '+' || text[pos] == '-'))
+            ++pos;
+        const std::size_t first = pos;
+        while (pos < text.size() && isDigit(text[pos]))
+            ++pos;
+        if (pos == first)
+            return false;
+        exact = false;
+    }
+    if (pos != text.size())
+        return false;
+
+    static constexpr std::array<double, 23> powers = {
+        1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+        1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    if (exact && fractionDigits < static_cast<int>(powers.size())) {
+        const double quotient =
+            static_cast<double>(mantissa) / powers[static_cast<std::size_t>(fractionDigits)];
+        value = negative ? -quotient : quotient;
+        return true;
+    }
+    std::string pointed(text);
+    for (char& c : pointed)
+        if (c == ',')
+            c = '.';
+    value = ReadNumber(pointed);
+    return true;
+}
+
+} // namespace quarven

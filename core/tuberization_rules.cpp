@@ -1,0 +1,63 @@
+#include "tuberization_rules.h"
+
+#include "value_conventions.h"
+
+namespace quarven {
+namespace {
+
+char lower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+std::string_view trimmed(std::string_view text)
+{
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+        text.remove_suffix(1);
+    return text;
+}
+
+bool sameWithoutCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (lower(a[i]) != lower(b[i]))
+            return false;
+    return true;
+}
+
+} // namespace
+
+bool PeriodInRange(int days)
+{
+    return days >= kShortestPeriod && days <= kLongestPeriod;
+}
+
+std::optional<int> GroupDays(std::string_view caption)
+{
+    caption = trimmed(caption);
+    for (const MaturityGroup& group : kMaturityGroups)
+        if (sameWithoutCase(caption, group.caption))
+            return group.days;
+    return std::nullopt;
+}
+
+std::string PeriodRangeText()
+{
+    return "Duration of the tuberization stage usually makes from 10 to 130 days";
+}
+
+std::string DesiccationMessage(int dayCount)
+{
+    if (dayCount > kLongestPeriod)
+        return "Tuberization stage (" + SignedText(dayCount) +
+               ") usually does not exceed 4 months\r"
+               "Insert a number of days between the budding and the dessiccation";
+    return "Tuberization stage (" + SignedText(dayCount) +
+           ") usually makes from 10 to 130 days\rDate input error";
+}
+
+} // namespace quarven

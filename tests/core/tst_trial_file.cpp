@@ -1,0 +1,258 @@
+// The trial reader: separators, layouts, quoting and line numbers, the errors
+// that stop a run, and the one-plot writer read back. Every table row is read
+// whole, in pieces of every small size, and with libcsv for every line, and
+// must give the same rows each time.
+#include "core/trial_file.h"
+#include "core/trial_results.h"
+
+#include <QtTest>
+
+using namespace quarven;
+
+namespace {
+
+QString shown(std::string_view text)
+{
+    QString result = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    result.replace(QLatin1Char('\r'), QLatin1String("\\r"));
+    result.replace(QLatin1Char('\n'), QLatin1String("\\n"));
+    return result;
+}
+
+// Everything the reader hands over, one line per call.
+class Transcript final : public TrialVisitor {
+public:
+    QStringList lines;
+
+    void header(const TrialHeader& header) override
+    {
+        QStringList copied;
+        for (const std::string& name : header.copiedNames)
+            copied << shown(name);
+        QStringList dates;
+        for (const std::string& date : header.dates)
+            dates << shown(date);
+        QString optional;
+        optional += header.hasPeriod ? QLatin1Char('P') : QLatin1Char('-');
+        optional += header.hasGroup ? QLatin1Char('G') : QLatin1Char('-');
+        optional += header.hasBudding ? QLatin1Char('B') : QLatin1Char('-');
+        optional += header.hasDesiccation ? QLatin1Char('D') : QLatin1Char('-');
+        lines << QStringLiteral("header %1 %2 sep %3 %4 copied [%5] dates [%6]")
+                     .arg(header.line)
+                     .arg(header.layout == TrialLayout::Long ? "long" : "wide")
+                     .arg(header.separator == '\t' ? QStringLiteral("tab")
+                                                   : QString(QLatin1Char(header.separator)))
+                     .arg(optional, copied.join('|'), dates.join('|'));
+    }
+
+    void row(const TrialRow& row) override
+    {
+        QStringList copied;
+        for (const std::string_view text : row.copied)
+            copied << shown(text);
+        QStringList assessments;
+        for (const TrialAssessment& assessment : row.assessments)
+            assessments << shown(assessment.date) + '=' + shown(assessment.level);
+        QString line = QStringLiteral("%1 %2 [%3] {%4}")
+                           .arg(row.line)
+                           .arg(shown(row.plot), copied.join('|'), assessments.join(' '));
+        for (const auto& [name, value] :
+             {std::pair{"period", row.period}, std::pair{"group", row.group},
+              std::pair{"budding", row.budding}, std::pair{"desiccation", row.desiccation}})
+            if (!value.empty())
+                line += QStringLiteral(" %1=%2").arg(name, shown(value));
+        if (row.extraFields > 0)
+            line += QStringLiteral(" extra=%1").arg(row.extraFields);
+        lines << line;
+    }
+};
+
+QStringList transcriptOf(const QByteArray& text, std::size_t piece, bool splitPlainLines)
+{
+    Transcript transcript;
+    TrialReader reader(transcript, TrialReader::Options{splitPlainLines});
+    std::optional<TrialError> error;
+    const std::string_view all(text.constData(), static_cast<std::size_t>(text.size()));
+    for (std::size_t at = 0; at < all.size() && !error; at += piece)
+        error = reader.read(all.substr(at, piece));
+    if (!error)
+        error = reader.finish();
+    if (error)
+        transcript.lines << QStringLiteral("error %1: %2")
+                                .arg(error->line)
+                                .arg(QString::fromStdString(error->message));
+    return transcript.lines;
+}
+
+} // namespace
+
+class TestTrialFile : public QObject {
+    Q_OBJECT
+
+private slots:
+    void reading_data();
+    void reading();
+    void refusedFiles_data();
+    void refusedFiles();
+    void onePlotReadsBack_data();
+    void onePlotReadsBack();
+};
+
+void TestTrialFile::reading_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QStringList>("transcript");
+
+    QTest::newRow("long layout, comma")
+        << QByteArray("plot,date,level\nP1,01/07,0\nP1,11/07,10\n")
+        << QStringList{"header 1 long sep , ---- copied [] dates []", "2 P1 [] {01/07=0}",
+                       "3 P1 [] {11/07=10}"};
+    QTest::newRow("semicolon, names in any case, blanks around fields")
+        << QByteArray("Plot ; DATE;Level\n P1 ; 01/07 ;12,5\n")
+        << QStringList{"header 1 long sep ; ---- copied [] dates []", "2 P1 [] {01/07=12,5}"};
+    QTest::newRow("tab, the blank kept inside a field")
+        << QByteArray("plot\tdate\tlevel\tclone\nP 1\t01/07\t3\tBella rosa\n")
+        << QStringList{"header 1 long sep tab ---- copied [clone] dates []",
+                       "2 P 1 [Bella rosa] {01/07=3}"};
+    QTest::newRow("byte order mark and CRLF")
+        << QByteArray("\xEF\xBB\xBFplot,date,level\r\nP1,01/07,0\r\nP1,11/07,10\r\n")
+        << QStringList{"header 1 long sep , ---- copied [] dates []", "2 P1 [] {01/07=0}",
+                       "3 P1 [] {11/07=10}"};
+    QTest::newRow("blank lines skipped but counted, no final line break")
+        << QByteArray("\nplot,date,level\n\n  \nP1,01/07,0\n,,\nP1,11/07,10")
+        << QStringList{"header 2 long sep , ---- copied [] dates []", "5 P1 [] {01/07=0}",
+                       "7 P1 [] {11/07=10}"};
+    QTest::newRow("quoted separator, doubled quote, line break inside a field")
+        << QByteArray(
+               "plot,date,level,note\n\"P,1\",01/07,0,\"said \"\"wet\"\"\"\nP2,01/07,0,\"two\r\n"
+               "lines\"\nP3,01/07,0,x\n")
+        << QStringList{"header 1 long sep , ---- copied [note] dates []",
+                       "2 P,1 [said \"wet\"] {01/07=0}", "3 P2 [two\\r\\nlines] {01/07=0}",
+                       "5 P3 [x] {01/07=0}"};
+    QTest::newRow("per-plot columns and copied columns in file order")
+        << QByteArray("block,plot,Period,date,group,level,Budding,desiccation,clone\n"
+                      "1,P1,60,01/07,Late,0,13/6,14/9,Gala\n")
+        << QStringList{"header 1 long sep , PGBD copied [block|clone] dates []",
+                       "2 P1 [1|Gala] {01/07=0} period=60 group=Late budding=13/6 "
+                       "desiccation=14/9"};
+    QTest::newRow("short row, a row declaring its plot only, fields past the header")
+        << QByteArray("plot,date,level,clone\nP1,01/07\nP2,,,Gala\nP3,01/07,1,Gala,12,,\n")
+        << QStringList{"header 1 long sep , ---- copied [clone] dates []", "2 P1 [] {01/07=}",
+                       "3 P2 [Gala] {}", "4 P3 [Gala] {01/07=1} extra=1"};
+    QTest::newRow("wide layout: dates as headers, empty cells skipped")
+        << QByteArray("plot;01/07;11/07;2026-07-21;clone\nP1;0;;30;Gala\nP2;;;;Laura\n")
+        << QStringList{"header 1 wide sep ; ---- copied [clone] dates [01/07|11/07|2026-07-21]",
+                       "2 P1 [Gala] {01/07=0 2026-07-21=30}", "3 P2 [Laura] {}"};
+    QTest::newRow("unnamed column after the last one")
+        << QByteArray("plot,date,level,\nP1,01/07,0,\nP1,11/07,10,5\n")
+        << QStringList{"header 1 long sep , ---- copied [] dates []", "2 P1 [] {01/07=0}",
+                       "3 P1 [] {11/07=10} extra=1"};
+}
+
+void TestTrialFile::reading()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QStringList, transcript);
+
+    QCOMPARE(transcriptOf(text, std::size_t(-1), true), transcript);
+    QCOMPARE(transcriptOf(text, std::size_t(-1), false), transcript);
+    for (std::size_t piece = 1; piece <= 8; ++piece)
+        QCOMPARE(transcriptOf(text, piece, true), transcript);
+}
+
+void TestTrialFile::refusedFiles_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("error");
+
+    QTest::newRow("empty") << QByteArray() << "error 1: the file is empty: a header row is needed";
+    QTest::newRow("blank lines only")
+        << QByteArray("\n \n") << "error 2: the file is empty: a header row is needed";
+    QTest::newRow("no plot column")
+        << QByteArray("\nname,date,level\n") << "error 2: the header names no plot column";
+    QTest::newRow("date without level")
+        << QByteArray("plot,date,clone\n")
+        << "error 1: the header names a date column but no level column";
+    QTest::newRow("neither layout")
+        << QByteArray("plot,clone\n")
+        << "error 1: the header names neither date and level columns nor any assessment date";
+    QTest::newRow("a column twice") << QByteArray("plot,date,level,LEVEL\n")
+                                    << "error 1: the header names the column level twice";
+    QTest::newRow("single column")
+        << QByteArray("plot\n")
+        << "error 1: the header has a single column: its names must be separated by commas, "
+           "semicolons or tabs";
+    QTest::newRow("row without a plot") << QByteArray("plot,date,level\nP1,01/07,0\n,01/07,3\n")
+                                        << "error 3: the row names no plot";
+    QTest::newRow("quote inside an unquoted field")
+        << QByteArray("plot,date,level\nP1,01/07,0\nP\"2,01/07,0\n")
+        << "error 3: a quote inside a field: a field holding a quote must be quoted whole, with "
+           "each of its quotes doubled";
+    QTest::newRow("quoted field left open names the line it opens on")
+        << QByteArray("plot,date,level\nP1,01/07,0\n\"P2,01/07,0\nP3,01/07,0\n")
+        << "error 3: a quoted field is not closed before the end of the file";
+}
+
+void TestTrialFile::refusedFiles()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QString, error);
+
+    for (const bool splitPlainLines : {true, false}) {
+        const QStringList lines = transcriptOf(text, std::size_t(-1), splitPlainLines);
+        QVERIFY(!lines.isEmpty());
+        QCOMPARE(lines.constLast(), error);
+    }
+}
+
+void TestTrialFile::onePlotReadsBack_data()
+{
+    QTest::addColumn<QString>("plot");
+    QTest::addColumn<QString>("period");
+    QTest::addColumn<QString>("group");
+    QTest::addColumn<QString>("separator");
+    QTest::addColumn<QStringList>("transcript");
+
+    QTest::newRow("plain, with a period")
+        << "P1"
+        << "60"
+        << ""
+        << ","
+        << QStringList{"header 1 long sep , P--- copied [] dates []", "2 P1 [] {01/07=0} period=60",
+                       "3 P1 [] {11/07=1.5} period=60"};
+    QTest::newRow("a group, semicolons")
+        << "P1"
+        << ""
+        << "Mid-late"
+        << ";"
+        << QStringList{"header 1 long sep ; -G-- copied [] dates []",
+                       "2 P1 [] {01/07=0} group=Mid-late", "3 P1 [] {11/07=1.5} group=Mid-late"};
+    QTest::newRow("a name that needs quotes")
+        << " \"North\"; 3 "
+        << ""
+        << ""
+        << ";"
+        << QStringList{"header 1 long sep ; ---- copied [] dates []",
+                       "2  \"North\"; 3  [] {01/07=0}", "3  \"North\"; 3  [] {11/07=1.5}"};
+}
+
+void TestTrialFile::onePlotReadsBack()
+{
+    QFETCH(QString, plot);
+    QFETCH(QString, period);
+    QFETCH(QString, group);
+    QFETCH(QString, separator);
+    QFETCH(QStringList, transcript);
+
+    OnePlot one;
+    one.plot = plot.toStdString();
+    one.dates = {"01/07", "11/07"};
+    one.levels = {"0", "1.5"};
+    one.period = period.toStdString();
+    one.group = group.toStdString();
+    const std::string text = WriteOnePlot(one, separator.toLatin1().at(0));
+    QCOMPARE(transcriptOf(QByteArray::fromStdString(text), std::size_t(-1), true), transcript);
+}
+
+QTEST_GUILESS_MAIN(TestTrialFile)
+#include "tst_trial_file.moc"
