@@ -1,11 +1,13 @@
-// The modal prompt, the message box and the beep: the only ways the program
-// talks to the user outside its windows. The windows receive one Dialogs at
-// construction; the running program passes the Qt one, tests a scripted one
-// that answers from a queue and records every title, text and position.
+// The modal prompt, the message box, the beep and the file and choice
+// dialogs: the only ways the program talks to the user outside its windows. The windows receive one
+// Dialogs at construction; the running program passes the Qt one, tests a scripted one that answers
+// from a queue and records every title, text and position.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace quarven {
 
@@ -29,6 +31,18 @@ public:
     // Modal, OK only, captioned with the application title.
     virtual void message(const std::string& text) = 0;
     virtual void beep() = 0;
+
+    // Modal, Yes and No, captioned with the application title; true for Yes.
+    [[nodiscard]] virtual bool confirm(const std::string& text) = 0;
+    // A trial file to open, or to save under a name that starts as suggested;
+    // the empty text when the user cancels.
+    [[nodiscard]] virtual std::string openFileName(const std::string& title) = 0;
+    [[nodiscard]] virtual std::string saveFileName(const std::string& title,
+                                                   const std::string& suggested) = 0;
+    // One of the items, by its index; nothing when the user cancels.
+    [[nodiscard]] virtual std::optional<std::size_t>
+    choose(const std::string& title, const std::string& text,
+           const std::vector<std::string>& items) = 0;
 };
 
 } // namespace quarven

@@ -178,8 +178,11 @@ bool DigitsOnlyFilter::eventFilter(QObject* watched, QEvent* event)
     case QEvent::DragEnter:
     case QEvent::DragMove:
     case QEvent::Drop:
-    case QEvent::ContextMenu:
         event->ignore();
+        return true;
+    case QEvent::ContextMenu:
+        // Taken here, so that it does not travel on to the window's menu.
+        event->accept();
         return true;
     default:
         return QObject::eventFilter(watched, event);

@@ -7,11 +7,14 @@
 #include "ui/about_losses_e.h"
 #include "ui/appearance.h"
 #include "ui/controls.h"
+#include "ui/data_actions.h"
 #include "ui/form.h"
 #include "ui/twips.h"
 
+#include <QContextMenuEvent>
 #include <QDate>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
@@ -135,7 +138,12 @@ LossEng::LossEng(Dialogs& dialogs, std::function<int()> currentYear, QWidget* pa
       m_ui(createControls(*this)), m_cells(m_ui.sTx, m_ui.sX), m_countBox(m_ui.sNx),
       m_periodBox(m_ui.sQ), m_prompts(dialogs, m_cells, m_currentYear),
       m_countField(m_countBox, dialogs, [this] { BuildTable(); }),
-      m_digitsOnly(new DigitsOnlyFilter(dialogs, this))
+      m_digitsOnly(new DigitsOnlyFilter(dialogs, this)),
+      m_data(new DataActions(
+          *this,
+          {m_ui.sNuch, m_ui.sTx, m_ui.sX, m_ui.sNx, m_ui.sQ, m_ui.options, m_ui.sPotEvro,
+           m_ui.sWEvro},
+          dialogs, m_currentYear, [this] { Alluch_Click(); }, [this] { AllsX_Click(); }))
 {
     setObjectName(QStringLiteral("LossEng"));
     connectHandlers();
@@ -182,6 +190,11 @@ LossEng::Controls LossEng::createControls(QWidget& window)
         list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         list->setTextElideMode(Qt::ElideNone);
     }
+    // The window's own menu stands in for the result boxes' menus.
+    for (QLineEdit* result : {ui.sPotEvro, ui.sWEvro})
+        result->setContextMenuPolicy(Qt::NoContextMenu);
+    // A trial file dropped anywhere on the window opens it.
+    window.setAcceptDrops(true);
     ui.sNuch->setFocus();
     return ui;
 }
@@ -315,6 +328,27 @@ void LossEng::keepTabOnSelectedOption()
 {
     for (QRadioButton* option : m_ui.options)
         option->setFocusPolicy(option->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
+}
+
+void LossEng::contextMenuEvent(QContextMenuEvent* event)
+{
+    m_data->showMenu(childAt(event->pos()), event->globalPos());
+}
+
+void LossEng::dragEnterEvent(QDragEnterEvent* event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.size() == 1 && urls.front().isLocalFile())
+        event->acceptProposedAction();
+}
+
+void LossEng::dropEvent(QDropEvent* event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.size() != 1 || !urls.front().isLocalFile())
+        return;
+    event->acceptProposedAction();
+    m_data->openFile(urls.front().toLocalFile());
 }
 
 void LossEng::paintEvent(QPaintEvent* event)

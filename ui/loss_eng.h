@@ -23,6 +23,7 @@ namespace quarven {
 
 class AboutLossesE;
 class ClickLabel;
+class DataActions;
 class Dialogs;
 class DigitsOnlyFilter;
 class ListBox;
@@ -41,6 +42,9 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     // The controls the handlers use, each named as its objectName; the
@@ -88,6 +92,7 @@ private:
     EntryPrompts m_prompts;
     CountField m_countField;
     DigitsOnlyFilter* m_digitsOnly;
+    DataActions* m_data;
     QPointer<AboutLossesE> m_about;
 };
 

@@ -4,6 +4,7 @@
 #include "twips.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QLabel>
 #include <QMessageBox>
@@ -22,6 +23,8 @@ QString displayText(const std::string& text)
     }
     return shown;
 }
+
+const char* const kTrialFilter = "Trial files (*.csv *.tsv *.txt);;All files (*)";
 
 } // namespace
 
@@ -55,6 +58,52 @@ void QtDialogs::message(const std::string& text)
 void QtDialogs::beep()
 {
     QApplication::beep();
+}
+
+bool QtDialogs::confirm(const std::string& text)
+{
+    QMessageBox box(QMessageBox::Question, QString::fromUtf8(app::kTitle), displayText(text),
+                    QMessageBox::Yes | QMessageBox::No, QApplication::activeWindow());
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+std::string QtDialogs::openFileName(const std::string& title)
+{
+    return QFileDialog::getOpenFileName(QApplication::activeWindow(), QString::fromStdString(title),
+                                        QString(), QString::fromLatin1(kTrialFilter))
+        .toStdString();
+}
+
+std::string QtDialogs::saveFileName(const std::string& title, const std::string& suggested)
+{
+    return QFileDialog::getSaveFileName(QApplication::activeWindow(), QString::fromStdString(title),
+                                        QString::fromStdString(suggested),
+                                        QString::fromLatin1(kTrialFilter))
+        .toStdString();
+}
+
+std::optional<std::size_t> QtDialogs::choose(const std::string& title, const std::string& text,
+                                             const std::vector<std::string>& items)
+{
+    QInputDialog dialog(QApplication::activeWindow());
+    dialog.setWindowTitle(QString::fromStdString(title));
+    dialog.setLabelText(displayText(text));
+    QStringList names;
+    for (const std::string& item : items)
+        names.append(QString::fromStdString(item));
+    dialog.setComboBoxItems(names);
+    dialog.setComboBoxEditable(false);
+    dialog.setOption(QInputDialog::UseListViewForComboBoxItems);
+    for (QLabel* label : dialog.findChildren<QLabel*>())
+        label->setTextFormat(Qt::PlainText);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    const qsizetype index = names.indexOf(dialog.textValue());
+    if (index < 0)
+        return std::nullopt;
+    return static_cast<std::size_t>(index);
 }
 
 } // namespace quarven

@@ -42,6 +42,12 @@ void script(ScriptedDialogs& dialogs, const QStringList& steps)
             dialogs.cancel();
         else if (step == QLatin1String("!ok"))
             dialogs.acknowledge();
+        else if (step == QLatin1String("!yes") || step == QLatin1String("!no"))
+            dialogs.confirm(step == QLatin1String("!yes"));
+        else if (step.startsWith(QLatin1String("!file:")))
+            dialogs.file(step.mid(6));
+        else if (step.startsWith(QLatin1String("!pick:")))
+            dialogs.pick(step.mid(6).toULongLong());
         else
             dialogs.answer(step);
     }

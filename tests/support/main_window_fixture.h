@@ -39,7 +39,9 @@ private:
 };
 
 // Script steps as text: "!cancel" cancels a prompt, "!ok" acknowledges a
-// message, anything else answers a prompt with that text.
+// message, "!yes" and "!no" answer a question, "!file:PATH" a file dialog
+// (an empty path cancels it), "!pick:N" a choice; anything else answers a
+// prompt with that text.
 void script(ScriptedDialogs& dialogs, const QStringList& steps);
 
 // The main window's controls as a user's tools find them: by objectName.

@@ -27,6 +27,27 @@ QString messageLine(const QString& text)
     return QStringLiteral("message [%1]").arg(visible(text));
 }
 
+QString confirmLine(const QString& text)
+{
+    return QStringLiteral("confirm [%1]").arg(visible(text));
+}
+
+QString openFileLine(const QString& title)
+{
+    return QStringLiteral("open file [%1]").arg(title);
+}
+
+QString saveFileLine(const QString& title, const QString& suggested)
+{
+    return QStringLiteral("save file [%1] suggested [%2]").arg(title, suggested);
+}
+
+QString chooseLine(const QString& title, const QString& text, const QStringList& items)
+{
+    return QStringLiteral("choose [%1] [%2] from [%3]")
+        .arg(title, visible(text), items.join(QLatin1Char('|')));
+}
+
 ScriptedDialogs& ScriptedDialogs::answer(const QString& text)
 {
     m_script.push_back({Step::Answer, text});
@@ -43,6 +64,69 @@ ScriptedDialogs& ScriptedDialogs::acknowledge()
 {
     m_script.push_back({Step::Acknowledge, {}});
     return *this;
+}
+
+ScriptedDialogs& ScriptedDialogs::confirm(bool yes)
+{
+    m_script.push_back({Step::Confirm, {}, yes ? 1u : 0u});
+    return *this;
+}
+
+ScriptedDialogs& ScriptedDialogs::file(const QString& path)
+{
+    m_script.push_back({Step::File, path});
+    return *this;
+}
+
+ScriptedDialogs& ScriptedDialogs::pick(std::optional<std::size_t> index)
+{
+    m_script.push_back({Step::Pick, {}, index});
+    return *this;
+}
+
+std::optional<ScriptedDialogs::Scripted> ScriptedDialogs::take(Step step, const QString& line)
+{
+    m_transcript.append(line);
+    if (m_script.empty() || m_script.front().step != step) {
+        unexpected(line);
+        return std::nullopt;
+    }
+    const Scripted next = m_script.front();
+    m_script.pop_front();
+    return next;
+}
+
+bool ScriptedDialogs::confirm(const std::string& text)
+{
+    const std::optional<Scripted> next =
+        take(Step::Confirm, confirmLine(QString::fromStdString(text)));
+    return next && next->index == 1u;
+}
+
+std::string ScriptedDialogs::openFileName(const std::string& title)
+{
+    const std::optional<Scripted> next =
+        take(Step::File, openFileLine(QString::fromStdString(title)));
+    return next ? next->answer.toStdString() : std::string();
+}
+
+std::string ScriptedDialogs::saveFileName(const std::string& title, const std::string& suggested)
+{
+    const std::optional<Scripted> next = take(
+        Step::File, saveFileLine(QString::fromStdString(title), QString::fromStdString(suggested)));
+    return next ? next->answer.toStdString() : std::string();
+}
+
+std::optional<std::size_t> ScriptedDialogs::choose(const std::string& title,
+                                                   const std::string& text,
+                                                   const std::vector<std::string>& items)
+{
+    QStringList names;
+    for (const std::string& item : items)
+        names.append(QString::fromStdString(item));
+    const std::optional<Scripted> next = take(
+        Step::Pick, chooseLine(QString::fromStdString(title), QString::fromStdString(text), names));
+    return next ? next->index : std::nullopt;
 }
 
 std::string ScriptedDialogs::prompt(const std::string& text, const std::string& title,

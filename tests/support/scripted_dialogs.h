@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <deque>
+#include <optional>
 
 namespace quarven::test {
 
@@ -20,12 +21,25 @@ public:
     ScriptedDialogs& cancel();
     // The next message is acknowledged with OK.
     ScriptedDialogs& acknowledge();
+    // The next question is answered Yes or No.
+    ScriptedDialogs& confirm(bool yes);
+    // The next file dialog gives this path; the empty text cancels it.
+    ScriptedDialogs& file(const QString& path);
+    // The next choice picks this item; nothing cancels it.
+    ScriptedDialogs& pick(std::optional<std::size_t> index);
 
     [[nodiscard]] std::string prompt(const std::string& text, const std::string& title,
                                      const std::string& defaultAnswer,
                                      std::optional<PromptPosition> position) override;
     void message(const std::string& text) override;
     void beep() override;
+    [[nodiscard]] bool confirm(const std::string& text) override;
+    [[nodiscard]] std::string openFileName(const std::string& title) override;
+    [[nodiscard]] std::string saveFileName(const std::string& title,
+                                           const std::string& suggested) override;
+    [[nodiscard]] std::optional<std::size_t> choose(const std::string& title,
+                                                    const std::string& text,
+                                                    const std::vector<std::string>& items) override;
 
     // Everything shown since the last call, one line each; see promptLine and
     // messageLine.
@@ -36,11 +50,14 @@ public:
     void reset();
 
 private:
-    enum class Step { Answer, Cancel, Acknowledge };
+    enum class Step { Answer, Cancel, Acknowledge, Confirm, File, Pick };
     struct Scripted {
         Step step;
         QString answer;
+        std::optional<std::size_t> index = std::nullopt; // Pick; Confirm: 1 for Yes
     };
+    // The next step if it is of this kind; otherwise the row fails.
+    [[nodiscard]] std::optional<Scripted> take(Step step, const QString& line);
     void unexpected(const QString& line);
 
     static constexpr int kUnexpectedLimit = 100;
@@ -56,5 +73,10 @@ private:
                                  const QString& defaultAnswer,
                                  std::optional<PromptPosition> position = std::nullopt);
 [[nodiscard]] QString messageLine(const QString& text);
+[[nodiscard]] QString confirmLine(const QString& text);
+[[nodiscard]] QString openFileLine(const QString& title);
+[[nodiscard]] QString saveFileLine(const QString& title, const QString& suggested);
+[[nodiscard]] QString chooseLine(const QString& title, const QString& text,
+                                 const QStringList& items);
 
 } // namespace quarven::test

@@ -46,6 +46,14 @@ public:
     }
     void message(const std::string&) override { ++messages; }
     void beep() override {}
+    bool confirm(const std::string&) override { return true; }
+    std::string openFileName(const std::string&) override { return {}; }
+    std::string saveFileName(const std::string&, const std::string&) override { return {}; }
+    std::optional<std::size_t> choose(const std::string&, const std::string&,
+                                      const std::vector<std::string>&) override
+    {
+        return std::nullopt;
+    }
 
     void nextAction() { m_answered.clear(); }
     int messages = 0;

@@ -3,6 +3,7 @@
 #include "app_info.h"
 #include "ui/qt_dialogs.h"
 
+#include <QPushButton>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -48,6 +49,10 @@ private slots:
     void promptCancelledGivesEmptyText();
     void promptWithoutPositionIsPlacedByQt();
     void messageIsPlainTextWithLineBreaks();
+    void confirm_data();
+    void confirm();
+    void chooseGivesTheIndex_data();
+    void chooseGivesTheIndex();
 };
 
 void TestQtDialogs::promptPlacedInTwips()
@@ -115,6 +120,74 @@ void TestQtDialogs::messageIsPlainTextWithLineBreaks()
     QCOMPARE(text, QStringLiteral("Error insertion of the date=>(<img src=x>) [Example]\nnext"));
     QCOMPARE(format, Qt::PlainText);
     QCOMPARE(buttons, qsizetype(1));
+}
+
+void TestQtDialogs::confirm_data()
+{
+    QTest::addColumn<int>("button");
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("Yes") << int(QMessageBox::Yes) << true;
+    QTest::newRow("No") << int(QMessageBox::No) << false;
+    QTest::newRow("Escape") << 0 << false;
+}
+
+// A question that quotes nothing as markup, with No as the safe default.
+void TestQtDialogs::confirm()
+{
+    QFETCH(int, button);
+    QFETCH(bool, yes);
+
+    QtDialogs dialogs;
+    QString text;
+    Qt::TextFormat format = Qt::AutoText;
+    QAbstractButton* defaultButton = nullptr;
+    QAbstractButton* no = nullptr;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        text = box->text();
+        format = box->textFormat();
+        defaultButton = box->defaultButton();
+        no = box->button(QMessageBox::No);
+        if (button)
+            box->button(QMessageBox::StandardButton(button))->click();
+        else
+            QTest::keyClick(box, Qt::Key_Escape);
+    });
+    QCOMPARE(dialogs.confirm("Clear <b>every</b> date?\rSure"), yes);
+    QCOMPARE(text, QStringLiteral("Clear <b>every</b> date?\nSure"));
+    QCOMPARE(format, Qt::PlainText);
+    QVERIFY(defaultButton);
+    QCOMPARE(defaultButton, no);
+}
+
+void TestQtDialogs::chooseGivesTheIndex_data()
+{
+    QTest::addColumn<QString>("picked");
+    QTest::addColumn<bool>("accept");
+    QTest::addColumn<int>("index");
+    QTest::newRow("second") << "B" << true << 1;
+    QTest::newRow("cancelled") << "B" << false << -1;
+}
+
+void TestQtDialogs::chooseGivesTheIndex()
+{
+    QFETCH(QString, picked);
+    QFETCH(bool, accept);
+    QFETCH(int, index);
+
+    QtDialogs dialogs;
+    QStringList offered;
+    whenShown<QInputDialog>(
+        [&](QInputDialog* dialog) {
+            offered = dialog->comboBoxItems();
+            dialog->setTextValue(picked);
+        },
+        accept);
+    const std::optional<std::size_t> chosen = dialogs.choose("Open a plot", "Which?", {"A", "B"});
+    QCOMPARE(offered, (QStringList{"A", "B"}));
+    QCOMPARE(chosen ? int(*chosen) : -1, index);
 }
 
 QTEST_MAIN(TestQtDialogs)

@@ -1,0 +1,197 @@
+#include "plot_file.h"
+
+#include "core/assessment_table.h"
+#include "core/rejection_messages.h"
+#include "core/trial_results.h"
+#include "core/trial_values.h"
+#include "core/tuberization_rules.h"
+#include "core/value_conventions.h"
+#include "entry/tuberization_period.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <unordered_map>
+
+namespace quarven {
+namespace {
+
+constexpr std::size_t kMostRows = 32767;
+
+std::string_view trimmed(std::string_view text)
+{
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+        text.remove_suffix(1);
+    return text;
+}
+
+// The shortest text that reads back as the same double.
+std::string numberText(double value)
+{
+    std::array<char, 32> buffer{};
+    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+    return std::string(buffer.data(), result.ptr);
+}
+
+class PlotCollector final : public TrialVisitor {
+public:
+    explicit PlotCollector(int year) : m_year(year) {}
+
+    void header(const TrialHeader& header) override { m_commaIsPoint = header.separator != ','; }
+
+    void row(const TrialRow& row) override
+    {
+        if (m_error)
+            return;
+        const std::string name(row.plot);
+        auto [found, added] = m_index.try_emplace(name, m_plots.size());
+        if (added) {
+            if (m_plots.size() == kMostPlots)
+                return fail(row.line, "A file of more than " + std::to_string(kMostPlots) +
+                                          " plots is for quarven --batch");
+            m_plots.push_back({name, {}, {}, std::nullopt, {}});
+            if (!readPeriod(row, m_plots.back()))
+                return;
+        }
+        WindowPlot& plot = m_plots[found->second];
+        for (const TrialAssessment& assessment : row.assessments) {
+            if (plot.dates.size() == kMostRows)
+                return fail(row.line, "A number of assessments should be from 3 to 32767");
+            std::string date(kBlankCell);
+            if (!trimmed(assessment.date).empty()) {
+                const std::optional<std::string> stored = dayMonth(assessment.date);
+                if (!stored)
+                    return fail(row.line, AssessmentDateRejection(assessment.date));
+                date = *stored;
+            }
+            std::string level(kBlankCell);
+            if (!trimmed(assessment.level).empty()) {
+                const std::optional<double> value =
+                    ReadWholeNumber(assessment.level, m_commaIsPoint);
+                if (!value || !(*value >= 0 && *value <= 100))
+                    return fail(row.line, LevelRejection(assessment.level));
+                level = numberText(*value);
+            }
+            plot.dates.push_back(std::move(date));
+            plot.levels.push_back(std::move(level));
+        }
+    }
+
+    OpenedTrial take()
+    {
+        OpenedTrial opened;
+        opened.error = std::move(m_error);
+        if (!opened.error)
+            opened.plots = std::move(m_plots);
+        return opened;
+    }
+
+private:
+    void fail(std::uint32_t line, std::string message)
+    {
+        m_error = TrialError{line, std::move(message)};
+    }
+
+    // The day and month of a date of the file, as a date cell stores them; a
+    // year of its own is dropped as the date prompts drop it.
+    [[nodiscard]] std::optional<std::string> dayMonth(std::string_view text) const
+    {
+        const std::optional<TrialDate> date = ReadTrialDate(text, m_year);
+        if (!date)
+            return std::nullopt;
+        return NormalisedDayMonth(DayMonthText(DateOfDayNumber(date->day)), m_year);
+    }
+
+    // The period as the batch takes it: the period column, else the days
+    // from budding to desiccation, else the group.
+    bool readPeriod(const TrialRow& row, WindowPlot& plot)
+    {
+        if (!trimmed(row.period).empty()) {
+            const std::optional<double> days = ReadWholeNumber(row.period, m_commaIsPoint);
+            const std::optional<std::int16_t> whole = days ? ToInt16(*days) : std::nullopt;
+            if (!whole || (*whole != 0 && !PeriodInRange(*whole))) {
+                fail(row.line, PeriodRangeText());
+                return false;
+            }
+            if (*whole == 0)
+                return true;
+            plot.period = PlainText(*whole);
+            for (std::size_t i = 0; i < kPeriodOptions.size(); ++i) {
+                if (kPeriodOptions[i].days == *whole)
+                    plot.option = i;
+            }
+            return true;
+        }
+        if (!trimmed(row.budding).empty() || !trimmed(row.desiccation).empty()) {
+            const std::optional<TrialDate> budding = ReadTrialDate(row.budding, m_year);
+            const std::optional<TrialDate> desiccation = ReadTrialDate(row.desiccation, m_year);
+            const long days = budding && desiccation ? desiccation->day - budding->day : 0;
+            if (!PeriodInRange(static_cast<int>(std::clamp(days, -99999L, 99999L)))) {
+                fail(row.line,
+                     DesiccationMessage(static_cast<int>(std::clamp(days, -32768L, 32767L))));
+                return false;
+            }
+            plot.period = PlainText(static_cast<int>(days));
+            plot.option = kPeriodOptions.size() - 1;
+            return true;
+        }
+        if (!trimmed(row.group).empty()) {
+            const std::optional<int> days = GroupDays(row.group);
+            if (!days) {
+                fail(row.line, "No maturity group is called " + std::string(trimmed(row.group)));
+                return false;
+            }
+            plot.period = PlainText(*days);
+            for (std::size_t i = 0; i < kPeriodOptions.size(); ++i) {
+                if (kPeriodOptions[i].days == *days)
+                    plot.option = i;
+            }
+        }
+        return true;
+    }
+
+    int m_year;
+    bool m_commaIsPoint = false;
+    std::vector<WindowPlot> m_plots;
+    std::unordered_map<std::string, std::size_t> m_index;
+    std::optional<TrialError> m_error;
+};
+
+} // namespace
+
+OpenedTrial ReadPlots(std::string_view text, int currentYear)
+{
+    PlotCollector collector(currentYear);
+    if (std::optional<TrialError> error = ReadTrial(text, collector)) {
+        OpenedTrial opened;
+        opened.error = std::move(error);
+        return opened;
+    }
+    return collector.take();
+}
+
+std::string PlotFileText(const std::string& name, const std::vector<std::string>& dates,
+                         const std::vector<std::string>& levels, std::optional<std::size_t> option,
+                         const std::string& period)
+{
+    OnePlot plot;
+    plot.plot = name;
+    const std::size_t rows = std::min(dates.size(), levels.size());
+    for (std::size_t row = 0; row < rows; ++row) {
+        const bool blankDate = dates[row] == kBlankCell;
+        const bool blankLevel = levels[row] == kBlankCell;
+        if (blankDate && blankLevel)
+            continue;
+        plot.dates.push_back(blankDate ? std::string() : dates[row]);
+        plot.levels.push_back(blankLevel ? std::string() : numberText(ReadNumber(levels[row])));
+    }
+    if (option && *option < kPeriodOptions.size() && kPeriodOptions[*option].days > 0)
+        plot.group = kPeriodOptions[*option].caption;
+    else
+        plot.period = period;
+    return WriteOnePlot(plot, ',');
+}
+
+} // namespace quarven

@@ -1,0 +1,251 @@
+#include "table_transfer.h"
+
+#include "core/assessment_table.h"
+#include "core/rejection_messages.h"
+#include "core/value_conventions.h"
+#include "entry/prompt_answers.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace quarven {
+namespace {
+
+constexpr int kLargestCount = 32767;
+constexpr std::size_t kShownCellLength = 40;
+constexpr char kCr = '\r';
+const char* const kPeriodCaption = "Tuberization, days";
+
+using Cells = std::vector<std::string>;
+
+// Rows of cells. Empty lines inside the block are rows of blank cells (a
+// spreadsheet column with a gap), so a general CSV reader, which drops them,
+// will not do. A cell in double quotes may hold the separator, line breaks
+// and doubled quotes, as spreadsheets write them.
+std::vector<Cells> splitRows(std::string_view text, char separator)
+{
+    std::vector<Cells> rows;
+    Cells row;
+    std::string cell;
+    bool quoted = false;
+    bool atCellStart = true;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (quoted) {
+            if (c != '"')
+                cell += c;
+            else if (i + 1 < text.size() && text[i + 1] == '"')
+                cell += text[++i];
+            else
+                quoted = false;
+            continue;
+        }
+        if (c == '"' && atCellStart) {
+            quoted = true;
+            atCellStart = false;
+        } else if (c == separator) {
+            row.push_back(std::move(cell));
+            cell.clear();
+            atCellStart = true;
+        } else if (c == '\n' || c == '\r') {
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
+            row.push_back(std::move(cell));
+            rows.push_back(std::move(row));
+            row.clear();
+            cell.clear();
+            atCellStart = true;
+        } else {
+            cell += c;
+            atCellStart = false;
+        }
+    }
+    if (!atCellStart || !row.empty())
+        row.push_back(std::move(cell));
+    if (!row.empty())
+        rows.push_back(std::move(row));
+    // The line break that ends the last row leaves nothing to paste.
+    const auto blank = [](const Cells& cells) {
+        return std::all_of(cells.begin(), cells.end(),
+                           [](const std::string& field) { return field.empty(); });
+    };
+    while (!rows.empty() && blank(rows.back()))
+        rows.pop_back();
+    return rows;
+}
+
+char separatorOf(std::string_view text)
+{
+    if (text.find('\t') != std::string_view::npos)
+        return '\t';
+    if (text.find(';') != std::string_view::npos)
+        return ';';
+    return ',';
+}
+
+std::string trimmedBlanks(std::string_view text)
+{
+    const std::size_t first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos)
+        return {};
+    return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
+}
+
+bool hasDigit(const Cells& cells);
+
+// A header names its columns: some text, and no digit anywhere.
+bool isHeader(const Cells& cells)
+{
+    const bool someText = std::any_of(cells.begin(), cells.end(), [](const std::string& cell) {
+        return !trimmedBlanks(CleanedAnswer(cell)).empty();
+    });
+    return someText && !hasDigit(cells);
+}
+
+bool hasDigit(const Cells& cells)
+{
+    return std::any_of(cells.begin(), cells.end(), [](const std::string& cell) {
+        const std::string cleaned = CleanedAnswer(cell);
+        return std::any_of(cleaned.begin(), cleaned.end(),
+                           [](char c) { return c >= '0' && c <= '9'; });
+    });
+}
+
+bool isPeriodRow(const Cells& cells)
+{
+    if (cells.empty())
+        return false;
+    std::string first = trimmedBlanks(cells.front());
+    std::transform(first.begin(), first.end(), first.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return first == "tuberization, days";
+}
+
+// A cell as a message shows it: short, and without control characters.
+std::string shownCell(const std::string& cell)
+{
+    std::string shown;
+    for (const char c : cell) {
+        if (shown.size() >= kShownCellLength) {
+            shown += "...";
+            break;
+        }
+        shown += static_cast<unsigned char>(c) < 0x20 ? '?' : c;
+    }
+    return QuotedAnswer(shown);
+}
+
+std::string refusal(const std::string& reason)
+{
+    return "Nothing was pasted: " + reason;
+}
+
+std::string refusalAt(int row, const std::string& why)
+{
+    return refusal("assessment #" + SignedText(row + 1) + std::string(1, kCr) + why);
+}
+
+} // namespace
+
+PastePlan PlanPaste(std::string_view text, int firstRow, PasteColumn single, int currentYear)
+{
+    PastePlan plan;
+    plan.firstRow = std::max(firstRow, 0);
+    std::vector<Cells> rows = splitRows(text, separatorOf(text));
+    if (!rows.empty() && isHeader(rows.front()))
+        rows.erase(rows.begin());
+    rows.erase(std::remove_if(rows.begin(), rows.end(), isPeriodRow), rows.end());
+    if (rows.empty()) {
+        plan.message = refusal("the clipboard holds no table.");
+        return plan;
+    }
+    std::size_t columns = 0;
+    for (const Cells& row : rows)
+        columns = std::max(columns, row.size());
+    if (columns > 3) {
+        plan.message =
+            refusal("the clipboard holds " + std::to_string(columns) + " columns." + kCr +
+                    "Paste dates; dates and levels; or the number, the date and the "
+                    "level of each assessment.");
+        return plan;
+    }
+    if (rows.size() > static_cast<std::size_t>(kLargestCount - plan.firstRow)) {
+        plan.message = refusal(
+            "the table would need " + std::to_string(rows.size() + std::size_t(plan.firstRow)) +
+            " assessments, and it holds at most " + std::to_string(kLargestCount) + ".");
+        return plan;
+    }
+
+    const bool levelsOnly = columns == 1 && single == PasteColumn::Levels;
+    const std::size_t dateColumn = columns == 3 ? 1 : 0;
+    const std::size_t levelColumn = columns == 1 ? 0 : dateColumn + 1;
+    plan.rows.reserve(rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const Cells& cells = rows[i];
+        const int row = plan.firstRow + static_cast<int>(i);
+        const auto cellAt = [&](std::size_t column) {
+            return column < cells.size() ? CleanedAnswer(cells[column]) : std::string();
+        };
+        PastedRow pasted;
+        if (!levelsOnly) {
+            const std::string date = cellAt(dateColumn);
+            if (trimmedBlanks(date).empty()) {
+                pasted.date = std::string(kBlankCell);
+            } else if (std::optional<std::string> stored = NormalisedDayMonth(date, currentYear)) {
+                pasted.date = *stored;
+            } else {
+                plan.message = refusalAt(row, AssessmentDateRejection(shownCell(date)));
+                plan.rows.clear();
+                return plan;
+            }
+        }
+        if (columns > 1 || levelsOnly) {
+            const std::string level = cellAt(levelColumn);
+            const double value = ReadNumber(level);
+            if (level.empty()) {
+                pasted.level = std::string(kBlankCell);
+            } else if (value >= 0 && value <= 100) {
+                pasted.level = level;
+            } else {
+                plan.message = refusalAt(row, LevelRejection(shownCell(level)));
+                plan.rows.clear();
+                return plan;
+            }
+        }
+        plan.rows.push_back(std::move(pasted));
+    }
+    return plan;
+}
+
+std::string CopiedTable(const std::vector<std::string>& dates,
+                        const std::vector<std::string>& levels, const std::string& period)
+{
+    // Blank cells go out empty; a cell holding a tab, a line break or a quote
+    // goes in quotes, as spreadsheets write it.
+    const auto cell = [](const std::string& text) {
+        if (text == kBlankCell)
+            return std::string();
+        if (text.find_first_of("\t\r\n\"") == std::string::npos)
+            return text;
+        std::string quoted = "\"";
+        for (const char c : text)
+            quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+        return quoted + '"';
+    };
+    std::string text = "Number of assessment\tAssessment dates (dd/mm)\tLevel of infection, %\n";
+    const std::size_t rows = std::min(dates.size(), levels.size());
+    for (std::size_t row = 0; row < rows; ++row)
+        text += PlainText(static_cast<int>(row) + 1) + '\t' + cell(dates[row]) + '\t' +
+                cell(levels[row]) + '\n';
+    text += std::string(kPeriodCaption) + '\t' + cell(period) + '\n';
+    return text;
+}
+
+std::string CopiedResults(const std::string& losses, const std::string& audpc,
+                          const std::string& period)
+{
+    return "Yield losses, %\t" + losses + "\nAUDPC\t" + audpc + '\n' + kPeriodCaption + '\t' +
+           period + '\n';
+}
+
+} // namespace quarven

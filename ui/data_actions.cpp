@@ -1,0 +1,285 @@
+#include "data_actions.h"
+
+#include "core/assessment_table.h"
+#include "core/value_conventions.h"
+#include "entry/dialogs.h"
+#include "entry/plot_file.h"
+#include "entry/table_transfer.h"
+#include "ui/controls.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QMenu>
+#include <QRadioButton>
+#include <QSaveFile>
+
+namespace quarven {
+namespace {
+
+std::vector<std::string> texts(const QListWidget* list)
+{
+    std::vector<std::string> result;
+    result.reserve(static_cast<std::size_t>(list->count()));
+    for (int row = 0; row < list->count(); ++row)
+        result.push_back(list->item(row)->text().toStdString());
+    return result;
+}
+
+// A message quoting a file's text shows no control characters, and no more
+// of a long field than a reader can take in.
+std::string shown(const std::string& text)
+{
+    constexpr std::size_t kLongest = 400;
+    std::string result;
+    for (const char c : text.substr(0, kLongest))
+        result += static_cast<unsigned char>(c) < 0x20 && c != '\r' ? '?' : c;
+    return text.size() > kLongest ? result + "..." : result;
+}
+
+void setText(QListWidget* list, int row, const std::string& text)
+{
+    if (QListWidgetItem* item = list->item(row))
+        item->setText(QString::fromStdString(text));
+}
+
+// Larger trials are the batch's business; the window would hold every plot.
+constexpr qint64 kLargestFile = qint64(64) << 20;
+
+} // namespace
+
+DataActions::DataActions(QWidget& window, const Controls& controls, Dialogs& dialogs,
+                         std::function<int()> currentYear, std::function<void()> fillDates,
+                         std::function<void()> fillLevels)
+    : QObject(&window), m_window(window), m_controls(controls), m_dialogs(dialogs),
+      m_currentYear(std::move(currentYear))
+{
+    m_menuActions = {
+        action(
+            tr("Paste table"), [this] { pasteTable(); }, QKeySequence::Paste),
+        action(
+            tr("Copy table"), [this] { copyTable(); }, QKeySequence::Copy),
+        action(tr("Copy results"), [this] { copyResults(); }),
+        nullptr,
+        action(
+            tr("Open..."), [this] { open(); }, QKeySequence::Open),
+        action(
+            tr("Save..."), [this] { save(); }, QKeySequence::Save),
+        nullptr,
+        action(tr("Clear table"), [this] { clearTable(); }),
+        action(tr("Fill all dates..."), fillDates),
+        action(tr("Fill all levels..."), fillLevels),
+    };
+}
+
+QAction* DataActions::action(const QString& text, const std::function<void()>& slot,
+                             const QKeySequence& shortcut)
+{
+    auto* action = new QAction(text, this);
+    if (!shortcut.isEmpty()) {
+        action->setShortcut(shortcut);
+        action->setShortcutContext(Qt::WindowShortcut);
+        m_window.addAction(action);
+    }
+    connect(action, &QAction::triggered, this, slot);
+    return action;
+}
+
+void DataActions::addToMenu(QAction* action)
+{
+    m_menuActions.push_back(action);
+}
+
+void DataActions::showMenu(QWidget* over, const QPoint& globalPosition)
+{
+    m_menuList = nullptr;
+    for (QWidget* widget = over; widget && widget != &m_window; widget = widget->parentWidget()) {
+        if (auto* list = qobject_cast<ListBox*>(widget)) {
+            m_menuList = list;
+            break;
+        }
+    }
+    QMenu menu(&m_window);
+    for (QAction* entry : m_menuActions) {
+        if (entry)
+            menu.addAction(entry);
+        else
+            menu.addSeparator();
+    }
+    menu.exec(globalPosition);
+    m_menuList = nullptr;
+}
+
+ListBox* DataActions::pointedList() const
+{
+    if (m_menuList)
+        return m_menuList;
+    for (ListBox* list : {m_controls.sNuch, m_controls.sTx, m_controls.sX}) {
+        if (list->hasFocus())
+            return list;
+    }
+    return nullptr;
+}
+
+void DataActions::pasteTable()
+{
+    ListBox* list = pointedList();
+    const int selected = list ? list->selectedRow() : -1;
+    const PasteColumn single = list == m_controls.sX ? PasteColumn::Levels : PasteColumn::Dates;
+    const PastePlan plan = PlanPaste(QGuiApplication::clipboard()->text().toStdString(),
+                                     std::max(selected, 0), single, m_currentYear());
+    if (!plan.message.empty()) {
+        m_dialogs.message(plan.message);
+        return;
+    }
+    if (plan.rowsNeeded() > m_controls.sTx->count())
+        grow(plan.rowsNeeded());
+    for (std::size_t i = 0; i < plan.rows.size(); ++i) {
+        const int row = plan.firstRow + static_cast<int>(i);
+        if (plan.rows[i].date)
+            setText(m_controls.sTx, row, *plan.rows[i].date);
+        if (plan.rows[i].level)
+            setText(m_controls.sX, row, *plan.rows[i].level);
+    }
+}
+
+// The count box rebuilds the table blank; the rows filled so far are put back.
+void DataActions::grow(int rows)
+{
+    const std::vector<std::string> dates = texts(m_controls.sTx);
+    const std::vector<std::string> levels = texts(m_controls.sX);
+    m_controls.sNx->setText(QString::fromStdString(PlainText(rows)));
+    for (std::size_t row = 0; row < dates.size() && row < levels.size(); ++row) {
+        setText(m_controls.sTx, static_cast<int>(row), dates[row]);
+        setText(m_controls.sX, static_cast<int>(row), levels[row]);
+    }
+}
+
+QString DataActions::periodText() const
+{
+    return m_controls.sQ->text();
+}
+
+void DataActions::copyTable()
+{
+    QGuiApplication::clipboard()->setText(QString::fromStdString(
+        CopiedTable(texts(m_controls.sTx), texts(m_controls.sX), periodText().toStdString())));
+}
+
+void DataActions::copyResults()
+{
+    QGuiApplication::clipboard()->setText(QString::fromStdString(
+        CopiedResults(m_controls.sPotEvro->text().toStdString(),
+                      m_controls.sWEvro->text().toStdString(), periodText().toStdString())));
+}
+
+void DataActions::clearTable()
+{
+    if (!m_dialogs.confirm("Clear every date and level of the table? The number of assessments "
+                           "stays."))
+        return;
+    for (QListWidget* list :
+         {static_cast<QListWidget*>(m_controls.sTx), static_cast<QListWidget*>(m_controls.sX)}) {
+        for (int row = 0; row < list->count(); ++row)
+            list->item(row)->setText(QString::fromLatin1(kBlankCell.data(), 1));
+    }
+}
+
+void DataActions::open()
+{
+    const std::string path = m_dialogs.openFileName("Open a plot");
+    if (!path.empty())
+        openFile(QString::fromStdString(path));
+}
+
+void DataActions::save()
+{
+    const std::string path = m_dialogs.saveFileName("Save the plot", "plot.csv");
+    if (path.empty())
+        return;
+    const QString file = QString::fromStdString(path);
+    QString name = QFileInfo(file).completeBaseName();
+    if (name.isEmpty())
+        name = QStringLiteral("plot");
+    // A typed period leaves the option as it was: the option counts only
+    // while the period box still holds its days.
+    std::optional<std::size_t> option;
+    for (std::size_t i = 0; i < m_controls.options.size(); ++i) {
+        if (m_controls.options[i]->isChecked() &&
+            periodText() == QString::number(kPeriodOptions[i].days))
+            option = i;
+    }
+    const std::string text = PlotFileText(name.toStdString(), texts(m_controls.sTx),
+                                          texts(m_controls.sX), option, periodText().toStdString());
+    // Written whole or not at all: an earlier file under the name survives a
+    // failed save.
+    QSaveFile out(file);
+    if (!out.open(QIODevice::WriteOnly) ||
+        out.write(text.data(), qint64(text.size())) != qint64(text.size()) || !out.commit())
+        m_dialogs.message("The plot was not saved: " + path + ": " +
+                          out.errorString().toStdString());
+}
+
+void DataActions::openFile(const QString& path)
+{
+    const std::string where = path.toStdString();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        m_dialogs.message("The file cannot be read: " + where + ": " +
+                          file.errorString().toStdString());
+        return;
+    }
+    if (file.size() > kLargestFile) {
+        m_dialogs.message("The file cannot be read: " + where +
+                          ": it is too large for the window; quarven --batch reads it");
+        return;
+    }
+    const QByteArray bytes = file.readAll();
+    const OpenedTrial opened =
+        ReadPlots(std::string_view(bytes.constData(), std::size_t(bytes.size())), m_currentYear());
+    if (opened.error) {
+        m_dialogs.message("The file cannot be read: " + where + ", line " +
+                          std::to_string(opened.error->line) + ": " + shown(opened.error->message));
+        return;
+    }
+    if (opened.plots.empty()) {
+        m_dialogs.message("The file cannot be read: " + where + ": it holds no plot");
+        return;
+    }
+    std::size_t chosen = 0;
+    if (opened.plots.size() > 1) {
+        std::vector<std::string> names;
+        names.reserve(opened.plots.size());
+        for (const WindowPlot& plot : opened.plots)
+            names.push_back(plot.name);
+        const std::optional<std::size_t> pick = m_dialogs.choose(
+            "Open a plot", "The file holds " + std::to_string(names.size()) + " plots.", names);
+        if (!pick || *pick >= names.size())
+            return;
+        chosen = *pick;
+    }
+    show(opened.plots[chosen]);
+}
+
+// The count follows the plot, then every row is written, so nothing of the
+// table before stays; the period goes through the period box's own rules.
+void DataActions::show(const WindowPlot& plot)
+{
+    const int rows = std::max(3, static_cast<int>(plot.dates.size()));
+    m_controls.sNx->setText(QString::fromStdString(PlainText(rows)));
+    for (int row = 0; row < rows; ++row) {
+        const auto at = static_cast<std::size_t>(row);
+        const bool given = at < plot.dates.size();
+        setText(m_controls.sTx, row, given ? plot.dates[at] : std::string(kBlankCell));
+        setText(m_controls.sX, row, given ? plot.levels[at] : std::string(kBlankCell));
+    }
+    if (plot.option && *plot.option < m_controls.options.size())
+        m_controls.options[*plot.option]->setChecked(true);
+    if (!plot.period.empty())
+        m_controls.sQ->setText(QString::fromStdString(plot.period));
+}
+
+} // namespace quarven

@@ -1,0 +1,81 @@
+// The main window's ways to move data in and out, on its context menu and on
+// the platform's shortcuts: paste and copy the table, copy the results, open
+// and save a plot as a trial file, clear the table and fill a whole column.
+// None of them changes a control's look or place; the count grows through
+// the count box as if the user typed it.
+#pragma once
+
+#include "entry/plot_file.h"
+#include "entry/tuberization_period.h"
+
+#include <QKeySequence>
+#include <QObject>
+#include <QString>
+
+#include <array>
+#include <functional>
+
+class QAction;
+class QLineEdit;
+class QMenu;
+class QRadioButton;
+class QWidget;
+
+namespace quarven {
+
+class Dialogs;
+class ListBox;
+
+class DataActions : public QObject {
+    Q_OBJECT
+public:
+    // The controls the actions read and write.
+    struct Controls {
+        ListBox* sNuch;
+        ListBox* sTx;
+        ListBox* sX;
+        QLineEdit* sNx;
+        QLineEdit* sQ;
+        std::array<QRadioButton*, kPeriodOptions.size()> options;
+        QLineEdit* sPotEvro;
+        QLineEdit* sWEvro;
+    };
+
+    // The shortcuts go on window; fillDates and fillLevels are the two
+    // column labels' own actions.
+    DataActions(QWidget& window, const Controls& controls, Dialogs& dialogs,
+                std::function<int()> currentYear, std::function<void()> fillDates,
+                std::function<void()> fillLevels);
+
+    // The context menu for a right click or the Menu key over this control
+    // (a list, a result box or the window itself).
+    void showMenu(QWidget* over, const QPoint& globalPosition);
+    // Adds an action to the menu, after the others.
+    void addToMenu(QAction* action);
+
+    void pasteTable();
+    void copyTable();
+    void copyResults();
+    void open();
+    void openFile(const QString& path);
+    void save();
+    void clearTable();
+
+private:
+    QAction* action(const QString& text, const std::function<void()>& slot,
+                    const QKeySequence& shortcut = {});
+    // The list the user points at: the one under the menu, else the focused one.
+    [[nodiscard]] ListBox* pointedList() const;
+    void grow(int rows);
+    void show(const WindowPlot& plot);
+    [[nodiscard]] QString periodText() const;
+
+    QWidget& m_window;
+    Controls m_controls;
+    Dialogs& m_dialogs;
+    std::function<int()> m_currentYear;
+    std::vector<QAction*> m_menuActions;
+    ListBox* m_menuList = nullptr;
+};
+
+} // namespace quarven
