@@ -37,7 +37,8 @@ LossEng& mainWindow()
 
 std::array<QListWidget*, 3> mainLists()
 {
-    return {mainWindow().sNuch, mainWindow().sTx, mainWindow().sX};
+    const test::MainWindowControls ui(mainWindow());
+    return {ui.sNuch, ui.sTx, ui.sX};
 }
 
 void settle()
@@ -47,8 +48,9 @@ void settle()
 
 void setCount(const char* count)
 {
-    if (mainWindow().sNx->text() != QLatin1String(count))
-        mainWindow().sNx->setText(QString::fromLatin1(count));
+    QLineEdit* sNx = test::MainWindowControls(mainWindow()).sNx;
+    if (sNx->text() != QLatin1String(count))
+        sNx->setText(QString::fromLatin1(count));
     settle();
 }
 
@@ -95,7 +97,7 @@ double seconds(const QElapsedTimer& timer)
 void BM_TypeLargeCount(benchmark::State& state)
 {
     LossEng& window = mainWindow();
-    const MainWindowControls ui(window);
+    const test::MainWindowControls ui(window);
     int batches = 0;
     long rows = 0;
     const QMetaObject::Connection counting =
@@ -194,7 +196,7 @@ void scrollBothWays(benchmark::State& state, const std::array<QListWidget*, 3>& 
 void BM_ScrollLargeTable(benchmark::State& state)
 {
     setCount("32767");
-    if (mainWindow().sX->count() != kLargestRows) {
+    if (test::MainWindowControls(mainWindow()).sX->count() != kLargestRows) {
         state.SkipWithError("the table was not built");
         return;
     }
@@ -218,7 +220,7 @@ BENCHMARK(BM_Baseline_Scroll)->UseManualTime()->Unit(benchmark::kMillisecond);
 void BM_CalculateThroughWindow(benchmark::State& state)
 {
     LossEng& window = mainWindow();
-    const MainWindowControls ui(window);
+    const test::MainWindowControls ui(window);
     const bench::Season season = bench::FullSeason();
     setCount("365");
     QStringList dates;

@@ -6,7 +6,8 @@ set -euo pipefail
 
 cd "$(dirname "$0")/.."
 
-packages=(cmake g++ make qt6-base-dev fonts-liberation locales libcsv-dev)
+packages=(cmake g++ make qt6-base-dev qt6-charts-dev qt6-svg-dev fonts-liberation locales
+    libcsv-dev)
 if [ "${1:-}" = "--tests" ]; then
     # Validators for the installed desktop entry and metainfo.
     packages+=(desktop-file-utils appstream)

@@ -13,6 +13,10 @@ for file in bin/quarven "share/applications/$id.desktop" "share/metainfo/$id.met
     share/icons/hicolor/64x64/apps/quarven.png share/icons/hicolor/scalable/apps/quarven.svg; do
     [ -e "$prefix/$file" ] || { echo "missing after install: $file"; exit 1; }
 done
+# The curve module where the program looks for it: the library folder beside
+# the program's own.
+modules=$(find "$prefix" -name quarven-curve.so -path '*/quarven/*')
+[ -n "$modules" ] || { echo "missing after install: the curve module"; exit 1; }
 grep -q '<release version="5.0.58"' "$prefix/share/metainfo/$id.metainfo.xml" ||
     { echo "metainfo does not carry the project's version"; exit 1; }
 

@@ -15,13 +15,13 @@ std::string itemText(const QListWidget* list, int row)
     return item ? item->text().toStdString() : std::string();
 }
 
-void setItemText(QListWidget* list, int row, const std::string& text)
+} // namespace
+
+void SetItemText(QListWidget* list, int row, const std::string& text)
 {
     if (QListWidgetItem* item = list->item(row))
         item->setText(QString::fromStdString(text));
 }
-
-} // namespace
 
 std::string LineEditBox::text() const
 {
@@ -56,12 +56,12 @@ std::string ListCells::level(int row) const
 
 void ListCells::setDate(int row, const std::string& text)
 {
-    setItemText(m_dates, row, text);
+    SetItemText(m_dates, row, text);
 }
 
 void ListCells::setLevel(int row, const std::string& text)
 {
-    setItemText(m_levels, row, text);
+    SetItemText(m_levels, row, text);
 }
 
 } // namespace quarven

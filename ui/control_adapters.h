@@ -4,11 +4,18 @@
 
 #include "entry/assessment_cells.h"
 #include "entry/text_box.h"
+#include "ui/list_texts.h"
+
+#include <string>
+#include <vector>
 
 class QLineEdit;
 class QListWidget;
 
 namespace quarven {
+
+// One item's text replaced; a row the list does not hold is left alone.
+void SetItemText(QListWidget* list, int row, const std::string& text);
 
 // setText goes straight to QLineEdit::setText, which raises textChanged
 // nested inside the call when the text differs: the change handlers rely on it.

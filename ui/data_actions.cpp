@@ -5,6 +5,7 @@
 #include "entry/dialogs.h"
 #include "entry/plot_file.h"
 #include "entry/table_transfer.h"
+#include "ui/control_adapters.h"
 #include "ui/controls.h"
 
 #include <QAction>
@@ -20,15 +21,6 @@
 namespace quarven {
 namespace {
 
-std::vector<std::string> texts(const QListWidget* list)
-{
-    std::vector<std::string> result;
-    result.reserve(static_cast<std::size_t>(list->count()));
-    for (int row = 0; row < list->count(); ++row)
-        result.push_back(list->item(row)->text().toStdString());
-    return result;
-}
-
 // A message quoting a file's text shows no control characters, and no more
 // of a long field than a reader can take in.
 std::string shown(const std::string& text)
@@ -40,12 +32,6 @@ std::string shown(const std::string& text)
     return text.size() > kLongest ? result + "..." : result;
 }
 
-void setText(QListWidget* list, int row, const std::string& text)
-{
-    if (QListWidgetItem* item = list->item(row))
-        item->setText(QString::fromStdString(text));
-}
-
 // Larger trials are the batch's business; the window would hold every plot.
 constexpr qint64 kLargestFile = qint64(64) << 20;
 
@@ -55,27 +41,35 @@ DataActions::DataActions(QWidget& window, const Controls& controls, Dialogs& dia
                          std::function<int()> currentYear, std::function<void()> fillDates,
                          std::function<void()> fillLevels)
     : QObject(&window), m_window(window), m_controls(controls), m_dialogs(dialogs),
-      m_currentYear(std::move(currentYear))
+      m_currentYear(std::move(currentYear)), m_fillDates(std::move(fillDates)),
+      m_fillLevels(std::move(fillLevels))
 {
+    // A null entry is a separator.
     m_menuActions = {
-        action(
-            tr("Paste table"), [this] { pasteTable(); }, QKeySequence::Paste),
-        action(
-            tr("Copy table"), [this] { copyTable(); }, QKeySequence::Copy),
-        action(tr("Copy results"), [this] { copyResults(); }),
+        action(tr("Paste table"), &DataActions::pasteTable, QKeySequence::Paste),
+        action(tr("Copy table"), &DataActions::copyTable, QKeySequence::Copy),
+        action(tr("Copy results"), &DataActions::copyResults),
         nullptr,
-        action(
-            tr("Open..."), [this] { open(); }, QKeySequence::Open),
-        action(
-            tr("Save..."), [this] { save(); }, QKeySequence::Save),
+        action(tr("Open..."), &DataActions::open, QKeySequence::Open),
+        action(tr("Save..."), &DataActions::save, QKeySequence::Save),
         nullptr,
-        action(tr("Clear table"), [this] { clearTable(); }),
-        action(tr("Fill all dates..."), fillDates),
-        action(tr("Fill all levels..."), fillLevels),
+        action(tr("Clear table"), &DataActions::clearTable),
+        action(tr("Fill all dates..."), &DataActions::fillDates),
+        action(tr("Fill all levels..."), &DataActions::fillLevels),
     };
 }
 
-QAction* DataActions::action(const QString& text, const std::function<void()>& slot,
+void DataActions::fillDates()
+{
+    m_fillDates();
+}
+
+void DataActions::fillLevels()
+{
+    m_fillLevels();
+}
+
+QAction* DataActions::action(const QString& text, void (DataActions::*slot)(),
                              const QKeySequence& shortcut)
 {
     auto* action = new QAction(text, this);
@@ -140,21 +134,21 @@ void DataActions::pasteTable()
     for (std::size_t i = 0; i < plan.rows.size(); ++i) {
         const int row = plan.firstRow + static_cast<int>(i);
         if (plan.rows[i].date)
-            setText(m_controls.sTx, row, *plan.rows[i].date);
+            SetItemText(m_controls.sTx, row, *plan.rows[i].date);
         if (plan.rows[i].level)
-            setText(m_controls.sX, row, *plan.rows[i].level);
+            SetItemText(m_controls.sX, row, *plan.rows[i].level);
     }
 }
 
 // The count box rebuilds the table blank; the rows filled so far are put back.
 void DataActions::grow(int rows)
 {
-    const std::vector<std::string> dates = texts(m_controls.sTx);
-    const std::vector<std::string> levels = texts(m_controls.sX);
+    const std::vector<std::string> dates = ItemTexts(m_controls.sTx);
+    const std::vector<std::string> levels = ItemTexts(m_controls.sX);
     m_controls.sNx->setText(QString::fromStdString(PlainText(rows)));
     for (std::size_t row = 0; row < dates.size() && row < levels.size(); ++row) {
-        setText(m_controls.sTx, static_cast<int>(row), dates[row]);
-        setText(m_controls.sX, static_cast<int>(row), levels[row]);
+        SetItemText(m_controls.sTx, static_cast<int>(row), dates[row]);
+        SetItemText(m_controls.sX, static_cast<int>(row), levels[row]);
     }
 }
 
@@ -165,8 +159,8 @@ QString DataActions::periodText() const
 
 void DataActions::copyTable()
 {
-    QGuiApplication::clipboard()->setText(QString::fromStdString(
-        CopiedTable(texts(m_controls.sTx), texts(m_controls.sX), periodText().toStdString())));
+    QGuiApplication::clipboard()->setText(QString::fromStdString(CopiedTable(
+        ItemTexts(m_controls.sTx), ItemTexts(m_controls.sX), periodText().toStdString())));
 }
 
 void DataActions::copyResults()
@@ -212,8 +206,9 @@ void DataActions::save()
             periodText() == QString::number(kPeriodOptions[i].days))
             option = i;
     }
-    const std::string text = PlotFileText(name.toStdString(), texts(m_controls.sTx),
-                                          texts(m_controls.sX), option, periodText().toStdString());
+    const std::string text =
+        PlotFileText(name.toStdString(), ItemTexts(m_controls.sTx), ItemTexts(m_controls.sX),
+                     option, periodText().toStdString());
     // Written whole or not at all: an earlier file under the name survives a
     // failed save.
     QSaveFile out(file);
@@ -273,8 +268,8 @@ void DataActions::show(const WindowPlot& plot)
     for (int row = 0; row < rows; ++row) {
         const auto at = static_cast<std::size_t>(row);
         const bool given = at < plot.dates.size();
-        setText(m_controls.sTx, row, given ? plot.dates[at] : std::string(kBlankCell));
-        setText(m_controls.sX, row, given ? plot.levels[at] : std::string(kBlankCell));
+        SetItemText(m_controls.sTx, row, given ? plot.dates[at] : std::string(kBlankCell));
+        SetItemText(m_controls.sX, row, given ? plot.levels[at] : std::string(kBlankCell));
     }
     if (plot.option && *plot.option < m_controls.options.size())
         m_controls.options[*plot.option]->setChecked(true);

@@ -60,9 +60,11 @@ public:
     void openFile(const QString& path);
     void save();
     void clearTable();
+    void fillDates();
+    void fillLevels();
 
 private:
-    QAction* action(const QString& text, const std::function<void()>& slot,
+    QAction* action(const QString& text, void (DataActions::*slot)(),
                     const QKeySequence& shortcut = {});
     // The list the user points at: the one under the menu, else the focused one.
     [[nodiscard]] ListBox* pointedList() const;
@@ -74,6 +76,8 @@ private:
     Controls m_controls;
     Dialogs& m_dialogs;
     std::function<int()> m_currentYear;
+    std::function<void()> m_fillDates;
+    std::function<void()> m_fillLevels;
     std::vector<QAction*> m_menuActions;
     ListBox* m_menuList = nullptr;
 };

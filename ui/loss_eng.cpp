@@ -7,10 +7,12 @@
 #include "ui/about_losses_e.h"
 #include "ui/appearance.h"
 #include "ui/controls.h"
+#include "ui/curve_loader.h"
 #include "ui/data_actions.h"
 #include "ui/form.h"
 #include "ui/twips.h"
 
+#include <QAction>
 #include <QContextMenuEvent>
 #include <QDate>
 #include <QLineEdit>
@@ -116,15 +118,6 @@ void fill(QListWidget* list, const std::vector<std::string>& texts)
     list->addItems(items);
 }
 
-std::vector<std::string> texts(const QListWidget* list)
-{
-    std::vector<std::string> result;
-    result.reserve(static_cast<std::size_t>(list->count()));
-    for (int row = 0; row < list->count(); ++row)
-        result.push_back(list->item(row)->text().toStdString());
-    return result;
-}
-
 int clockYear()
 {
     return QDate::currentDate().year();
@@ -146,6 +139,12 @@ LossEng::LossEng(Dialogs& dialogs, std::function<int()> currentYear, QWidget* pa
           dialogs, m_currentYear, [this] { Alluch_Click(); }, [this] { AllsX_Click(); }))
 {
     setObjectName(QStringLiteral("LossEng"));
+    auto* curve = new QAction(tr("Show curve"), this);
+    curve->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
+    addAction(curve);
+    connect(curve, &QAction::triggered, this, &LossEng::showCurve);
+    m_data->addToMenu(nullptr);
+    m_data->addToMenu(curve);
     connectHandlers();
     Load();
     trimToWholeRows(m_ui.sX);
@@ -156,6 +155,27 @@ LossEng::~LossEng() = default;
 AboutLossesE* LossEng::aboutWindow() const
 {
     return m_about;
+}
+
+QWidget* LossEng::curveWindow() const
+{
+    return m_curve;
+}
+
+void LossEng::showCurve()
+{
+    if (!m_curve) {
+        std::string error;
+        m_curve = CreateCurveWindow({m_ui.sTx, m_ui.sX, m_ui.sNx, m_ui.sQ, m_currentYear},
+                                    m_dialogs, this, error);
+        if (!m_curve) {
+            m_dialogs.message("The curve cannot be shown: " + error);
+            return;
+        }
+    }
+    m_curve->show();
+    m_curve->raise();
+    m_curve->activateWindow();
 }
 
 LossEng::Controls LossEng::createControls(QWidget& window)
@@ -253,8 +273,8 @@ void LossEng::BuildTable()
 void LossEng::Command1_Click()
 {
     CalculationInput input;
-    input.dates = texts(m_ui.sTx);
-    input.levels = texts(m_ui.sX);
+    input.dates = ItemTexts(m_ui.sTx);
+    input.levels = ItemTexts(m_ui.sX);
     input.countText = m_ui.sNx->text().toStdString();
     input.periodText = m_ui.sQ->text().toStdString();
     input.currentYear = m_currentYear();
@@ -328,6 +348,15 @@ void LossEng::keepTabOnSelectedOption()
 {
     for (QRadioButton* option : m_ui.options)
         option->setFocusPolicy(option->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
+}
+
+// The curve belongs to this window's table and goes with it; the About
+// window has no owner and stays.
+void LossEng::closeEvent(QCloseEvent* event)
+{
+    if (m_curve)
+        m_curve->close();
+    QWidget::closeEvent(event);
 }
 
 void LossEng::contextMenuEvent(QContextMenuEvent* event)

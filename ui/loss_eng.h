@@ -39,9 +39,13 @@ public:
 
     // The About window while it is open.
     [[nodiscard]] AboutLossesE* aboutWindow() const;
+    // The disease progress curve while it is open.
+    [[nodiscard]] QWidget* curveWindow() const;
+    void showCurve();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -94,6 +98,7 @@ private:
     DigitsOnlyFilter* m_digitsOnly;
     DataActions* m_data;
     QPointer<AboutLossesE> m_about;
+    QPointer<QWidget> m_curve;
 };
 
 } // namespace quarven

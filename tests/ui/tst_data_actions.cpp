@@ -345,7 +345,7 @@ void TestDataActions::menuOnTheTableAndTheResults()
     }
     QCOMPARE(m_menuEntries,
              (QStringList{"Paste table", "Copy table", "Copy results", "Open...", "Save...",
-                          "Clear table", "Fill all dates...", "Fill all levels..."}));
+                          "Clear table", "Fill all dates...", "Fill all levels...", "Show curve"}));
     QCOMPARE(m_fixture.dialogs.takeTranscript(), QStringList());
 }
 

@@ -1,0 +1,41 @@
+// How the main window gets its curve window. The curve draws with Qt Charts
+// and exports with Qt SVG, which together cost every start-up a tenth of its
+// time to load; so the curve window lives in a module of its own, loaded the
+// first time a user asks for the curve. Tests and benchmarks link the window
+// and register its factory instead.
+#pragma once
+
+#include <functional>
+#include <string>
+
+class QLineEdit;
+class QListWidget;
+class QWidget;
+
+namespace quarven {
+
+class Dialogs;
+
+// What the curve reads: the table, the count and the period.
+struct CurveSources {
+    QListWidget* dates;
+    QListWidget* levels;
+    QLineEdit* count;
+    QLineEdit* period;
+    std::function<int()> currentYear;
+};
+
+// Makes a curve window owned by owner (it closes with it).
+using CurveFactory = QWidget* (*)(const CurveSources& sources, Dialogs& dialogs, QWidget* owner);
+
+// The name the module exports its factory under.
+inline constexpr const char* kCurveFactorySymbol = "quarvenCurveFactory";
+
+void RegisterCurveFactory(CurveFactory factory);
+
+// A new curve window, loading the module first when no factory is known;
+// nothing, with why in error, when the module cannot be loaded.
+[[nodiscard]] QWidget* CreateCurveWindow(const CurveSources& sources, Dialogs& dialogs,
+                                         QWidget* owner, std::string& error);
+
+} // namespace quarven

@@ -1,0 +1,9 @@
+// The entry of the curve module: the factory the main window resolves when
+// the user first asks for the curve.
+#include "ui/curve_loader.h"
+#include "ui/curve_window.h"
+
+extern "C" Q_DECL_EXPORT quarven::CurveFactory quarvenCurveFactory()
+{
+    return &quarven::MakeCurveWindow;
+}

@@ -1,0 +1,69 @@
+// The disease progress curve of the main window's table, redrawn whenever
+// the table, the count or the period changes: the levels against the dates,
+// the trapezoids under them shaded (their area is the AUDPC), the results in
+// the title, and under the chart the row that stops the curve, if any. It
+// reads the main window's controls and never writes them. The image can be
+// copied or saved as PNG or SVG, at the chart's size or twice it for print.
+#pragma once
+
+#include "ui/curve_loader.h"
+
+#include <QDialog>
+#include <QImage>
+#include <QTimer>
+
+class QAreaSeries;
+class QChart;
+class QChartView;
+class QCheckBox;
+class QDateTimeAxis;
+class QLabel;
+class QLineEdit;
+class QLineSeries;
+class QListWidget;
+class QValueAxis;
+
+namespace quarven {
+
+class Dialogs;
+
+class CurveWindow : public QDialog {
+    Q_OBJECT
+public:
+    // owner is the main window: the curve closes with it.
+    CurveWindow(const CurveSources& sources, Dialogs& dialogs, QWidget* owner);
+
+    // Draws the table as it is now; changes are otherwise drawn once the
+    // event loop comes round, however many came at once.
+    void redraw();
+    // The chart as an image, scale times its size on screen.
+    [[nodiscard]] QImage image(int scale) const;
+
+    void copyImage();
+    void savePng();
+    void saveSvg();
+
+private:
+    [[nodiscard]] int exportScale() const;
+    [[nodiscard]] QString titleText() const;
+
+    CurveSources m_sources;
+    Dialogs& m_dialogs;
+    QTimer m_pending;
+    QChart* m_chart;
+    QChartView* m_view;
+    QLineSeries* m_line;
+    QLineSeries* m_upper;
+    QLineSeries* m_zero;
+    QAreaSeries* m_area;
+    QDateTimeAxis* m_dates;
+    QValueAxis* m_levels;
+    QLabel* m_stop;
+    QCheckBox* m_print;
+};
+
+// A CurveFactory.
+[[nodiscard]] QWidget* MakeCurveWindow(const CurveSources& sources, Dialogs& dialogs,
+                                       QWidget* owner);
+
+} // namespace quarven
