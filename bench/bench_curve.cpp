@@ -3,9 +3,8 @@
 // after one level changes, until it has painted again. The baseline is a bare
 // QChartView of the same size with one line of the same 365 points, replaced
 // and repainted: what Qt Charts costs before anything of ours.
-#include "season.h"
-#include "support/main_window_fixture.h"
 #include "ui/curve_window.h"
+#include "window_bench.h"
 
 #include <benchmark/benchmark.h>
 
@@ -28,21 +27,6 @@ std::unique_ptr<test::MainWindowFixture> g_main;
 double seconds(const QElapsedTimer& timer)
 {
     return static_cast<double>(timer.nsecsElapsed()) / 1e9;
-}
-
-void fillSeason()
-{
-    const test::MainWindowControls ui(g_main->window());
-    const bench::Season season = bench::FullSeason();
-    ui.sNx->setText(QStringLiteral("365"));
-    QStringList dates;
-    QStringList levels;
-    for (std::size_t i = 0; i < season.dates.size(); ++i) {
-        dates.append(QString::fromStdString(season.dates[i]));
-        levels.append(QString::fromStdString(season.levels[i]));
-    }
-    test::setItems(ui.sTx, dates);
-    test::setItems(ui.sX, levels);
 }
 
 // Paints now what is due, rather than when the event loop gets round to it.
@@ -124,18 +108,8 @@ BENCHMARK(BM_Baseline_BareChart)->UseManualTime()->Unit(benchmark::kMillisecond)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    RegisterCurveFactory(&MakeCurveWindow);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    g_main = std::make_unique<test::MainWindowFixture>();
-    g_main->open(bench::kSeasonYear);
-    fillSeason();
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    g_main.reset();
-    return 0;
+    return quarven::bench::RunWithMainWindow(argc, argv, g_main, [] {
+        quarven::RegisterCurveFactory(&quarven::MakeCurveWindow);
+        quarven::bench::FillSeason(quarven::test::MainWindowControls(g_main->window()));
+    });
 }

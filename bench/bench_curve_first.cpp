@@ -3,9 +3,8 @@
 // A process loads the module once, so scripts/bench.sh runs this in fresh
 // processes and takes the median. This program does not link the curve
 // window, so nothing of Qt Charts is loaded before the timer starts.
-#include "season.h"
-#include "support/main_window_fixture.h"
 #include "ui/curve_loader.h"
+#include "window_bench.h"
 
 #include <benchmark/benchmark.h>
 
@@ -25,16 +24,7 @@ std::unique_ptr<test::MainWindowFixture> g_main;
 void BM_FirstOpeningWithTheModule(benchmark::State& state)
 {
     const test::MainWindowControls ui(g_main->window());
-    const bench::Season season = bench::FullSeason();
-    ui.sNx->setText(QStringLiteral("365"));
-    QStringList dates;
-    QStringList levels;
-    for (std::size_t i = 0; i < season.dates.size(); ++i) {
-        dates.append(QString::fromStdString(season.dates[i]));
-        levels.append(QString::fromStdString(season.levels[i]));
-    }
-    test::setItems(ui.sTx, dates);
-    test::setItems(ui.sX, levels);
+    bench::FillSeason(ui);
     for (auto _ : state) {
         QElapsedTimer timer;
         timer.start();
@@ -65,16 +55,5 @@ BENCHMARK(BM_FirstOpeningWithTheModule)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    g_main = std::make_unique<test::MainWindowFixture>();
-    g_main->open(bench::kSeasonYear);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    g_main.reset();
-    return 0;
+    return quarven::bench::RunWithMainWindow(argc, argv, g_main);
 }

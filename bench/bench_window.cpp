@@ -3,8 +3,7 @@
 // rebuilds the three lists at every keystroke; scrolling the lists it leaves;
 // and Calculate on a full season. Baselines are plain QListWidgets of the same
 // geometry and font, filled in one addItems per list.
-#include "season.h"
-#include "support/main_window_fixture.h"
+#include "window_bench.h"
 
 #include <benchmark/benchmark.h>
 
@@ -221,16 +220,7 @@ void BM_CalculateThroughWindow(benchmark::State& state)
 {
     LossEng& window = mainWindow();
     const test::MainWindowControls ui(window);
-    const bench::Season season = bench::FullSeason();
-    setCount("365");
-    QStringList dates;
-    QStringList levels;
-    for (std::size_t i = 0; i < season.dates.size(); ++i) {
-        dates.append(QString::fromStdString(season.dates[i]));
-        levels.append(QString::fromStdString(season.levels[i]));
-    }
-    test::setItems(ui.sTx, dates);
-    test::setItems(ui.sX, levels);
+    bench::FillSeason(ui);
     for (auto _ : state) {
         ui.sPotEvro->clear();
         ui.sWEvro->clear();
@@ -255,16 +245,5 @@ BENCHMARK(BM_CalculateThroughWindow)->UseManualTime()->Unit(benchmark::kMicrosec
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    g_main = std::make_unique<test::MainWindowFixture>();
-    g_main->open(bench::kSeasonYear);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    g_main.reset();
-    return 0;
+    return quarven::bench::RunWithMainWindow(argc, argv, g_main);
 }
