@@ -481,6 +481,15 @@ void TestDataActions::openRefusesWhatTheWindowCannotHold_data()
         << "plot,date,level\n" + QByteArray("A,01/07,1\n").repeated(40000)
         << ", line 32769: A number of assessments should be from 3 to 32767";
     QTest::newRow("no such file") << QByteArray() << QString();
+    QByteArray thousand = "plot,date,level";
+    QByteArray row = "A,01/07,5";
+    for (int column = 4; column <= 1000; ++column) {
+        thousand += ",c" + QByteArray::number(column);
+        row += ",x";
+    }
+    // Columns the window has no use for are passed over.
+    QTest::newRow("a thousand columns opens") << thousand + "\n" + row + "\n"
+                                              << "opens";
 }
 
 void TestDataActions::openRefusesWhatTheWindowCannotHold()
@@ -499,6 +508,13 @@ void TestDataActions::openRefusesWhatTheWindowCannotHold()
     }
     MainWindowControls& ui = open();
     setItems(ui.sTx, {"05/06"});
+    if (message == "opens") {
+        script(m_fixture.dialogs, {"!file:" + path});
+        menuOn(ui.sTx->viewport(), QStringLiteral("Open..."));
+        QCOMPARE(items(ui.sTx), (QStringList{"01/07", " ", " "}));
+        QCOMPARE(items(ui.sX), (QStringList{"5", " ", " "}));
+        return;
+    }
     script(m_fixture.dialogs, {"!file:" + path, "!ok"});
     menuOn(ui.sTx->viewport(), QStringLiteral("Open..."));
     const QStringList transcript = m_fixture.dialogs.takeTranscript();
