@@ -6,10 +6,10 @@ set -euo pipefail
 
 cd "$(dirname "$0")/.."
 
-packages=(cmake g++ make qt6-base-dev fonts-liberation locales libcsv-dev)
+packages=(cmake g++ make qt6-base-dev fonts-liberation locales libcsv-dev scdoc)
 if [ "${1:-}" = "--tests" ]; then
-    # Validators for the installed desktop entry and metainfo.
-    packages+=(desktop-file-utils appstream)
+    # Validators for the installed desktop entry, metainfo and manual page.
+    packages+=(desktop-file-utils appstream man-db)
 fi
 
 as_root() {
