@@ -76,7 +76,7 @@ trap 'exit 143' TERM
 failed=0
 fail() { echo "FAILED: $*" >&2; failed=1; }
 
-echo "== apt-get install ./$(basename "$deb")${brought_in:+ (bringing in: $(echo $brought_in))}"
+echo "== apt-get install ./$(basename "$deb")${brought_in:+ (bringing in: ${brought_in//$'\n'/ })}"
 (cd "$(dirname "$deb")" && apt_get install "./$(basename "$deb")")
 dpkg-query -W -f='${Status} ${Version}\n' quarven | grep -qx "install ok installed $version" ||
     fail "dpkg does not hold quarven $version as installed"
