@@ -111,6 +111,9 @@ int RunCommandLine(int argc, char* argv[])
         return usageError(parser.errorText());
     if (parser.isSet(help))
         parser.showHelp(0);
+    // --help lists --help-all, which Qt answers only in process(); it exits there.
+    if (parser.isSet(QStringLiteral("help-all")))
+        parser.process(QCoreApplication::arguments());
     if (parser.isSet(version))
         parser.showVersion();
     if (!parser.positionalArguments().isEmpty())

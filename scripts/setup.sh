@@ -7,10 +7,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(cmake g++ make qt6-base-dev qt6-charts-dev qt6-svg-dev fonts-liberation locales
-    libcsv-dev)
+    libcsv-dev scdoc)
 if [ "${1:-}" = "--tests" ]; then
-    # Validators for the installed desktop entry and metainfo.
-    packages+=(desktop-file-utils appstream)
+    # Validators for the installed desktop entry, metainfo and manual page.
+    packages+=(desktop-file-utils appstream man-db)
 fi
 
 as_root() {

@@ -69,6 +69,7 @@ private slots:
     void statusAndStandardError_data();
     void statusAndStandardError();
     void helpListsEveryOption();
+    void helpAllIsAnswered();
     void version();
     void failedRunLeavesNoResults_data();
     void failedRunLeavesNoResults();
@@ -186,6 +187,15 @@ void TestCommandLine::helpListsEveryOption()
                                "--group <NAME>", "--year <YYYY>", "--help", "--version"})
         QVERIFY2(result.out.contains(option), option);
     QVERIFY(result.out.contains("Exit status: 0 every plot computed"));
+}
+
+// --help lists --help-all; it must answer with the help, not a usage error.
+void TestCommandLine::helpAllIsAnswered()
+{
+    const Run result = run({"--help-all"}, m_folder->path());
+    QCOMPARE(result.err, QByteArray());
+    QCOMPARE(result.status, 0);
+    QVERIFY(result.out.contains("--batch <TRIAL>"));
 }
 
 void TestCommandLine::version()
