@@ -13,7 +13,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source=$PWD
 
-bash scripts/install-missing.sh desktop-file-utils appstream man-db file
+bash scripts/install-missing.sh desktop-file-utils appstream man-db file dpkg-dev
 
 if [ "$#" -gt 0 ]; then
     deb=$1
