@@ -18,12 +18,13 @@ bash scripts/install-missing.sh cmake g++ make qt6-base-dev qt6-charts-dev qt6-s
 
 if [ ! -f build-package/CMakeCache.txt ]; then
     # The flags Debian builds its own packages with, every hardening on:
-    # fortify, stack protector, PIE, full RELRO with immediate binding.
+    # fortify, stack protector, PIE, full RELRO with immediate binding. The
+    # prefix gives the curve module its multiarch folder, /usr/lib/<triplet>.
     export DEB_BUILD_MAINT_OPTIONS=hardening=+all
     CXXFLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
         LDFLAGS="$(dpkg-buildflags --get LDFLAGS)" \
         cmake -S . -B build-package -DCMAKE_BUILD_TYPE=Release -DQUARVEN_TESTS=OFF \
-        -DQUARVEN_MAN_PAGE=ON
+        -DQUARVEN_MAN_PAGE=ON -DCMAKE_INSTALL_PREFIX=/usr
 fi
 cmake --build build-package -j2
 rm -f build-package/quarven_*.deb
