@@ -86,32 +86,32 @@ void setUpPicture(QLabel* picture)
     picture->setFocusPolicy(Qt::StrongFocus);
 }
 
-void apply(QWidget* widget, const Control& spec)
+void apply(QWidget* widget, const Control& row)
 {
-    const bool centred = (spec.style & kCentred) != 0;
-    if (spec.caption)
-        setCaption(widget, spec.kind, QString::fromLatin1(spec.caption), centred);
-    if (spec.tooltip)
-        widget->setToolTip(QString::fromLatin1(spec.tooltip));
-    if (spec.font)
-        widget->setFont(controlFont(*spec.font));
-    if (const std::optional<QColor> background = colourOf(spec.background))
+    const bool centred = (row.style & kCentred) != 0;
+    if (row.caption)
+        setCaption(widget, row.kind, QString::fromLatin1(row.caption), centred);
+    if (row.tooltip)
+        widget->setToolTip(QString::fromLatin1(row.tooltip));
+    if (row.font)
+        widget->setFont(controlFont(*row.font));
+    if (const std::optional<QColor> background = colourOf(row.background))
         paintBackground(widget, *background);
-    if (const std::optional<QColor> text = colourOf(spec.text))
+    if (const std::optional<QColor> text = colourOf(row.text))
         setTextColour(widget, *text);
-    if (spec.accessibleName)
-        widget->setAccessibleName(QString::fromLatin1(spec.accessibleName));
+    if (row.accessibleName)
+        widget->setAccessibleName(QString::fromLatin1(row.accessibleName));
 
     if (auto* label = qobject_cast<QLabel*>(widget)) {
-        if (spec.style & kBordered)
+        if (row.style & kBordered)
             label->setFrameStyle(QFrame::Box | QFrame::Plain);
-        if (spec.kind == Kind::Picture || spec.kind == Kind::ClickPicture)
+        if (row.kind == Kind::Picture || row.kind == Kind::ClickPicture)
             setUpPicture(label);
     }
     if (auto* box = qobject_cast<QLineEdit*>(widget)) {
         if (centred)
             box->setAlignment(Qt::AlignCenter);
-        box->setReadOnly((spec.style & kReadOnly) != 0);
+        box->setReadOnly((row.style & kReadOnly) != 0);
     }
 }
 
@@ -121,12 +121,12 @@ void buildForm(QWidget& window, const Control* controls, std::size_t count)
 {
     QWidget* previousInTabOrder = nullptr;
     for (std::size_t i = 0; i < count; ++i) {
-        const Control& spec = controls[i];
-        QWidget* container = spec.container ? control<QWidget>(window, spec.container) : &window;
-        QWidget* widget = create(spec.kind, container);
-        widget->setObjectName(QString::fromLatin1(spec.name));
-        widget->setGeometry(twipsRect(spec.left, spec.top, spec.width, spec.height));
-        apply(widget, spec);
+        const Control& row = controls[i];
+        QWidget* container = row.container ? control<QWidget>(window, row.container) : &window;
+        QWidget* widget = create(row.kind, container);
+        widget->setObjectName(QString::fromLatin1(row.name));
+        widget->setGeometry(twipsRect(row.left, row.top, row.width, row.height));
+        apply(widget, row);
         if (widget->focusPolicy() & Qt::TabFocus) {
             if (previousInTabOrder)
                 QWidget::setTabOrder(previousInTabOrder, widget);

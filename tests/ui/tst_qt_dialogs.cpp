@@ -3,11 +3,11 @@
 #include "app_info.h"
 #include "ui/qt_dialogs.h"
 
-#include <QPushButton>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QtTest>
 
 using namespace quarven;
