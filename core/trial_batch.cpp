@@ -69,16 +69,19 @@ public:
         ++m_size;
         return new (&at(m_size - 1)) PlotState();
     }
-    PlotState& at(std::size_t number)
-    {
-        if (number < kFirst)
-            return static_cast<PlotState*>(m_blocks.front().get())[number];
-        number -= kFirst;
-        return static_cast<PlotState*>(m_blocks[1 + number / kBlock].get())[number % kBlock];
-    }
+    PlotState& at(std::size_t number) { return *place(number); }
+    [[nodiscard]] const PlotState& at(std::size_t number) const { return *place(number); }
     [[nodiscard]] std::size_t size() const { return m_size; }
 
 private:
+    [[nodiscard]] PlotState* place(std::size_t number) const
+    {
+        if (number < kFirst)
+            return static_cast<PlotState*>(m_blocks.front().get()) + number;
+        number -= kFirst;
+        return static_cast<PlotState*>(m_blocks[1 + number / kBlock].get()) + number % kBlock;
+    }
+
     // A small first block for the many small trials, then blocks of 2 MiB.
     static constexpr std::size_t kFirst = 1024;
     static constexpr std::size_t kBlock = kMemoryBlockBytes / sizeof(PlotState);
@@ -135,8 +138,11 @@ void TrialBatch::row(const TrialRow& row)
                row.line);
     for (const TrialAssessment& assessment : row.assessments)
         add(*state, assessment, row.line);
-    if (m_layout == TrialLayout::Wide)
-        emit(wide, row.plot, row.copied);
+    if (m_layout == TrialLayout::Wide) {
+        ++m_plots;
+        if (emit(wide, row.plot, row.copied, m_results, m_onResult))
+            ++m_refused;
+    }
 }
 
 void TrialBatch::open(PlotState& state, const TrialRow& row)
@@ -328,92 +334,111 @@ void TrialBatch::refuse(PlotState& state, std::string message, std::uint32_t lin
 
 void TrialBatch::finish()
 {
-    if (m_error || m_layout == TrialLayout::Wide)
-        return;
-    for (std::uint32_t number = 0; number < m_states->size(); ++number) {
+    const std::size_t plots = resultsToGive();
+    resultsGiven(plots, giveResults(0, plots, m_results, m_onResult));
+}
+
+std::size_t TrialBatch::resultsToGive() const
+{
+    return m_error || m_layout == TrialLayout::Wide ? 0 : m_states->size();
+}
+
+std::size_t TrialBatch::giveResults(std::size_t first, std::size_t last, Scratch& scratch,
+                                    const ResultHandler& handler) const
+{
+    std::size_t refused = 0;
+    for (std::size_t number = first; number < last; ++number) {
         const PlotState& state = m_states->at(number);
-        m_copiedViews.clear();
+        scratch.copied.clear();
         if (m_copiedColumns > 0) {
             std::string_view blob = m_copied.at(m_copiedOf[number]);
             while (blob.size() >= sizeof(std::uint32_t)) {
                 std::uint32_t length = 0;
                 std::memcpy(&length, blob.data(), sizeof length);
-                m_copiedViews.push_back(blob.substr(sizeof length, length));
+                scratch.copied.push_back(blob.substr(sizeof length, length));
                 blob.remove_prefix(sizeof length + length);
             }
-        } else {
-            m_copiedViews.assign(m_copiedColumns, std::string_view());
         }
-        emit(state, m_index.name(number),
-             Items<std::string_view>(m_copiedViews.data(), m_copiedViews.size()));
+        if (emit(state, m_index.name(static_cast<std::uint32_t>(number)),
+                 Items<std::string_view>(scratch.copied.data(), scratch.copied.size()), scratch,
+                 handler))
+            ++refused;
     }
+    return refused;
 }
 
-void TrialBatch::emit(const PlotState& state, std::string_view plot, Items<std::string_view> copied)
+void TrialBatch::resultsGiven(std::size_t plots, std::size_t refused)
 {
-    ++m_plots;
+    m_plots += plots;
+    m_refused += refused;
+}
+
+bool TrialBatch::emit(const PlotState& state, std::string_view plot, Items<std::string_view> copied,
+                      Scratch& scratch, const ResultHandler& handler) const
+{
     PlotResult result;
     result.plot = plot;
     result.copied = copied;
     result.assessments = state.count;
-    if (state.period != m_periodShown) {
-        m_period.clear();
+    if (state.period != scratch.periodShown) {
+        scratch.period.clear();
         if (state.period != 0)
-            m_period = PlainText(state.period);
-        m_periodShown = state.period;
+            scratch.period = PlainText(state.period);
+        scratch.periodShown = state.period;
     }
-    result.period = m_period;
+    result.period = scratch.period;
 
     if (state.refusal != kNone || state.count < 2) {
-        ++m_refused;
         if (state.refusal != kNone) {
             result.message = m_refusals[state.refusal].message;
             result.lines = m_refusals[state.refusal].lines;
         } else {
-            m_message =
+            scratch.message =
                 "At least two assessments are needed; the plot has " + std::to_string(state.count);
-            m_lines = lineText(state.lastLine);
-            result.message = m_message;
-            result.lines = m_lines;
+            scratch.lines = lineText(state.lastLine);
+            result.message = scratch.message;
+            result.lines = scratch.lines;
         }
-        m_onResult(result);
-        return;
+        handler(result);
+        return true;
     }
 
     // Plots of a trial mostly share their first and last dates: each text is
     // made again only when its day changes.
     const TrialDate first{state.firstDay, (state.flags & kFirstHasYear) != 0};
-    if (m_firstDate.empty() || first.day != m_firstShown.day ||
-        first.hasYear != m_firstShown.hasYear) {
-        m_firstDate.clear();
-        AppendTrialDate(m_firstDate, first);
-        m_firstShown = first;
+    if (scratch.firstDate.empty() || first.day != scratch.firstShown.day ||
+        first.hasYear != scratch.firstShown.hasYear) {
+        scratch.firstDate.clear();
+        AppendTrialDate(scratch.firstDate, first);
+        scratch.firstShown = first;
     }
     const TrialDate last{state.lastDay, (state.flags & kLastHasYear) != 0};
-    if (m_lastDate.empty() || last.day != m_lastShown.day || last.hasYear != m_lastShown.hasYear) {
-        m_lastDate.clear();
-        AppendTrialDate(m_lastDate, last);
-        m_lastShown = last;
+    if (scratch.lastDate.empty() || last.day != scratch.lastShown.day ||
+        last.hasYear != scratch.lastShown.hasYear) {
+        scratch.lastDate.clear();
+        AppendTrialDate(scratch.lastDate, last);
+        scratch.lastShown = last;
     }
     const double days = static_cast<double>(state.lastDay - state.firstDay);
     const double relative = state.audpc / (100.0 * days);
     const double audps = state.audpc + (state.firstLevel + state.lastLevel) / 2 * days /
                                            static_cast<double>(state.count - 1);
-    m_audpc.clear();
-    AppendPattern(m_audpc, state.audpc, Pattern::Audpc);
-    m_losses.clear();
-    AppendPattern(m_losses, state.audpc / state.period, Pattern::Losses);
-    m_relative.clear();
-    AppendDecimals(m_relative, relative, 4);
-    m_audps.clear();
-    AppendDecimals(m_audps, audps, 1);
-    result.firstDate = m_firstDate;
-    result.lastDate = m_lastDate;
-    result.audpc = m_audpc;
-    result.losses = m_losses;
-    result.relativeAudpc = m_relative;
-    result.audps = m_audps;
-    m_onResult(result);
+    scratch.audpc.clear();
+    AppendPattern(scratch.audpc, state.audpc, Pattern::Audpc);
+    scratch.losses.clear();
+    AppendPattern(scratch.losses, state.audpc / state.period, Pattern::Losses);
+    scratch.relative.clear();
+    AppendDecimals(scratch.relative, relative, 4);
+    scratch.audps.clear();
+    AppendDecimals(scratch.audps, audps, 1);
+    result.firstDate = scratch.firstDate;
+    result.lastDate = scratch.lastDate;
+    result.audpc = scratch.audpc;
+    result.losses = scratch.losses;
+    result.relativeAudpc = scratch.relative;
+    result.audps = scratch.audps;
+    handler(result);
+    return false;
 }
 
 } // namespace quarven

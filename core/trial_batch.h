@@ -71,6 +71,24 @@ public:
     // Hands over the results not given yet: all of a long file's.
     void finish();
 
+    // The texts a result is made in, reused from plot to plot.
+    struct Scratch {
+        std::vector<std::string_view> copied;
+        std::string firstDate, lastDate, period, audpc, losses, relative, audps;
+        std::string message, lines;
+        TrialDate firstShown, lastShown; // the days firstDate and lastDate show
+        int periodShown = 0;             // the days period shows
+    };
+    // What finish() does, for a caller that spreads it over threads: the
+    // plots whose results are still to come, then their results by ranges,
+    // each range with a scratch of its own (ranges may be given at once on
+    // several threads once every row is in), then the counts of what was
+    // given. giveResults returns how many of its plots were refused.
+    [[nodiscard]] std::size_t resultsToGive() const;
+    std::size_t giveResults(std::size_t first, std::size_t last, Scratch& scratch,
+                            const ResultHandler& handler) const;
+    void resultsGiven(std::size_t plots, std::size_t refused);
+
     [[nodiscard]] std::size_t plots() const { return m_plots; }
     [[nodiscard]] std::size_t refused() const { return m_refused; }
     // The mark of the first level written with a fraction, once there is one.
@@ -87,7 +105,9 @@ private:
     void add(PlotState& state, const TrialAssessment& assessment, std::uint32_t line);
     void refuse(PlotState& state, std::string message, std::uint32_t line,
                 std::uint32_t earlierLine = 0);
-    void emit(const PlotState& state, std::string_view plot, Items<std::string_view> copied);
+    // Whether the plot was refused.
+    bool emit(const PlotState& state, std::string_view plot, Items<std::string_view> copied,
+              Scratch& scratch, const ResultHandler& handler) const;
 
     BatchSettings m_settings;
     ResultHandler m_onResult;
@@ -126,11 +146,7 @@ private:
 
     // Reused for every plot, so that results cost no heap call each.
     std::string m_scratch;
-    std::vector<std::string_view> m_copiedViews;
-    std::string m_firstDate, m_lastDate, m_period, m_audpc, m_losses, m_relative, m_audps;
-    std::string m_message, m_lines;
-    TrialDate m_firstShown, m_lastShown; // the days m_firstDate and m_lastDate show
-    int m_periodShown = 0;               // the days m_period shows
+    Scratch m_results;
 };
 
 } // namespace quarven
