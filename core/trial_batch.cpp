@@ -107,42 +107,57 @@ void TrialBatch::row(const TrialRow& row)
 {
     if (m_error)
         return;
-    PlotState wide;
-    PlotState* state = &wide;
     if (m_layout == TrialLayout::Wide) {
-        open(wide, row);
-    } else {
-        const PlotIndex::Found found = m_index.find(row.plot);
-        if (found.full) {
-            m_error = TrialError{row.line, "more plot names than this program holds (4 GiB)"};
-            return;
-        }
-        if (found.added) {
-            PlotState* added = m_states->add();
-            if (!added) {
-                m_error = TrialError{row.line, "out of memory"};
-                return;
-            }
-            open(*added, row);
-        }
-        if (m_error)
-            return;
-        state = &m_states->at(found.number);
+        wideRow(row);
+        return;
     }
-    // A row with a field too many has most likely been split at a decimal
-    // comma; its level cannot be trusted.
+    const PlotIndex::Found found = m_index.find(row.plot);
+    if ((found.added || found.full) && !openPlot(found, row))
+        return;
+    PlotState& state = m_states->at(found.number);
     if (row.extraFields > 0)
-        refuse(*state,
-               "The row has more fields than the header names (" + std::to_string(row.extraFields) +
-                   " more)",
-               row.line);
+        refuseExtraFields(state, row);
     for (const TrialAssessment& assessment : row.assessments)
-        add(*state, assessment, row.line);
-    if (m_layout == TrialLayout::Wide) {
-        ++m_plots;
-        if (emit(wide, row.plot, row.copied, m_results, m_onResult))
-            ++m_refused;
+        add(state, assessment, row.line);
+}
+
+// A wide row holds its whole plot: its result comes at once.
+void TrialBatch::wideRow(const TrialRow& row)
+{
+    PlotState state;
+    open(state, row);
+    if (row.extraFields > 0)
+        refuseExtraFields(state, row);
+    for (const TrialAssessment& assessment : row.assessments)
+        add(state, assessment, row.line);
+    ++m_plots;
+    if (emit(state, row.plot, row.copied, m_results, m_onResult))
+        ++m_refused;
+}
+
+bool TrialBatch::openPlot(const PlotIndex::Found& found, const TrialRow& row)
+{
+    if (found.full) {
+        m_error = TrialError{row.line, "more plot names than this program holds (4 GiB)"};
+        return false;
     }
+    PlotState* added = m_states->add();
+    if (!added) {
+        m_error = TrialError{row.line, "out of memory"};
+        return false;
+    }
+    open(*added, row);
+    return !m_error;
+}
+
+// A row with a field too many has most likely been split at a decimal
+// comma; its level cannot be trusted.
+void TrialBatch::refuseExtraFields(PlotState& state, const TrialRow& row)
+{
+    refuse(state,
+           "The row has more fields than the header names (" + std::to_string(row.extraFields) +
+               " more)",
+           row.line);
 }
 
 void TrialBatch::open(PlotState& state, const TrialRow& row)
@@ -233,28 +248,17 @@ void TrialBatch::add(PlotState& state, const TrialAssessment& assessment, std::u
         ++state.count;
     if (state.refusal != kNone)
         return;
+    // The refusals are made out of line: their messages would otherwise
+    // weigh on every row's way through here.
     const std::optional<TrialDate>& date = readDate(assessment.date);
-    if (!date) {
-        refuse(state, AssessmentDateRejection(assessment.date), line);
-        return;
-    }
     double level = 0.0;
-    if (!ReadWholeNumber(assessment.level, m_commaIsPoint, level)) {
-        refuse(state,
-               "The damage level => ( " + std::string(assessment.level) + " ) is not a number",
-               line);
+    if (!date || !ReadWholeNumber(assessment.level, m_commaIsPoint, level) ||
+        !(level >= 0 && level <= 100)) {
+        refuseAssessment(state, assessment, line, date.has_value());
         return;
     }
-    if (!(level >= 0 && level <= 100)) {
-        refuse(state, LevelRejection(assessment.level), line);
-        return;
-    }
-    if (!m_levelsMark) {
-        if (assessment.level.find(',') != std::string_view::npos)
-            m_levelsMark = DecimalMark::Comma;
-        else if (assessment.level.find('.') != std::string_view::npos)
-            m_levelsMark = DecimalMark::Point;
-    }
+    if (!m_levelsMark)
+        noteLevelsMark(assessment.level);
     const auto day = static_cast<std::int32_t>(date->day);
     const std::uint8_t hasYear = date->hasYear ? kLastHasYear : 0;
     if (state.count == 1) {
@@ -264,28 +268,58 @@ void TrialBatch::add(PlotState& state, const TrialAssessment& assessment, std::u
         state.flags = static_cast<std::uint8_t>((date->hasYear ? kFirstHasYear : 0) | hasYear);
         return;
     }
-    const long row = static_cast<long>(state.count) - 2;
     // Whole days: in the 16-bit range ToInt16 would give them back unchanged.
     const std::int32_t difference = day - state.lastDay;
     if (difference < std::numeric_limits<std::int16_t>::min() ||
         difference > std::numeric_limits<std::int16_t>::max()) {
-        refuse(state,
-               "Assessment date input error(assessments #" + SignedText(static_cast<int>(row + 1)) +
-                   " and " + SignedText(static_cast<int>(row + 2)) +
-                   "). The dates lie more than 32767 days apart",
-               line, state.lastLine);
+        refusePair(state, std::nullopt, line);
         return;
     }
     const PairCheck check =
         AddPair(state.audpc, static_cast<std::int16_t>(difference), state.lastLevel, level);
     if (check != PairCheck::Summed) {
-        refuse(state, PairMessage(check, row), line, state.lastLine);
+        refusePair(state, check, line);
         return;
     }
     state.lastDay = day;
     state.lastLevel = level;
     state.lastLine = line;
     state.flags = static_cast<std::uint8_t>((state.flags & kFirstHasYear) | hasYear);
+}
+
+void TrialBatch::refuseAssessment(PlotState& state, const TrialAssessment& assessment,
+                                  std::uint32_t line, bool dateRead)
+{
+    double level = 0.0;
+    if (!dateRead)
+        refuse(state, AssessmentDateRejection(assessment.date), line);
+    else if (!ReadWholeNumber(assessment.level, m_commaIsPoint, level))
+        refuse(state,
+               "The damage level => ( " + std::string(assessment.level) + " ) is not a number",
+               line);
+    else
+        refuse(state, LevelRejection(assessment.level), line);
+}
+
+void TrialBatch::refusePair(PlotState& state, std::optional<PairCheck> check, std::uint32_t line)
+{
+    const long row = static_cast<long>(state.count) - 2;
+    if (check)
+        refuse(state, PairMessage(*check, row), line, state.lastLine);
+    else
+        refuse(state,
+               "Assessment date input error(assessments #" + SignedText(static_cast<int>(row + 1)) +
+                   " and " + SignedText(static_cast<int>(row + 2)) +
+                   "). The dates lie more than 32767 days apart",
+               line, state.lastLine);
+}
+
+void TrialBatch::noteLevelsMark(std::string_view level)
+{
+    if (level.find(',') != std::string_view::npos)
+        m_levelsMark = DecimalMark::Comma;
+    else if (level.find('.') != std::string_view::npos)
+        m_levelsMark = DecimalMark::Point;
 }
 
 const std::optional<TrialDate>& TrialBatch::readDate(std::string_view text)
@@ -298,19 +332,21 @@ const std::optional<TrialDate>& TrialBatch::readDate(std::string_view text)
         m_longDate = ReadTrialDate(text, m_settings.year);
         return m_longDate;
     }
-    // A few bytes where dates differ (day, month, year digits) are enough:
-    // a clash only costs a second reading.
-    std::size_t hash = text.size();
-    if (!text.empty()) {
-        const auto at = [&text](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-        const std::size_t last = text.size() - 1;
-        hash = ((((hash * 31 + at(0)) * 31 + at(last / 4)) * 31 + at(last / 2)) * 31 +
-                at(last - last / 4)) *
-                   31 +
-               at(last);
-        hash = hash * 31 + at(last > 0 ? last - 1 : 0);
+    // The first and the last four bytes, where dates differ (day, month, year
+    // digits), are enough: a clash only costs a second reading.
+    std::uint64_t key = text.size();
+    if (text.size() >= 4) {
+        std::uint32_t head = 0;
+        std::uint32_t tail = 0;
+        std::memcpy(&head, text.data(), sizeof head);
+        std::memcpy(&tail, text.data() + text.size() - sizeof tail, sizeof tail);
+        key ^= (std::uint64_t{head} << 32 | tail) << 4;
+    } else {
+        for (const char c : text)
+            key = key << 8 | static_cast<unsigned char>(c);
     }
-    CachedDate& entry = m_dates[hash % m_dates.size()];
+    static_assert(std::tuple_size<decltype(m_dates)>::value == 64);
+    CachedDate& entry = m_dates[(key * 0x9E3779B97F4A7C15ULL) >> 58];
     m_lastDateRead = &entry;
     if (entry.used && SameText(std::string_view(entry.text.data(), entry.size), text))
         return entry.date;

@@ -14,6 +14,7 @@
 // end of the row and nothing is kept.
 #pragma once
 
+#include "loss_calculation.h"
 #include "plot_index.h"
 #include "trial_file.h"
 #include "trial_values.h"
@@ -100,9 +101,19 @@ private:
     struct PlotState;
     class States;
 
+    void wideRow(const TrialRow& row);
+    // False when the plot could not be held.
+    [[gnu::noinline]] bool openPlot(const PlotIndex::Found& found, const TrialRow& row);
+    [[gnu::cold]] void refuseExtraFields(PlotState& state, const TrialRow& row);
     void open(PlotState& state, const TrialRow& row);
     void openPeriod(PlotState& state, const TrialRow& row);
     void add(PlotState& state, const TrialAssessment& assessment, std::uint32_t line);
+    [[gnu::cold]] void refuseAssessment(PlotState& state, const TrialAssessment& assessment,
+                                        std::uint32_t line, bool dateRead);
+    // check: why the pair failed; none when its dates lie too far apart.
+    [[gnu::cold]] void refusePair(PlotState& state, std::optional<PairCheck> check,
+                                  std::uint32_t line);
+    [[gnu::cold]] void noteLevelsMark(std::string_view level);
     void refuse(PlotState& state, std::string message, std::uint32_t line,
                 std::uint32_t earlierLine = 0);
     // Whether the plot was refused.
