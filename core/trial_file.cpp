@@ -355,8 +355,11 @@ std::size_t TrialReader::Impl::splitLine(std::string_view text, std::size_t pos,
 #if defined(__GNUC__) && defined(__SSE2__)
     // Sixteen bytes at a time where the processor has SSE2, as every x86-64
     // one does: a field book's line then takes one or two steps.
-    const __m128i separatorBytes = _mm_set1_epi8(separator);
-    const __m128i lineFeedBytes = _mm_set1_epi8('\n');
+    // Spread from a register: set1_epi8 of the separator went through memory,
+    // a byte stored and four loaded, which stalls every line.
+    const __m128i separatorBytes =
+        _mm_set1_epi32(static_cast<int>(0x01010101U * static_cast<unsigned char>(separator)));
+    const __m128i lineFeedBytes = _mm_set1_epi32(0x0A0A0A0A);
     for (; at + 16 <= text.size(); at += 16) {
         const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
         for (auto stops = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(

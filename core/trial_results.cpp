@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 namespace quarven {
 namespace {
@@ -110,16 +111,22 @@ bool ResultsWriter::writeComputed(std::string& text, const PlotResult& result) c
         if (NeedsQuotes(field, m_separator))
             return false;
 
-    std::array<char, kLongestLine> line{};
+    // Only what is written into the line is read from it.
+    std::array<char, kLongestLine> line;
     char* out = line.data();
     const auto put = [&out](std::string_view field) {
-        for (const char c : field)
-            *out++ = c;
+        if (!field.empty())
+            std::memcpy(out, field.data(), field.size());
+        out += field.size();
     };
-    const auto number = [&out, this](std::string_view field) {
+    const auto number = [&out, &put, this](std::string_view field) {
         *out++ = m_separator;
-        for (const char c : field)
-            *out++ = c == '.' ? m_mark : c;
+        char* const written = out;
+        put(field);
+        // A number has one point at most.
+        if (m_mark != '.')
+            if (void* point = std::memchr(written, '.', field.size()))
+                *static_cast<char*>(point) = m_mark;
     };
     put(result.plot);
     for (const std::string_view field : result.copied) {
