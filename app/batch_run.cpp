@@ -1,6 +1,7 @@
 #include "batch_run.h"
 
 #include "app/progress_bar.h"
+#include "core/block_memory.h"
 #include "core/trial_run.h"
 
 #include <QFile>
@@ -194,11 +195,16 @@ int RunBatch(const BatchOptions& options)
     });
 
     ProgressBar progress(fromStandardInput ? 0 : input.size());
-    std::vector<char> buffer(static_cast<std::size_t>(kPiece));
+    // One huge page, never cleared by hand: a vector's zeroed megabyte cost
+    // 256 page faults, a tenth of a small trial's whole run.
+    const MemoryBlock buffer = AllocateBlock(kMemoryBlockBytes);
+    if (!buffer)
+        return failure(QStringLiteral("out of memory"));
+    static_assert(kPiece <= static_cast<qint64>(kMemoryBlockBytes));
     qint64 done = 0;
     std::optional<TrialError> error;
     for (;;) {
-        const qint64 got = input.read(buffer.data(), kPiece);
+        const qint64 got = input.read(static_cast<char*>(buffer.get()), kPiece);
         if (got < 0) {
             progress.finish();
             return failure(QStringLiteral("%1: %2").arg(trialName, input.errorString()));
@@ -206,7 +212,8 @@ int RunBatch(const BatchOptions& options)
         if (got == 0)
             break;
         done += got;
-        error = run.read(std::string_view(buffer.data(), static_cast<std::size_t>(got)));
+        error = run.read(std::string_view(static_cast<const char*>(buffer.get()),
+                                          static_cast<std::size_t>(got)));
         if (error)
             break;
         progress.update(done);

@@ -140,7 +140,9 @@ public:
     std::optional<TrialError> finish();
 
 private:
-    bool start(bool atEnd);
+    // judgeLength: whether a first line still without its end may be refused
+    // for its length.
+    bool start(bool atEnd, bool judgeLength = true);
     void readLines(std::string_view text);
     void readLine(std::string_view line, bool plain);
     std::size_t splitLine(std::string_view text, std::size_t pos, bool atEnd);
@@ -203,22 +205,35 @@ std::optional<TrialError> TrialReader::Impl::read(std::string_view chunk)
 {
     if (m_error)
         return m_error;
-    if (!m_started) {
-        m_pending.append(chunk);
-        if (!start(false))
-            return m_error;
+    // Until the header is found, the file waits in m_pending. A large first
+    // piece is taken a little at a time, and the rest read where it lies, as
+    // if it had come in more pieces; the first line's length is judged once
+    // the whole piece is in, as it would be in one.
+    constexpr std::size_t kWaiting = std::size_t{1} << 12;
+    std::size_t taken = 0;
+    while (!m_started) {
+        const std::string_view part = chunk.substr(taken, kWaiting);
+        m_pending.append(part);
+        taken += part.size();
+        const bool whole = taken == chunk.size();
+        if (!start(false, whole)) {
+            if (m_error || whole)
+                return m_error;
+            continue;
+        }
         std::string first;
         first.swap(m_pending);
         readLines(first);
-        return m_error;
+        if (m_error)
+            return m_error;
     }
-    readLines(chunk);
+    readLines(chunk.substr(taken));
     return m_error;
 }
 
 // Waits for the first line that is not blank, then sets the parser up with
 // the separator it shows.
-bool TrialReader::Impl::start(bool atEnd)
+bool TrialReader::Impl::start(bool atEnd, bool judgeLength)
 {
     if (m_pending.size() < kByteOrderMark.size() && !atEnd &&
         kByteOrderMark.substr(0, m_pending.size()) == m_pending)
@@ -230,7 +245,7 @@ bool TrialReader::Impl::start(bool atEnd)
     for (;;) {
         const std::size_t end = m_pending.find('\n', from);
         if (end == std::string::npos && !atEnd) {
-            if (m_pending.size() > kLongestFirstLine)
+            if (judgeLength && m_pending.size() > kLongestFirstLine)
                 fail(1, "no line break in the first 1 MiB: this is not a trial file");
             return false;
         }
