@@ -333,7 +333,7 @@ const std::optional<TrialDate>& TrialBatch::readDate(std::string_view text)
         return m_longDate;
     }
     // The first and the last four bytes, where dates differ (day, month, year
-    // digits), are enough: a clash only costs a second reading.
+    // digits), are enough to spread them.
     std::uint64_t key = text.size();
     if (text.size() >= 4) {
         std::uint32_t head = 0;
@@ -345,17 +345,31 @@ const std::optional<TrialDate>& TrialBatch::readDate(std::string_view text)
         for (const char c : text)
             key = key << 8 | static_cast<unsigned char>(c);
     }
-    static_assert(std::tuple_size<decltype(m_dates)>::value == 64);
-    CachedDate& entry = m_dates[(key * 0x9E3779B97F4A7C15ULL) >> 58];
-    m_lastDateRead = &entry;
-    if (entry.used && SameText(std::string_view(entry.text.data(), entry.size), text))
-        return entry.date;
-    entry.used = true;
-    entry.size = text.size();
+    // Open addressing over a few neighbours: a book of a hundred dates reads
+    // each once, where one place per date read two that clashed again and
+    // again. Past that, a date takes the place of another.
+    constexpr std::size_t kPlaces = std::tuple_size<decltype(m_dates)>::value;
+    static_assert(kPlaces == 128);
+    const auto first = static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ULL) >> 57);
+    CachedDate* entry = &m_dates[first];
+    for (std::size_t probe = 0; probe < 8; ++probe) {
+        CachedDate& place = m_dates[(first + probe) % kPlaces];
+        if (!place.used) {
+            entry = &place;
+            break;
+        }
+        if (SameText(std::string_view(place.text.data(), place.size), text)) {
+            m_lastDateRead = &place;
+            return place.date;
+        }
+    }
+    m_lastDateRead = entry;
+    entry->used = true;
+    entry->size = text.size();
     if (!text.empty())
-        std::memcpy(entry.text.data(), text.data(), text.size());
-    entry.date = ReadTrialDate(text, m_settings.year);
-    return entry.date;
+        std::memcpy(entry->text.data(), text.data(), text.size());
+    entry->date = ReadTrialDate(text, m_settings.year);
+    return entry->date;
 }
 
 void TrialBatch::refuse(PlotState& state, std::string message, std::uint32_t line,

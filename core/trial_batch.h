@@ -138,7 +138,7 @@ private:
         bool used = false;
         std::optional<TrialDate> date;
     };
-    std::array<CachedDate, 64> m_dates{};
+    std::array<CachedDate, 128> m_dates{};
     const CachedDate* m_lastDateRead = nullptr;
     // A reference into the cache: an optional returned by value would pass
     // through memory on every row.
