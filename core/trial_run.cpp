@@ -98,7 +98,11 @@ bool TrialRun::giveResultsInTwo(std::size_t plots, std::size_t blockPlots)
     std::condition_variable changed;
     std::size_t written = 0; // blocks written out
     const auto make = [&](std::size_t block, TrialBatch::Scratch& scratch, Slot& slot) {
+        // Room for the usual lines at once: grown by doubling, the texts
+        // touched half again as many fresh pages, each a page fault.
+        constexpr std::size_t kUsualLine = 64;
         slot.text.clear();
+        slot.text.reserve(blockPlots * kUsualLine);
         const std::size_t first = block * blockPlots;
         slot.refused = m_batch.giveResults(
             first, std::min(plots, first + blockPlots), scratch,
