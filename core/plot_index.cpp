@@ -39,7 +39,7 @@ std::optional<std::uint32_t> TextStore::add(std::string_view text)
             return std::nullopt;
         // The first block is small, for the many trials that are.
         const std::size_t size = std::max(need, m_blocks.empty() ? blockSize / 32 : blockSize);
-        MemoryBlock block = AllocateBlock(size);
+        MemoryBlock block = AllocateBlock(size, m_supply);
         if (!block)
             return std::nullopt;
         m_capacity = size;

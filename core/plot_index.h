@@ -58,6 +58,8 @@ namespace quarven {
 // Texts kept for good, each found again by a 32-bit handle.
 class TextStore {
 public:
+    explicit TextStore(BlockSupply* supply = nullptr) : m_supply(supply) {}
+
     // Nothing once 4 GiB are held: handles would no longer fit.
     [[nodiscard]] std::optional<std::uint32_t> add(std::string_view text);
     [[nodiscard]] std::string_view at(std::uint32_t handle) const
@@ -71,6 +73,7 @@ public:
 
 private:
     static constexpr unsigned kOffsetBits = 21; // blocks of 2 MiB
+    BlockSupply* m_supply;
     std::vector<MemoryBlock> m_blocks;
     std::size_t m_used = 0; // in the last block
     std::size_t m_capacity = 0;
@@ -78,6 +81,9 @@ private:
 
 class PlotIndex {
 public:
+    // Its large blocks come from the supply, when one is given.
+    explicit PlotIndex(BlockSupply* supply = nullptr) : m_text(supply), m_names(supply) {}
+
     // Eight bytes, so that it comes back in a register: the look-up is made
     // for every row.
     struct Found {

@@ -57,11 +57,14 @@ struct TrialBatch::PlotState {
 // grow without a moment holding two copies.
 class TrialBatch::States {
 public:
+    explicit States(BlockSupply* supply) : m_supply(supply) {}
+
     // Null when memory runs out.
     PlotState* add()
     {
         if (m_size == 0 || (m_size >= kFirst && (m_size - kFirst) % kBlock == 0)) {
-            MemoryBlock block = AllocateBlock((m_size == 0 ? kFirst : kBlock) * sizeof(PlotState));
+            MemoryBlock block =
+                AllocateBlock((m_size == 0 ? kFirst : kBlock) * sizeof(PlotState), m_supply);
             if (!block)
                 return nullptr;
             m_blocks.push_back(std::move(block));
@@ -85,12 +88,14 @@ private:
     // A small first block for the many small trials, then blocks of 2 MiB.
     static constexpr std::size_t kFirst = 1024;
     static constexpr std::size_t kBlock = kMemoryBlockBytes / sizeof(PlotState);
+    BlockSupply* m_supply;
     std::vector<MemoryBlock> m_blocks;
     std::size_t m_size = 0;
 };
 
 TrialBatch::TrialBatch(BatchSettings settings, ResultHandler onResult)
-    : m_settings(settings), m_onResult(std::move(onResult)), m_states(std::make_unique<States>())
+    : m_settings(settings), m_onResult(std::move(onResult)), m_index(&m_supply),
+      m_states(std::make_unique<States>(&m_supply)), m_copied(&m_supply)
 {
 }
 

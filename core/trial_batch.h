@@ -145,6 +145,8 @@ private:
     [[nodiscard]] const std::optional<TrialDate>& readDate(std::string_view text);
     std::optional<TrialDate> m_longDate;
 
+    // The large blocks of the plots' tables, made ready ahead of need.
+    BlockSupply m_supply;
     PlotIndex m_index;
     std::unique_ptr<States> m_states;
     TextStore m_copied;
