@@ -309,13 +309,13 @@ void TrialReader::Impl::readLines(std::string_view text)
         const bool plain = !quote.within(pos, end) &&
                            (!carriageReturn.within(pos, end) || carriageReturn.at() == end - 2);
         if (splitting && plain) {
-            // The usual row goes straight on: a plot named, the header read.
-            if (!countLine())
-                ;
-            else if (m_plotDateLevel && !m_fields.empty() && !blank(m_fields.front()))
-                readPlotDateLevel(m_lines, m_fields);
-            else
-                endRow(m_lines, m_fields);
+            if (countLine()) {
+                // The usual row goes straight on: a plot named, the header read.
+                if (m_plotDateLevel && !m_fields.empty() && !blank(m_fields.front()))
+                    readPlotDateLevel(m_lines, m_fields);
+                else
+                    endRow(m_lines, m_fields);
+            }
         } else {
             readLine(text.substr(pos, end - pos), plain);
         }
@@ -369,9 +369,9 @@ std::size_t TrialReader::Impl::splitLine(std::string_view text, std::size_t pos,
     std::size_t at = pos;
 #if defined(__GNUC__) && defined(__SSE2__)
     // Sixteen bytes at a time where the processor has SSE2, as every x86-64
-    // one does: a field book's line then takes one or two steps.
-    // Spread from a register: set1_epi8 of the separator went through memory,
-    // a byte stored and four loaded, which stalls every line.
+    // one does: a field book's line then takes one or two steps. The
+    // separator is spread from a register: set1_epi8 went through memory, a
+    // byte stored and four loaded back, which stalled every line.
     const __m128i separatorBytes =
         _mm_set1_epi32(static_cast<int>(0x01010101U * static_cast<unsigned char>(separator)));
     const __m128i lineFeedBytes = _mm_set1_epi32(0x0A0A0A0A);
