@@ -86,7 +86,7 @@ bool TrialRun::giveResultsInTwo(std::size_t plots, std::size_t blockPlots)
 {
     // Each slot on cache lines of its own: a text's length changes with every
     // field appended, and a line shared by the two threads would travel from
-    // core to core each time, which made the halves slower than the whole.
+    // core to core each time, which made each half take as long as the whole.
     struct alignas(64) Slot {
         std::string text;
         std::size_t refused = 0;
