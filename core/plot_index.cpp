@@ -39,7 +39,7 @@ std::optional<std::uint32_t> TextStore::add(std::string_view text)
             return std::nullopt;
         // The first block is small, for the many trials that are.
         const std::size_t size = std::max(need, m_blocks.empty() ? blockSize / 32 : blockSize);
-        MemoryBlock block = AllocateBlock(size);
+        MemoryBlock block = AllocateBlock(size, m_supply);
         if (!block)
             return std::nullopt;
         m_capacity = size;
@@ -56,15 +56,6 @@ std::optional<std::uint32_t> TextStore::add(std::string_view text)
     return handle;
 }
 
-std::string_view TextStore::at(std::uint32_t handle) const
-{
-    const char* place = static_cast<const char*>(m_blocks[handle >> kOffsetBits].get()) +
-                        (handle & ((1U << kOffsetBits) - 1));
-    std::uint32_t length = 0;
-    std::memcpy(&length, place, sizeof length);
-    return std::string_view(place + sizeof length, length);
-}
-
 bool PlotIndex::holds(std::uint32_t number, std::string_view name) const
 {
     return number < m_names.size() && SameText(m_text.at(m_names[number]), name);
@@ -79,6 +70,7 @@ PlotIndex::Found PlotIndex::use(std::uint32_t number)
 {
     m_last = number;
     m_lastName = m_text.at(m_names[number]);
+    m_nextName = nameAfter(number);
     return Found{number, false, false};
 }
 
@@ -91,6 +83,7 @@ PlotIndex::Found PlotIndex::add(std::string_view name)
     m_names.push_back(*handle);
     m_last = number;
     m_lastName = m_text.at(*handle);
+    m_nextName = std::string_view();
     return Found{number, true, false};
 }
 
@@ -110,19 +103,8 @@ std::optional<std::uint32_t> PlotIndex::inOrderedRun(std::string_view name) cons
     return std::nullopt;
 }
 
-PlotIndex::Found PlotIndex::find(std::string_view name)
+PlotIndex::Found PlotIndex::findElsewhere(std::string_view name)
 {
-    if (!m_names.empty() && SameText(m_lastName, name))
-        return Found{m_last, false, false};
-    if (m_last + 1 < m_names.size()) {
-        const std::string_view next = m_text.at(m_names[m_last + 1]);
-        if (SameText(next, name)) {
-            ++m_last;
-            m_lastName = next;
-            return Found{m_last, false, false};
-        }
-    }
-
     const bool pastOrderedRun = m_ordered == 0 || before(m_text.at(m_names[m_ordered - 1]), name);
     if (!m_orderBroken && pastOrderedRun) {
         ++m_ordered;

@@ -24,22 +24,33 @@
 namespace quarven {
 
 // Plot names and dates are short: compared eight bytes at a time in line,
-// rather than through a call to memcmp.
+// rather than through a call to memcmp, and the last few bytes as one or two
+// overlapping words rather than one by one ("01/07" is two words of four).
 [[nodiscard]] inline bool SameText(std::string_view a, std::string_view b)
 {
-    if (a.size() != b.size())
+    const std::size_t size = a.size();
+    if (size != b.size())
         return false;
-    std::size_t i = 0;
-    for (; i + 8 <= a.size(); i += 8) {
-        std::uint64_t x = 0;
-        std::uint64_t y = 0;
-        std::memcpy(&x, a.data() + i, 8);
-        std::memcpy(&y, b.data() + i, 8);
-        if (x != y)
-            return false;
+    const char* const x = a.data();
+    const char* const y = b.data();
+    const auto differ = [x, y](std::size_t at, auto word) {
+        decltype(word) u = 0;
+        decltype(word) v = 0;
+        std::memcpy(&u, x + at, sizeof u);
+        std::memcpy(&v, y + at, sizeof v);
+        return u != v;
+    };
+    if (size >= 8) {
+        std::size_t i = 0;
+        for (; i + 8 <= size; i += 8)
+            if (differ(i, std::uint64_t{}))
+                return false;
+        return i == size || !differ(size - 8, std::uint64_t{});
     }
-    for (; i < a.size(); ++i)
-        if (a[i] != b[i])
+    if (size >= 4)
+        return !differ(0, std::uint32_t{}) && !differ(size - 4, std::uint32_t{});
+    for (std::size_t i = 0; i < size; ++i)
+        if (x[i] != y[i])
             return false;
     return true;
 }
@@ -47,12 +58,22 @@ namespace quarven {
 // Texts kept for good, each found again by a 32-bit handle.
 class TextStore {
 public:
+    explicit TextStore(BlockSupply* supply = nullptr) : m_supply(supply) {}
+
     // Nothing once 4 GiB are held: handles would no longer fit.
     [[nodiscard]] std::optional<std::uint32_t> add(std::string_view text);
-    [[nodiscard]] std::string_view at(std::uint32_t handle) const;
+    [[nodiscard]] std::string_view at(std::uint32_t handle) const
+    {
+        const char* place = static_cast<const char*>(m_blocks[handle >> kOffsetBits].get()) +
+                            (handle & ((1U << kOffsetBits) - 1));
+        std::uint32_t length = 0;
+        std::memcpy(&length, place, sizeof length);
+        return std::string_view(place + sizeof length, length);
+    }
 
 private:
     static constexpr unsigned kOffsetBits = 21; // blocks of 2 MiB
+    BlockSupply* m_supply;
     std::vector<MemoryBlock> m_blocks;
     std::size_t m_used = 0; // in the last block
     std::size_t m_capacity = 0;
@@ -60,6 +81,9 @@ private:
 
 class PlotIndex {
 public:
+    // Its large blocks come from the supply, when one is given.
+    explicit PlotIndex(BlockSupply* supply = nullptr) : m_text(supply), m_names(supply) {}
+
     // Eight bytes, so that it comes back in a register: the look-up is made
     // for every row.
     struct Found {
@@ -67,8 +91,21 @@ public:
         bool added = false;
         bool full = false; // the names fill 4 GiB: no number was given
     };
-    // The plot's number, numbering it next when it is new.
-    [[nodiscard]] Found find(std::string_view name);
+    // The plot's number, numbering it next when it is new. The plot of the
+    // row before and the one after it are tried here, in line: most rows
+    // name one of them.
+    [[nodiscard]] Found find(std::string_view name)
+    {
+        if (!m_names.empty() && SameText(m_lastName, name))
+            return Found{m_last, false, false};
+        if (m_last + 1 < m_names.size() && SameText(m_nextName, name)) {
+            ++m_last;
+            m_lastName = m_nextName;
+            m_nextName = nameAfter(m_last);
+            return Found{m_last, false, false};
+        }
+        return findElsewhere(name);
+    }
     [[nodiscard]] std::string_view name(std::uint32_t number) const;
     [[nodiscard]] std::size_t size() const { return m_names.size(); }
 
@@ -77,6 +114,12 @@ private:
         std::uint32_t numberPlusOne = 0; // 0: empty
         std::uint32_t hash = 0;
     };
+    [[nodiscard]] Found findElsewhere(std::string_view name);
+    // The name of the plot after `number`, or nothing when there is none yet.
+    [[nodiscard]] std::string_view nameAfter(std::uint32_t number) const
+    {
+        return number + 1 < m_names.size() ? m_text.at(m_names[number + 1]) : std::string_view();
+    }
     [[nodiscard]] bool holds(std::uint32_t number, std::string_view name) const;
     [[nodiscard]] std::optional<std::uint32_t> inOrderedRun(std::string_view name) const;
     [[nodiscard]] Found add(std::string_view name);
@@ -84,10 +127,11 @@ private:
     void grow();
 
     TextStore m_text;
-    std::vector<std::uint32_t> m_names; // handles into m_text, by number
+    BlockArray<std::uint32_t> m_names; // handles into m_text, by number
     std::vector<Slot> m_slots;
     std::uint32_t m_last = 0;
     std::string_view m_lastName; // of m_last, in m_text
+    std::string_view m_nextName; // of m_last + 1 when there is one
     std::uint32_t m_ordered = 0; // plots 0..m_ordered-1 came in increasing order
     bool m_orderBroken = false;
 };

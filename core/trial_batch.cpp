@@ -57,11 +57,14 @@ struct TrialBatch::PlotState {
 // grow without a moment holding two copies.
 class TrialBatch::States {
 public:
+    explicit States(BlockSupply* supply) : m_supply(supply) {}
+
     // Null when memory runs out.
     PlotState* add()
     {
         if (m_size == 0 || (m_size >= kFirst && (m_size - kFirst) % kBlock == 0)) {
-            MemoryBlock block = AllocateBlock((m_size == 0 ? kFirst : kBlock) * sizeof(PlotState));
+            MemoryBlock block =
+                AllocateBlock((m_size == 0 ? kFirst : kBlock) * sizeof(PlotState), m_supply);
             if (!block)
                 return nullptr;
             m_blocks.push_back(std::move(block));
@@ -69,25 +72,30 @@ public:
         ++m_size;
         return new (&at(m_size - 1)) PlotState();
     }
-    PlotState& at(std::size_t number)
-    {
-        if (number < kFirst)
-            return static_cast<PlotState*>(m_blocks.front().get())[number];
-        number -= kFirst;
-        return static_cast<PlotState*>(m_blocks[1 + number / kBlock].get())[number % kBlock];
-    }
+    PlotState& at(std::size_t number) { return *place(number); }
+    [[nodiscard]] const PlotState& at(std::size_t number) const { return *place(number); }
     [[nodiscard]] std::size_t size() const { return m_size; }
 
 private:
+    [[nodiscard]] PlotState* place(std::size_t number) const
+    {
+        if (number < kFirst)
+            return static_cast<PlotState*>(m_blocks.front().get()) + number;
+        number -= kFirst;
+        return static_cast<PlotState*>(m_blocks[1 + number / kBlock].get()) + number % kBlock;
+    }
+
     // A small first block for the many small trials, then blocks of 2 MiB.
     static constexpr std::size_t kFirst = 1024;
     static constexpr std::size_t kBlock = kMemoryBlockBytes / sizeof(PlotState);
+    BlockSupply* m_supply;
     std::vector<MemoryBlock> m_blocks;
     std::size_t m_size = 0;
 };
 
 TrialBatch::TrialBatch(BatchSettings settings, ResultHandler onResult)
-    : m_settings(settings), m_onResult(std::move(onResult)), m_states(std::make_unique<States>())
+    : m_settings(settings), m_onResult(std::move(onResult)), m_index(&m_supply),
+      m_states(std::make_unique<States>(&m_supply)), m_copied(&m_supply)
 {
 }
 
@@ -104,39 +112,57 @@ void TrialBatch::row(const TrialRow& row)
 {
     if (m_error)
         return;
-    PlotState wide;
-    PlotState* state = &wide;
     if (m_layout == TrialLayout::Wide) {
-        open(wide, row);
-    } else {
-        const PlotIndex::Found found = m_index.find(row.plot);
-        if (found.full) {
-            m_error = TrialError{row.line, "more plot names than this program holds (4 GiB)"};
-            return;
-        }
-        if (found.added) {
-            PlotState* added = m_states->add();
-            if (!added) {
-                m_error = TrialError{row.line, "out of memory"};
-                return;
-            }
-            open(*added, row);
-        }
-        if (m_error)
-            return;
-        state = &m_states->at(found.number);
+        wideRow(row);
+        return;
     }
-    // A row with a field too many has most likely been split at a decimal
-    // comma; its level cannot be trusted.
+    const PlotIndex::Found found = m_index.find(row.plot);
+    if ((found.added || found.full) && !openPlot(found, row))
+        return;
+    PlotState& state = m_states->at(found.number);
     if (row.extraFields > 0)
-        refuse(*state,
-               "The row has more fields than the header names (" + std::to_string(row.extraFields) +
-                   " more)",
-               row.line);
+        refuseExtraFields(state, row);
     for (const TrialAssessment& assessment : row.assessments)
-        add(*state, assessment, row.line);
-    if (m_layout == TrialLayout::Wide)
-        emit(wide, row.plot, row.copied);
+        add(state, assessment, row.line);
+}
+
+// A wide row holds its whole plot: its result comes at once.
+void TrialBatch::wideRow(const TrialRow& row)
+{
+    PlotState state;
+    open(state, row);
+    if (row.extraFields > 0)
+        refuseExtraFields(state, row);
+    for (const TrialAssessment& assessment : row.assessments)
+        add(state, assessment, row.line);
+    ++m_plots;
+    if (emit(state, row.plot, row.copied, m_results, m_onResult))
+        ++m_refused;
+}
+
+bool TrialBatch::openPlot(const PlotIndex::Found& found, const TrialRow& row)
+{
+    if (found.full) {
+        m_error = TrialError{row.line, "more plot names than this program holds (4 GiB)"};
+        return false;
+    }
+    PlotState* added = m_states->add();
+    if (!added) {
+        m_error = TrialError{row.line, "out of memory"};
+        return false;
+    }
+    open(*added, row);
+    return !m_error;
+}
+
+// A row with a field too many has most likely been split at a decimal
+// comma; its level cannot be trusted.
+void TrialBatch::refuseExtraFields(PlotState& state, const TrialRow& row)
+{
+    refuse(state,
+           "The row has more fields than the header names (" + std::to_string(row.extraFields) +
+               " more)",
+           row.line);
 }
 
 void TrialBatch::open(PlotState& state, const TrialRow& row)
@@ -227,28 +253,17 @@ void TrialBatch::add(PlotState& state, const TrialAssessment& assessment, std::u
         ++state.count;
     if (state.refusal != kNone)
         return;
+    // The refusals are made out of line: their messages would otherwise
+    // weigh on every row's way through here.
     const std::optional<TrialDate>& date = readDate(assessment.date);
-    if (!date) {
-        refuse(state, AssessmentDateRejection(assessment.date), line);
-        return;
-    }
     double level = 0.0;
-    if (!ReadWholeNumber(assessment.level, m_commaIsPoint, level)) {
-        refuse(state,
-               "The damage level => ( " + std::string(assessment.level) + " ) is not a number",
-               line);
+    if (!date || !ReadWholeNumber(assessment.level, m_commaIsPoint, level) ||
+        !(level >= 0 && level <= 100)) {
+        refuseAssessment(state, assessment, line, date.has_value());
         return;
     }
-    if (!(level >= 0 && level <= 100)) {
-        refuse(state, LevelRejection(assessment.level), line);
-        return;
-    }
-    if (!m_levelsMark) {
-        if (assessment.level.find(',') != std::string_view::npos)
-            m_levelsMark = DecimalMark::Comma;
-        else if (assessment.level.find('.') != std::string_view::npos)
-            m_levelsMark = DecimalMark::Point;
-    }
+    if (!m_levelsMark)
+        noteLevelsMark(assessment.level);
     const auto day = static_cast<std::int32_t>(date->day);
     const std::uint8_t hasYear = date->hasYear ? kLastHasYear : 0;
     if (state.count == 1) {
@@ -258,28 +273,58 @@ void TrialBatch::add(PlotState& state, const TrialAssessment& assessment, std::u
         state.flags = static_cast<std::uint8_t>((date->hasYear ? kFirstHasYear : 0) | hasYear);
         return;
     }
-    const long row = static_cast<long>(state.count) - 2;
     // Whole days: in the 16-bit range ToInt16 would give them back unchanged.
     const std::int32_t difference = day - state.lastDay;
     if (difference < std::numeric_limits<std::int16_t>::min() ||
         difference > std::numeric_limits<std::int16_t>::max()) {
-        refuse(state,
-               "Assessment date input error(assessments #" + SignedText(static_cast<int>(row + 1)) +
-                   " and " + SignedText(static_cast<int>(row + 2)) +
-                   "). The dates lie more than 32767 days apart",
-               line, state.lastLine);
+        refusePair(state, std::nullopt, line);
         return;
     }
     const PairCheck check =
         AddPair(state.audpc, static_cast<std::int16_t>(difference), state.lastLevel, level);
     if (check != PairCheck::Summed) {
-        refuse(state, PairMessage(check, row), line, state.lastLine);
+        refusePair(state, check, line);
         return;
     }
     state.lastDay = day;
     state.lastLevel = level;
     state.lastLine = line;
     state.flags = static_cast<std::uint8_t>((state.flags & kFirstHasYear) | hasYear);
+}
+
+void TrialBatch::refuseAssessment(PlotState& state, const TrialAssessment& assessment,
+                                  std::uint32_t line, bool dateRead)
+{
+    double level = 0.0;
+    if (!dateRead)
+        refuse(state, AssessmentDateRejection(assessment.date), line);
+    else if (!ReadWholeNumber(assessment.level, m_commaIsPoint, level))
+        refuse(state,
+               "The damage level => ( " + std::string(assessment.level) + " ) is not a number",
+               line);
+    else
+        refuse(state, LevelRejection(assessment.level), line);
+}
+
+void TrialBatch::refusePair(PlotState& state, std::optional<PairCheck> check, std::uint32_t line)
+{
+    const long row = static_cast<long>(state.count) - 2;
+    if (check)
+        refuse(state, PairMessage(*check, row), line, state.lastLine);
+    else
+        refuse(state,
+               "Assessment date input error(assessments #" + SignedText(static_cast<int>(row + 1)) +
+                   " and " + SignedText(static_cast<int>(row + 2)) +
+                   "). The dates lie more than 32767 days apart",
+               line, state.lastLine);
+}
+
+void TrialBatch::noteLevelsMark(std::string_view level)
+{
+    if (level.find(',') != std::string_view::npos)
+        m_levelsMark = DecimalMark::Comma;
+    else if (level.find('.') != std::string_view::npos)
+        m_levelsMark = DecimalMark::Point;
 }
 
 const std::optional<TrialDate>& TrialBatch::readDate(std::string_view text)
@@ -292,28 +337,44 @@ const std::optional<TrialDate>& TrialBatch::readDate(std::string_view text)
         m_longDate = ReadTrialDate(text, m_settings.year);
         return m_longDate;
     }
-    // A few bytes where dates differ (day, month, year digits) are enough:
-    // a clash only costs a second reading.
-    std::size_t hash = text.size();
-    if (!text.empty()) {
-        const auto at = [&text](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-        const std::size_t last = text.size() - 1;
-        hash = ((((hash * 31 + at(0)) * 31 + at(last / 4)) * 31 + at(last / 2)) * 31 +
-                at(last - last / 4)) *
-                   31 +
-               at(last);
-        hash = hash * 31 + at(last > 0 ? last - 1 : 0);
+    // The first and the last four bytes, where dates differ (day, month, year
+    // digits), are enough to spread them.
+    std::uint64_t key = text.size();
+    if (text.size() >= 4) {
+        std::uint32_t head = 0;
+        std::uint32_t tail = 0;
+        std::memcpy(&head, text.data(), sizeof head);
+        std::memcpy(&tail, text.data() + text.size() - sizeof tail, sizeof tail);
+        key ^= (std::uint64_t{head} << 32 | tail) << 4;
+    } else {
+        for (const char c : text)
+            key = key << 8 | static_cast<unsigned char>(c);
     }
-    CachedDate& entry = m_dates[hash % m_dates.size()];
-    m_lastDateRead = &entry;
-    if (entry.used && SameText(std::string_view(entry.text.data(), entry.size), text))
-        return entry.date;
-    entry.used = true;
-    entry.size = text.size();
+    // Open addressing over a few neighbours: a book of a hundred dates reads
+    // each once, where one place per date read two that clashed again and
+    // again. Past that, a date takes the place of another.
+    constexpr std::size_t kPlaces = std::tuple_size<decltype(m_dates)>::value;
+    static_assert(kPlaces == 128);
+    const auto first = static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ULL) >> 57);
+    CachedDate* entry = &m_dates[first];
+    for (std::size_t probe = 0; probe < 8; ++probe) {
+        CachedDate& place = m_dates[(first + probe) % kPlaces];
+        if (!place.used) {
+            entry = &place;
+            break;
+        }
+        if (SameText(std::string_view(place.text.data(), place.size), text)) {
+            m_lastDateRead = &place;
+            return place.date;
+        }
+    }
+    m_lastDateRead = entry;
+    entry->used = true;
+    entry->size = text.size();
     if (!text.empty())
-        std::memcpy(entry.text.data(), text.data(), text.size());
-    entry.date = ReadTrialDate(text, m_settings.year);
-    return entry.date;
+        std::memcpy(entry->text.data(), text.data(), text.size());
+    entry->date = ReadTrialDate(text, m_settings.year);
+    return entry->date;
 }
 
 void TrialBatch::refuse(PlotState& state, std::string message, std::uint32_t line,
@@ -328,92 +389,111 @@ void TrialBatch::refuse(PlotState& state, std::string message, std::uint32_t lin
 
 void TrialBatch::finish()
 {
-    if (m_error || m_layout == TrialLayout::Wide)
-        return;
-    for (std::uint32_t number = 0; number < m_states->size(); ++number) {
+    const std::size_t plots = resultsToGive();
+    resultsGiven(plots, giveResults(0, plots, m_results, m_onResult));
+}
+
+std::size_t TrialBatch::resultsToGive() const
+{
+    return m_error || m_layout == TrialLayout::Wide ? 0 : m_states->size();
+}
+
+std::size_t TrialBatch::giveResults(std::size_t first, std::size_t last, Scratch& scratch,
+                                    const ResultHandler& handler) const
+{
+    std::size_t refused = 0;
+    for (std::size_t number = first; number < last; ++number) {
         const PlotState& state = m_states->at(number);
-        m_copiedViews.clear();
+        scratch.copied.clear();
         if (m_copiedColumns > 0) {
             std::string_view blob = m_copied.at(m_copiedOf[number]);
             while (blob.size() >= sizeof(std::uint32_t)) {
                 std::uint32_t length = 0;
                 std::memcpy(&length, blob.data(), sizeof length);
-                m_copiedViews.push_back(blob.substr(sizeof length, length));
+                scratch.copied.push_back(blob.substr(sizeof length, length));
                 blob.remove_prefix(sizeof length + length);
             }
-        } else {
-            m_copiedViews.assign(m_copiedColumns, std::string_view());
         }
-        emit(state, m_index.name(number),
-             Items<std::string_view>(m_copiedViews.data(), m_copiedViews.size()));
+        if (emit(state, m_index.name(static_cast<std::uint32_t>(number)),
+                 Items<std::string_view>(scratch.copied.data(), scratch.copied.size()), scratch,
+                 handler))
+            ++refused;
     }
+    return refused;
 }
 
-void TrialBatch::emit(const PlotState& state, std::string_view plot, Items<std::string_view> copied)
+void TrialBatch::resultsGiven(std::size_t plots, std::size_t refused)
 {
-    ++m_plots;
+    m_plots += plots;
+    m_refused += refused;
+}
+
+bool TrialBatch::emit(const PlotState& state, std::string_view plot, Items<std::string_view> copied,
+                      Scratch& scratch, const ResultHandler& handler) const
+{
     PlotResult result;
     result.plot = plot;
     result.copied = copied;
     result.assessments = state.count;
-    if (state.period != m_periodShown) {
-        m_period.clear();
+    if (state.period != scratch.periodShown) {
+        scratch.period.clear();
         if (state.period != 0)
-            m_period = PlainText(state.period);
-        m_periodShown = state.period;
+            scratch.period = PlainText(state.period);
+        scratch.periodShown = state.period;
     }
-    result.period = m_period;
+    result.period = scratch.period;
 
     if (state.refusal != kNone || state.count < 2) {
-        ++m_refused;
         if (state.refusal != kNone) {
             result.message = m_refusals[state.refusal].message;
             result.lines = m_refusals[state.refusal].lines;
         } else {
-            m_message =
+            scratch.message =
                 "At least two assessments are needed; the plot has " + std::to_string(state.count);
-            m_lines = lineText(state.lastLine);
-            result.message = m_message;
-            result.lines = m_lines;
+            scratch.lines = lineText(state.lastLine);
+            result.message = scratch.message;
+            result.lines = scratch.lines;
         }
-        m_onResult(result);
-        return;
+        handler(result);
+        return true;
     }
 
     // Plots of a trial mostly share their first and last dates: each text is
     // made again only when its day changes.
     const TrialDate first{state.firstDay, (state.flags & kFirstHasYear) != 0};
-    if (m_firstDate.empty() || first.day != m_firstShown.day ||
-        first.hasYear != m_firstShown.hasYear) {
-        m_firstDate.clear();
-        AppendTrialDate(m_firstDate, first);
-        m_firstShown = first;
+    if (scratch.firstDate.empty() || first.day != scratch.firstShown.day ||
+        first.hasYear != scratch.firstShown.hasYear) {
+        scratch.firstDate.clear();
+        AppendTrialDate(scratch.firstDate, first);
+        scratch.firstShown = first;
     }
     const TrialDate last{state.lastDay, (state.flags & kLastHasYear) != 0};
-    if (m_lastDate.empty() || last.day != m_lastShown.day || last.hasYear != m_lastShown.hasYear) {
-        m_lastDate.clear();
-        AppendTrialDate(m_lastDate, last);
-        m_lastShown = last;
+    if (scratch.lastDate.empty() || last.day != scratch.lastShown.day ||
+        last.hasYear != scratch.lastShown.hasYear) {
+        scratch.lastDate.clear();
+        AppendTrialDate(scratch.lastDate, last);
+        scratch.lastShown = last;
     }
     const double days = static_cast<double>(state.lastDay - state.firstDay);
     const double relative = state.audpc / (100.0 * days);
     const double audps = state.audpc + (state.firstLevel + state.lastLevel) / 2 * days /
                                            static_cast<double>(state.count - 1);
-    m_audpc.clear();
-    AppendPattern(m_audpc, state.audpc, Pattern::Audpc);
-    m_losses.clear();
-    AppendPattern(m_losses, state.audpc / state.period, Pattern::Losses);
-    m_relative.clear();
-    AppendDecimals(m_relative, relative, 4);
-    m_audps.clear();
-    AppendDecimals(m_audps, audps, 1);
-    result.firstDate = m_firstDate;
-    result.lastDate = m_lastDate;
-    result.audpc = m_audpc;
-    result.losses = m_losses;
-    result.relativeAudpc = m_relative;
-    result.audps = m_audps;
-    m_onResult(result);
+    scratch.audpc.clear();
+    AppendPattern(scratch.audpc, state.audpc, Pattern::Audpc);
+    scratch.losses.clear();
+    AppendPattern(scratch.losses, state.audpc / state.period, Pattern::Losses);
+    scratch.relative.clear();
+    AppendDecimals(scratch.relative, relative, 4);
+    scratch.audps.clear();
+    AppendDecimals(scratch.audps, audps, 1);
+    result.firstDate = scratch.firstDate;
+    result.lastDate = scratch.lastDate;
+    result.audpc = scratch.audpc;
+    result.losses = scratch.losses;
+    result.relativeAudpc = scratch.relative;
+    result.audps = scratch.audps;
+    handler(result);
+    return false;
 }
 
 } // namespace quarven

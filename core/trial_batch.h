@@ -14,6 +14,7 @@
 // end of the row and nothing is kept.
 #pragma once
 
+#include "loss_calculation.h"
 #include "plot_index.h"
 #include "trial_file.h"
 #include "trial_values.h"
@@ -71,6 +72,24 @@ public:
     // Hands over the results not given yet: all of a long file's.
     void finish();
 
+    // The texts a result is made in, reused from plot to plot.
+    struct Scratch {
+        std::vector<std::string_view> copied;
+        std::string firstDate, lastDate, period, audpc, losses, relative, audps;
+        std::string message, lines;
+        TrialDate firstShown, lastShown; // the days firstDate and lastDate show
+        int periodShown = 0;             // the days period shows
+    };
+    // What finish() does, for a caller that spreads it over threads: the
+    // plots whose results are still to come, then their results by ranges,
+    // each range with a scratch of its own (ranges may be given at once on
+    // several threads once every row is in), then the counts of what was
+    // given. giveResults returns how many of its plots were refused.
+    [[nodiscard]] std::size_t resultsToGive() const;
+    std::size_t giveResults(std::size_t first, std::size_t last, Scratch& scratch,
+                            const ResultHandler& handler) const;
+    void resultsGiven(std::size_t plots, std::size_t refused);
+
     [[nodiscard]] std::size_t plots() const { return m_plots; }
     [[nodiscard]] std::size_t refused() const { return m_refused; }
     // The mark of the first level written with a fraction, once there is one.
@@ -82,12 +101,24 @@ private:
     struct PlotState;
     class States;
 
+    void wideRow(const TrialRow& row);
+    // False when the plot could not be held.
+    [[gnu::noinline]] bool openPlot(const PlotIndex::Found& found, const TrialRow& row);
+    [[gnu::cold]] void refuseExtraFields(PlotState& state, const TrialRow& row);
     void open(PlotState& state, const TrialRow& row);
     void openPeriod(PlotState& state, const TrialRow& row);
     void add(PlotState& state, const TrialAssessment& assessment, std::uint32_t line);
+    [[gnu::cold]] void refuseAssessment(PlotState& state, const TrialAssessment& assessment,
+                                        std::uint32_t line, bool dateRead);
+    // check: why the pair failed; none when its dates lie too far apart.
+    [[gnu::cold]] void refusePair(PlotState& state, std::optional<PairCheck> check,
+                                  std::uint32_t line);
+    [[gnu::cold]] void noteLevelsMark(std::string_view level);
     void refuse(PlotState& state, std::string message, std::uint32_t line,
                 std::uint32_t earlierLine = 0);
-    void emit(const PlotState& state, std::string_view plot, Items<std::string_view> copied);
+    // Whether the plot was refused.
+    bool emit(const PlotState& state, std::string_view plot, Items<std::string_view> copied,
+              Scratch& scratch, const ResultHandler& handler) const;
 
     BatchSettings m_settings;
     ResultHandler m_onResult;
@@ -107,13 +138,15 @@ private:
         bool used = false;
         std::optional<TrialDate> date;
     };
-    std::array<CachedDate, 64> m_dates{};
+    std::array<CachedDate, 128> m_dates{};
     const CachedDate* m_lastDateRead = nullptr;
     // A reference into the cache: an optional returned by value would pass
     // through memory on every row.
     [[nodiscard]] const std::optional<TrialDate>& readDate(std::string_view text);
     std::optional<TrialDate> m_longDate;
 
+    // The large blocks of the plots' tables, made ready ahead of need.
+    BlockSupply m_supply;
     PlotIndex m_index;
     std::unique_ptr<States> m_states;
     TextStore m_copied;
@@ -126,11 +159,7 @@ private:
 
     // Reused for every plot, so that results cost no heap call each.
     std::string m_scratch;
-    std::vector<std::string_view> m_copiedViews;
-    std::string m_firstDate, m_lastDate, m_period, m_audpc, m_losses, m_relative, m_audps;
-    std::string m_message, m_lines;
-    TrialDate m_firstShown, m_lastShown; // the days m_firstDate and m_lastDate show
-    int m_periodShown = 0;               // the days m_period shows
+    Scratch m_results;
 };
 
 } // namespace quarven

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 namespace quarven {
 namespace {
@@ -53,32 +54,48 @@ ResultsWriter::ResultsWriter(const TrialHeader& header, Output output)
     m_buffer += '\n';
 }
 
-void ResultsWriter::appendNumber(std::string_view number)
+void ResultsWriter::appendNumber(std::string& text, std::string_view number,
+                                 std::vector<std::size_t>* points) const
 {
-    m_buffer += m_separator;
+    text += m_separator;
     const std::size_t point = number.find('.');
     if (point == std::string_view::npos) {
-        m_buffer.append(number);
+        text.append(number);
         return;
     }
-    if (!m_markSet)
-        m_points.push_back(m_buffer.size() + point);
-    m_buffer.append(number.substr(0, point));
-    m_buffer += m_mark;
-    m_buffer.append(number.substr(point + 1));
+    if (!m_markSet && points)
+        points->push_back(text.size() + point);
+    text.append(number.substr(0, point));
+    text += m_mark;
+    text.append(number.substr(point + 1));
 }
 
 void ResultsWriter::write(const PlotResult& result)
 {
-    if (!writeComputed(result))
-        writeAny(result);
+    if (!writeComputed(m_buffer, result))
+        writeAny(m_buffer, result, &m_points);
     flushIfFull();
+}
+
+void ResultsWriter::format(std::string& text, const PlotResult& result) const
+{
+    if (!writeComputed(text, result))
+        writeAny(text, result, nullptr);
+}
+
+void ResultsWriter::writeFormatted(std::string_view text)
+{
+    if (!m_buffer.empty()) {
+        m_output(m_buffer);
+        m_buffer.clear();
+    }
+    m_output(text);
 }
 
 // A computed plot whose fields need no quotes, the usual case, written into
 // a line on the stack and appended at once: results for a million plots are a
 // fifth of the batch's work when written field by field.
-bool ResultsWriter::writeComputed(const PlotResult& result)
+bool ResultsWriter::writeComputed(std::string& text, const PlotResult& result) const
 {
     constexpr std::size_t kLongestLine = 256;
     if (!m_markSet || !result.message.empty() || result.plot.size() > kLongestLine / 4)
@@ -86,29 +103,35 @@ bool ResultsWriter::writeComputed(const PlotResult& result)
     std::size_t length = result.plot.size() + result.firstDate.size() + result.lastDate.size() +
                          result.period.size() + result.audpc.size() + result.losses.size() +
                          result.relativeAudpc.size() + result.audps.size() + 32;
-    for (const std::string_view text : result.copied)
-        length += text.size() + 1;
+    for (const std::string_view field : result.copied)
+        length += field.size() + 1;
     if (length > kLongestLine || NeedsQuotes(result.plot, m_separator))
         return false;
-    for (const std::string_view text : result.copied)
-        if (NeedsQuotes(text, m_separator))
+    for (const std::string_view field : result.copied)
+        if (NeedsQuotes(field, m_separator))
             return false;
 
-    std::array<char, kLongestLine> line{};
+    // Only what is written into the line is read from it.
+    std::array<char, kLongestLine> line;
     char* out = line.data();
-    const auto put = [&out](std::string_view text) {
-        for (const char c : text)
-            *out++ = c;
+    const auto put = [&out](std::string_view field) {
+        if (!field.empty())
+            std::memcpy(out, field.data(), field.size());
+        out += field.size();
     };
-    const auto number = [&out, this](std::string_view text) {
+    const auto number = [&out, &put, this](std::string_view field) {
         *out++ = m_separator;
-        for (const char c : text)
-            *out++ = c == '.' ? m_mark : c;
+        char* const written = out;
+        put(field);
+        // A number has one point at most.
+        if (m_mark != '.')
+            if (void* point = std::memchr(written, '.', field.size()))
+                *static_cast<char*>(point) = m_mark;
     };
     put(result.plot);
-    for (const std::string_view text : result.copied) {
+    for (const std::string_view field : result.copied) {
         *out++ = m_separator;
-        put(text);
+        put(field);
     }
     *out++ = m_separator;
     std::array<char, 12> count{};
@@ -131,29 +154,30 @@ bool ResultsWriter::writeComputed(const PlotResult& result)
     number(result.audps);
     *out++ = m_separator;
     *out++ = '\n';
-    m_buffer.append(line.data(), static_cast<std::size_t>(out - line.data()));
+    text.append(line.data(), static_cast<std::size_t>(out - line.data()));
     return true;
 }
 
-void ResultsWriter::writeAny(const PlotResult& result)
+void ResultsWriter::writeAny(std::string& text, const PlotResult& result,
+                             std::vector<std::size_t>* points) const
 {
-    AppendField(m_buffer, result.plot, m_separator);
-    for (const std::string_view text : result.copied) {
-        m_buffer += m_separator;
-        AppendField(m_buffer, text, m_separator);
+    AppendField(text, result.plot, m_separator);
+    for (const std::string_view field : result.copied) {
+        text += m_separator;
+        AppendField(text, field, m_separator);
     }
-    m_buffer += m_separator;
-    m_buffer += std::to_string(result.assessments);
-    m_buffer += m_separator;
-    m_buffer.append(result.firstDate);
-    m_buffer += m_separator;
-    m_buffer.append(result.lastDate);
-    appendNumber(result.period);
-    appendNumber(result.audpc);
-    appendNumber(result.losses);
-    appendNumber(result.relativeAudpc);
-    appendNumber(result.audps);
-    m_buffer += m_separator;
+    text += m_separator;
+    text += std::to_string(result.assessments);
+    text += m_separator;
+    text.append(result.firstDate);
+    text += m_separator;
+    text.append(result.lastDate);
+    appendNumber(text, result.period, points);
+    appendNumber(text, result.audpc, points);
+    appendNumber(text, result.losses, points);
+    appendNumber(text, result.relativeAudpc, points);
+    appendNumber(text, result.audps, points);
+    text += m_separator;
     if (!result.message.empty()) {
         std::string message(result.message);
         for (char& c : message)
@@ -161,9 +185,9 @@ void ResultsWriter::writeAny(const PlotResult& result)
                 c = ' ';
         if (!result.lines.empty())
             message += " (" + std::string(result.lines) + ")";
-        AppendField(m_buffer, message, m_separator);
+        AppendField(text, message, m_separator);
     }
-    m_buffer += '\n';
+    text += '\n';
 }
 
 void ResultsWriter::setDecimalMark(DecimalMark mark)

@@ -37,10 +37,20 @@ public:
     // Writes out whatever waits; the decimal mark must have been set.
     void finish();
 
+    // The row write() would give, appended to `text` rather than written;
+    // the decimal mark must have been set. Several threads may call it at once.
+    void format(std::string& text, const PlotResult& result) const;
+    // Writes the text out as it is, after whatever waits.
+    void writeFormatted(std::string_view text);
+
 private:
-    bool writeComputed(const PlotResult& result);
-    void writeAny(const PlotResult& result);
-    void appendNumber(std::string_view number);
+    bool writeComputed(std::string& text, const PlotResult& result) const;
+    // points: where to note the decimal points of numbers written before the
+    // mark is known.
+    void writeAny(std::string& text, const PlotResult& result,
+                  std::vector<std::size_t>* points) const;
+    void appendNumber(std::string& text, std::string_view number,
+                      std::vector<std::size_t>* points) const;
     void flushIfFull();
 
     Output m_output;

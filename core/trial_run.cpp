@@ -1,9 +1,28 @@
 #include "trial_run.h"
 
+#include <algorithm>
+#include <array>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <system_error>
+#include <thread>
+
 namespace quarven {
+namespace {
+
+// Blocks of results in hand at a time, made alternately on each thread.
+constexpr std::size_t kSlots = 4;
+
+} // namespace
 
 TrialRun::TrialRun(BatchSettings settings, Output output)
-    : m_output(std::move(output)),
+    : TrialRun(settings, std::move(output), Options{})
+{
+}
+
+TrialRun::TrialRun(BatchSettings settings, Output output, Options options)
+    : m_output(std::move(output)), m_options(options),
       m_batch(settings, [this](const PlotResult& plot) { result(plot); }), m_reader(*this)
 {
 }
@@ -51,17 +70,97 @@ std::optional<TrialError> TrialRun::finish()
     // file gets the comma that its spreadsheet expects.
     m_writer->setDecimalMark(m_batch.levelsMark().value_or(
         m_separator == ';' ? DecimalMark::Comma : DecimalMark::Point));
-    m_batch.finish();
+    const std::size_t plots = m_batch.resultsToGive();
+    const std::size_t blockPlots = std::max<std::size_t>(m_options.blockPlots, 1);
+    if (!m_options.threads || plots / 2 < blockPlots || !giveResultsInTwo(plots, blockPlots))
+        m_batch.finish();
     if (std::optional<TrialError> error = m_batch.error())
         return error;
     m_writer->finish();
     return std::nullopt;
 }
 
-TrialRunOutcome RunTrial(std::string_view text, BatchSettings settings)
+// Blocks of results alternate between this thread and a helper; this one
+// writes them out in order. False when no thread could be started.
+bool TrialRun::giveResultsInTwo(std::size_t plots, std::size_t blockPlots)
+{
+    // Each slot on cache lines of its own: a text's length changes with every
+    // field appended, and a line shared by the two threads would travel from
+    // core to core each time, which made each half take as long as the whole.
+    struct alignas(64) Slot {
+        std::string text;
+        std::size_t refused = 0;
+        bool ready = false;
+    };
+    const std::size_t blocks = (plots + blockPlots - 1) / blockPlots;
+    std::array<Slot, kSlots> slots;
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::size_t written = 0; // blocks written out
+    const auto make = [&](std::size_t block, TrialBatch::Scratch& scratch, Slot& slot) {
+        // Room for the usual lines at once: grown by doubling, the texts
+        // touched half again as many fresh pages, each a page fault.
+        constexpr std::size_t kUsualLine = 64;
+        slot.text.clear();
+        slot.text.reserve(blockPlots * kUsualLine);
+        const std::size_t first = block * blockPlots;
+        slot.refused = m_batch.giveResults(
+            first, std::min(plots, first + blockPlots), scratch,
+            [&](const PlotResult& result) { m_writer->format(slot.text, result); });
+    };
+
+    std::thread helper;
+    try {
+        helper = std::thread([&] {
+            TrialBatch::Scratch scratch;
+            for (std::size_t block = 1; block < blocks; block += 2) {
+                Slot& slot = slots[block % kSlots];
+                {
+                    // The block that last used the slot has been written.
+                    std::unique_lock<std::mutex> lock(mutex);
+                    changed.wait(lock, [&] { return written + kSlots > block; });
+                }
+                make(block, scratch, slot);
+                {
+                    const std::lock_guard<std::mutex> lock(mutex);
+                    slot.ready = true;
+                }
+                changed.notify_all();
+            }
+        });
+    } catch (const std::system_error&) {
+        return false;
+    }
+
+    TrialBatch::Scratch scratch;
+    std::size_t refused = 0;
+    for (std::size_t block = 0; block < blocks; ++block) {
+        Slot& slot = slots[block % kSlots];
+        if (block % 2 == 0) {
+            make(block, scratch, slot);
+        } else {
+            std::unique_lock<std::mutex> lock(mutex);
+            changed.wait(lock, [&] { return slot.ready; });
+        }
+        m_writer->writeFormatted(slot.text);
+        refused += slot.refused;
+        {
+            const std::lock_guard<std::mutex> lock(mutex);
+            slot.ready = false;
+            written = block + 1;
+        }
+        changed.notify_all();
+    }
+    helper.join();
+    m_batch.resultsGiven(plots, refused);
+    return true;
+}
+
+TrialRunOutcome RunTrial(std::string_view text, BatchSettings settings, TrialRun::Options options)
 {
     TrialRunOutcome outcome;
-    TrialRun run(settings, [&outcome](std::string_view piece) { outcome.results.append(piece); });
+    TrialRun run(
+        settings, [&outcome](std::string_view piece) { outcome.results.append(piece); }, options);
     outcome.error = run.read(text);
     if (!outcome.error)
         outcome.error = run.finish();

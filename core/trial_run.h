@@ -3,6 +3,9 @@
 // The file may come in pieces cut anywhere; the results leave in pieces too,
 // through the output function, and only a run that ends without an error has
 // written all of them.
+//
+// A long file's results are made in two halves at once where the machine has
+// two threads: the same bytes, in the same order.
 #pragma once
 
 #include "trial_batch.h"
@@ -20,7 +23,17 @@ class TrialRun final : private TrialVisitor {
 public:
     using Output = std::function<void(std::string_view)>;
 
+    struct Options {
+        // Off, everything runs on the calling thread.
+        bool threads = true;
+        // Plots per block of results made on one thread. The second thread
+        // starts from two blocks on; tests make them small to use it on
+        // small trials.
+        std::size_t blockPlots = 8192;
+    };
+
     TrialRun(BatchSettings settings, Output output);
+    TrialRun(BatchSettings settings, Output output, Options options);
     ~TrialRun() override;
     TrialRun(const TrialRun&) = delete;
     TrialRun& operator=(const TrialRun&) = delete;
@@ -36,8 +49,10 @@ private:
     void row(const TrialRow& row) override;
     void result(const PlotResult& result);
     [[nodiscard]] std::optional<TrialError> failure(std::optional<TrialError> error) const;
+    bool giveResultsInTwo(std::size_t plots, std::size_t blockPlots);
 
     Output m_output;
+    Options m_options;
     TrialBatch m_batch;
     TrialReader m_reader;
     std::unique_ptr<ResultsWriter> m_writer;
@@ -51,6 +66,7 @@ struct TrialRunOutcome {
     std::size_t plots = 0;
     std::size_t refused = 0;
 };
-[[nodiscard]] TrialRunOutcome RunTrial(std::string_view text, BatchSettings settings);
+[[nodiscard]] TrialRunOutcome RunTrial(std::string_view text, BatchSettings settings,
+                                       TrialRun::Options options = {});
 
 } // namespace quarven

@@ -59,6 +59,9 @@ std::optional<Date> isoDate(std::string_view text)
     return date;
 }
 
+// Out of the usual route's way, so that it costs that route nothing.
+[[gnu::noinline]] bool readGeneralNumber(std::string_view text, bool commaIsPoint, double& value);
+
 int separators(std::string_view text)
 {
     int count = 0;
@@ -118,34 +121,40 @@ std::optional<double> ReadWholeNumber(std::string_view text, bool commaIsPoint)
 
 bool ReadWholeNumber(std::string_view text, bool commaIsPoint, double& value)
 {
-    // The usual level, a few digits with perhaps a point and a decimal, read
-    // in one pass; anything else takes the general route below.
+    // The usual level, a few digits with perhaps a point and decimals after
+    // the first digit, read in one pass; anything else takes the general
+    // route, which gives the same value for it.
     if (!text.empty() && text.size() <= 15) {
-        std::uint64_t digits = 0;
-        int fraction = -1;
-        std::size_t i = 0;
-        for (; i < text.size(); ++i) {
-            const char c = text[i];
-            if (isDigit(c)) {
-                digits = digits * 10 + static_cast<std::uint64_t>(c - '0');
-                if (fraction >= 0)
-                    ++fraction;
-            } else if (fraction < 0 && i > 0 && (c == '.' || (commaIsPoint && c == ','))) {
-                fraction = 0;
-            } else {
-                break;
+        const char* at = text.data();
+        const char* const end = at + text.size();
+        const auto digit = [](char c) { return static_cast<unsigned>(c) - unsigned{'0'}; };
+        std::uint64_t digits = digit(*at);
+        if (digits <= 9) {
+            while (++at < end && digit(*at) <= 9)
+                digits = digits * 10 + digit(*at);
+            std::size_t fraction = 0;
+            if (at < end && (*at == '.' || (commaIsPoint && *at == ','))) {
+                const char* const point = at;
+                while (++at < end && digit(*at) <= 9)
+                    digits = digits * 10 + digit(*at);
+                fraction = static_cast<std::size_t>(at - point - 1);
+            }
+            if (at == end) {
+                static constexpr std::array<double, 16> scale = {1e0,  1e1,  1e2,  1e3, 1e4,  1e5,
+                                                                 1e6,  1e7,  1e8,  1e9, 1e10, 1e11,
+                                                                 1e12, 1e13, 1e14, 1e15};
+                value = static_cast<double>(digits) / scale[fraction];
+                return true;
             }
         }
-        if (i == text.size()) {
-            static constexpr std::array<double, 16> scale = {1e0,  1e1,  1e2,  1e3, 1e4,  1e5,
-                                                             1e6,  1e7,  1e8,  1e9, 1e10, 1e11,
-                                                             1e12, 1e13, 1e14, 1e15};
-            value = static_cast<double>(digits) /
-                    scale[static_cast<std::size_t>(fraction < 0 ? 0 : fraction)];
-            return true;
-        }
     }
+    return readGeneralNumber(text, commaIsPoint, value);
+}
 
+namespace {
+
+bool readGeneralNumber(std::string_view text, bool commaIsPoint, double& value)
+{
     if (!text.empty() &&
         (text.front() == ' ' || text.front() == '\t' || text.back() == ' ' || text.back() == '\t'))
         text = trimmed(text);
@@ -214,5 +223,7 @@ bool ReadWholeNumber(std::string_view text, bool commaIsPoint, double& value)
     value = ReadNumber(pointed);
     return true;
 }
+
+} // namespace
 
 } // namespace quarven

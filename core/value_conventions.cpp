@@ -148,7 +148,9 @@ bool quickRounding(double magnitude, int decimals, std::uint64_t& rounded)
         return false;
     const double power = powers[static_cast<std::size_t>(decimals)];
     const double scaled = magnitude * power;
-    const double whole = std::floor(scaled);
+    // Below 1e15 and not negative, truncating to an integer is the floor,
+    // exactly, without a call to the library's floor.
+    const double whole = static_cast<double>(static_cast<std::uint64_t>(scaled));
     const double fraction = scaled - whole;
     // An exact half, such as an AUDPC of 52.5: with the product exact and
     // fewer than 15 digits in all, the decimal form is that half too.
@@ -365,7 +367,7 @@ void AppendPattern(std::string& text, double value, Pattern pattern)
 {
     const std::size_t start = text.size();
     AppendDecimals(text, value, pattern == Pattern::Losses ? 1 : 0);
-    if (pattern != Pattern::Losses && text.compare(start, std::string::npos, "0") == 0)
+    if (pattern != Pattern::Losses && text.size() == start + 1 && text[start] == '0')
         text.resize(start);
 }
 

@@ -3,6 +3,9 @@
 // reading stops at a misfit, a leading minus negates) hold everywhere.
 // ToInt16 is compared with rounding worked out from floor and the fraction,
 // also on raw bit patterns so that NaNs are covered.
+// The trial files' ReadWholeNumber, by either of its routes, reads what
+// ReadNumber reads from the same text with a point, to the last bit.
+#include "core/trial_values.h"
 #include "core/value_conventions.h"
 #include "fuzz_support.h"
 
@@ -182,6 +185,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const double negated = quarven::ReadNumber('-' + text);
         FUZZ_CHECK(bits(negated) == bits(-value), "-%s read as %.17g, not -(%.17g)",
                    Shown(text).c_str(), negated, value);
+    }
+
+    for (const bool commaIsPoint : {false, true}) {
+        double whole = 0.0;
+        if (quarven::ReadWholeNumber(text, commaIsPoint, whole)) {
+            std::string pointed = text;
+            if (commaIsPoint)
+                for (char& c : pointed)
+                    if (c == ',')
+                        c = '.';
+            const double window = quarven::ReadNumber(pointed);
+            FUZZ_CHECK(bits(whole) == bits(window),
+                       "%s read wholly as %.17g, by the window as %.17g (comma is point: %d)",
+                       Shown(text).c_str(), whole, window, commaIsPoint ? 1 : 0);
+        }
     }
 
     checkInt16(value, Shown(text));

@@ -13,8 +13,12 @@
 // got an unreadable field or has fewer than two assessments, the refusal
 // names the first such line, and a computed plot's AUDPC is the one summed
 // here in file order.
+//
+// Both kinds: the whole run gives the same results, byte for byte, when its
+// results are made in small blocks on two threads as when made on one.
 #include "core/trial_batch.h"
 #include "core/trial_file.h"
+#include "core/trial_run.h"
 #include "core/value_conventions.h"
 #include "fuzz_support.h"
 
@@ -156,6 +160,23 @@ std::vector<std::uint32_t> namedLines(const std::string& lines)
     return numbers;
 }
 
+void checkThreads(std::string_view text, int year)
+{
+    const quarven::BatchSettings settings{year, quarven::kDefaultPeriod};
+    const quarven::TrialRunOutcome alone =
+        quarven::RunTrial(text, settings, quarven::TrialRun::Options{false, 1});
+    const quarven::TrialRunOutcome two =
+        quarven::RunTrial(text, settings, quarven::TrialRun::Options{true, 1});
+    FUZZ_CHECK(alone.error.has_value() == two.error.has_value() &&
+                   (!alone.error || (alone.error->line == two.error->line &&
+                                     alone.error->message == two.error->message)),
+               "two threads give another error on %s", Shown(text).c_str());
+    FUZZ_CHECK(alone.results == two.results && alone.plots == two.plots &&
+                   alone.refused == two.refused,
+               "two threads give %s, one %s, on %s", Shown(two.results).c_str(),
+               Shown(alone.results).c_str(), Shown(text).c_str());
+}
+
 void checkRaw(const std::uint8_t* data, std::size_t size)
 {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
@@ -172,6 +193,7 @@ void checkRaw(const std::uint8_t* data, std::size_t size)
     FUZZ_CHECK(sameRead(whole, pieces), "reading in pieces differs on %s", Shown(text).c_str());
 
     ++tally.raw;
+    checkThreads(text, 2026);
     std::optional<quarven::TrialError> error;
     const std::vector<Result> results = runBatch(text, 2026, error);
     FUZZ_CHECK(error.has_value() == whole.error.has_value(), "batch error differs on %s",
@@ -343,6 +365,7 @@ void checkGenerated(FuzzedDataProvider& in)
     }
 
     ++tally.generated;
+    checkThreads(text, 2026);
     std::optional<quarven::TrialError> error;
     const std::vector<Result> results = runBatch(text, 2026, error);
     FUZZ_CHECK(!error, "error line %u: %s in %s", error->line, error->message.c_str(),

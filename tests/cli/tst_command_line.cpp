@@ -76,6 +76,7 @@ private slots:
     void refusesToWriteOverTheTrial_data();
     void refusesToWriteOverTheTrial();
     void resultsFileHoldsWhatStandardOutputShows();
+    void largeResultsFileHoldsWhatStandardOutputShows();
     void wantsWindow_data();
     void wantsWindow();
     void progressText_data();
@@ -267,6 +268,31 @@ void TestCommandLine::resultsFileHoldsWhatStandardOutputShows()
     const Run toStandardOutput =
         run({"--batch", "refused.csv", "--year", "2026"}, m_folder->path());
     QCOMPARE(read(path("results.csv")), toStandardOutput.out);
+}
+
+// Results of some 10 MB: made on two threads, and sent to the disk in the
+// background while they are written.
+void TestCommandLine::largeResultsFileHoldsWhatStandardOutputShows()
+{
+    constexpr int kPlots = 200000;
+    QByteArray trial = "plot,date,level\n";
+    for (const char* date : {"01/07", "11/07"})
+        for (int plot = 1; plot <= kPlots; ++plot)
+            trial += "P" + QByteArray::number(plot) + "," + date + "," +
+                     QByteArray::number(plot % 50 + (date[0] == '1' ? 1 : 0)) + "\n";
+    write(path("large.csv"), trial);
+
+    const Run toFile = run({"--batch", "large.csv", "--output", "results.csv", "--year", "2026"},
+                           m_folder->path());
+    QCOMPARE(toFile.err, QByteArray());
+    QCOMPARE(toFile.status, 0);
+    const Run toStandardOutput = run({"--batch", "large.csv", "--year", "2026"}, m_folder->path());
+    QCOMPARE(toStandardOutput.status, 0);
+    const QByteArray results = read(path("results.csv"));
+    QVERIFY(results.size() > 8 << 20);
+    QCOMPARE(results.count('\n'), kPlots + 1);
+    QVERIFY(results.endsWith("\nP200000,2,01/07,11/07,52,5,0.1,0.0050,10.0,\n"));
+    QCOMPARE(results, toStandardOutput.out);
 }
 
 void TestCommandLine::wantsWindow_data()

@@ -41,6 +41,33 @@ QStringList results(const QByteArray& text, int defaultPeriod = kDefaultPeriod)
     return lines;
 }
 
+// A trial sorted by date, three assessments a plot, with plots refused for a
+// falling level or for too few assessments, and a copied column whose values
+// sometimes need quotes.
+QByteArray generatedTrial(int plots, char separator, bool decimalComma)
+{
+    const QByteArray sep(1, separator);
+    QByteArray text = "plot" + sep + "clone" + sep + "date" + sep + "level\n";
+    for (int day = 0; day < 3; ++day) {
+        for (int plot = 1; plot <= plots; ++plot) {
+            if (plot % 11 == 0 && day > 0)
+                continue;
+            int tenths = (plot % 7) * 10 * day + day * 3;
+            if (plot % 13 == 0 && day == 2)
+                tenths = 1;
+            QByteArray level =
+                QByteArray::number(tenths / 10) + '.' + QByteArray::number(tenths % 10);
+            if (decimalComma)
+                level.replace('.', ',');
+            const QByteArray clone =
+                plot % 3 == 0 ? "\"Gala" + sep + " red\"" : "C" + QByteArray::number(plot % 10);
+            text += "P" + QByteArray::number(plot) + sep + clone + sep + "0" +
+                    QByteArray::number(day + 1) + "/07" + sep + level + "\n";
+        }
+    }
+    return text;
+}
+
 } // namespace
 
 class TestTrialBatch : public QObject {
@@ -53,6 +80,8 @@ private slots:
     void periods();
     void decimalMark_data();
     void decimalMark();
+    void twoThreadsGiveTheSameBytes_data();
+    void twoThreadsGiveTheSameBytes();
 };
 
 void TestTrialBatch::plots_data()
@@ -245,6 +274,60 @@ void TestTrialBatch::decimalMark()
     const QStringList got = results(text);
     QVERIFY(got.size() >= 2);
     QCOMPARE(got[1], row);
+}
+
+void TestTrialBatch::twoThreadsGiveTheSameBytes_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("blockPlots");
+    QTest::addColumn<int>("plots");
+
+    QTest::newRow("blocks of one plot") << generatedTrial(40, ',', false) << 1 << 40;
+    QTest::newRow("blocks of three, the last one short")
+        << generatedTrial(100, ';', true) << 3 << 100;
+    QTest::newRow("an odd number of blocks") << generatedTrial(50, '\t', false) << 10 << 50;
+    QTest::newRow("two blocks exactly") << generatedTrial(20, ',', false) << 10 << 20;
+    QTest::newRow("too few plots for two blocks") << generatedTrial(19, ',', false) << 10 << 19;
+    QTest::newRow("the usual blocks, many plots")
+        << generatedTrial(60000, ';', false) << 8192 << 60000;
+    QTest::newRow("wide: results come row by row")
+        << QByteArray("plot,01/07,11/07\nP1,0,10\nP2,5,1\nP3,1,2\n") << 1 << 3;
+    QTest::newRow("a file that fails")
+        << QByteArray(generatedTrial(30, ',', false) + "\"open\n") << 1 << 0;
+}
+
+void TestTrialBatch::twoThreadsGiveTheSameBytes()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(int, blockPlots);
+    QFETCH(int, plots);
+
+    BatchSettings settings;
+    settings.year = kYear;
+    const std::string_view trial(text.constData(), static_cast<std::size_t>(text.size()));
+    const TrialRunOutcome alone = RunTrial(trial, settings, TrialRun::Options{false, 1});
+    const TrialRunOutcome two =
+        RunTrial(trial, settings, TrialRun::Options{true, static_cast<std::size_t>(blockPlots)});
+    QCOMPARE(two.error.has_value(), alone.error.has_value());
+    if (alone.error) {
+        QCOMPARE(two.error->line, alone.error->line);
+        QCOMPARE(two.error->message, alone.error->message);
+        return;
+    }
+    QCOMPARE(two.plots, alone.plots);
+    QCOMPARE(two.refused, alone.refused);
+    QCOMPARE(QByteArray::fromStdString(two.results), QByteArray::fromStdString(alone.results));
+
+    // The trial is worth comparing: every plot once and in order, some
+    // refused, some computed.
+    QCOMPARE(alone.plots, static_cast<std::size_t>(plots));
+    QVERIFY(alone.refused > 0);
+    QVERIFY(alone.refused < alone.plots);
+    const QList<QByteArray> lines = QByteArray::fromStdString(alone.results).split('\n');
+    QCOMPARE(lines.size(), plots + 2); // the header, and nothing after the last line feed
+    for (int plot = 1; plot <= plots; ++plot)
+        QVERIFY2(lines[plot].startsWith("P" + QByteArray::number(plot) + lines[0].at(4)),
+                 lines[plot].constData());
 }
 
 QTEST_GUILESS_MAIN(TestTrialBatch)

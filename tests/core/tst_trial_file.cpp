@@ -94,6 +94,8 @@ private slots:
     void reading();
     void refusedFiles_data();
     void refusedFiles();
+    void largeFirstPiece_data();
+    void largeFirstPiece();
     void onePlotReadsBack_data();
     void onePlotReadsBack();
 };
@@ -203,6 +205,50 @@ void TestTrialFile::refusedFiles()
         QVERIFY(!lines.isEmpty());
         QCOMPARE(lines.constLast(), error);
     }
+}
+
+// The start of a file waits until its header is found: a first piece of
+// many kilobytes is taken in steps, and must read as it does in small pieces.
+void TestTrialFile::largeFirstPiece_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("first"); // the transcript's first line
+    QTest::addColumn<QString>("last");
+
+    QByteArray rows;
+    for (int i = 1; i <= 3000; ++i)
+        rows += "P" + QByteArray::number(i) + ",01/07," + QByteArray::number(i % 100) + "\n";
+    QTest::newRow("many blank lines before the header")
+        << QByteArray(5000, '\n') + "plot,date,level\n" + rows
+        << "header 5001 long sep , ---- copied [] dates []"
+        << "8001 P3000 [] {01/07=0}";
+    QTest::newRow("a header longer than the first steps")
+        << "plot,date,level," + QByteArray(9000, 'c') + "\n" + rows
+        << "header 1 long sep , ---- copied [" + QString(9000, 'c') + "] dates []"
+        << "3001 P3000 [] {01/07=0}";
+    QTest::newRow("a byte order mark, blanks, the header across a step")
+        << "\xEF\xBB\xBF" + QByteArray(4090, ' ') + "\nplot;date;level\n" + rows.replace(',', ';')
+        << "header 2 long sep ; ---- copied [] dates []"
+        << "3002 P3000 [] {01/07=0}";
+    QTest::newRow("no line break in the first megabyte")
+        << QByteArray(1536 * 1024, 'x') << ""
+        << "error 1: no line break in the first 1 MiB: this is not a trial file";
+}
+
+void TestTrialFile::largeFirstPiece()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QString, first);
+    QFETCH(QString, last);
+
+    const QStringList whole = transcriptOf(text, std::size_t(-1), true);
+    QVERIFY(!whole.isEmpty());
+    if (!first.isEmpty())
+        QCOMPARE(whole.constFirst(), first);
+    QCOMPARE(whole.constLast(), last);
+    QCOMPARE(transcriptOf(text, std::size_t(-1), false), whole);
+    for (const std::size_t piece : {std::size_t{1000}, std::size_t{4096}, std::size_t{4097}})
+        QCOMPARE(transcriptOf(text, piece, true), whole);
 }
 
 void TestTrialFile::onePlotReadsBack_data()
