@@ -1,6 +1,7 @@
 #include "trial_file.h"
 
 #include "trial_values.h"
+#include "value_conventions.h"
 
 #include <csv.h>
 
@@ -23,34 +24,20 @@ constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr std::size_t kLongestFirstLine = std::size_t{1} << 20;
 constexpr std::size_t kAbsent = std::numeric_limits<std::size_t>::max();
 
-char lower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string_view trimmed(std::string_view text)
-{
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
-    return text;
-}
-
 bool blank(std::string_view text)
 {
     if (!text.empty() && text.front() != ' ' && text.front() != '\t')
         return false;
-    return trimmed(text).empty();
+    return TrimmedBlanks(text).empty();
 }
 
 bool isName(std::string_view text, std::string_view name)
 {
-    text = trimmed(text);
+    text = TrimmedBlanks(text);
     if (text.size() != name.size())
         return false;
     for (std::size_t i = 0; i < text.size(); ++i)
-        if (lower(text[i]) != name[i])
+        if (AsciiLower(text[i]) != name[i])
             return false;
     return true;
 }
@@ -556,7 +543,7 @@ void TrialReader::Impl::readHeader(std::uint32_t line, const std::vector<std::st
         for (const std::size_t column : dateLike) {
             m_roles[column] = Role::Assessment;
             m_dateColumns.push_back(column);
-            m_header.dates.emplace_back(trimmed(fields[column]));
+            m_header.dates.emplace_back(TrimmedBlanks(fields[column]));
         }
     } else {
         fail(line, "the header names neither date and level columns nor any assessment date");

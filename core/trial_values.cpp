@@ -13,15 +13,6 @@ bool isDigit(char c)
     return c >= '0' && c <= '9';
 }
 
-std::string_view trimmed(std::string_view text)
-{
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
-    return text;
-}
-
 // yyyy-mm-dd, with one or two digits for the month and the day.
 std::optional<Date> isoDate(std::string_view text)
 {
@@ -85,7 +76,7 @@ void appendDigits(std::string& text, int value, int width)
 
 std::optional<TrialDate> ReadTrialDate(std::string_view text, int year)
 {
-    text = trimmed(text);
+    text = TrimmedBlanks(text);
     std::optional<Date> date = isoDate(text);
     const bool iso = date.has_value();
     if (!iso)
@@ -157,7 +148,7 @@ bool readGeneralNumber(std::string_view text, bool commaIsPoint, double& value)
 {
     if (!text.empty() &&
         (text.front() == ' ' || text.front() == '\t' || text.back() == ' ' || text.back() == '\t'))
-        text = trimmed(text);
+        text = TrimmedBlanks(text);
     std::size_t pos = 0;
     bool negative = false;
     if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {

@@ -5,26 +5,12 @@
 namespace quarven {
 namespace {
 
-char lower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string_view trimmed(std::string_view text)
-{
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
-    return text;
-}
-
 bool sameWithoutCase(std::string_view a, std::string_view b)
 {
     if (a.size() != b.size())
         return false;
     for (std::size_t i = 0; i < a.size(); ++i)
-        if (lower(a[i]) != lower(b[i]))
+        if (AsciiLower(a[i]) != AsciiLower(b[i]))
             return false;
     return true;
 }
@@ -38,7 +24,7 @@ bool PeriodInRange(int days)
 
 std::optional<int> GroupDays(std::string_view caption)
 {
-    caption = trimmed(caption);
+    caption = TrimmedBlanks(caption);
     for (const MaturityGroup& group : kMaturityGroups)
         if (sameWithoutCase(caption, group.caption))
             return group.days;

@@ -45,16 +45,6 @@ long serialDay(const Date& date)
     return era * 146097 + doe - 719468;
 }
 
-std::string_view trimmed(std::string_view text)
-{
-    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    while (!text.empty() && blank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && blank(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
 // Reads a run of at most maxDigits digits; the count read goes to digits.
 int readDigits(std::string_view text, std::size_t& pos, std::size_t maxDigits, std::size_t& digits)
 {
@@ -189,7 +179,7 @@ Date DateOfDayNumber(long dayNumber)
 
 std::optional<Date> DateOf(std::string_view text, int currentYear)
 {
-    text = trimmed(text);
+    text = TrimmedBlanks(text);
     std::size_t pos = 0;
     std::size_t digits = 0;
     Date date;

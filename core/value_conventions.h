@@ -85,6 +85,23 @@ void AppendPattern(std::string& text, double value, Pattern pattern);
 // so a million results can be written without a heap call each.
 void AppendDecimals(std::string& text, double value, int decimals);
 
+// The text without the blanks and tabs around it.
+[[nodiscard]] inline std::string_view TrimmedBlanks(std::string_view text)
+{
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+        text.remove_suffix(1);
+    return text;
+}
+
+// A to Z as a to z, every other byte as it is: column names and group
+// captions are ASCII.
+[[nodiscard]] constexpr char AsciiLower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
 // "-3", "0", "12": row numbers and version numbers.
 [[nodiscard]] std::string PlainText(int value);
 // " 1", " 0", "-3": numbers inside prompt titles and messages carry a sign

@@ -18,15 +18,6 @@ namespace {
 
 constexpr std::size_t kMostRows = 32767;
 
-std::string_view trimmed(std::string_view text)
-{
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
-    return text;
-}
-
 // The shortest text that reads back as the same double.
 std::string numberText(double value)
 {
@@ -60,14 +51,14 @@ public:
             if (plot.dates.size() == kMostRows)
                 return fail(row.line, "A number of assessments should be from 3 to 32767");
             std::string date(kBlankCell);
-            if (!trimmed(assessment.date).empty()) {
+            if (!TrimmedBlanks(assessment.date).empty()) {
                 const std::optional<std::string> stored = dayMonth(assessment.date);
                 if (!stored)
                     return fail(row.line, AssessmentDateRejection(assessment.date));
                 date = *stored;
             }
             std::string level(kBlankCell);
-            if (!trimmed(assessment.level).empty()) {
+            if (!TrimmedBlanks(assessment.level).empty()) {
                 const std::optional<double> value =
                     ReadWholeNumber(assessment.level, m_commaIsPoint);
                 if (!value || !(*value >= 0 && *value <= 100))
@@ -108,7 +99,7 @@ private:
     // from budding to desiccation, else the group.
     bool readPeriod(const TrialRow& row, WindowPlot& plot)
     {
-        if (!trimmed(row.period).empty()) {
+        if (!TrimmedBlanks(row.period).empty()) {
             const std::optional<double> days = ReadWholeNumber(row.period, m_commaIsPoint);
             const std::optional<std::int16_t> whole = days ? ToInt16(*days) : std::nullopt;
             if (!whole || (*whole != 0 && !PeriodInRange(*whole))) {
@@ -124,7 +115,7 @@ private:
             }
             return true;
         }
-        if (!trimmed(row.budding).empty() || !trimmed(row.desiccation).empty()) {
+        if (!TrimmedBlanks(row.budding).empty() || !TrimmedBlanks(row.desiccation).empty()) {
             const std::optional<TrialDate> budding = ReadTrialDate(row.budding, m_year);
             const std::optional<TrialDate> desiccation = ReadTrialDate(row.desiccation, m_year);
             const long days = budding && desiccation ? desiccation->day - budding->day : 0;
@@ -137,10 +128,11 @@ private:
             plot.option = kPeriodOptions.size() - 1;
             return true;
         }
-        if (!trimmed(row.group).empty()) {
+        if (!TrimmedBlanks(row.group).empty()) {
             const std::optional<int> days = GroupDays(row.group);
             if (!days) {
-                fail(row.line, "No maturity group is called " + std::string(trimmed(row.group)));
+                fail(row.line,
+                     "No maturity group is called " + std::string(TrimmedBlanks(row.group)));
                 return false;
             }
             plot.period = PlainText(*days);
