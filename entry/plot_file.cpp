@@ -8,9 +8,9 @@
 #include "core/value_conventions.h"
 #include "entry/tuberization_period.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
-#include <cmath>
 #include <unordered_map>
 
 namespace quarven {
@@ -118,10 +118,12 @@ private:
         if (!TrimmedBlanks(row.budding).empty() || !TrimmedBlanks(row.desiccation).empty()) {
             const std::optional<TrialDate> budding = ReadTrialDate(row.budding, m_year);
             const std::optional<TrialDate> desiccation = ReadTrialDate(row.desiccation, m_year);
-            const long days = budding && desiccation ? desiccation->day - budding->day : 0;
-            if (!PeriodInRange(static_cast<int>(std::clamp(days, -99999L, 99999L)))) {
-                fail(row.line,
-                     DesiccationMessage(static_cast<int>(std::clamp(days, -32768L, 32767L))));
+            // A missing date counts as no days, as in the window; dates of
+            // other years are held to the 16 bits of the window's day count.
+            const long days = std::clamp(
+                budding && desiccation ? desiccation->day - budding->day : 0L, -32768L, 32767L);
+            if (!PeriodInRange(static_cast<int>(days))) {
+                fail(row.line, DesiccationMessage(static_cast<int>(days)));
                 return false;
             }
             plot.period = PlainText(static_cast<int>(days));
