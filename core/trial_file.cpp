@@ -353,6 +353,17 @@ std::size_t TrialReader::Impl::splitLine(std::string_view text, std::size_t pos,
         }
         m_fields.emplace_back(data + first, last - first);
     };
+    // At a separator or a line feed: ends the field there, and says whether
+    // the line ended too.
+    const auto endsLine = [&](std::size_t i) {
+        if (data[i] == separator) {
+            field(i);
+            start = i + 1;
+            return false;
+        }
+        field(i > start && data[i - 1] == '\r' ? i - 1 : i);
+        return true;
+    };
     std::size_t at = pos;
 #if defined(__GNUC__) && defined(__SSE2__)
     // Sixteen bytes at a time where the processor has SSE2, as every x86-64
@@ -368,13 +379,8 @@ std::size_t TrialReader::Impl::splitLine(std::string_view text, std::size_t pos,
                  _mm_cmpeq_epi8(bytes, separatorBytes), _mm_cmpeq_epi8(bytes, lineFeedBytes))));
              stops != 0; stops &= stops - 1) {
             const std::size_t i = at + static_cast<std::size_t>(__builtin_ctz(stops));
-            if (data[i] == separator) {
-                field(i);
-                start = i + 1;
-            } else {
-                field(i > start && data[i - 1] == '\r' ? i - 1 : i);
+            if (endsLine(i))
                 return i + 1;
-            }
         }
     }
 #endif
@@ -391,24 +397,14 @@ std::size_t TrialReader::Impl::splitLine(std::string_view text, std::size_t pos,
         for (std::uint64_t stops = zeroBytes(word ^ separators) | zeroBytes(word ^ lineFeeds);
              stops != 0; stops &= stops - 1) {
             const std::size_t i = at + static_cast<std::size_t>(__builtin_ctzll(stops) / 8);
-            if (data[i] == separator) {
-                field(i);
-                start = i + 1;
-            } else {
-                field(i > start && data[i - 1] == '\r' ? i - 1 : i);
+            if (endsLine(i))
                 return i + 1;
-            }
         }
     }
 #endif
     for (; at < text.size(); ++at) {
-        if (data[at] == separator) {
-            field(at);
-            start = at + 1;
-        } else if (data[at] == '\n') {
-            field(at > start && data[at - 1] == '\r' ? at - 1 : at);
+        if ((data[at] == separator || data[at] == '\n') && endsLine(at))
             return at + 1;
-        }
     }
     if (!atEnd)
         return std::string_view::npos;
