@@ -18,14 +18,6 @@ constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
 constexpr std::uint8_t kFirstHasYear = 1;
 constexpr std::uint8_t kLastHasYear = 2;
 
-bool blank(std::string_view text)
-{
-    for (const char c : text)
-        if (c != ' ' && c != '\t')
-            return false;
-    return true;
-}
-
 std::string lineText(std::uint32_t line)
 {
     return "line " + std::to_string(line);
@@ -190,7 +182,7 @@ void TrialBatch::open(PlotState& state, const TrialRow& row)
 void TrialBatch::openPeriod(PlotState& state, const TrialRow& row)
 {
     state.period = static_cast<std::int16_t>(m_settings.defaultPeriod);
-    if (!blank(row.period)) {
+    if (!IsBlank(row.period)) {
         const std::optional<double> value = ReadWholeNumber(row.period, m_commaIsPoint);
         const std::optional<std::int16_t> days = value ? ToInt16(*value) : std::nullopt;
         if (!value) {
@@ -208,15 +200,15 @@ void TrialBatch::openPeriod(PlotState& state, const TrialRow& row)
         }
         return;
     }
-    if (!blank(row.budding) || !blank(row.desiccation)) {
+    if (!IsBlank(row.budding) || !IsBlank(row.desiccation)) {
         std::optional<TrialDate> budding;
         std::optional<TrialDate> desiccation;
-        if (!blank(row.budding) && !(budding = ReadTrialDate(row.budding, m_settings.year))) {
+        if (!IsBlank(row.budding) && !(budding = ReadTrialDate(row.budding, m_settings.year))) {
             state.period = 0;
             refuse(state, BuddingDateRejection(row.budding), row.line);
             return;
         }
-        if (!blank(row.desiccation) &&
+        if (!IsBlank(row.desiccation) &&
             !(desiccation = ReadTrialDate(row.desiccation, m_settings.year))) {
             state.period = 0;
             refuse(state, DesiccationDateRejection(row.desiccation), row.line);
@@ -233,7 +225,7 @@ void TrialBatch::openPeriod(PlotState& state, const TrialRow& row)
             refuse(state, DesiccationMessage(shown), row.line);
         return;
     }
-    if (!blank(row.group)) {
+    if (!IsBlank(row.group)) {
         const std::optional<int> days = GroupDays(row.group);
         if (!days) {
             state.period = 0;

@@ -24,13 +24,6 @@ constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr std::size_t kLongestFirstLine = std::size_t{1} << 20;
 constexpr std::size_t kAbsent = std::numeric_limits<std::size_t>::max();
 
-bool blank(std::string_view text)
-{
-    if (!text.empty() && text.front() != ' ' && text.front() != '\t')
-        return false;
-    return TrimmedBlanks(text).empty();
-}
-
 bool isName(std::string_view text, std::string_view name)
 {
     text = TrimmedBlanks(text);
@@ -238,7 +231,7 @@ bool TrialReader::Impl::start(bool atEnd, bool judgeLength)
         }
         const std::string_view line =
             std::string_view(m_pending).substr(from, end == std::string::npos ? end : end - from);
-        if (!blank(line) && line != "\r") {
+        if (!IsBlank(line) && line != "\r") {
             // With none of the three, the header is one column and is refused
             // as such; the comma only keeps both split routes alike till then.
             const char separator = separatorOf(line);
@@ -298,7 +291,7 @@ void TrialReader::Impl::readLines(std::string_view text)
         if (splitting && plain) {
             if (countLine()) {
                 // The usual row goes straight on: a plot named, the header read.
-                if (m_plotDateLevel && !m_fields.empty() && !blank(m_fields.front()))
+                if (m_plotDateLevel && !m_fields.empty() && !IsBlank(m_fields.front()))
                     readPlotDateLevel(m_lines, m_fields);
                 else
                     endRow(m_lines, m_fields);
@@ -467,8 +460,8 @@ void TrialReader::Impl::onRowEnd(int, void* self)
 void TrialReader::Impl::endRow(std::uint32_t line, const std::vector<std::string_view>& fields)
 {
     // Most rows show it by their first field.
-    if ((fields.empty() || blank(fields.front())) &&
-        std::all_of(fields.begin(), fields.end(), blank))
+    if ((fields.empty() || IsBlank(fields.front())) &&
+        std::all_of(fields.begin(), fields.end(), IsBlank))
         return;
     if (m_headerRead)
         readRow(line, fields);
@@ -513,7 +506,7 @@ void TrialReader::Impl::readHeader(std::uint32_t line, const std::vector<std::st
             }
             *match->column = i;
             m_roles[i] = match->role;
-        } else if (blank(name)) {
+        } else if (IsBlank(name)) {
             // Spreadsheets leave unnamed columns after the last one; what stands
             // in them is counted as extra fields.
             m_roles[i] = Role::Ignored;
@@ -595,7 +588,7 @@ void TrialReader::Impl::readRow(std::uint32_t line, const std::vector<std::strin
     row.extraFields = 0;
     if (m_someIgnored || fields.size() > m_roles.size())
         for (std::size_t i = 0; i < fields.size(); ++i)
-            if ((i >= m_roles.size() || m_roles[i] == Role::Ignored) && !blank(fields[i]))
+            if ((i >= m_roles.size() || m_roles[i] == Role::Ignored) && !IsBlank(fields[i]))
                 ++row.extraFields;
 
     std::size_t assessments = 0;
@@ -603,12 +596,12 @@ void TrialReader::Impl::readRow(std::uint32_t line, const std::vector<std::strin
         TrialAssessment& assessment = m_assessments[0];
         assessment.date = field(m_date);
         assessment.level = field(m_level);
-        if (!blank(assessment.date) || !blank(assessment.level))
+        if (!IsBlank(assessment.date) || !IsBlank(assessment.level))
             assessments = 1;
     } else {
         for (std::size_t k = 0; k < m_dateColumns.size(); ++k) {
             const std::string_view level = field(m_dateColumns[k]);
-            if (!blank(level))
+            if (!IsBlank(level))
                 m_assessments[assessments++] = {m_header.dates[k], level};
         }
     }
@@ -632,13 +625,13 @@ void TrialReader::Impl::readPlotDateLevel(std::uint32_t line,
     }
     row.extraFields = 0;
     for (std::size_t i = m_roles.size(); i < fields.size(); ++i)
-        if (!blank(fields[i]))
+        if (!IsBlank(fields[i]))
             ++row.extraFields;
     TrialAssessment& assessment = m_assessments[0];
     assessment.date = field(m_date);
     assessment.level = field(m_level);
     row.assessments = Items<TrialAssessment>(
-        m_assessments.data(), !blank(assessment.date) || !blank(assessment.level) ? 1 : 0);
+        m_assessments.data(), !IsBlank(assessment.date) || !IsBlank(assessment.level) ? 1 : 0);
     m_visitor.row(row);
 }
 

@@ -95,6 +95,15 @@ void AppendDecimals(std::string& text, double value, int decimals);
     return text;
 }
 
+// Nothing but blanks and tabs, or nothing at all: a cell left empty.
+[[nodiscard]] constexpr bool IsBlank(std::string_view text)
+{
+    for (const char c : text)
+        if (c != ' ' && c != '\t')
+            return false;
+    return true;
+}
+
 // A to Z as a to z, every other byte as it is: column names and group
 // captions are ASCII.
 [[nodiscard]] constexpr char AsciiLower(char c)

@@ -51,14 +51,14 @@ public:
             if (plot.dates.size() == kMostRows)
                 return fail(row.line, "A number of assessments should be from 3 to 32767");
             std::string date(kBlankCell);
-            if (!TrimmedBlanks(assessment.date).empty()) {
+            if (!IsBlank(assessment.date)) {
                 const std::optional<std::string> stored = dayMonth(assessment.date);
                 if (!stored)
                     return fail(row.line, AssessmentDateRejection(assessment.date));
                 date = *stored;
             }
             std::string level(kBlankCell);
-            if (!TrimmedBlanks(assessment.level).empty()) {
+            if (!IsBlank(assessment.level)) {
                 const std::optional<double> value =
                     ReadWholeNumber(assessment.level, m_commaIsPoint);
                 if (!value || !(*value >= 0 && *value <= 100))
@@ -99,7 +99,7 @@ private:
     // from budding to desiccation, else the group.
     bool readPeriod(const TrialRow& row, WindowPlot& plot)
     {
-        if (!TrimmedBlanks(row.period).empty()) {
+        if (!IsBlank(row.period)) {
             const std::optional<double> days = ReadWholeNumber(row.period, m_commaIsPoint);
             const std::optional<std::int16_t> whole = days ? ToInt16(*days) : std::nullopt;
             if (!whole || (*whole != 0 && !PeriodInRange(*whole))) {
@@ -115,7 +115,7 @@ private:
             }
             return true;
         }
-        if (!TrimmedBlanks(row.budding).empty() || !TrimmedBlanks(row.desiccation).empty()) {
+        if (!IsBlank(row.budding) || !IsBlank(row.desiccation)) {
             const std::optional<TrialDate> budding = ReadTrialDate(row.budding, m_year);
             const std::optional<TrialDate> desiccation = ReadTrialDate(row.desiccation, m_year);
             // A missing date counts as no days, as in the window; dates of
@@ -130,7 +130,7 @@ private:
             plot.option = kPeriodOptions.size() - 1;
             return true;
         }
-        if (!TrimmedBlanks(row.group).empty()) {
+        if (!IsBlank(row.group)) {
             const std::optional<int> days = GroupDays(row.group);
             if (!days) {
                 fail(row.line,
