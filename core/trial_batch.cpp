@@ -3,6 +3,7 @@
 #include "block_memory.h"
 #include "loss_calculation.h"
 #include "rejection_messages.h"
+#include "trial_period.h"
 #include "trial_values.h"
 #include "value_conventions.h"
 
@@ -177,66 +178,14 @@ void TrialBatch::open(PlotState& state, const TrialRow& row)
     m_copiedOf.push_back(*handle);
 }
 
-// A period column comes first, then budding and desiccation dates, then a
-// maturity group; a plot with none takes the run's default.
 void TrialBatch::openPeriod(PlotState& state, const TrialRow& row)
 {
-    state.period = static_cast<std::int16_t>(m_settings.defaultPeriod);
-    if (!IsBlank(row.period)) {
-        const std::optional<double> value = ReadWholeNumber(row.period, m_commaIsPoint);
-        const std::optional<std::int16_t> days = value ? ToInt16(*value) : std::nullopt;
-        if (!value) {
-            state.period = 0;
-            refuse(state,
-                   "The period => ( " + std::string(row.period) + " ) is not a number of days",
-                   row.line);
-        } else if (days == 0) {
-            // As in the period box, 0 stands for the default.
-        } else if (!days || !PeriodInRange(*days)) {
-            state.period = days.value_or(0);
-            refuse(state, PeriodRangeText(), row.line);
-        } else {
-            state.period = *days;
-        }
-        return;
-    }
-    if (!IsBlank(row.budding) || !IsBlank(row.desiccation)) {
-        std::optional<TrialDate> budding;
-        std::optional<TrialDate> desiccation;
-        if (!IsBlank(row.budding) && !(budding = ReadTrialDate(row.budding, m_settings.year))) {
-            state.period = 0;
-            refuse(state, BuddingDateRejection(row.budding), row.line);
-            return;
-        }
-        if (!IsBlank(row.desiccation) &&
-            !(desiccation = ReadTrialDate(row.desiccation, m_settings.year))) {
-            state.period = 0;
-            refuse(state, DesiccationDateRejection(row.desiccation), row.line);
-            return;
-        }
-        // As in the window, a missing date leaves the day count at 0.
-        const long dayCount = budding && desiccation ? desiccation->day - budding->day : 0;
-        const int shown = static_cast<int>(dayCount);
-        state.period = dayCount >= std::numeric_limits<std::int16_t>::min() &&
-                               dayCount <= std::numeric_limits<std::int16_t>::max()
-                           ? static_cast<std::int16_t>(dayCount)
-                           : std::int16_t{0};
-        if (!PeriodInRange(shown))
-            refuse(state, DesiccationMessage(shown), row.line);
-        return;
-    }
-    if (!IsBlank(row.group)) {
-        const std::optional<int> days = GroupDays(row.group);
-        if (!days) {
-            state.period = 0;
-            refuse(state,
-                   "The maturity group => ( " + std::string(row.group) +
-                       " ) is none of First early, Early, Mid-early, Mid, Mid-late, Late",
-                   row.line);
-            return;
-        }
-        state.period = static_cast<std::int16_t>(*days);
-    }
+    TrialPeriod period = ReadTrialPeriod(row, m_settings.year, m_commaIsPoint);
+    state.period = period.from == TrialPeriod::From::Default
+                       ? static_cast<std::int16_t>(m_settings.defaultPeriod)
+                       : period.days;
+    if (period.refusal)
+        refuse(state, std::move(*period.refusal), row.line);
 }
 
 void TrialBatch::add(PlotState& state, const TrialAssessment& assessment, std::uint32_t line)

@@ -2,9 +2,9 @@
 
 #include "core/assessment_table.h"
 #include "core/rejection_messages.h"
+#include "core/trial_period.h"
 #include "core/trial_results.h"
 #include "core/trial_values.h"
-#include "core/tuberization_rules.h"
 #include "core/value_conventions.h"
 #include "entry/tuberization_period.h"
 
@@ -95,53 +95,24 @@ private:
         return NormalisedDayMonth(DayMonthText(DateOfDayNumber(date->day)), m_year);
     }
 
-    // The period as the batch takes it: the period column, else the days
-    // from budding to desiccation, else the group.
+    // The period as the batch takes it, and the option that shows it.
     bool readPeriod(const TrialRow& row, WindowPlot& plot)
     {
-        if (!IsBlank(row.period)) {
-            const std::optional<double> days = ReadWholeNumber(row.period, m_commaIsPoint);
-            const std::optional<std::int16_t> whole = days ? ToInt16(*days) : std::nullopt;
-            if (!whole || (*whole != 0 && !PeriodInRange(*whole))) {
-                fail(row.line, PeriodRangeText());
-                return false;
-            }
-            if (*whole == 0)
-                return true;
-            plot.period = PlainText(*whole);
-            for (std::size_t i = 0; i < kPeriodOptions.size(); ++i) {
-                if (kPeriodOptions[i].days == *whole)
-                    plot.option = i;
-            }
-            return true;
+        TrialPeriod period = ReadTrialPeriod(row, m_year, m_commaIsPoint);
+        if (period.refusal) {
+            fail(row.line, std::move(*period.refusal));
+            return false;
         }
-        if (!IsBlank(row.budding) || !IsBlank(row.desiccation)) {
-            const std::optional<TrialDate> budding = ReadTrialDate(row.budding, m_year);
-            const std::optional<TrialDate> desiccation = ReadTrialDate(row.desiccation, m_year);
-            // A missing date counts as no days, as in the window; dates of
-            // other years are held to the 16 bits of the window's day count.
-            const long days = std::clamp(
-                budding && desiccation ? desiccation->day - budding->day : 0L, -32768L, 32767L);
-            if (!PeriodInRange(static_cast<int>(days))) {
-                fail(row.line, DesiccationMessage(static_cast<int>(days)));
-                return false;
-            }
-            plot.period = PlainText(static_cast<int>(days));
+        if (period.from == TrialPeriod::From::Default)
+            return true;
+        plot.period = PlainText(period.days);
+        if (period.from == TrialPeriod::From::Desiccation) {
             plot.option = kPeriodOptions.size() - 1;
             return true;
         }
-        if (!IsBlank(row.group)) {
-            const std::optional<int> days = GroupDays(row.group);
-            if (!days) {
-                fail(row.line,
-                     "No maturity group is called " + std::string(TrimmedBlanks(row.group)));
-                return false;
-            }
-            plot.period = PlainText(*days);
-            for (std::size_t i = 0; i < kPeriodOptions.size(); ++i) {
-                if (kPeriodOptions[i].days == *days)
-                    plot.option = i;
-            }
+        for (std::size_t i = 0; i < kPeriodOptions.size(); ++i) {
+            if (kPeriodOptions[i].days == period.days)
+                plot.option = i;
         }
         return true;
     }

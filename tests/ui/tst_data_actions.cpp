@@ -476,6 +476,14 @@ void TestDataActions::openRefusesWhatTheWindowCannotHold_data()
     QTest::newRow("a NUL for a level")
         << QByteArray("plot,date,level\nA,01/07,\0\n", 25)
         << ", line 2: The damage level => ( ? ) should be between 0 and 100%";
+    // The period columns are read with the batch's words.
+    QTest::newRow("an unknown group")
+        << QByteArray("plot,date,level,group\nA,01/07,1,Very late\n")
+        << ", line 2: The maturity group => ( Very late ) is none of First early, Early, "
+           "Mid-early, Mid, Mid-late, Late";
+    QTest::newRow("an unreadable budding date")
+        << QByteArray("plot,date,level,budding,desiccation\nA,01/07,1,31/6,14/9\n")
+        << ", line 2: Date input error =>(31/6)? [Example: June 12 should be recorded as 12/6 ]";
     QTest::newRow("a megabyte of one line") << QByteArray(1 << 20, 'x') << QString();
     QTest::newRow("forty thousand rows of one plot")
         << "plot,date,level\n" + QByteArray("A,01/07,1\n").repeated(40000)
