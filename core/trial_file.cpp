@@ -24,6 +24,12 @@ constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr std::size_t kLongestFirstLine = std::size_t{1} << 20;
 constexpr std::size_t kAbsent = std::numeric_limits<std::size_t>::max();
 
+// A row may be shorter than its header: the missing fields are empty.
+std::string_view fieldAt(const std::vector<std::string_view>& fields, std::size_t column)
+{
+    return column < fields.size() ? fields[column] : std::string_view();
+}
+
 bool isName(std::string_view text, std::string_view name)
 {
     text = TrimmedBlanks(text);
@@ -561,9 +567,6 @@ void TrialReader::Impl::readRow(std::uint32_t line, const std::vector<std::strin
 {
     if (m_error)
         return;
-    const auto field = [&fields](std::size_t column) {
-        return column < fields.size() ? fields[column] : std::string_view();
-    };
     if (m_plotDateLevel) {
         readPlotDateLevel(line, fields);
         return;
@@ -571,18 +574,18 @@ void TrialReader::Impl::readRow(std::uint32_t line, const std::vector<std::strin
     // One row object serves every row: it holds only views, each set anew.
     TrialRow& row = m_row;
     row.line = line;
-    row.plot = field(m_plot);
+    row.plot = fieldAt(fields, m_plot);
     if (row.plot.empty()) {
         fail(line, "the row names no plot");
         return;
     }
-    row.period = field(m_period);
-    row.group = field(m_group);
-    row.budding = field(m_budding);
-    row.desiccation = field(m_desiccation);
+    row.period = fieldAt(fields, m_period);
+    row.group = fieldAt(fields, m_group);
+    row.budding = fieldAt(fields, m_budding);
+    row.desiccation = fieldAt(fields, m_desiccation);
 
     for (std::size_t i = 0; i < m_copiedColumns.size(); ++i)
-        m_copied[i] = field(m_copiedColumns[i]);
+        m_copied[i] = fieldAt(fields, m_copiedColumns[i]);
     row.copied = Items<std::string_view>(m_copied.data(), m_copied.size());
 
     row.extraFields = 0;
@@ -594,13 +597,13 @@ void TrialReader::Impl::readRow(std::uint32_t line, const std::vector<std::strin
     std::size_t assessments = 0;
     if (m_header.layout == TrialLayout::Long) {
         TrialAssessment& assessment = m_assessments[0];
-        assessment.date = field(m_date);
-        assessment.level = field(m_level);
+        assessment.date = fieldAt(fields, m_date);
+        assessment.level = fieldAt(fields, m_level);
         if (!IsBlank(assessment.date) || !IsBlank(assessment.level))
             assessments = 1;
     } else {
         for (std::size_t k = 0; k < m_dateColumns.size(); ++k) {
-            const std::string_view level = field(m_dateColumns[k]);
+            const std::string_view level = fieldAt(fields, m_dateColumns[k]);
             if (!IsBlank(level))
                 m_assessments[assessments++] = {m_header.dates[k], level};
         }
@@ -613,12 +616,9 @@ void TrialReader::Impl::readRow(std::uint32_t line, const std::vector<std::strin
 void TrialReader::Impl::readPlotDateLevel(std::uint32_t line,
                                           const std::vector<std::string_view>& fields)
 {
-    const auto field = [&fields](std::size_t column) {
-        return column < fields.size() ? fields[column] : std::string_view();
-    };
     TrialRow& row = m_row;
     row.line = line;
-    row.plot = field(m_plot);
+    row.plot = fieldAt(fields, m_plot);
     if (row.plot.empty()) {
         fail(line, "the row names no plot");
         return;
@@ -628,8 +628,8 @@ void TrialReader::Impl::readPlotDateLevel(std::uint32_t line,
         if (!IsBlank(fields[i]))
             ++row.extraFields;
     TrialAssessment& assessment = m_assessments[0];
-    assessment.date = field(m_date);
-    assessment.level = field(m_level);
+    assessment.date = fieldAt(fields, m_date);
+    assessment.level = fieldAt(fields, m_level);
     row.assessments = Items<TrialAssessment>(
         m_assessments.data(), !IsBlank(assessment.date) || !IsBlank(assessment.level) ? 1 : 0);
     m_visitor.row(row);
