@@ -602,8 +602,12 @@ void TestTableEntry::numberBoxesTakeOnlyTypedDigits()
     auto* edit = control<QLineEdit>(window, box.toLatin1().constData());
     auto* sTx = control<ListBox>(window, "sTx");
     auto* sX = control<ListBox>(window, "sX");
-    QApplication::setActiveWindow(&window);
-    QVERIFY(QTest::qWaitForWindowActive(&window));
+    // A mouse click needs no active window, which Xvfb without a window
+    // manager never gives: the middle-click row runs there too.
+    if (gesture != "middle-click paste") {
+        QApplication::setActiveWindow(&window);
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+    }
     QGuiApplication::clipboard()->setText(QStringLiteral("7abc"));
 
     // Five rows typed into the count, the second filled; a period of 60.
