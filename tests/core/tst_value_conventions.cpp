@@ -1,5 +1,6 @@
 // Reading dates and numbers, 16-bit conversion and the three patterns. The
 // suite also runs under a decimal-comma locale: nothing here may follow it.
+#include "core/cell_text.h"
 #include "core/value_conventions.h"
 
 #include <QtTest>
@@ -37,6 +38,8 @@ private slots:
     void formatPattern();
     void signedAndPlainText_data();
     void signedAndPlainText();
+    void formulaLikeTextGetsAnApostrophe_data();
+    void formulaLikeTextGetsAnApostrophe();
 };
 
 void TestValueConventions::initTestCase()
@@ -297,6 +300,48 @@ void TestValueConventions::signedAndPlainText()
 
     QCOMPARE(QString::fromStdString(PlainText(value)), plain);
     QCOMPARE(QString::fromStdString(SignedText(value)), signedText);
+}
+
+void TestValueConventions::formulaLikeTextGetsAnApostrophe_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("written");
+    QTest::newRow("equals") << "=cmd|' /C calc'!A0"
+                            << "'=cmd|' /C calc'!A0";
+    QTest::newRow("at") << "@SUM(A1)"
+                        << "'@SUM(A1)";
+    QTest::newRow("plus word") << "+cmd"
+                               << "'+cmd";
+    QTest::newRow("minus word") << "-x"
+                                << "'-x";
+    QTest::newRow("lone minus") << "-"
+                                << "'-";
+    QTest::newRow("tab") << "\tA"
+                         << "'\tA";
+    QTest::newRow("carriage return") << "\rA"
+                                     << "'\rA";
+    QTest::newRow("negative number") << "-5"
+                                     << "-5";
+    QTest::newRow("signed decimal comma") << "+2,5"
+                                          << "+2,5";
+    QTest::newRow("negative exponent") << "-1.5e-3"
+                                       << "-1.5e-3";
+    QTest::newRow("half an exponent") << "-1e"
+                                      << "'-1e";
+    QTest::newRow("plain name") << "Gala"
+                                << "Gala";
+    QTest::newRow("inner equals") << "a=b"
+                                  << "a=b";
+    QTest::newRow("empty") << ""
+                           << "";
+}
+
+void TestValueConventions::formulaLikeTextGetsAnApostrophe()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, written);
+
+    QCOMPARE(QString::fromStdString(FormulaSafe(text.toStdString())), written);
 }
 
 QTEST_GUILESS_MAIN(TestValueConventions)
