@@ -21,6 +21,9 @@
 #include <QRadioButton>
 #include <QSaveFile>
 
+#include <cerrno>
+#include <cstring>
+
 #if defined(Q_OS_UNIX)
 #include <unistd.h>
 #endif
@@ -85,19 +88,26 @@ char desktopDecimalMark()
 }
 
 // A save has succeeded only once its bytes are on disk: QSaveFile's own sync
-// before the rename does not report a failure.
-bool writeWhole(QSaveFile& out, const std::string& text)
+// before the rename does not report a failure. False, with why, otherwise.
+bool writeWhole(QSaveFile& out, const std::string& text, std::string& why)
 {
     if (!out.open(QIODevice::WriteOnly) ||
-        out.write(text.data(), qint64(text.size())) != qint64(text.size()) || !out.flush())
+        out.write(text.data(), qint64(text.size())) != qint64(text.size()) || !out.flush()) {
+        why = out.errorString().toStdString();
         return false;
+    }
 #if defined(Q_OS_UNIX)
     if (::fsync(out.handle()) != 0) {
+        why = std::strerror(errno);
         out.cancelWriting();
         return false;
     }
 #endif
-    return out.commit();
+    if (!out.commit()) {
+        why = out.errorString().toStdString();
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -298,9 +308,9 @@ void DataActions::save()
     // Written whole or not at all: an earlier file under the name survives a
     // failed save.
     QSaveFile out(file);
-    if (!writeWhole(out, text))
-        m_dialogs.message("The plot was not saved: " + path + ": " +
-                          out.errorString().toStdString());
+    std::string why;
+    if (!writeWhole(out, text, why))
+        m_dialogs.message("The plot was not saved: " + path + ": " + why);
 }
 
 void DataActions::openFile(const QString& path)
