@@ -36,7 +36,7 @@ void BM_FirstOpeningWithTheModule(benchmark::State& state)
             break;
         }
         std::unique_ptr<QWidget> curve(
-            entry()({ui.sTx, ui.sX, ui.sNx, ui.sQ, [] { return bench::kSeasonYear; }},
+            entry()({ui.sTx, ui.sX, ui.sNx, ui.sQ, [] { return bench::kSeasonYear; }, {}},
                     g_main->dialogs, &g_main->window()));
         curve->show();
         for (QWidget* widget : curve->findChildren<QWidget*>())

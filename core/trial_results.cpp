@@ -1,5 +1,7 @@
 #include "trial_results.h"
 
+#include "cell_text.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -220,9 +222,17 @@ void ResultsWriter::finish()
 
 std::string WriteOnePlot(const OnePlot& plot, char separator)
 {
+    const auto field = [separator](std::string& text, std::string_view value) {
+        AppendField(text, FormulaSafe(value), separator);
+    };
     const bool period = !plot.period.empty();
     const bool group = !period && !plot.group.empty();
+    const std::size_t copied = std::min(plot.copiedNames.size(), plot.copied.size());
     std::string text = "plot";
+    for (std::size_t i = 0; i < copied; ++i) {
+        text += separator;
+        field(text, plot.copiedNames[i]);
+    }
     text += separator;
     text += "date";
     text += separator;
@@ -234,14 +244,18 @@ std::string WriteOnePlot(const OnePlot& plot, char separator)
     text += '\n';
     const std::size_t rows = std::min(plot.dates.size(), plot.levels.size());
     for (std::size_t i = 0; i < rows; ++i) {
-        AppendField(text, plot.plot, separator);
+        field(text, plot.plot);
+        for (std::size_t column = 0; column < copied; ++column) {
+            text += separator;
+            field(text, plot.copied[column]);
+        }
         text += separator;
-        AppendField(text, plot.dates[i], separator);
+        field(text, plot.dates[i]);
         text += separator;
-        AppendField(text, plot.levels[i], separator);
+        field(text, plot.levels[i]);
         if (period || group) {
             text += separator;
-            AppendField(text, period ? plot.period : plot.group, separator);
+            field(text, period ? plot.period : plot.group);
         }
         text += '\n';
     }

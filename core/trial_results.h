@@ -62,9 +62,13 @@ private:
 };
 
 // A trial file in the long layout holding one plot, with a period or a group
-// column when one is given (the period wins when both are).
+// column when one is given (the period wins when both are), and the columns
+// copied from the trial it came from. Texts that a spreadsheet would run as a
+// formula are written after an apostrophe.
 struct OnePlot {
     std::string plot;
+    std::vector<std::string> copiedNames;
+    std::vector<std::string> copied; // one per copied name
     std::vector<std::string> dates;
     std::vector<std::string> levels;
     std::string period;

@@ -1,11 +1,12 @@
 #include "plot_file.h"
 
 #include "core/assessment_table.h"
-#include "core/rejection_messages.h"
+#include "core/trial_batch.h"
 #include "core/trial_period.h"
 #include "core/trial_results.h"
 #include "core/trial_values.h"
 #include "core/value_conventions.h"
+#include "entry/table_transfer.h"
 #include "entry/tuberization_period.h"
 
 #include <algorithm>
@@ -26,99 +27,144 @@ std::string numberText(double value)
     return std::string(buffer.data(), result.ptr);
 }
 
+std::string asWritten(std::string_view text)
+{
+    return std::string(TrimmedBlanks(text));
+}
+
+// The plots as the window takes them, beside the batch that computes them:
+// both see the same rows, so the batch's n-th result is the n-th plot here.
 class PlotCollector final : public TrialVisitor {
 public:
-    explicit PlotCollector(int year) : m_year(year) {}
+    PlotCollector(int year, int defaultPeriod)
+        : m_year(year), m_batch(BatchSettings{year, defaultPeriod},
+                                [this](const PlotResult& result) { summarise(result); })
+    {
+    }
 
-    void header(const TrialHeader& header) override { m_commaIsPoint = header.separator != ','; }
+    void header(const TrialHeader& header) override
+    {
+        m_commaIsPoint = header.separator != ',';
+        m_wide = header.layout == TrialLayout::Wide;
+        m_copiedNames = header.copiedNames;
+        m_batch.header(header);
+    }
 
     void row(const TrialRow& row) override
     {
         if (m_error)
             return;
-        const std::string name(row.plot);
-        auto [found, added] = m_index.try_emplace(name, m_plots.size());
-        if (added) {
-            if (m_plots.size() == kMostPlots)
-                return fail(row.line, "A file of more than " + std::to_string(kMostPlots) +
-                                          " plots is for quarven --batch");
-            m_plots.push_back({name, {}, {}, std::nullopt, {}});
-            if (!readPeriod(row, m_plots.back()))
-                return;
-        }
-        WindowPlot& plot = m_plots[found->second];
-        for (const TrialAssessment& assessment : row.assessments) {
-            if (plot.dates.size() == kMostRows)
-                return fail(row.line, "A number of assessments should be from 3 to 32767");
-            std::string date(kBlankCell);
-            if (!IsBlank(assessment.date)) {
-                const std::optional<std::string> stored = dayMonth(assessment.date);
-                if (!stored)
-                    return fail(row.line, AssessmentDateRejection(assessment.date));
-                date = *stored;
-            }
-            std::string level(kBlankCell);
-            if (!IsBlank(assessment.level)) {
-                const std::optional<double> value =
-                    ReadWholeNumber(assessment.level, m_commaIsPoint);
-                if (!value || !(*value >= 0 && *value <= 100))
-                    return fail(row.line, LevelRejection(assessment.level));
-                level = numberText(*value);
-            }
-            plot.dates.push_back(std::move(date));
-            plot.levels.push_back(std::move(level));
-        }
+        add(row);
+        if (!m_error)
+            m_batch.row(row);
     }
 
     OpenedTrial take()
     {
         OpenedTrial opened;
+        if (!m_error) {
+            m_batch.finish();
+            m_error = m_batch.error();
+        }
         opened.error = std::move(m_error);
-        if (!opened.error)
+        if (!opened.error) {
+            opened.copiedNames = std::move(m_copiedNames);
             opened.plots = std::move(m_plots);
+        }
         return opened;
     }
 
 private:
+    void add(const TrialRow& row)
+    {
+        // A wide row is a plot of its own, as the batch counts it.
+        const std::string name(row.plot);
+        std::size_t at = m_plots.size();
+        if (!m_wide)
+            at = m_index.try_emplace(name, m_plots.size()).first->second;
+        if (at == m_plots.size()) {
+            if (m_plots.size() == kMostPlots)
+                return fail(row.line, "A file of more than " + std::to_string(kMostPlots) +
+                                          " plots is for quarven --batch");
+            m_plots.emplace_back();
+            m_plots.back().summary.name = name;
+            readPeriod(row, m_plots.back());
+        }
+        WindowPlot& plot = m_plots[at];
+        for (const TrialAssessment& assessment : row.assessments) {
+            if (plot.dates.size() == kMostRows)
+                return fail(row.line, "A number of assessments should be from 3 to 32767");
+            plot.dates.push_back(dateCell(assessment.date, plot));
+            plot.levels.push_back(levelCell(assessment.level));
+        }
+    }
+
+    void summarise(const PlotResult& result)
+    {
+        if (m_results == m_plots.size())
+            return;
+        PlotSummary& summary = m_plots[m_results++].summary;
+        summary.copied.assign(result.copied.begin(), result.copied.end());
+        summary.audpc = result.audpc;
+        summary.losses = result.losses;
+        summary.refusal = result.message;
+        if (!result.lines.empty())
+            summary.refusal += " (" + std::string(result.lines) + ")";
+    }
+
     void fail(std::uint32_t line, std::string message)
     {
         m_error = TrialError{line, std::move(message)};
     }
 
-    // The day and month of a date of the file, as a date cell stores them; a
-    // year of its own is dropped as the date prompts drop it.
-    [[nodiscard]] std::optional<std::string> dayMonth(std::string_view text) const
+    // A date as a date cell stores it, its own year dropped as the date
+    // prompts drop it and kept as the plot's; one the window cannot store
+    // stays as written, for the user to mend.
+    [[nodiscard]] std::string dateCell(std::string_view text, WindowPlot& plot) const
     {
+        if (IsBlank(text))
+            return std::string(kBlankCell);
         const std::optional<TrialDate> date = ReadTrialDate(text, m_year);
         if (!date)
-            return std::nullopt;
-        return NormalisedDayMonth(DayMonthText(DateOfDayNumber(date->day)), m_year);
+            return asWritten(text);
+        const Date calendar = DateOfDayNumber(date->day);
+        if (date->hasYear && !plot.year)
+            plot.year = calendar.year;
+        return NormalisedDayMonth(DayMonthText(calendar), m_year).value_or(asWritten(text));
     }
 
-    // The period as the batch takes it, and the option that shows it.
-    bool readPeriod(const TrialRow& row, WindowPlot& plot)
+    [[nodiscard]] std::string levelCell(std::string_view text) const
     {
-        TrialPeriod period = ReadTrialPeriod(row, m_year, m_commaIsPoint);
-        if (period.refusal) {
-            fail(row.line, std::move(*period.refusal));
-            return false;
-        }
-        if (period.from == TrialPeriod::From::Default)
-            return true;
+        if (IsBlank(text))
+            return std::string(kBlankCell);
+        const std::optional<double> value = ReadWholeNumber(text, m_commaIsPoint);
+        return value ? numberText(*value) : asWritten(text);
+    }
+
+    // The period as the batch takes it, and the option that shows it; a
+    // period the batch refuses leaves the window's.
+    void readPeriod(const TrialRow& row, WindowPlot& plot) const
+    {
+        const TrialPeriod period = ReadTrialPeriod(row, m_year, m_commaIsPoint);
+        if (period.refusal || period.from == TrialPeriod::From::Default)
+            return;
         plot.period = PlainText(period.days);
         if (period.from == TrialPeriod::From::Desiccation) {
             plot.option = kPeriodOptions.size() - 1;
-            return true;
+            return;
         }
         for (std::size_t i = 0; i < kPeriodOptions.size(); ++i) {
             if (kPeriodOptions[i].days == period.days)
                 plot.option = i;
         }
-        return true;
     }
 
     int m_year;
     bool m_commaIsPoint = false;
+    bool m_wide = false;
+    TrialBatch m_batch;
+    std::size_t m_results = 0;
+    std::vector<std::string> m_copiedNames;
     std::vector<WindowPlot> m_plots;
     std::unordered_map<std::string, std::size_t> m_index;
     std::optional<TrialError> m_error;
@@ -126,9 +172,9 @@ private:
 
 } // namespace
 
-OpenedTrial ReadPlots(std::string_view text, int currentYear)
+OpenedTrial ReadPlots(std::string_view text, int currentYear, int defaultPeriod)
 {
-    PlotCollector collector(currentYear);
+    PlotCollector collector(currentYear, defaultPeriod);
     if (std::optional<TrialError> error = ReadTrial(text, collector)) {
         OpenedTrial opened;
         opened.error = std::move(error);
@@ -137,19 +183,51 @@ OpenedTrial ReadPlots(std::string_view text, int currentYear)
     return collector.take();
 }
 
-std::string PlotFileText(const std::string& name, const std::vector<std::string>& dates,
+std::string PlotListItem(const std::vector<std::string>& copiedNames, const PlotSummary& plot)
+{
+    std::string item = plot.name;
+    std::string columns;
+    for (std::size_t i = 0; i < plot.copied.size() && i < copiedNames.size(); ++i) {
+        if (IsBlank(plot.copied[i]))
+            continue;
+        columns += (columns.empty() ? "" : ", ") + copiedNames[i] + ' ' + plot.copied[i];
+    }
+    if (!columns.empty())
+        item += " (" + columns + ')';
+    item += ": ";
+    if (plot.refusal.empty()) {
+        item += "AUDPC " + (plot.audpc.empty() ? std::string("0") : plot.audpc) +
+                ", yield losses " + plot.losses + " %";
+    } else {
+        // One line per plot.
+        std::string refusal = plot.refusal;
+        std::replace(refusal.begin(), refusal.end(), '\r', ' ');
+        item += refusal;
+    }
+    return item;
+}
+
+PlotOrigin OriginOf(const OpenedTrial& trial, const WindowPlot& plot)
+{
+    return {plot.summary.name, plot.year, trial.copiedNames, plot.summary.copied};
+}
+
+std::string PlotFileText(const PlotOrigin& origin, const std::vector<std::string>& dates,
                          const std::vector<std::string>& levels, std::optional<std::size_t> option,
                          const std::string& period)
 {
     OnePlot plot;
-    plot.plot = name;
+    plot.plot = origin.name;
+    plot.copiedNames = origin.copiedNames;
+    plot.copied = origin.copied;
+    plot.copied.resize(plot.copiedNames.size());
     const std::size_t rows = std::min(dates.size(), levels.size());
     for (std::size_t row = 0; row < rows; ++row) {
         const bool blankDate = dates[row] == kBlankCell;
         const bool blankLevel = levels[row] == kBlankCell;
         if (blankDate && blankLevel)
             continue;
-        plot.dates.push_back(blankDate ? std::string() : dates[row]);
+        plot.dates.push_back(blankDate ? std::string() : DateCellText(dates[row], origin.year));
         plot.levels.push_back(blankLevel ? std::string() : numberText(ReadNumber(levels[row])));
     }
     if (option && *option < kPeriodOptions.size() && kPeriodOptions[*option].days > 0)
@@ -157,6 +235,16 @@ std::string PlotFileText(const std::string& name, const std::vector<std::string>
     else
         plot.period = period;
     return WriteOnePlot(plot, ',');
+}
+
+std::string PlotFileName(const std::string& name)
+{
+    std::string file;
+    for (const char c : name)
+        file += c == '/' || c == '\\' || static_cast<unsigned char>(c) < 0x20 ? '_' : c;
+    if (file.empty() || file == "." || file == "..")
+        file = "plot";
+    return file + ".csv";
 }
 
 } // namespace quarven

@@ -1,8 +1,9 @@
 // One plot of a trial file in the window, and the window's table as a trial
-// file of one plot. Open reads a trial with the batch's reader and cell rules
-// and keeps what the window needs of each plot: its dates as the date cells
-// store them, its levels as Calculate reads them, and its period; Save
-// writes the long layout that Open and the batch read back.
+// file of one plot. Open reads a trial with the batch's reader and cell rules:
+// the batch's own engine gives each plot's results or refusal for the plot
+// list, and the window keeps what it needs of each plot: its dates as the
+// date cells store them, its levels as Calculate reads them, and its period.
+// Save writes the long layout that Open and the batch read back.
 #pragma once
 
 #include "core/trial_file.h"
@@ -15,35 +16,72 @@
 
 namespace quarven {
 
-struct WindowPlot {
+// What a plot brings from its trial besides its table: its name, the year its
+// dates were written with, and the columns the batch copies (clone, block).
+struct PlotOrigin {
     std::string name;
-    std::vector<std::string> dates;  // "dd/mm", or a blank cell
-    std::vector<std::string> levels; // a number with "." as its point, or a blank cell
+    std::optional<int> year;
+    std::vector<std::string> copiedNames;
+    std::vector<std::string> copied; // one per copied name
+};
+
+// One plot as the plot list shows it: what the batch made of it.
+struct PlotSummary {
+    std::string name;
+    std::vector<std::string> copied; // one per OpenedTrial::copiedNames
+    std::string audpc;               // as the window shows them; empty when refused
+    std::string losses;
+    // The batch's refusal with the file lines it concerns; empty when computed.
+    std::string refusal;
+};
+
+struct WindowPlot {
+    PlotSummary summary;
+    std::optional<int> year; // of the first date written with a year
+    // "dd/mm" or a blank cell; a date that cannot be read, as written.
+    std::vector<std::string> dates;
+    // A number with "." as its point or a blank cell; a level that is not a
+    // number, as written.
+    std::vector<std::string> levels;
     // The period option to select (an index of kPeriodOptions), and the days
-    // for the period box; both empty when the file gives no period.
+    // for the period box; both empty when the file gives no usable period.
     std::optional<std::size_t> option;
     std::string period;
 };
 
 struct OpenedTrial {
     std::optional<TrialError> error; // the first thing the window cannot take
-    std::vector<WindowPlot> plots;   // in the order they first appear
+    std::vector<std::string> copiedNames;
+    std::vector<WindowPlot> plots; // as the batch's results list them
 };
 
-// Refuses what the window could not hold: dates that are no date of the
-// current year, levels that are not numbers from 0 to 100, periods outside
-// 10..130, a plot of more than 32767 assessments, more than kMostPlots plots.
+// Refuses only what the window could not hold: a plot of more than 32767
+// assessments, more than kMostPlots plots. A plot the batch refuses is read
+// as far as it can be, with the batch's message. Plots that give no period
+// are computed with defaultPeriod days.
 inline constexpr std::size_t kMostPlots = 10000;
-[[nodiscard]] OpenedTrial ReadPlots(std::string_view text, int currentYear);
+[[nodiscard]] OpenedTrial ReadPlots(std::string_view text, int currentYear, int defaultPeriod);
+
+// A line of the plot list: the name, the copied columns, then the results or
+// the refusal.
+[[nodiscard]] std::string PlotListItem(const std::vector<std::string>& copiedNames,
+                                       const PlotSummary& plot);
+
+// What the window keeps of an opened plot.
+[[nodiscard]] PlotOrigin OriginOf(const OpenedTrial& trial, const WindowPlot& plot);
 
 // The table as a trial of one plot: rows whose date and level are both blank
-// are left out, and a level goes out as the number Calculate reads from it,
-// so that the file gives the window's results. A preset option is written as
-// its group; any other period as its days.
-[[nodiscard]] std::string PlotFileText(const std::string& name,
+// are left out, a date goes out as yyyy-mm-dd when the plot has a year, and a
+// level as the number Calculate reads from it, so that the file gives the
+// window's results. A preset option is written as its group; any other period
+// as its days.
+[[nodiscard]] std::string PlotFileText(const PlotOrigin& origin,
                                        const std::vector<std::string>& dates,
                                        const std::vector<std::string>& levels,
                                        std::optional<std::size_t> option,
                                        const std::string& period);
+
+// A file name for the plot: its name with what no file name may hold replaced.
+[[nodiscard]] std::string PlotFileName(const std::string& name);
 
 } // namespace quarven

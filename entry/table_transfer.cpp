@@ -1,7 +1,9 @@
 #include "table_transfer.h"
 
 #include "core/assessment_table.h"
+#include "core/cell_text.h"
 #include "core/rejection_messages.h"
+#include "core/trial_values.h"
 #include "core/value_conventions.h"
 #include "entry/prompt_answers.h"
 
@@ -145,6 +147,51 @@ std::string refusalAt(int row, const std::string& why)
     return refusal("assessment #" + SignedText(row + 1) + std::string(1, kCr) + why);
 }
 
+// A cell as a spreadsheet pastes it: the apostrophe that Copy puts before a
+// formula-like text is not part of the text.
+std::string pastedCell(const std::string& cell)
+{
+    std::string cleaned = CleanedAnswer(cell);
+    if (cleaned.size() > 1 && cleaned.front() == '\'' && LooksLikeFormula(cleaned.substr(1)))
+        cleaned.erase(0, 1);
+    return cleaned;
+}
+
+// A date as the date prompts take it, or as Copy writes it (yyyy-mm-dd).
+std::optional<std::string> pastedDate(const std::string& text, int currentYear)
+{
+    if (std::optional<std::string> stored = NormalisedDayMonth(text, currentYear))
+        return stored;
+    const std::optional<TrialDate> date = ReadTrialDate(text, currentYear);
+    if (!date)
+        return std::nullopt;
+    return NormalisedDayMonth(DayMonthText(DateOfDayNumber(date->day)), currentYear);
+}
+
+// A cell that is wholly a number, with the decimal mark given; any other text
+// as it is, made safe from being run as a formula.
+std::string numberCell(const std::string& text, char decimalMark)
+{
+    if (!ReadWholeNumber(text, true))
+        return FormulaSafe(text);
+    std::string number(TrimmedBlanks(text));
+    std::replace_if(
+        number.begin(), number.end(), [](char c) { return c == '.' || c == ','; }, decimalMark);
+    return number;
+}
+
+// Blank cells go out empty; a cell holding a tab, a line break or a quote
+// goes in quotes, as spreadsheets write it.
+std::string copiedCell(const std::string& text)
+{
+    if (text.find_first_of("\t\r\n\"") == std::string::npos)
+        return text;
+    std::string quoted = "\"";
+    for (const char c : text)
+        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return quoted + '"';
+}
+
 } // namespace
 
 PastePlan PlanPaste(std::string_view text, int firstRow, PasteColumn single, int currentYear)
@@ -184,14 +231,14 @@ PastePlan PlanPaste(std::string_view text, int firstRow, PasteColumn single, int
         const Cells& cells = rows[i];
         const int row = plan.firstRow + static_cast<int>(i);
         const auto cellAt = [&](std::size_t column) {
-            return column < cells.size() ? CleanedAnswer(cells[column]) : std::string();
+            return column < cells.size() ? pastedCell(cells[column]) : std::string();
         };
         PastedRow pasted;
         if (!levelsOnly) {
             const std::string date = cellAt(dateColumn);
             if (trimmedBlanks(date).empty()) {
                 pasted.date = std::string(kBlankCell);
-            } else if (std::optional<std::string> stored = NormalisedDayMonth(date, currentYear)) {
+            } else if (std::optional<std::string> stored = pastedDate(date, currentYear)) {
                 pasted.date = *stored;
             } else {
                 plan.message = refusalAt(row, AssessmentDateRejection(shownCell(date)));
@@ -218,34 +265,42 @@ PastePlan PlanPaste(std::string_view text, int firstRow, PasteColumn single, int
 }
 
 std::string CopiedTable(const std::vector<std::string>& dates,
-                        const std::vector<std::string>& levels, const std::string& period)
+                        const std::vector<std::string>& levels, const std::string& period, int year,
+                        char decimalMark)
 {
-    // Blank cells go out empty; a cell holding a tab, a line break or a quote
-    // goes in quotes, as spreadsheets write it.
-    const auto cell = [](const std::string& text) {
-        if (text == kBlankCell)
-            return std::string();
-        if (text.find_first_of("\t\r\n\"") == std::string::npos)
-            return text;
-        std::string quoted = "\"";
-        for (const char c : text)
-            quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-        return quoted + '"';
-    };
-    std::string text = "Number of assessment\tAssessment dates (dd/mm)\tLevel of infection, %\n";
+    std::string text = "Number of assessment\tAssessment dates\tLevel of infection, %\n";
     const std::size_t rows = std::min(dates.size(), levels.size());
-    for (std::size_t row = 0; row < rows; ++row)
-        text += PlainText(static_cast<int>(row) + 1) + '\t' + cell(dates[row]) + '\t' +
-                cell(levels[row]) + '\n';
-    text += std::string(kPeriodCaption) + '\t' + cell(period) + '\n';
+    for (std::size_t row = 0; row < rows; ++row) {
+        text += PlainText(static_cast<int>(row) + 1) + '\t';
+        if (dates[row] != kBlankCell)
+            text += copiedCell(DateCellText(dates[row], year));
+        text += '\t';
+        if (levels[row] != kBlankCell)
+            text += copiedCell(numberCell(levels[row], decimalMark));
+        text += '\n';
+    }
+    text += std::string(kPeriodCaption) + '\t' + copiedCell(numberCell(period, decimalMark)) + '\n';
     return text;
 }
 
 std::string CopiedResults(const std::string& losses, const std::string& audpc,
-                          const std::string& period)
+                          const std::string& period, char decimalMark)
 {
-    return "Yield losses, %\t" + losses + "\nAUDPC\t" + audpc + '\n' + kPeriodCaption + '\t' +
-           period + '\n';
+    return "Yield losses, %\t" + copiedCell(numberCell(losses, decimalMark)) + "\nAUDPC\t" +
+           copiedCell(numberCell(audpc, decimalMark)) + '\n' + kPeriodCaption + '\t' +
+           copiedCell(numberCell(period, decimalMark)) + '\n';
+}
+
+std::string DateCellText(const std::string& cell, std::optional<int> year)
+{
+    if (year) {
+        if (const std::optional<Date> date = DateOf(cell, *year)) {
+            std::string text;
+            AppendTrialDate(text, TrialDate{DayNumber(*date), true});
+            return text;
+        }
+    }
+    return FormulaSafe(cell);
 }
 
 } // namespace quarven

@@ -37,13 +37,20 @@ struct PastePlan {
                                   int currentYear);
 
 // The table as a spreadsheet pastes it into columns: a header, one row per
-// assessment (blank cells empty), then the period with its caption.
+// assessment (blank cells empty), then the period with its caption. Dates go
+// out as yyyy-mm-dd in the given year and numbers with the given decimal
+// mark, which spreadsheets in every locale read as dates and numbers.
 [[nodiscard]] std::string CopiedTable(const std::vector<std::string>& dates,
                                       const std::vector<std::string>& levels,
-                                      const std::string& period);
+                                      const std::string& period, int year, char decimalMark);
 
 // The two results and the period, each after its caption.
 [[nodiscard]] std::string CopiedResults(const std::string& losses, const std::string& audpc,
-                                        const std::string& period);
+                                        const std::string& period, char decimalMark);
+
+// A date cell as it leaves the window: "yyyy-mm-dd" when a year is given and
+// the cell holds a date of it, otherwise the cell as it is. A text that a
+// spreadsheet would run as a formula gets a leading apostrophe.
+[[nodiscard]] std::string DateCellText(const std::string& cell, std::optional<int> year);
 
 } // namespace quarven

@@ -16,13 +16,15 @@ namespace quarven {
 
 class Dialogs;
 
-// What the curve reads: the table, the count and the period.
+// What the curve reads: the table, the count, the period and the name of
+// the plot opened from a file (empty for none).
 struct CurveSources {
     QListWidget* dates;
     QListWidget* levels;
     QLineEdit* count;
     QLineEdit* period;
     std::function<int()> currentYear;
+    std::function<std::string()> plotName;
 };
 
 // Makes a curve window owned by owner (it closes with it).

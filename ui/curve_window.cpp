@@ -62,7 +62,6 @@ CurveWindow::CurveWindow(const CurveSources& sources, Dialogs& dialogs, QWidget*
       m_print(new QCheckBox(tr("Twice the size, for print"), this))
 {
     setObjectName(QStringLiteral("CurveWindow"));
-    setWindowTitle(tr("Disease progress curve"));
     setAttribute(Qt::WA_DeleteOnClose);
     // Closing the curve never ends the program; the main window decides that.
     setAttribute(Qt::WA_QuitOnClose, false);
@@ -178,6 +177,9 @@ void CurveWindow::redraw()
     }
     m_dates->setTickCount(int(std::clamp<qsizetype>(points.size(), 2, 8)));
 
+    const std::string plot = m_sources.plotName ? m_sources.plotName() : std::string();
+    setWindowTitle(plot.empty() ? tr("Disease progress curve")
+                                : tr("Disease progress curve: plot %1").arg(shownText(plot)));
     const QString title = titleText();
     m_chart->setTitle(title);
     m_stop->setText(shownText(curve.stop));

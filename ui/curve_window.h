@@ -34,8 +34,9 @@ public:
     CurveWindow(const CurveSources& sources, Dialogs& dialogs, QWidget* owner);
 
     // Draws the table as it is now; changes are otherwise drawn once the
-    // event loop comes round, however many came at once.
-    void redraw();
+    // event loop comes round, however many came at once. The main window
+    // calls it when another plot is opened, which may leave the table as it was.
+    Q_INVOKABLE void redraw();
     // The chart as an image, scale times its size on screen.
     [[nodiscard]] QImage image(int scale) const;
 

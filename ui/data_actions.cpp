@@ -1,6 +1,7 @@
 #include "data_actions.h"
 
 #include "core/assessment_table.h"
+#include "core/tuberization_rules.h"
 #include "core/value_conventions.h"
 #include "entry/dialogs.h"
 #include "entry/plot_file.h"
@@ -10,13 +11,22 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenu>
 #include <QRadioButton>
 #include <QSaveFile>
+
+#include <cerrno>
+#include <cstring>
+
+#if defined(Q_OS_UNIX)
+#include <unistd.h>
+#endif
 
 namespace quarven {
 namespace {
@@ -34,6 +44,71 @@ std::string shown(const std::string& text)
 
 // Larger trials are the batch's business; the window would hold every plot.
 constexpr qint64 kLargestFile = qint64(64) << 20;
+
+// The file's bytes, or why there are none. A FIFO would block the window
+// until a writer came and a device may never end, so only a regular file is
+// read; and as a file under /proc claims a size of 0 whatever it holds, the
+// limit counts the bytes read.
+std::optional<QByteArray> readTrialFile(const QString& path, std::string& why)
+{
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile()) {
+        why = "it is not a regular file";
+        return std::nullopt;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        why = file.errorString().toStdString();
+        return std::nullopt;
+    }
+    // Whole pieces: some files under /proc take no other reads.
+    constexpr qint64 kPiece = qint64(1) << 16;
+    QByteArray bytes;
+    QByteArray piece(kPiece, Qt::Uninitialized);
+    for (;;) {
+        const qint64 got = file.read(piece.data(), kPiece);
+        if (got < 0) {
+            why = file.errorString().toStdString();
+            return std::nullopt;
+        }
+        if (got == 0)
+            return bytes;
+        bytes.append(piece.constData(), got);
+        if (bytes.size() > kLargestFile) {
+            why = "it is too large for the window; quarven --batch reads it";
+            return std::nullopt;
+        }
+    }
+}
+
+// The desktop's decimal mark, where it is one that a trial cell can hold.
+char desktopDecimalMark()
+{
+    return QLocale().decimalPoint() == QLatin1String(",") ? ',' : '.';
+}
+
+// A save has succeeded only once its bytes are on disk: QSaveFile's own sync
+// before the rename does not report a failure. False, with why, otherwise.
+bool writeWhole(QSaveFile& out, const std::string& text, std::string& why)
+{
+    if (!out.open(QIODevice::WriteOnly) ||
+        out.write(text.data(), qint64(text.size())) != qint64(text.size()) || !out.flush()) {
+        why = out.errorString().toStdString();
+        return false;
+    }
+#if defined(Q_OS_UNIX)
+    if (::fsync(out.handle()) != 0) {
+        why = std::strerror(errno);
+        out.cancelWriting();
+        return false;
+    }
+#endif
+    if (!out.commit()) {
+        why = out.errorString().toStdString();
+        return false;
+    }
+    return true;
+}
 
 } // namespace
 
@@ -157,17 +232,28 @@ QString DataActions::periodText() const
     return m_controls.sQ->text();
 }
 
+int DataActions::plotYear() const
+{
+    return m_opened && m_opened->year ? *m_opened->year : m_currentYear();
+}
+
+std::string DataActions::plotName() const
+{
+    return m_opened ? m_opened->name : std::string();
+}
+
 void DataActions::copyTable()
 {
-    QGuiApplication::clipboard()->setText(QString::fromStdString(CopiedTable(
-        ItemTexts(m_controls.sTx), ItemTexts(m_controls.sX), periodText().toStdString())));
+    QGuiApplication::clipboard()->setText(QString::fromStdString(
+        CopiedTable(ItemTexts(m_controls.sTx), ItemTexts(m_controls.sX), periodText().toStdString(),
+                    plotYear(), desktopDecimalMark())));
 }
 
 void DataActions::copyResults()
 {
-    QGuiApplication::clipboard()->setText(QString::fromStdString(
-        CopiedResults(m_controls.sPotEvro->text().toStdString(),
-                      m_controls.sWEvro->text().toStdString(), periodText().toStdString())));
+    QGuiApplication::clipboard()->setText(QString::fromStdString(CopiedResults(
+        m_controls.sPotEvro->text().toStdString(), m_controls.sWEvro->text().toStdString(),
+        periodText().toStdString(), desktopDecimalMark())));
 }
 
 void DataActions::clearTable()
@@ -191,13 +277,23 @@ void DataActions::open()
 
 void DataActions::save()
 {
-    const std::string path = m_dialogs.saveFileName("Save the plot", "plot.csv");
+    const std::string suggested =
+        m_opened ? QDir(m_folder)
+                       .filePath(QString::fromStdString(PlotFileName(m_opened->name)))
+                       .toStdString()
+                 : std::string("plot.csv");
+    const std::string path = m_dialogs.saveFileName("Save the plot", suggested);
     if (path.empty())
         return;
     const QString file = QString::fromStdString(path);
-    QString name = QFileInfo(file).completeBaseName();
-    if (name.isEmpty())
-        name = QStringLiteral("plot");
+    PlotOrigin origin;
+    if (m_opened) {
+        origin = *m_opened;
+    } else {
+        origin.name = QFileInfo(file).completeBaseName().toStdString();
+        if (origin.name.empty())
+            origin.name = "plot";
+    }
     // A typed period leaves the option as it was: the option counts only
     // while the period box still holds its days.
     std::optional<std::size_t> option;
@@ -207,34 +303,30 @@ void DataActions::save()
             option = i;
     }
     const std::string text =
-        PlotFileText(name.toStdString(), ItemTexts(m_controls.sTx), ItemTexts(m_controls.sX),
-                     option, periodText().toStdString());
+        PlotFileText(origin, ItemTexts(m_controls.sTx), ItemTexts(m_controls.sX), option,
+                     periodText().toStdString());
     // Written whole or not at all: an earlier file under the name survives a
     // failed save.
     QSaveFile out(file);
-    if (!out.open(QIODevice::WriteOnly) ||
-        out.write(text.data(), qint64(text.size())) != qint64(text.size()) || !out.commit())
-        m_dialogs.message("The plot was not saved: " + path + ": " +
-                          out.errorString().toStdString());
+    std::string why;
+    if (!writeWhole(out, text, why))
+        m_dialogs.message("The plot was not saved: " + path + ": " + why);
 }
 
 void DataActions::openFile(const QString& path)
 {
     const std::string where = path.toStdString();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        m_dialogs.message("The file cannot be read: " + where + ": " +
-                          file.errorString().toStdString());
+    std::string why;
+    const std::optional<QByteArray> bytes = readTrialFile(path, why);
+    if (!bytes) {
+        m_dialogs.message("The file cannot be read: " + where + ": " + why);
         return;
     }
-    if (file.size() > kLargestFile) {
-        m_dialogs.message("The file cannot be read: " + where +
-                          ": it is too large for the window; quarven --batch reads it");
-        return;
-    }
-    const QByteArray bytes = file.readAll();
+    // Plots that give no period are computed with the window's.
+    const std::optional<std::int16_t> days = ReadInt16(periodText().toStdString());
     const OpenedTrial opened =
-        ReadPlots(std::string_view(bytes.constData(), std::size_t(bytes.size())), m_currentYear());
+        ReadPlots(std::string_view(bytes->constData(), std::size_t(bytes->size())), m_currentYear(),
+                  days && PeriodInRange(*days) ? *days : kDefaultPeriod);
     if (opened.error) {
         m_dialogs.message("The file cannot be read: " + where + ", line " +
                           std::to_string(opened.error->line) + ": " + shown(opened.error->message));
@@ -246,17 +338,23 @@ void DataActions::openFile(const QString& path)
     }
     std::size_t chosen = 0;
     if (opened.plots.size() > 1) {
-        std::vector<std::string> names;
-        names.reserve(opened.plots.size());
+        std::vector<std::string> items;
+        items.reserve(opened.plots.size());
         for (const WindowPlot& plot : opened.plots)
-            names.push_back(plot.name);
+            items.push_back(shown(PlotListItem(opened.copiedNames, plot.summary)));
         const std::optional<std::size_t> pick = m_dialogs.choose(
-            "Open a plot", "The file holds " + std::to_string(names.size()) + " plots.", names);
-        if (!pick || *pick >= names.size())
+            "Open a plot", "The file holds " + std::to_string(items.size()) + " plots.", items);
+        if (!pick || *pick >= items.size())
             return;
         chosen = *pick;
     }
-    show(opened.plots[chosen]);
+    const WindowPlot& plot = opened.plots[chosen];
+    m_opened = OriginOf(opened, plot);
+    m_folder = QFileInfo(path).absolutePath();
+    show(plot);
+    emit plotOpened();
+    if (!plot.summary.refusal.empty())
+        m_dialogs.message(shown(plot.summary.refusal));
 }
 
 // The count follows the plot, then every row is written, so nothing of the

@@ -14,6 +14,8 @@
 
 #include <array>
 #include <functional>
+#include <optional>
+#include <string>
 
 class QAction;
 class QLineEdit;
@@ -63,6 +65,13 @@ public:
     void fillDates();
     void fillLevels();
 
+    // The name of the plot opened from a file; empty before any.
+    [[nodiscard]] std::string plotName() const;
+
+signals:
+    // Another plot was opened.
+    void plotOpened();
+
 private:
     QAction* action(const QString& text, void (DataActions::*slot)(),
                     const QKeySequence& shortcut = {});
@@ -71,6 +80,8 @@ private:
     void grow(int rows);
     void show(const WindowPlot& plot);
     [[nodiscard]] QString periodText() const;
+    // The year the table's dates fall in: the opened plot's, else this year.
+    [[nodiscard]] int plotYear() const;
 
     QWidget& m_window;
     Controls m_controls;
@@ -80,6 +91,9 @@ private:
     std::function<void()> m_fillLevels;
     std::vector<QAction*> m_menuActions;
     ListBox* m_menuList = nullptr;
+    // The plot opened last, and the folder it came from.
+    std::optional<PlotOrigin> m_opened;
+    QString m_folder;
 };
 
 } // namespace quarven

@@ -145,6 +145,10 @@ LossEng::LossEng(Dialogs& dialogs, std::function<int()> currentYear, QWidget* pa
     connect(curve, &QAction::triggered, this, &LossEng::showCurve);
     m_data->addToMenu(nullptr);
     m_data->addToMenu(curve);
+    connect(m_data, &DataActions::plotOpened, this, [this] {
+        if (m_curve)
+            QMetaObject::invokeMethod(m_curve, "redraw");
+    });
     connectHandlers();
     Load();
     trimToWholeRows(m_ui.sX);
@@ -166,7 +170,8 @@ void LossEng::showCurve()
 {
     if (!m_curve) {
         std::string error;
-        m_curve = CreateCurveWindow({m_ui.sTx, m_ui.sX, m_ui.sNx, m_ui.sQ, m_currentYear},
+        m_curve = CreateCurveWindow({m_ui.sTx, m_ui.sX, m_ui.sNx, m_ui.sQ, m_currentYear,
+                                     [this] { return m_data->plotName(); }},
                                     m_dialogs, this, error);
         if (!m_curve) {
             m_dialogs.message("The curve cannot be shown: " + error);

@@ -257,29 +257,37 @@ void TestTrialFile::onePlotReadsBack_data()
     QTest::addColumn<QString>("period");
     QTest::addColumn<QString>("group");
     QTest::addColumn<QString>("separator");
+    QTest::addColumn<QStringList>("copied"); // name=value
     QTest::addColumn<QStringList>("transcript");
 
     QTest::newRow("plain, with a period")
         << "P1"
         << "60"
         << ""
-        << ","
+        << "," << QStringList()
         << QStringList{"header 1 long sep , P--- copied [] dates []", "2 P1 [] {01/07=0} period=60",
                        "3 P1 [] {11/07=1.5} period=60"};
     QTest::newRow("a group, semicolons")
         << "P1"
         << ""
         << "Mid-late"
-        << ";"
+        << ";" << QStringList()
         << QStringList{"header 1 long sep ; -G-- copied [] dates []",
                        "2 P1 [] {01/07=0} group=Mid-late", "3 P1 [] {11/07=1.5} group=Mid-late"};
     QTest::newRow("a name that needs quotes")
         << " \"North\"; 3 "
         << ""
         << ""
-        << ";"
+        << ";" << QStringList()
         << QStringList{"header 1 long sep ; ---- copied [] dates []",
                        "2  \"North\"; 3  [] {01/07=0}", "3  \"North\"; 3  [] {11/07=1.5}"};
+    QTest::newRow("copied columns kept, formulas made text, numbers not")
+        << "=1+1"
+        << ""
+        << ""
+        << "," << QStringList{"clone=@Gala", "block=-5", "+note=+x"}
+        << QStringList{"header 1 long sep , ---- copied [clone|block|'+note] dates []",
+                       "2 '=1+1 ['@Gala|-5|'+x] {01/07=0}", "3 '=1+1 ['@Gala|-5|'+x] {11/07=1.5}"};
 }
 
 void TestTrialFile::onePlotReadsBack()
@@ -288,10 +296,15 @@ void TestTrialFile::onePlotReadsBack()
     QFETCH(QString, period);
     QFETCH(QString, group);
     QFETCH(QString, separator);
+    QFETCH(QStringList, copied);
     QFETCH(QStringList, transcript);
 
     OnePlot one;
     one.plot = plot.toStdString();
+    for (const QString& column : copied) {
+        one.copiedNames.push_back(column.section('=', 0, 0).toStdString());
+        one.copied.push_back(column.section('=', 1).toStdString());
+    }
     one.dates = {"01/07", "11/07"};
     one.levels = {"0", "1.5"};
     one.period = period.toStdString();

@@ -330,8 +330,9 @@ void TestCurveWindow::theModuleGivesTheWindow()
     using Entry = CurveFactory (*)();
     const auto entry = reinterpret_cast<Entry>(module.resolve(kCurveFactorySymbol));
     QVERIFY2(entry, qPrintable(module.errorString()));
-    std::unique_ptr<QWidget> curve(entry()(
-        {ui.sTx, ui.sX, ui.sNx, ui.sQ, [] { return kCommonYear; }}, m_fixture.dialogs, nullptr));
+    std::unique_ptr<QWidget> curve(
+        entry()({ui.sTx, ui.sX, ui.sNx, ui.sQ, [] { return kCommonYear; }, {}}, m_fixture.dialogs,
+                nullptr));
     QCOMPARE(curve->objectName(), QStringLiteral("CurveWindow"));
     QVERIFY(curve->findChild<QWidget*>(QStringLiteral("curve")));
 }
