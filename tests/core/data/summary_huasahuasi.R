@@ -1,12 +1,11 @@
 # Means and sample standard deviations per clone and per treatment of the
-# huasahuasi trial (450 plants), in base R, for tst_trial_summary.
-# Run from the repository: Rscript tests/core/data/summary_huasahuasi.R DATA_DIR
-# (DATA_DIR holds huasahuasi-long.csv and huasahuasi-wide.csv); it writes
-# summary_huasahuasi.csv beside itself.
-args <- commandArgs(trailingOnly = TRUE)
-data_dir <- if (length(args) > 0) args[1] else "../shared/data"
+# huasahuasi trial (450 plants), in base R, for tst_trial_summary. Run it as
+#   Rscript tests/core/data/summary_huasahuasi.R
+# It reads the two layouts of the trial beside it and writes
+# summary_huasahuasi.csv there.
 script <- sub("^--file=", "", grep("^--file=", commandArgs(), value = TRUE))
-out_file <- file.path(dirname(script), "summary_huasahuasi.csv")
+data_dir <- dirname(script)
+out_file <- file.path(data_dir, "summary_huasahuasi.csv")
 
 period <- 52 # the batch's default period
 

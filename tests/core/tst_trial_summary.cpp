@@ -1,0 +1,223 @@
+// The trial summary: a real trial through the batch held to R's means and
+// standard deviations, then ranks, the susceptibility scale, empty measures,
+// the written text and each refusal of bad grouping or standards.
+#include "core/trial_summary.h"
+
+#include <QtTest>
+
+using namespace quarven;
+
+namespace {
+
+// The batch's results fed to the summary as they come, grouped by `by`.
+class Feed final : public TrialVisitor {
+public:
+    explicit Feed(QString by)
+        : m_by(std::move(by)), batch(BatchSettings{2026, kDefaultPeriod}, [this](auto& result) {
+              summary.add(SummaryPlotOf(result, m_column));
+          })
+    {
+    }
+    void header(const TrialHeader& header) override
+    {
+        const OrError<std::size_t> column = GroupColumn(header.copiedNames, m_by.toStdString());
+        QVERIFY(std::holds_alternative<std::size_t>(column));
+        m_column = std::get<std::size_t>(column);
+        batch.header(header);
+    }
+    void row(const TrialRow& row) override { batch.row(row); }
+
+private:
+    QString m_by;
+    std::size_t m_column = 0;
+
+public:
+    TrialSummary summary;
+    TrialBatch batch;
+};
+
+} // namespace
+
+class TestTrialSummary : public QObject {
+    Q_OBJECT
+
+private slots:
+    void matchesR_data();
+    void matchesR();
+    void summary_data();
+    void summary();
+};
+
+void TestTrialSummary::matchesR_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("by"); // written as a user might, in another case
+
+    for (const char* layout : {"long", "wide"}) {
+        const QString file = QStringLiteral("data/huasahuasi-%1.csv").arg(layout);
+        QTest::addRow("%s layout by clone", layout) << file << "CLON";
+        QTest::addRow("%s layout by treatment", layout) << file << "Trt";
+    }
+}
+
+void TestTrialSummary::matchesR()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, by);
+    QFile trial(QFINDTESTDATA(file));
+    QFile fromR(QFINDTESTDATA("data/summary_huasahuasi.csv"));
+    QVERIFY(trial.open(QIODevice::ReadOnly) && fromR.open(QIODevice::ReadOnly | QIODevice::Text));
+    const QByteArray text = trial.readAll();
+    Feed feed(by);
+    QVERIFY(!ReadTrial(std::string_view(text.constData(), static_cast<std::size_t>(text.size())),
+                       feed));
+    feed.batch.finish();
+    const OrError<Summary> drawn = feed.summary.summarise({});
+    QVERIFY(std::holds_alternative<Summary>(drawn));
+    const Summary& summary = std::get<Summary>(drawn);
+
+    QStringList rows = QString::fromUtf8(fromR.readAll()).split('\n', Qt::SkipEmptyParts);
+    rows = rows.filter(QRegularExpression("^" + by.toLower() + ","));
+    QCOMPARE(summary.groups.size(), static_cast<std::size_t>(rows.size()));
+    for (std::size_t g = 0; g < summary.groups.size(); ++g) {
+        const GroupSummary& group = summary.groups[g];
+        const QStringList r = rows[static_cast<qsizetype>(g)].split(',');
+        QCOMPARE(QString::fromStdString(group.name), r[1]);
+        QCOMPARE(group.plots, r[2].toULong());
+        QCOMPARE(group.refused, r[3].toULong());
+        int at = 4;
+        for (const MeasureSummary* m :
+             {&group.audpc, &group.yieldLosses, &group.relativeAudpc, &group.audps})
+            for (const std::optional<double>& value : {m->mean, m->sd}) {
+                const double expected = r[at++].toDouble();
+                QVERIFY2(value && std::abs(*value - expected) <= 1e-9 * std::abs(expected),
+                         qPrintable(r[0] + " " + r[1] + " column " + QString::number(at)));
+            }
+    }
+}
+
+void TestTrialSummary::summary_data()
+{
+    QTest::addColumn<QString>("plots"); // group and AUDPC, "x" when refused
+    QTest::addColumn<QString>("by");
+    QTest::addColumn<QStringList>("standards");
+    QTest::addColumn<char>("separator");
+    QTest::addColumn<QStringList>("lines"); // after the header; or the one error
+
+    const QStringList none;
+    QTest::newRow("refused counted not averaged; one plot has no deviation")
+        << "A 700|A 1400|B x|B 350"
+        << "clon" << none << ','
+        << QStringList{"A,2,0,1050.0,495.0,21.00,9.90,0.1500,0.0707,1060.0,495.0,2,",
+                       "B,2,1,350.0,,7.00,,0.0500,,360.0,,1,"};
+    QTest::newRow("a group with no computed plot has no measures nor rank")
+        << "A x|B 700"
+        << "clon" << none << ','
+        << QStringList{"A,1,1,,,,,,,,,,", "B,1,0,700.0,,14.00,,0.1000,,710.0,,1,"};
+    QTest::newRow("ties share the lower rank, whatever order summed them")
+        << "A 100|A 200|A 400|B 1400|C 400|C 200|C 100|D 35"
+        << "clon" << none << ','
+        << QStringList{"A,3,0,233.3,152.8,4.67,3.06,0.0333,0.0218,243.3,152.8,2,",
+                       "B,1,0,1400.0,,28.00,,0.2000,,1410.0,,4,",
+                       "C,3,0,233.3,152.8,4.67,3.06,0.0333,0.0218,243.3,152.8,2,",
+                       "D,1,0,35.0,,0.70,,0.0050,,45.0,,1,"};
+    QTest::newRow("one standard: its value over its mean")
+        << "A 700|B 1400"
+        << "clon" << QStringList{"B=8"} << ','
+        << QStringList{"A,1,0,700.0,,14.00,,0.1000,,710.0,,1,4.0",
+                       "B,1,0,1400.0,,28.00,,0.2000,,1410.0,,2,8.0"};
+    QTest::newRow("several standards: least squares through the origin")
+        << "A 700|B 1400|C 2100"
+        << "clon" << QStringList{"A=2", "C=6,5"} << ','
+        << QStringList{"A,1,0,700.0,,14.00,,0.1000,,710.0,,1,2.2",
+                       "B,1,0,1400.0,,28.00,,0.2000,,1410.0,,2,4.3",
+                       "C,1,0,2100.0,,42.00,,0.3000,,2110.0,,3,6.5"};
+    QTest::newRow("semicolons: decimal comma, names quoted and kept from formulas")
+        << "=SUM(A1) 700|x;y 1400"
+        << "Clon" << none << ';'
+        << QStringList{"'=SUM(A1);1;0;700,0;;14,00;;0,1000;;710,0;;1;",
+                       "\"x;y\";1;0;1400,0;;28,00;;0,2000;;1410,0;;2;"};
+    QTest::newRow("unknown column") << "A 700"
+                                    << "clone" << none << ','
+                                    << QStringList{"No column \"clone\" to group by: the trial "
+                                                   "has \"block\", \"Clon\""};
+    QTest::newRow("standard not NAME=VALUE") << "A 700"
+                                             << "clon" << QStringList{"A:3"} << ','
+                                             << QStringList{"The standard \"A:3\" is not "
+                                                            "written NAME=VALUE"};
+    QTest::newRow("standard given twice") << "A 700|B 1400"
+                                          << "clon" << QStringList{"A=3", "B=5", "A=3"} << ','
+                                          << QStringList{"The standard \"A\" is given twice"};
+    QTest::newRow("standard that is no group") << "A 700"
+                                               << "clon" << QStringList{"Z=3"} << ','
+                                               << QStringList{"The standard \"Z\" is no group "
+                                                              "of the trial"};
+    QTest::newRow("standard outside 1..9") << "A 700"
+                                           << "clon" << QStringList{"A=9.5"} << ','
+                                           << QStringList{"The standard \"A\" has the value "
+                                                          "9.5, outside the scale 1..9"};
+    QTest::newRow("standard with no computed plot")
+        << "A x|B 700"
+        << "clon" << QStringList{"A=3"} << ','
+        << QStringList{"The standard \"A\" has no computed plot"};
+    QTest::newRow("standards all at 0")
+        << "A 0|B 0|C 700"
+        << "clon" << QStringList{"A=1", "B=2"} << ','
+        << QStringList{"The standards' mean relative AUDPC are all 0: they give no scale"};
+}
+
+void TestTrialSummary::summary()
+{
+    QFETCH(QString, plots);
+    QFETCH(QString, by);
+    QFETCH(QStringList, standards);
+    QFETCH(char, separator);
+    QFETCH(QStringList, lines);
+
+    QStringList got;
+    const auto failed = [&got](const auto& outcome) {
+        if (const SummaryError* error = std::get_if<SummaryError>(&outcome))
+            got << QString::fromStdString(error->message);
+        return !got.isEmpty();
+    };
+    const OrError<std::size_t> column = GroupColumn({"block", "Clon"}, by.toStdString());
+    std::vector<Standard> parsed;
+    for (const QString& text : standards) {
+        const OrError<Standard> standard = ParseStandard(text.toStdString());
+        if (!failed(standard))
+            parsed.push_back(std::get<Standard>(standard));
+    }
+    if (!failed(column)) {
+        TrialSummary trial;
+        for (const QString& plot : plots.split('|')) {
+            const std::string group = plot.section(' ', 0, -2).toStdString();
+            const std::string_view copied[] = {"I", group};
+            const double audpc = plot.section(' ', -1).toDouble();
+            PlotResult result;
+            result.copied = Items<std::string_view>(copied, 2);
+            result.message = plot.endsWith('x') ? "refused" : "";
+            // Values that refused plots never have, to show they are not averaged.
+            result.audpcValue = plot.endsWith('x') ? 1e6 : audpc;
+            result.lossesValue = audpc / 50;
+            result.relativeAudpcValue = audpc / 7000;
+            result.audpsValue = audpc + 10;
+            trial.add(SummaryPlotOf(result, std::get<std::size_t>(column)));
+        }
+        const OrError<Summary> drawn = trial.summarise(parsed);
+        if (!failed(drawn)) {
+            const DecimalMark mark = separator == ';' ? DecimalMark::Comma : DecimalMark::Point;
+            got = QString::fromStdString(SummaryText(std::get<Summary>(drawn), separator, mark))
+                      .split('\n');
+            QCOMPARE(got.takeFirst(),
+                     QStringLiteral("group,plots,refused,audpc_mean,audpc_sd,yield_losses_mean,"
+                                    "yield_losses_sd,relative_audpc_mean,relative_audpc_sd,"
+                                    "audps_mean,audps_sd,rank,scale")
+                         .replace(',', QChar::fromLatin1(separator)));
+            QCOMPARE(got.takeLast(), QString()); // a line feed after the last row
+        }
+    }
+    QCOMPARE(got, lines);
+}
+
+QTEST_GUILESS_MAIN(TestTrialSummary)
+#include "tst_trial_summary.moc"
