@@ -93,14 +93,19 @@ OrError<Standard> ParseStandard(std::string_view text)
     return Standard{std::string(TrimmedBlanks(text.substr(0, equals))), *value};
 }
 
+TrialSummary::Group& TrialSummary::groupNamed(std::string_view name)
+{
+    auto found = m_numbers.find(name);
+    if (found == m_numbers.end()) {
+        found = m_numbers.emplace(std::string(name), m_groups.size()).first;
+        m_groups.push_back(Group{std::string(name), 0, 0, {}});
+    }
+    return m_groups[found->second];
+}
+
 void TrialSummary::add(const SummaryPlot& plot)
 {
-    auto found = m_numbers.find(plot.group);
-    if (found == m_numbers.end()) {
-        found = m_numbers.emplace(std::string(plot.group), m_groups.size()).first;
-        m_groups.push_back(Group{std::string(plot.group), 0, 0, {}});
-    }
-    Group& group = m_groups[found->second];
+    Group& group = groupNamed(plot.group);
     ++group.plots;
     if (!plot.computed) {
         ++group.refused;
@@ -114,6 +119,28 @@ void TrialSummary::add(const SummaryPlot& plot)
         const double before = values[m] - running.mean;
         running.mean += before / computed;
         running.squares += before * (values[m] - running.mean);
+    }
+}
+
+// Chan, Golub and LeVeque's pairwise update of the mean and squared deviations.
+void TrialSummary::merge(const TrialSummary& later)
+{
+    for (const Group& other : later.m_groups) {
+        Group& group = groupNamed(other.name);
+        const double here = static_cast<double>(group.plots - group.refused);
+        const double there = static_cast<double>(other.plots - other.refused);
+        group.plots += other.plots;
+        group.refused += other.refused;
+        if (there == 0.0)
+            continue;
+        const double both = here + there;
+        for (std::size_t m = 0; m < group.measures.size(); ++m) {
+            Running& running = group.measures[m];
+            const Running& theirs = other.measures[m];
+            const double apart = theirs.mean - running.mean;
+            running.mean += apart * there / both;
+            running.squares += theirs.squares + apart * apart * here * there / both;
+        }
     }
 }
 

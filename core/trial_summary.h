@@ -81,6 +81,10 @@ struct Summary {
 class TrialSummary {
 public:
     void add(const SummaryPlot& plot);
+    // The plots of `later` as if added here after these: results made in
+    // blocks on several threads are summarised block by block, then merged
+    // in the order the blocks are written.
+    void merge(const TrialSummary& later);
     [[nodiscard]] std::size_t groups() const { return m_groups.size(); }
     // Refuses a standard that is no group or has no computed plot, one given
     // twice, a value outside 1..9, and standards whose means are all 0.
@@ -99,6 +103,8 @@ private:
         std::size_t refused = 0;
         std::array<Running, 4> measures{};
     };
+
+    Group& groupNamed(std::string_view name);
 
     std::vector<Group> m_groups;
     std::map<std::string, std::size_t, std::less<>> m_numbers; // group name to index
