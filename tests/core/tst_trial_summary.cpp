@@ -7,37 +7,6 @@
 
 using namespace quarven;
 
-namespace {
-
-// The batch's results fed to the summary as they come, grouped by `by`.
-class Feed final : public TrialVisitor {
-public:
-    explicit Feed(QString by)
-        : m_by(std::move(by)), batch(BatchSettings{2026, kDefaultPeriod}, [this](auto& result) {
-              summary.add(SummaryPlotOf(result, column));
-          })
-    {
-    }
-    void header(const TrialHeader& header) override
-    {
-        const OrError<std::size_t> found = GroupColumn(header.copiedNames, m_by.toStdString());
-        QVERIFY(std::holds_alternative<std::size_t>(found));
-        column = std::get<std::size_t>(found);
-        batch.header(header);
-    }
-    void row(const TrialRow& row) override { batch.row(row); }
-
-private:
-    QString m_by;
-
-public:
-    std::size_t column = 0;
-    TrialSummary summary;
-    TrialBatch batch;
-};
-
-} // namespace
-
 class TestTrialSummary : public QObject {
     Q_OBJECT
 
@@ -64,24 +33,28 @@ void TestTrialSummary::matchesR()
 {
     QFETCH(QString, file);
     QFETCH(QString, by);
-    QFile trial(QFINDTESTDATA(file));
+    QFile input(QFINDTESTDATA(file));
     QFile fromR(QFINDTESTDATA("data/summary_huasahuasi.csv"));
-    QVERIFY(trial.open(QIODevice::ReadOnly) && fromR.open(QIODevice::ReadOnly | QIODevice::Text));
-    const QByteArray text = trial.readAll();
-    Feed feed(by);
+    QVERIFY(input.open(QIODevice::ReadOnly) && fromR.open(QIODevice::ReadOnly | QIODevice::Text));
+    const QByteArray text = input.readAll();
+    const std::size_t column =
+        std::get<std::size_t>(GroupColumn({"block", "trt", "clon", "plant"}, by.toStdString()));
+    TrialSummary trial;
+    const auto add = [&](const PlotResult& result) { trial.add(SummaryPlotOf(result, column)); };
+    TrialBatch batch({2026, kDefaultPeriod}, add);
     QVERIFY(!ReadTrial(std::string_view(text.constData(), static_cast<std::size_t>(text.size())),
-                       feed));
+                       batch));
     // A long file's results come at its end, here in blocks as two threads
     // make them, each summarised apart and merged in order.
     TrialBatch::Scratch scratch;
-    const std::size_t plots = feed.batch.resultsToGive();
+    const std::size_t plots = batch.resultsToGive();
     for (std::size_t first = 0; first < plots; first += 64) {
         TrialSummary block;
-        (void)feed.batch.giveResults(first, std::min(plots, first + 64), scratch,
-                                     [&](auto& r) { block.add(SummaryPlotOf(r, feed.column)); });
-        feed.summary.merge(block);
+        (void)batch.giveResults(first, std::min(plots, first + 64), scratch,
+                                [&](auto& r) { block.add(SummaryPlotOf(r, column)); });
+        trial.merge(block);
     }
-    const OrError<Summary> drawn = feed.summary.summarise({});
+    const OrError<Summary> drawn = trial.summarise({});
     QVERIFY(std::holds_alternative<Summary>(drawn));
     const Summary& summary = std::get<Summary>(drawn);
 
@@ -108,70 +81,63 @@ void TestTrialSummary::matchesR()
 void TestTrialSummary::summary_data()
 {
     QTest::addColumn<QString>("plots"); // group and AUDPC, "x" when refused
-    QTest::addColumn<QString>("by");
-    QTest::addColumn<QStringList>("standards");
+    QTest::addColumn<QString>("by");    // the column, then standards NAME=VALUE
     QTest::addColumn<char>("separator");
     QTest::addColumn<QStringList>("lines"); // after the header; or the one error
 
-    const QStringList none;
-    QTest::newRow("refused counted not averaged; one plot has no deviation")
-        << "A 700|B x/A 1400|B 350"
-        << "clon" << none << ','
+    QTest::newRow("refused counted not averaged; one plot has no deviation, none no mean")
+        << "A 700|B x|C x/A 1400|B 350"
+        << "clon" << ','
         << QStringList{"A,2,0,1050.0,495.0,21.00,9.90,0.1500,0.0707,1060.0,495.0,2,",
-                       "B,2,1,350.0,,7.00,,0.0500,,360.0,,1,"};
-    QTest::newRow("a group with no computed plot has no measures nor rank")
-        << "A x|B 700"
-        << "clon" << none << ','
-        << QStringList{"A,1,1,,,,,,,,,,", "B,1,0,700.0,,14.00,,0.1000,,710.0,,1,"};
+                       "B,2,1,350.0,,7.00,,0.0500,,360.0,,1,", "C,1,1,,,,,,,,,,"};
     QTest::newRow("ties share the lower rank, whatever order summed them")
         << "A 100|A 113/A 332|B 1400|C 332|C 113|C 100/D 35"
-        << "clon" << none << ','
+        << "clon" << ','
         << QStringList{"A,3,0,181.7,130.4,3.63,2.61,0.0260,0.0186,191.7,130.4,2,",
                        "B,1,0,1400.0,,28.00,,0.2000,,1410.0,,4,",
                        "C,3,0,181.7,130.4,3.63,2.61,0.0260,0.0186,191.7,130.4,2,",
                        "D,1,0,35.0,,0.70,,0.0050,,45.0,,1,"};
     QTest::newRow("one standard: its value over its mean")
         << "A 700|B 1400"
-        << "clon" << QStringList{"B=8"} << ','
+        << "clon B=8" << ','
         << QStringList{"A,1,0,700.0,,14.00,,0.1000,,710.0,,1,4.0",
                        "B,1,0,1400.0,,28.00,,0.2000,,1410.0,,2,8.0"};
     QTest::newRow("several standards: least squares through the origin")
         << "A 700|B 1400|C 2100"
-        << "clon" << QStringList{"A=2", "C=6,5"} << ','
+        << "clon A=2 C=6,5" << ','
         << QStringList{"A,1,0,700.0,,14.00,,0.1000,,710.0,,1,2.2",
                        "B,1,0,1400.0,,28.00,,0.2000,,1410.0,,2,4.3",
                        "C,1,0,2100.0,,42.00,,0.3000,,2110.0,,3,6.5"};
     QTest::newRow("semicolons: decimal comma, names quoted and kept from formulas")
         << "=SUM(A1) 700|x;y 1400"
-        << "Clon" << none << ';'
+        << "Clon" << ';'
         << QStringList{"'=SUM(A1);1;0;700,0;;14,00;;0,1000;;710,0;;1;",
                        "\"x;y\";1;0;1400,0;;28,00;;0,2000;;1410,0;;2;"};
     QTest::newRow("unknown column") << "A 700"
-                                    << "clone" << none << ','
+                                    << "clone" << ','
                                     << QStringList{"No column \"clone\" to group by: the trial "
                                                    "has \"block\", \"Clon\""};
     QTest::newRow("standard not NAME=VALUE") << "A 700"
-                                             << "clon" << QStringList{"A:3"} << ','
+                                             << "clon A:3" << ','
                                              << QStringList{"The standard \"A:3\" is not "
                                                             "written NAME=VALUE"};
-    QTest::newRow("standard given twice") << "A 700|B 1400"
-                                          << "clon" << QStringList{"A=3", "B=5", "A=3"} << ','
-                                          << QStringList{"The standard \"A\" is given twice"};
+    QTest::newRow("standard given twice")
+        << "A 700|B 1400"
+        << "clon A=3 B=5 A=3" << ',' << QStringList{"The standard \"A\" is given twice"};
     QTest::newRow("standard that is no group") << "A 700"
-                                               << "clon" << QStringList{"Z=3"} << ','
+                                               << "clon Z=3" << ','
                                                << QStringList{"The standard \"Z\" is no group "
                                                               "of the trial"};
     QTest::newRow("standard outside 1..9") << "A 700"
-                                           << "clon" << QStringList{"A=9.5"} << ','
+                                           << "clon A=9.5" << ','
                                            << QStringList{"The standard \"A\" has the value "
                                                           "9.5, outside the scale 1..9"};
     QTest::newRow("standard with no computed plot")
         << "A x|B 700"
-        << "clon" << QStringList{"A=3"} << ','
-        << QStringList{"The standard \"A\" has no computed plot"};
+        << "clon A=3" << ',' << QStringList{"The standard \"A\" has no computed plot"};
     QTest::newRow("standards all at 0")
         << "A 0|B 0|C 700"
-        << "clon" << QStringList{"A=1", "B=2"} << ','
+        << "clon A=1 B=2" << ','
         << QStringList{"The standards' mean relative AUDPC are all 0: they give no scale"};
 }
 
@@ -179,7 +145,6 @@ void TestTrialSummary::summary()
 {
     QFETCH(QString, plots);
     QFETCH(QString, by);
-    QFETCH(QStringList, standards);
     QFETCH(char, separator);
     QFETCH(QStringList, lines);
 
@@ -189,7 +154,9 @@ void TestTrialSummary::summary()
             got << QString::fromStdString(error->message);
         return !got.isEmpty();
     };
-    const OrError<std::size_t> column = GroupColumn({"block", "Clon"}, by.toStdString());
+    QStringList standards = by.split(' ');
+    const OrError<std::size_t> column =
+        GroupColumn({"block", "Clon"}, standards.takeFirst().toStdString());
     std::vector<Standard> parsed;
     for (const QString& text : standards) {
         const OrError<Standard> standard = ParseStandard(text.toStdString());
