@@ -13,6 +13,7 @@
 
 #include <array>
 #include <cstddef>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
