@@ -433,6 +433,10 @@ bool TrialBatch::emit(const PlotState& state, std::string_view plot, Items<std::
     result.losses = scratch.losses;
     result.relativeAudpc = scratch.relative;
     result.audps = scratch.audps;
+    result.audpcValue = state.audpc;
+    result.lossesValue = state.audpc / state.period;
+    result.relativeAudpcValue = relative;
+    result.audpsValue = audps;
     handler(result);
     return false;
 }

@@ -44,6 +44,11 @@ struct PlotResult {
     std::string_view losses;        // as the window shows it
     std::string_view relativeAudpc; // AUDPC / (100 x days first to last), 4 decimals
     std::string_view audps;         // area under the disease progress stairs, 1 decimal
+    // The same four unrounded, for summaries over plots; 0 when refused.
+    double audpcValue = 0.0;
+    double lossesValue = 0.0;
+    double relativeAudpcValue = 0.0;
+    double audpsValue = 0.0;
     // The reason a plot was refused, in the window's words where it has them
     // (its carriage return included), and the file lines it concerns
     // ("line 7", "lines 3 and 7"). Both empty when the plot was computed.

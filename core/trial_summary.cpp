@@ -1,0 +1,259 @@
+#include "trial_summary.h"
+
+#include "cell_text.h"
+#include "trial_results.h"
+#include "trial_values.h"
+#include "value_conventions.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+namespace quarven {
+namespace {
+
+constexpr std::size_t kAudpc = 0;
+constexpr std::size_t kYieldLosses = 1;
+constexpr std::size_t kRelativeAudpc = 2;
+constexpr std::size_t kAudps = 3;
+
+// A name inside a one-line message: its line breaks and tabs as blanks.
+std::string quoted(std::string_view name)
+{
+    std::string text = "\"";
+    for (const char c : name)
+        text += c == '\r' || c == '\n' || c == '\t' ? ' ' : c;
+    return text + '"';
+}
+
+std::string shortest(double value)
+{
+    std::array<char, 32> digits{};
+    const auto written = std::to_chars(digits.data(), digits.data() + digits.size(), value);
+    return std::string(digits.data(), written.ptr);
+}
+
+// Means that differ only in the last bits that summing in another order
+// changes are the same mean.
+bool sameMean(double a, double b)
+{
+    return std::abs(a - b) <= 1e-12 * std::max(std::abs(a), std::abs(b));
+}
+
+void appendNumber(std::string& text, const std::optional<double>& value, int decimals, char mark)
+{
+    if (!value)
+        return;
+    const std::size_t start = text.size();
+    AppendDecimals(text, *value, decimals);
+    std::replace(text.begin() + static_cast<std::ptrdiff_t>(start), text.end(), '.', mark);
+}
+
+} // namespace
+
+SummaryPlot SummaryPlotOf(const PlotResult& result, std::size_t groupColumn)
+{
+    SummaryPlot plot;
+    if (groupColumn < result.copied.size())
+        plot.group = result.copied[groupColumn];
+    plot.computed = result.message.empty();
+    plot.audpc = result.audpcValue;
+    plot.yieldLosses = result.lossesValue;
+    plot.relativeAudpc = result.relativeAudpcValue;
+    plot.audps = result.audpsValue;
+    return plot;
+}
+
+OrError<std::size_t> GroupColumn(const std::vector<std::string>& copiedNames, std::string_view name)
+{
+    const auto sameName = [name](std::string_view column) {
+        return std::equal(column.begin(), column.end(), name.begin(), name.end(),
+                          [](char a, char b) { return AsciiLower(a) == AsciiLower(b); });
+    };
+    for (std::size_t i = 0; i < copiedNames.size(); ++i)
+        if (sameName(copiedNames[i]))
+            return i;
+    std::string message = "No column " + quoted(name) + " to group by: the trial ";
+    if (copiedNames.empty())
+        return SummaryError{message + "has no column besides its plots and assessments"};
+    message += "has ";
+    for (std::size_t i = 0; i < copiedNames.size(); ++i)
+        message += (i == 0 ? "" : ", ") + quoted(copiedNames[i]);
+    return SummaryError{message};
+}
+
+OrError<Standard> ParseStandard(std::string_view text)
+{
+    const std::size_t equals = text.rfind('=');
+    if (equals == std::string_view::npos || IsBlank(text.substr(0, equals)))
+        return SummaryError{"The standard " + quoted(text) + " is not written NAME=VALUE"};
+    const std::optional<double> value = ReadWholeNumber(text.substr(equals + 1), true);
+    if (!value)
+        return SummaryError{"The standard " + quoted(text) + " has no number for its value"};
+    return Standard{std::string(TrimmedBlanks(text.substr(0, equals))), *value};
+}
+
+TrialSummary::Group& TrialSummary::groupNamed(std::string_view name)
+{
+    auto found = m_numbers.find(name);
+    if (found == m_numbers.end()) {
+        found = m_numbers.emplace(std::string(name), m_groups.size()).first;
+        m_groups.push_back(Group{std::string(name), 0, 0, {}});
+    }
+    return m_groups[found->second];
+}
+
+void TrialSummary::add(const SummaryPlot& plot)
+{
+    Group& group = groupNamed(plot.group);
+    ++group.plots;
+    if (!plot.computed) {
+        ++group.refused;
+        return;
+    }
+    const double computed = static_cast<double>(group.plots - group.refused);
+    const std::array<double, 4> values{plot.audpc, plot.yieldLosses, plot.relativeAudpc,
+                                       plot.audps};
+    for (std::size_t m = 0; m < values.size(); ++m) {
+        Running& running = group.measures[m];
+        const double before = values[m] - running.mean;
+        running.mean += before / computed;
+        running.squares += before * (values[m] - running.mean);
+    }
+}
+
+// Chan, Golub and LeVeque's pairwise update of the mean and squared deviations.
+void TrialSummary::merge(const TrialSummary& later)
+{
+    for (const Group& other : later.m_groups) {
+        Group& group = groupNamed(other.name);
+        const double here = static_cast<double>(group.plots - group.refused);
+        const double there = static_cast<double>(other.plots - other.refused);
+        group.plots += other.plots;
+        group.refused += other.refused;
+        if (there == 0.0)
+            continue;
+        const double both = here + there;
+        for (std::size_t m = 0; m < group.measures.size(); ++m) {
+            Running& running = group.measures[m];
+            const Running& theirs = other.measures[m];
+            const double apart = theirs.mean - running.mean;
+            running.mean += apart * there / both;
+            running.squares += theirs.squares + apart * apart * here * there / both;
+        }
+    }
+}
+
+OrError<Summary> TrialSummary::summarise(const std::vector<Standard>& standards) const
+{
+    Summary summary;
+    for (const Group& group : m_groups) {
+        GroupSummary out;
+        out.name = group.name;
+        out.plots = group.plots;
+        out.refused = group.refused;
+        const std::size_t computed = group.plots - group.refused;
+        const auto measure = [&group, computed](std::size_t m) {
+            MeasureSummary result;
+            if (computed > 0)
+                result.mean = group.measures[m].mean;
+            if (computed > 1)
+                result.sd =
+                    std::sqrt(group.measures[m].squares / static_cast<double>(computed - 1));
+            return result;
+        };
+        out.audpc = measure(kAudpc);
+        out.yieldLosses = measure(kYieldLosses);
+        out.relativeAudpc = measure(kRelativeAudpc);
+        out.audps = measure(kAudps);
+        summary.groups.push_back(std::move(out));
+    }
+
+    std::vector<GroupSummary*> ranked;
+    for (GroupSummary& group : summary.groups)
+        if (group.relativeAudpc.mean)
+            ranked.push_back(&group);
+    std::stable_sort(ranked.begin(), ranked.end(),
+                     [](const GroupSummary* a, const GroupSummary* b) {
+                         return *a->relativeAudpc.mean < *b->relativeAudpc.mean;
+                     });
+    for (std::size_t i = 0; i < ranked.size(); ++i)
+        ranked[i]->rank =
+            i > 0 && sameMean(*ranked[i]->relativeAudpc.mean, *ranked[i - 1]->relativeAudpc.mean)
+                ? ranked[i - 1]->rank
+                : i + 1;
+
+    if (standards.empty())
+        return summary;
+    double products = 0.0;
+    double squares = 0.0;
+    for (std::size_t i = 0; i < standards.size(); ++i) {
+        const Standard& standard = standards[i];
+        const std::string name = "The standard " + quoted(standard.name);
+        for (std::size_t j = 0; j < i; ++j)
+            if (standards[j].name == standard.name)
+                return SummaryError{name + " is given twice"};
+        if (!(standard.value >= 1.0 && standard.value <= 9.0))
+            return SummaryError{name + " has the value " + shortest(standard.value) +
+                                ", outside the scale 1..9"};
+        const auto found = m_numbers.find(standard.name);
+        if (found == m_numbers.end())
+            return SummaryError{name + " is no group of the trial"};
+        const std::optional<double>& mean = summary.groups[found->second].relativeAudpc.mean;
+        if (!mean)
+            return SummaryError{name + " has no computed plot"};
+        products += standard.value * *mean;
+        squares += *mean * *mean;
+    }
+    if (!(squares > 0.0))
+        return SummaryError{standards.size() == 1
+                                ? "The standard " + quoted(standards.front().name) +
+                                      " has a mean relative AUDPC of 0: it gives no scale"
+                                : std::string("The standards' mean relative AUDPC are all 0: "
+                                              "they give no scale")};
+    summary.slope = products / squares;
+    for (GroupSummary& group : summary.groups)
+        if (group.relativeAudpc.mean)
+            group.scale = *summary.slope * *group.relativeAudpc.mean;
+    return summary;
+}
+
+std::string SummaryText(const Summary& summary, char separator, DecimalMark mark)
+{
+    // A comma cannot be the decimal mark of a comma-separated file.
+    const char point = mark == DecimalMark::Comma && separator != ',' ? ',' : '.';
+    std::string text = "group";
+    for (const char* name :
+         {"plots", "refused", "audpc_mean", "audpc_sd", "yield_losses_mean", "yield_losses_sd",
+          "relative_audpc_mean", "relative_audpc_sd", "audps_mean", "audps_sd", "rank", "scale"}) {
+        text += separator;
+        text += name;
+    }
+    text += '\n';
+    for (const GroupSummary& group : summary.groups) {
+        AppendField(text, FormulaSafe(group.name), separator);
+        for (const std::size_t count : {group.plots, group.refused}) {
+            text += separator;
+            text += std::to_string(count);
+        }
+        const std::pair<const MeasureSummary*, int> measures[] = {{&group.audpc, 1},
+                                                                  {&group.yieldLosses, 2},
+                                                                  {&group.relativeAudpc, 4},
+                                                                  {&group.audps, 1}};
+        for (const auto& [measure, decimals] : measures) {
+            text += separator;
+            appendNumber(text, measure->mean, decimals, point);
+            text += separator;
+            appendNumber(text, measure->sd, decimals, point);
+        }
+        text += separator;
+        if (group.rank)
+            text += std::to_string(*group.rank);
+        text += separator;
+        appendNumber(text, group.scale, 1, point);
+        text += '\n';
+    }
+    return text;
+}
+
+} // namespace quarven

@@ -1,0 +1,121 @@
+// A trial at a glance: its plots grouped by the value of one copied column
+// (a clone, a treatment), each group's count, refusals, means and sample
+// standard deviations of the plot measures, its rank, and its place on the
+// 1-9 susceptibility scale drawn from standard cultivars of known value.
+//
+// Plots are added one at a time, as the batch hands its results over, so that
+// the summary comes from the same pass that writes the plot results; only one
+// running sum per group and measure is kept. Summaries may be drawn any number
+// of times from what was added, with other standards each time.
+#pragma once
+
+#include "trial_batch.h"
+
+#include <array>
+#include <cstddef>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace quarven {
+
+// What is wrong with the grouping or the standards, in one line.
+struct SummaryError {
+    std::string message;
+};
+template <typename T> using OrError = std::variant<T, SummaryError>;
+
+// One plot as the summary takes it. The measures are unrounded and read only
+// when the plot was computed.
+struct SummaryPlot {
+    std::string_view group;
+    bool computed = false;
+    double audpc = 0.0;
+    double yieldLosses = 0.0;
+    double relativeAudpc = 0.0;
+    double audps = 0.0;
+};
+
+// The plot of a batch result, grouped by its copied column `groupColumn`.
+[[nodiscard]] SummaryPlot SummaryPlotOf(const PlotResult& result, std::size_t groupColumn);
+
+// The index among the trial header's copied columns of the one named `name`,
+// matched without regard to case.
+[[nodiscard]] OrError<std::size_t> GroupColumn(const std::vector<std::string>& copiedNames,
+                                               std::string_view name);
+
+// A standard cultivar: a group and its value on the 1-9 scale.
+struct Standard {
+    std::string name;
+    double value = 0.0;
+};
+// "NAME=VALUE"; the value may have a decimal point or comma. Its range is
+// checked when the summary is drawn.
+[[nodiscard]] OrError<Standard> ParseStandard(std::string_view text);
+
+// Mean and standard deviation over a group's computed plots: no mean without
+// a computed plot, no deviation with fewer than two.
+struct MeasureSummary {
+    std::optional<double> mean;
+    std::optional<double> sd;
+};
+
+struct GroupSummary {
+    std::string name;
+    std::size_t plots = 0;
+    std::size_t refused = 0;
+    MeasureSummary audpc, yieldLosses, relativeAudpc, audps;
+    // 1 for the lowest mean relative AUDPC; equal means share the lower rank.
+    std::optional<std::size_t> rank;
+    std::optional<double> scale; // with standards only
+};
+
+struct Summary {
+    std::vector<GroupSummary> groups; // in the order they first appear
+    std::optional<double> slope;      // scale value per unit of relative AUDPC
+};
+
+class TrialSummary {
+public:
+    void add(const SummaryPlot& plot);
+    // The plots of `later` as if added here after these: results made in
+    // blocks on several threads are summarised block by block, then merged
+    // in the order the blocks are written.
+    void merge(const TrialSummary& later);
+    [[nodiscard]] std::size_t groups() const { return m_groups.size(); }
+    // Refuses a standard that is no group or has no computed plot, one given
+    // twice, a value outside 1..9, and standards whose means are all 0.
+    [[nodiscard]] OrError<Summary> summarise(const std::vector<Standard>& standards) const;
+
+private:
+    // Welford's running mean and sum of squared deviations: no cancellation
+    // when a group's values lie far from 0 and close together.
+    struct Running {
+        double mean = 0.0;
+        double squares = 0.0;
+    };
+    struct Group {
+        std::string name;
+        std::size_t plots = 0;
+        std::size_t refused = 0;
+        std::array<Running, 4> measures{};
+    };
+
+    Group& groupNamed(std::string_view name);
+
+    std::vector<Group> m_groups;
+    std::map<std::string, std::size_t, std::less<>> m_numbers; // group name to index
+};
+
+// The summary as text, a line feed after each row:
+//   group, plots, refused, audpc_mean, audpc_sd, yield_losses_mean,
+//   yield_losses_sd, relative_audpc_mean, relative_audpc_sd, audps_mean,
+//   audps_sd, rank, scale
+// with the results' decimals and rounding, quoting and guard against formulas.
+[[nodiscard]] std::string SummaryText(const Summary& summary, char separator, DecimalMark mark);
+
+} // namespace quarven
