@@ -10,6 +10,16 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cerrno>
+#include <cstring>
+#include <functional>
+
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
 namespace {
 
 const QString kBinary = QStringLiteral(QUARVEN_BINARY);
@@ -27,7 +37,9 @@ struct Run {
     QByteArray err;
 };
 
-Run run(const QStringList& arguments, const QString& folder, const QByteArray& input = {})
+// prepare: sets up the process further (its streams, environment, limits).
+Run run(const QStringList& arguments, const QString& folder, const QByteArray& input = {},
+        const std::function<void(QProcess&)>& prepare = {})
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -35,6 +47,8 @@ Run run(const QStringList& arguments, const QString& folder, const QByteArray& i
         environment.remove(QString::fromLatin1(name));
     process.setProcessEnvironment(environment);
     process.setWorkingDirectory(folder);
+    if (prepare)
+        prepare(process);
     process.start(kBinary, arguments);
     if (!process.waitForStarted())
         return {};
@@ -58,12 +72,40 @@ QByteArray read(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(no file)");
 }
 
+// A long-layout trial: plots with two assessments each, listed date by date,
+// the plots in file order or shuffled.
+QByteArray trialOf(int plots, bool shuffled = false)
+{
+    QByteArray trial = "plot,date,level\n";
+    for (const char* date : {"01/07", "11/07"})
+        for (int i = 0; i < plots; ++i) {
+            // 7919 is a prime that divides no count used here: a permutation.
+            const int plot = 1 + (shuffled ? static_cast<int>(qint64{i} * 7919 % plots) : i);
+            trial += "P" + QByteArray::number(plot) + "," + date + "," +
+                     QByteArray::number(plot % 50 + (date[0] == '1' ? 1 : 0)) + "\n";
+        }
+    return trial;
+}
+
+// As the binary words it, in the locale the test runs under.
+QString systemError(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+QStringList filesIn(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::System | QDir::Hidden, QDir::Name);
+}
+
 } // namespace
 
 class TestCommandLine : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase();
+    void cleanupTestCase();
     void init();
 
     void statusAndStandardError_data();
@@ -75,6 +117,14 @@ private slots:
     void failedRunLeavesNoResults();
     void refusesToWriteOverTheTrial_data();
     void refusesToWriteOverTheTrial();
+    void refusesOutputThatIsNoRegularFile_data();
+    void refusesOutputThatIsNoRegularFile();
+    void failedWriteIsTold_data();
+    void failedWriteIsTold();
+    void failedSyncIsTold_data();
+    void failedSyncIsTold();
+    void outOfMemoryIsTold_data();
+    void outOfMemoryIsTold();
     void resultsFileHoldsWhatStandardOutputShows();
     void largeResultsFileHoldsWhatStandardOutputShows();
     void wantsWindow_data();
@@ -85,7 +135,24 @@ private slots:
 private:
     std::unique_ptr<QTemporaryDir> m_folder;
     QString path(const QString& name) const { return m_folder->filePath(name); }
+    // A 64 KiB file system of its own, to be filled; empty when none could be mounted.
+    QTemporaryDir m_smallDiskFolder;
+    QString m_smallDisk;
 };
+
+void TestCommandLine::initTestCase()
+{
+    QVERIFY(m_smallDiskFolder.isValid());
+    if (::mount("tmpfs", QFile::encodeName(m_smallDiskFolder.path()).constData(), "tmpfs", 0,
+                "size=64k") == 0)
+        m_smallDisk = m_smallDiskFolder.path();
+}
+
+void TestCommandLine::cleanupTestCase()
+{
+    if (!m_smallDisk.isEmpty())
+        QCOMPARE(::umount2(QFile::encodeName(m_smallDisk).constData(), MNT_DETACH), 0);
+}
 
 void TestCommandLine::init()
 {
@@ -238,25 +305,238 @@ void TestCommandLine::failedRunLeavesNoResults()
 void TestCommandLine::refusesToWriteOverTheTrial_data()
 {
     QTest::addColumn<QString>("output");
+    QTest::addColumn<bool>("fromStandardInput");
 
-    QTest::newRow("the same name") << "computed.csv";
-    QTest::newRow("another way to the same file") << "./../%1/computed.csv";
-    QTest::newRow("a link to it") << "link.csv";
+    QTest::newRow("the same name") << "computed.csv" << false;
+    QTest::newRow("another way to the same file") << "./../%1/computed.csv" << false;
+    QTest::newRow("a link to it") << "link.csv" << false;
+    QTest::newRow("a hard link to it") << "hard-link.csv" << false;
+    QTest::newRow("the file on standard input") << "computed.csv" << true;
 }
 
 void TestCommandLine::refusesToWriteOverTheTrial()
 {
     QFETCH(QString, output);
+    QFETCH(bool, fromStandardInput);
 
     QVERIFY(QFile::link(path("computed.csv"), path("link.csv")));
+    QCOMPARE(::link(QFile::encodeName(path("computed.csv")).constData(),
+                    QFile::encodeName(path("hard-link.csv")).constData()),
+             0);
     output = output.arg(QFileInfo(m_folder->path()).fileName());
-    const Run result = run({"--batch", "computed.csv", "--output", output}, m_folder->path());
+    const QString trial = path("computed.csv");
+    const Run result = fromStandardInput
+                           ? run({"--batch", "-", "--output", output}, m_folder->path(), {},
+                                 [&](QProcess& process) { process.setStandardInputFile(trial); })
+                           : run({"--batch", "computed.csv", "--output", output}, m_folder->path());
     QCOMPARE(result.status, 2);
     QCOMPARE(result.err, QStringLiteral("quarven: %1: will not write the results over the trial "
                                         "file\n")
                              .arg(output)
                              .toUtf8());
     QCOMPARE(read(path("computed.csv")), kComputed);
+    QCOMPARE(read(path("hard-link.csv")), kComputed);
+}
+
+void TestCommandLine::refusesOutputThatIsNoRegularFile_data()
+{
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<mode_t>("type");
+
+    QTest::newRow("a device") << "null" << mode_t{S_IFCHR};
+    QTest::newRow("a named pipe") << "pipe" << mode_t{S_IFIFO};
+}
+
+void TestCommandLine::refusesOutputThatIsNoRegularFile()
+{
+    QFETCH(QString, output);
+    QFETCH(mode_t, type);
+
+    // The same device as /dev/null, which a run as root would otherwise replace.
+    const QByteArray node = QFile::encodeName(path(output));
+    if (::mknod(node.constData(), type | 0666, type == S_IFCHR ? makedev(1, 3) : 0) != 0)
+        QSKIP("cannot make the node here");
+    const Run result = run({"--batch", "computed.csv", "--output", output}, m_folder->path());
+    QCOMPARE(result.err, QStringLiteral("quarven: %1: is not a regular file; write to a device "
+                                        "or pipe through standard output\n")
+                             .arg(output)
+                             .toUtf8());
+    QCOMPARE(result.status, 2);
+    struct stat after {};
+    QCOMPARE(::stat(node.constData(), &after), 0);
+    QCOMPARE(after.st_mode & S_IFMT, type);
+}
+
+void TestCommandLine::failedWriteIsTold_data()
+{
+    QTest::addColumn<int>("plots");
+    QTest::addColumn<QString>("output");         // "-" for standard output
+    QTest::addColumn<QString>("standardOutput"); // a file, or "" for a closed one
+    QTest::addColumn<bool>("fillDisk");          // to its last byte, before the run
+    QTest::addColumn<QByteArray>("before");      // what the results file held, or nothing
+    QTest::addColumn<QString>("failed");         // the file named on standard error
+    QTest::addColumn<int>("error");
+
+    const QString disk = QStringLiteral("%disk/");
+    QTest::newRow("standard output on /dev/full")
+        << 1 << "-"
+        << "%full" << false << QByteArray() << "standard output" << ENOSPC;
+    QTest::newRow("standard output on a full disk")
+        << 1 << "-" << disk + "out.csv" << true << QByteArray() << "standard output" << ENOSPC;
+    QTest::newRow("standard output closed")
+        << 1 << "-"
+        << "" << false << QByteArray() << "standard output" << EBADF;
+    QTest::newRow("results file on a full disk")
+        << 1 << disk + "results.csv"
+        << "-" << true << QByteArray() << disk + "results.csv" << ENOSPC;
+    QTest::newRow("results file on a full disk, an earlier one stays")
+        << 1 << disk + "results.csv"
+        << "-" << true << QByteArray("earlier results\n") << disk + "results.csv" << ENOSPC;
+    QTest::newRow("results file filling the disk midway")
+        << 3000 << disk + "results.csv"
+        << "-" << false << QByteArray() << disk + "results.csv" << ENOSPC;
+}
+
+void TestCommandLine::failedWriteIsTold()
+{
+    QFETCH(int, plots);
+    QFETCH(QString, output);
+    QFETCH(QString, standardOutput);
+    QFETCH(bool, fillDisk);
+    QFETCH(QByteArray, before);
+    QFETCH(QString, failed);
+    QFETCH(int, error);
+
+    if ((output + standardOutput).contains("%disk")) {
+        if (m_smallDisk.isEmpty())
+            QSKIP("cannot mount a small file system here");
+        for (const QString& name : filesIn(m_smallDisk))
+            QVERIFY(QFile::remove(m_smallDisk + "/" + name));
+    }
+    QString devFull = QStringLiteral("/dev/full");
+    if (!QFileInfo::exists(devFull)) {
+        devFull = path("full");
+        if (::mknod(QFile::encodeName(devFull).constData(), S_IFCHR | 0666, makedev(1, 7)) != 0)
+            QSKIP("cannot make /dev/full here");
+    }
+    const auto place = [&](QString name) {
+        return name.replace("%disk", m_smallDisk).replace("%full", devFull);
+    };
+    output = place(output);
+    standardOutput = place(standardOutput);
+    const QString err = "quarven: " + place(failed) + ": " + systemError(error) + "\n";
+    if (!before.isEmpty())
+        write(output, before);
+    if (fillDisk) {
+        QFile filler(m_smallDisk + "/filler");
+        QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        const QByteArray page(4096, 'x');
+        while (filler.write(page) == page.size()) {
+        }
+    }
+    const QStringList disk = m_smallDisk.isEmpty() ? QStringList() : filesIn(m_smallDisk);
+    write(path("trial.csv"), trialOf(plots));
+
+    const Run result = run({"--batch", "trial.csv", "--output", output}, m_folder->path(), {},
+                           [&](QProcess& process) {
+                               if (standardOutput.isEmpty())
+                                   process.setChildProcessModifier([] { ::close(STDOUT_FILENO); });
+                               else if (standardOutput != "-")
+                                   process.setStandardOutputFile(standardOutput);
+                           });
+    QCOMPARE(result.err, err.toUtf8());
+    QCOMPARE(result.status, 2);
+    if (output != "-") {
+        QCOMPARE(read(output), before.isEmpty() ? QByteArray("(no file)") : before);
+        QCOMPARE(filesIn(m_smallDisk), disk);
+    }
+}
+
+void TestCommandLine::failedSyncIsTold_data()
+{
+    QTest::addColumn<int>("plots");
+    QTest::addColumn<QString>("failing"); // which syncs fail
+
+    QTest::newRow("every sync fails") << 1 << "all";
+    // Results of some 10 MB are sent to the disk in the background as well.
+    QTest::newRow("only the first fails, in the background") << 200000 << "first";
+}
+
+void TestCommandLine::failedSyncIsTold()
+{
+    QFETCH(int, plots);
+    QFETCH(QString, failing);
+
+    write(path("trial.csv"), trialOf(plots));
+    write(path("results.csv"), "earlier results\n");
+    const QStringList files = filesIn(m_folder->path());
+    const Run result =
+        run({"--batch", "trial.csv", "--output", "results.csv"}, m_folder->path(), {},
+            [&](QProcess& process) {
+                QProcessEnvironment environment = process.processEnvironment();
+                environment.insert("LD_PRELOAD", QUARVEN_FAILING_SYNC);
+                environment.insert("QUARVEN_FAIL_SYNC", failing);
+                // A preloaded library comes before AddressSanitizer's.
+                environment.insert("ASAN_OPTIONS",
+                                   environment.value("ASAN_OPTIONS") + ":verify_asan_link_order=0");
+                process.setProcessEnvironment(environment);
+            });
+    QCOMPARE(result.err, ("quarven: results.csv: " + systemError(EIO) + "\n").toUtf8());
+    QCOMPARE(result.status, 2);
+    QCOMPARE(read(path("results.csv")), QByteArray("earlier results\n"));
+    QCOMPARE(filesIn(m_folder->path()), files);
+}
+
+void TestCommandLine::outOfMemoryIsTold_data()
+{
+    QTest::addColumn<bool>("shuffled");
+
+    QTest::newRow("plot names in order") << false;
+    QTest::newRow("plot names out of order") << true;
+}
+
+// Memory runs out wherever the limit falls: in the plots' tables, their names,
+// the hash table of names out of order or the results thread. Each time the
+// run must say so, never abort nor blame the 4 GiB that names may fill.
+void TestCommandLine::outOfMemoryIsTold()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("AddressSanitizer reserves more address space than any limit here");
+#endif
+    QFETCH(bool, shuffled);
+
+    constexpr rlim_t kMiB = rlim_t{1} << 20;
+    const auto limited = [&](rlim_t bytes) {
+        return [bytes](QProcess& process) {
+            process.setChildProcessModifier([bytes] {
+                const rlimit limit{bytes, bytes};
+                ::setrlimit(RLIMIT_AS, &limit);
+            });
+        };
+    };
+    // From the least address space in which a one-plot trial runs.
+    rlim_t floor = 32 * kMiB;
+    write(path("trial.csv"), trialOf(1));
+    while (run({"--batch", "trial.csv"}, m_folder->path(), {}, limited(floor)).status != 0) {
+        floor += 8 * kMiB;
+        QVERIFY(floor < 1024 * kMiB);
+    }
+
+    write(path("trial.csv"), trialOf(700000, shuffled));
+    const QRegularExpression told(R"(^quarven: trial\.csv(:\d+)?: out of memory\n$)");
+    int outOfMemory = 0;
+    for (rlim_t bytes = floor; bytes < floor + 160 * kMiB; bytes += 8 * kMiB) {
+        const Run result = run({"--batch", "trial.csv", "--output", "results.csv"},
+                               m_folder->path(), {}, limited(bytes));
+        const QByteArray where = QByteArray::number(bytes / kMiB) + " MiB: " + result.err;
+        if (result.status == 0 && QFile::remove(path("results.csv")))
+            continue;
+        QVERIFY2(result.status == 2 && told.match(QString::fromUtf8(result.err)).hasMatch(),
+                 where.constData());
+        QVERIFY2(!QFileInfo::exists(path("results.csv")), where.constData());
+        ++outOfMemory;
+    }
+    QVERIFY(outOfMemory > 0);
 }
 
 void TestCommandLine::resultsFileHoldsWhatStandardOutputShows()
@@ -275,12 +555,7 @@ void TestCommandLine::resultsFileHoldsWhatStandardOutputShows()
 void TestCommandLine::largeResultsFileHoldsWhatStandardOutputShows()
 {
     constexpr int kPlots = 200000;
-    QByteArray trial = "plot,date,level\n";
-    for (const char* date : {"01/07", "11/07"})
-        for (int plot = 1; plot <= kPlots; ++plot)
-            trial += "P" + QByteArray::number(plot) + "," + date + "," +
-                     QByteArray::number(plot % 50 + (date[0] == '1' ? 1 : 0)) + "\n";
-    write(path("large.csv"), trial);
+    write(path("large.csv"), trialOf(kPlots));
 
     const Run toFile = run({"--batch", "large.csv", "--output", "results.csv", "--year", "2026"},
                            m_folder->path());
