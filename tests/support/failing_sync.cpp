@@ -1,35 +1,29 @@
-// Preloaded (LD_PRELOAD) into the real binary by the command-line test: every
-// fsync and fdatasync fails with EIO, as on a disk whose write-back failed.
-// With QUARVEN_FAIL_SYNC=first only the first call fails, as Linux tells of
-// such a failure once.
+// Preloaded (LD_PRELOAD) into the real binary by the command-line test: the
+// first fsync or fdatasync fails with EIO and later ones succeed, as Linux
+// tells of a failed write-back once.
 #include <atomic>
 #include <cerrno>
-#include <cstdlib>
-#include <cstring>
 
 namespace {
 
 std::atomic<int> calls{0};
 
-int failingSync()
+int failFirst()
 {
-    const char* mode = std::getenv("QUARVEN_FAIL_SYNC");
-    const bool onlyFirst = mode != nullptr && std::strcmp(mode, "first") == 0;
-    if (calls.fetch_add(1) == 0 || !onlyFirst) {
-        errno = EIO;
-        return -1;
-    }
-    return 0;
+    if (calls.fetch_add(1) > 0)
+        return 0;
+    errno = EIO;
+    return -1;
 }
 
 } // namespace
 
 extern "C" int fsync(int)
 {
-    return failingSync();
+    return failFirst();
 }
 
 extern "C" int fdatasync(int)
 {
-    return failingSync();
+    return failFirst();
 }
