@@ -9,30 +9,69 @@
 #include <QSaveFile>
 #include <QTemporaryFile>
 
+#include <cerrno>
 #include <condition_variable>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <optional>
 #include <string_view>
 #include <system_error>
 #include <thread>
-#include <vector>
 
-#if defined(Q_OS_LINUX)
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
-#endif
 
 namespace quarven {
 namespace {
 
-constexpr qint64 kPiece = qint64{1} << 20;
+constexpr std::size_t kPiece = std::size_t{1} << 20;
+
+QString systemError(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// The file's data on the disk: 0, or the system's error.
+int syncFile(int handle)
+{
+#if defined(Q_OS_LINUX)
+    return ::fdatasync(handle) == 0 ? 0 : errno;
+#else
+    return ::fsync(handle) == 0 ? 0 : errno;
+#endif
+}
+
+// All of the bytes: 0, or the system's error.
+int writeAll(int handle, const char* data, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t done = ::write(handle, data, size);
+        if (done > 0) {
+            data += done;
+            size -= static_cast<std::size_t>(done);
+        } else if (done == 0) {
+            return EIO;
+        } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            // Standard output may have been left non-blocking by another program.
+            pollfd ready{handle, POLLOUT, 0};
+            (void)::poll(&ready, 1, -1);
+        } else if (errno != EINTR) {
+            return errno;
+        }
+    }
+    return 0;
+}
 
 // Sends the results already written on to the disk in the background, a few
-// MiB at a time, while the rest are still being made. QSaveFile::commit still
-// syncs the whole file before the rename, so nothing is less durable; its
-// sync then finds little left to wait for, where it found all 60 MB of a
-// million plots' results.
+// MiB at a time, while the rest are still being made; the final sync then
+// finds little left to wait for, where it found all 60 MB of a million plots'
+// results. Linux tells of a failed write-back once, to whichever sync comes
+// first: the first error met here is kept for the final check.
 class EarlySync {
 public:
     // handle: the file's descriptor, or -1 for none to sync.
@@ -56,7 +95,7 @@ public:
         }
         m_changed.notify_one();
     }
-    // Waits for a sync under way.
+    // Waits for a sync under way or asked for.
     void stop()
     {
         if (!m_thread.joinable())
@@ -68,20 +107,21 @@ public:
         m_changed.notify_one();
         m_thread.join();
     }
+    // The first error of a sync made here, or 0; read once stopped.
+    [[nodiscard]] int error() const { return m_error; }
 
 private:
     static constexpr std::size_t kEvery = std::size_t{8} << 20;
 
     bool start()
     {
-#if defined(Q_OS_LINUX)
         try {
             m_thread = std::thread([this] { run(); });
             return true;
         } catch (const std::system_error&) {
             // Then the final sync does all the work, as it would anyway.
+        } catch (const std::bad_alloc&) {
         }
-#endif
         m_handle = -1;
         return false;
     }
@@ -91,15 +131,16 @@ private:
         std::unique_lock<std::mutex> lock(m_mutex);
         for (;;) {
             m_changed.wait(lock, [this] { return m_wanted || m_stopping; });
-            if (m_stopping)
+            // A sync asked for is made even when stopping: the final one then
+            // has less left to do, and runs sync alike whatever the timing.
+            if (!m_wanted)
                 return;
             m_wanted = false;
             lock.unlock();
-#if defined(Q_OS_LINUX)
-            // A failure here shows again in the final sync, which reports it.
-            (void)::fdatasync(m_handle);
-#endif
+            const int error = syncFile(m_handle);
             lock.lock();
+            if (m_error == 0)
+                m_error = error;
         }
     }
 
@@ -110,6 +151,7 @@ private:
     std::condition_variable m_changed;
     bool m_wanted = false;
     bool m_stopping = false;
+    int m_error = 0;
 };
 
 int failure(const QString& text)
@@ -118,40 +160,37 @@ int failure(const QString& text)
     return kExitFailed;
 }
 
-// Copies what was staged to standard output, once the run has succeeded.
-bool copyToStandardOutput(QIODevice& staged)
+// Copies what was staged to standard output, once the run has succeeded, and
+// closes it: some file systems tell of a failed write only at the close.
+std::optional<QString> copyToStandardOutput(int staged, const QString& stagedName, char* buffer)
 {
-    QFile out;
-    if (!staged.seek(0) || !out.open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return false;
-    std::vector<char> buffer(static_cast<std::size_t>(kPiece));
+    const QString output = QStringLiteral("standard output: %1");
+    if (::lseek(staged, 0, SEEK_SET) != 0)
+        return QStringLiteral("%1: %2").arg(stagedName, systemError(errno));
     for (;;) {
-        const qint64 got = staged.read(buffer.data(), kPiece);
+        const ssize_t got = ::read(staged, buffer, kPiece);
+        if (got < 0 && errno == EINTR)
+            continue;
         if (got < 0)
-            return false;
+            return QStringLiteral("%1: %2").arg(stagedName, systemError(errno));
         if (got == 0)
-            return true;
-        if (out.write(buffer.data(), got) != got)
-            return false;
+            break;
+        if (const int error = writeAll(STDOUT_FILENO, buffer, static_cast<std::size_t>(got)))
+            return output.arg(systemError(error));
     }
+    if (std::fflush(stdout) != 0 || (::close(STDOUT_FILENO) != 0 && errno != EINTR))
+        return output.arg(systemError(errno));
+    return std::nullopt;
 }
 
-} // namespace
-
-int RunBatch(const BatchOptions& options)
+int runBatch(const BatchOptions& options, const QString& trialName)
 {
     const bool fromStandardInput = options.trial == QLatin1String("-");
     const bool toStandardOutput = options.results == QLatin1String("-");
-    const QString trialName = fromStandardInput ? QStringLiteral("standard input") : options.trial;
-
-    if (!fromStandardInput && !toStandardOutput) {
-        const QFileInfo trial(options.trial);
-        const QFileInfo results(options.results);
-        if (trial.exists() && results.exists() &&
-            trial.canonicalFilePath() == results.canonicalFilePath())
-            return failure(QStringLiteral("%1: will not write the results over the trial file")
-                               .arg(options.results));
-    }
+    if (fromStandardInput && options.closed.input)
+        return failure(QStringLiteral("standard input: %1").arg(systemError(EBADF)));
+    if (toStandardOutput && options.closed.output)
+        return failure(QStringLiteral("standard output: %1").arg(systemError(EBADF)));
 
     QFile input;
     const QIODevice::OpenMode reading = QIODevice::ReadOnly | QIODevice::Unbuffered;
@@ -166,31 +205,56 @@ int RunBatch(const BatchOptions& options)
                                                             : input.errorString()));
     }
 
+    // The files themselves are compared, not their names: standard input, a
+    // hard link or a symbolic one may be the trial under another name.
+    if (!toStandardOutput) {
+        struct stat trial {};
+        struct stat existing {};
+        if (::fstat(input.handle(), &trial) != 0)
+            return failure(QStringLiteral("%1: %2").arg(trialName, systemError(errno)));
+        if (::stat(QFile::encodeName(options.results).constData(), &existing) == 0) {
+            if (existing.st_dev == trial.st_dev && existing.st_ino == trial.st_ino)
+                return failure(QStringLiteral("%1: will not write the results over the trial file")
+                                   .arg(options.results));
+            // Replaced by a regular file, a device or pipe would be lost.
+            if (S_ISDIR(existing.st_mode))
+                return failure(QStringLiteral("%1: is a folder").arg(options.results));
+            if (!S_ISREG(existing.st_mode))
+                return failure(QStringLiteral("%1: is not a regular file; write to a device or "
+                                              "pipe through standard output")
+                                   .arg(options.results));
+        }
+    }
+
     // Standard output gets nothing until the run has succeeded: the results
-    // wait in a temporary file, as a results file waits in QSaveFile's.
+    // wait in a temporary file, as a results file waits in QSaveFile's. The
+    // writes and the sync are made here, where their errors can be told;
+    // QSaveFile ignores the result of its own sync.
     std::unique_ptr<QSaveFile> resultsFile;
     std::unique_ptr<QTemporaryFile> staged;
-    QIODevice* sink = nullptr;
+    int sink = -1;
+    QString sinkName;
     if (toStandardOutput) {
         staged = std::make_unique<QTemporaryFile>();
         if (!staged->open())
             return failure(
                 QStringLiteral("cannot make a temporary file: %1").arg(staged->errorString()));
-        sink = staged.get();
+        sink = staged->handle();
+        sinkName = staged->fileName();
     } else {
         resultsFile = std::make_unique<QSaveFile>(options.results);
         if (!resultsFile->open(QIODevice::WriteOnly))
             return failure(
                 QStringLiteral("%1: %2").arg(options.results, resultsFile->errorString()));
-        sink = resultsFile.get();
+        sink = resultsFile->handle();
+        sinkName = options.results;
     }
 
-    EarlySync early(resultsFile ? resultsFile->handle() : -1);
-    bool writeFailed = false;
+    EarlySync early(resultsFile ? sink : -1);
+    int writeError = 0;
     TrialRun run(options.settings, [&](std::string_view piece) {
-        const auto size = static_cast<qint64>(piece.size());
-        if (!writeFailed && sink->write(piece.data(), size) != size)
-            writeFailed = true;
+        if (writeError == 0)
+            writeError = writeAll(sink, piece.data(), piece.size());
         early.written(piece.size());
     });
 
@@ -199,12 +263,13 @@ int RunBatch(const BatchOptions& options)
     // 256 page faults, a tenth of a small trial's whole run.
     const MemoryBlock buffer = AllocateBlock(kMemoryBlockBytes);
     if (!buffer)
-        return failure(QStringLiteral("out of memory"));
-    static_assert(kPiece <= static_cast<qint64>(kMemoryBlockBytes));
+        return failure(QStringLiteral("%1: %2").arg(trialName, QLatin1String(kOutOfMemory)));
+    static_assert(kPiece <= kMemoryBlockBytes);
+    char* const bytes = static_cast<char*>(buffer.get());
     qint64 done = 0;
     std::optional<TrialError> error;
     for (;;) {
-        const qint64 got = input.read(static_cast<char*>(buffer.get()), kPiece);
+        const qint64 got = input.read(bytes, static_cast<qint64>(kPiece));
         if (got < 0) {
             progress.finish();
             return failure(QStringLiteral("%1: %2").arg(trialName, input.errorString()));
@@ -212,13 +277,12 @@ int RunBatch(const BatchOptions& options)
         if (got == 0)
             break;
         done += got;
-        error = run.read(std::string_view(static_cast<const char*>(buffer.get()),
-                                          static_cast<std::size_t>(got)));
-        if (error)
+        error = run.read(std::string_view(bytes, static_cast<std::size_t>(got)));
+        if (error || writeError != 0)
             break;
         progress.update(done);
     }
-    if (!error)
+    if (!error && writeError == 0)
         error = run.finish();
     progress.finish();
     early.stop();
@@ -227,16 +291,55 @@ int RunBatch(const BatchOptions& options)
                            .arg(trialName)
                            .arg(error->line)
                            .arg(QString::fromStdString(error->message)));
+    if (writeError != 0)
+        return failure(QStringLiteral("%1: %2").arg(sinkName, systemError(writeError)));
 
-    const QString resultsName =
-        toStandardOutput ? QStringLiteral("standard output") : options.results;
-    if (writeFailed)
-        return failure(QStringLiteral("%1: %2").arg(resultsName, sink->errorString()));
-    if (resultsFile && !resultsFile->commit())
-        return failure(QStringLiteral("%1: %2").arg(resultsName, resultsFile->errorString()));
-    if (staged && !copyToStandardOutput(*staged))
-        return failure(QStringLiteral("%1: cannot be written").arg(resultsName));
+    if (resultsFile) {
+        const int synced = early.error() != 0 ? early.error() : syncFile(sink);
+        if (synced != 0)
+            return failure(QStringLiteral("%1: %2").arg(sinkName, systemError(synced)));
+        if (!resultsFile->commit())
+            return failure(QStringLiteral("%1: %2").arg(sinkName, resultsFile->errorString()));
+    } else if (const std::optional<QString> failed = copyToStandardOutput(sink, sinkName, bytes)) {
+        return failure(*failed);
+    }
     return run.refused() > 0 ? kExitRefused : kExitComputed;
+}
+
+} // namespace
+
+ClosedStreams HoldStandardStreams()
+{
+    ClosedStreams closed;
+    for (const int handle : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+        if (::fcntl(handle, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        // The lowest free number is this one.
+        const int opened = ::open("/dev/null", handle == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+        if (opened >= 0 && opened != handle)
+            ::close(opened);
+        if (handle == STDIN_FILENO)
+            closed.input = true;
+        else if (handle == STDOUT_FILENO)
+            closed.output = true;
+    }
+    return closed;
+}
+
+int RunBatch(const BatchOptions& options)
+{
+    const QString trialName =
+        options.trial == QLatin1String("-") ? QStringLiteral("standard input") : options.trial;
+    // Made before memory can run out, to be told when it has.
+    const QByteArray outOfMemory = QStringLiteral("quarven: %1: %2\n")
+                                       .arg(trialName, QLatin1String(kOutOfMemory))
+                                       .toLocal8Bit();
+    try {
+        return runBatch(options, trialName);
+    } catch (const std::bad_alloc&) {
+        std::fputs(outOfMemory.constData(), stderr);
+        return kExitFailed;
+    }
 }
 
 } // namespace quarven

@@ -13,10 +13,21 @@ inline constexpr int kExitComputed = 0;
 inline constexpr int kExitRefused = 1;
 inline constexpr int kExitFailed = 2;
 
+// Standard streams that were closed when the program started.
+struct ClosedStreams {
+    bool input = false;
+    bool output = false;
+};
+// Opens each closed standard stream on /dev/null, so that no file opened
+// later takes its number and gets what was meant for it. Called before
+// anything opens a file.
+[[nodiscard]] ClosedStreams HoldStandardStreams();
+
 struct BatchOptions {
     QString trial;   // a path, or "-" for standard input
     QString results; // a path, or "-" for standard output
     BatchSettings settings;
+    ClosedStreams closed;
 };
 
 // The exit status.

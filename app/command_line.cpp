@@ -70,6 +70,7 @@ void NameApplication()
 
 int RunCommandLine(int argc, char* argv[])
 {
+    const ClosedStreams closed = HoldStandardStreams();
     QCoreApplication application(argc, argv);
     NameApplication();
 
@@ -125,6 +126,7 @@ int RunCommandLine(int argc, char* argv[])
         return usageError(QStringLiteral("--period and --group exclude each other"));
 
     BatchOptions options;
+    options.closed = closed;
     options.trial = parser.value(batch);
     options.results = parser.isSet(output) ? parser.value(output) : QStringLiteral("-");
     options.settings.year = QDate::currentDate().year();

@@ -1,6 +1,7 @@
 #include "block_memory.h"
 
 #include <cstdlib>
+#include <new>
 #include <system_error>
 
 #if defined(__linux__)
@@ -56,6 +57,7 @@ MemoryBlock BlockSupply::take()
                 m_thread = std::thread([this] { run(); });
             } catch (const std::system_error&) {
                 // Every block is then made where it is needed.
+            } catch (const std::bad_alloc&) {
             }
         } else if (!m_ready.empty()) {
             MemoryBlock block = std::move(m_ready.back());
@@ -84,7 +86,11 @@ void BlockSupply::run()
         for (std::size_t at = 0; at < kMemoryBlockBytes; at += 4096)
             bytes[at] = 0;
         lock.lock();
-        m_ready.push_back(std::move(block));
+        try {
+            m_ready.push_back(std::move(block));
+        } catch (const std::bad_alloc&) {
+            return; // as above
+        }
     }
 }
 

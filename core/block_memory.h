@@ -71,18 +71,23 @@ template <typename T> class BlockArray {
 public:
     explicit BlockArray(BlockSupply* supply = nullptr) : m_supply(supply) {}
 
-    // Throws std::bad_alloc when memory runs out, as a vector would.
-    void push_back(const T& value)
+    // False, and nothing added, when memory runs out.
+    [[nodiscard]] bool tryPushBack(const T& value)
     {
         if (m_size == 0 || (m_size >= kFirst && (m_size - kFirst) % kBlock == 0)) {
             MemoryBlock block =
                 AllocateBlock((m_size == 0 ? kFirst : kBlock) * sizeof(T), m_supply);
             if (!block)
-                throw std::bad_alloc();
-            m_blocks.push_back(std::move(block));
+                return false;
+            try {
+                m_blocks.push_back(std::move(block));
+            } catch (const std::bad_alloc&) {
+                return false;
+            }
         }
         new (place(m_size)) T(value);
         ++m_size;
+        return true;
     }
     [[nodiscard]] T& operator[](std::size_t number) { return *place(number); }
     [[nodiscard]] const T& operator[](std::size_t number) const { return *place(number); }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <new>
 
 namespace quarven {
 namespace {
@@ -28,7 +29,7 @@ bool before(std::string_view a, std::string_view b)
 
 } // namespace
 
-std::optional<std::uint32_t> TextStore::add(std::string_view text)
+TextStore::Added TextStore::add(std::string_view text)
 {
     const std::size_t need = sizeof(std::uint32_t) + text.size();
     const std::size_t blockSize = std::size_t{1} << kOffsetBits;
@@ -36,14 +37,18 @@ std::optional<std::uint32_t> TextStore::add(std::string_view text)
     if (m_blocks.empty() || m_used + need > m_capacity) {
         if (m_blocks.size() >= (std::size_t{1} << (32 - kOffsetBits)) ||
             text.size() > UINT32_MAX - sizeof(std::uint32_t))
-            return std::nullopt;
+            return Added{0, StoreFailure::Full};
         // The first block is small, for the many trials that are.
         const std::size_t size = std::max(need, m_blocks.empty() ? blockSize / 32 : blockSize);
         MemoryBlock block = AllocateBlock(size, m_supply);
         if (!block)
-            return std::nullopt;
+            return Added{0, StoreFailure::NoMemory};
+        try {
+            m_blocks.push_back(std::move(block));
+        } catch (const std::bad_alloc&) {
+            return Added{0, StoreFailure::NoMemory};
+        }
         m_capacity = size;
-        m_blocks.push_back(std::move(block));
         m_used = 0;
     }
     char* place = static_cast<char*>(m_blocks.back().get()) + m_used;
@@ -53,7 +58,7 @@ std::optional<std::uint32_t> TextStore::add(std::string_view text)
         std::memcpy(place + sizeof length, text.data(), text.size());
     const auto handle = static_cast<std::uint32_t>(((m_blocks.size() - 1) << kOffsetBits) | m_used);
     m_used += need;
-    return handle;
+    return Added{handle, StoreFailure::None};
 }
 
 bool PlotIndex::holds(std::uint32_t number, std::string_view name) const
@@ -71,20 +76,21 @@ PlotIndex::Found PlotIndex::use(std::uint32_t number)
     m_last = number;
     m_lastName = m_text.at(m_names[number]);
     m_nextName = nameAfter(number);
-    return Found{number, false, false};
+    return Found{number, false, StoreFailure::None};
 }
 
 PlotIndex::Found PlotIndex::add(std::string_view name)
 {
-    const std::optional<std::uint32_t> handle = m_text.add(name);
-    if (!handle)
-        return Found{0, false, true};
+    const TextStore::Added stored = m_text.add(name);
+    if (stored.failure != StoreFailure::None)
+        return Found{0, false, stored.failure};
     const auto number = static_cast<std::uint32_t>(m_names.size());
-    m_names.push_back(*handle);
+    if (!m_names.tryPushBack(stored.handle))
+        return Found{0, false, StoreFailure::NoMemory};
     m_last = number;
-    m_lastName = m_text.at(*handle);
+    m_lastName = m_text.at(stored.handle);
     m_nextName = std::string_view();
-    return Found{number, true, false};
+    return Found{number, true, StoreFailure::None};
 }
 
 std::optional<std::uint32_t> PlotIndex::inOrderedRun(std::string_view name) const
@@ -126,7 +132,7 @@ PlotIndex::Found PlotIndex::findElsewhere(std::string_view name)
         Slot& slot = m_slots[i];
         if (slot.numberPlusOne == 0) {
             const Found found = add(name);
-            if (!found.full)
+            if (found.failure == StoreFailure::None)
                 slot = Slot{found.number + 1, hash};
             return found;
         }

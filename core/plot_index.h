@@ -55,13 +55,23 @@ namespace quarven {
     return true;
 }
 
+// Why a text could not be kept: two different failures, told apart.
+enum class StoreFailure : std::uint8_t {
+    None,
+    Full,     // 4 GiB held: handles would no longer fit
+    NoMemory, // the next block could not be had
+};
+
 // Texts kept for good, each found again by a 32-bit handle.
 class TextStore {
 public:
     explicit TextStore(BlockSupply* supply = nullptr) : m_supply(supply) {}
 
-    // Nothing once 4 GiB are held: handles would no longer fit.
-    [[nodiscard]] std::optional<std::uint32_t> add(std::string_view text);
+    struct Added {
+        std::uint32_t handle = 0; // only when nothing failed
+        StoreFailure failure = StoreFailure::None;
+    };
+    [[nodiscard]] Added add(std::string_view text);
     [[nodiscard]] std::string_view at(std::uint32_t handle) const
     {
         const char* place = static_cast<const char*>(m_blocks[handle >> kOffsetBits].get()) +
@@ -89,7 +99,7 @@ public:
     struct Found {
         std::uint32_t number = 0;
         bool added = false;
-        bool full = false; // the names fill 4 GiB: no number was given
+        StoreFailure failure = StoreFailure::None; // when set, no number was given
     };
     // The plot's number, numbering it next when it is new. The plot of the
     // row before and the one after it are tried here, in line: most rows
@@ -97,12 +107,12 @@ public:
     [[nodiscard]] Found find(std::string_view name)
     {
         if (!m_names.empty() && SameText(m_lastName, name))
-            return Found{m_last, false, false};
+            return Found{m_last, false, StoreFailure::None};
         if (m_last + 1 < m_names.size() && SameText(m_nextName, name)) {
             ++m_last;
             m_lastName = m_nextName;
             m_nextName = nameAfter(m_last);
-            return Found{m_last, false, false};
+            return Found{m_last, false, StoreFailure::None};
         }
         return findElsewhere(name);
     }

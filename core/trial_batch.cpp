@@ -110,7 +110,7 @@ void TrialBatch::row(const TrialRow& row)
         return;
     }
     const PlotIndex::Found found = m_index.find(row.plot);
-    if ((found.added || found.full) && !openPlot(found, row))
+    if ((found.added || found.failure != StoreFailure::None) && !openPlot(found, row))
         return;
     PlotState& state = m_states->at(found.number);
     if (row.extraFields > 0)
@@ -135,13 +135,15 @@ void TrialBatch::wideRow(const TrialRow& row)
 
 bool TrialBatch::openPlot(const PlotIndex::Found& found, const TrialRow& row)
 {
-    if (found.full) {
-        m_error = TrialError{row.line, "more plot names than this program holds (4 GiB)"};
+    if (found.failure != StoreFailure::None) {
+        m_error = TrialError{row.line, found.failure == StoreFailure::Full
+                                           ? "more plot names than this program holds (4 GiB)"
+                                           : kOutOfMemory};
         return false;
     }
     PlotState* added = m_states->add();
     if (!added) {
-        m_error = TrialError{row.line, "out of memory"};
+        m_error = TrialError{row.line, kOutOfMemory};
         return false;
     }
     open(*added, row);
@@ -170,12 +172,14 @@ void TrialBatch::open(PlotState& state, const TrialRow& row)
         m_scratch.append(reinterpret_cast<const char*>(&length), sizeof length);
         m_scratch.append(text);
     }
-    const std::optional<std::uint32_t> handle = m_copied.add(m_scratch);
-    if (!handle) {
-        m_error = TrialError{row.line, "more copied text than this program holds (4 GiB)"};
+    const TextStore::Added stored = m_copied.add(m_scratch);
+    if (stored.failure != StoreFailure::None) {
+        m_error = TrialError{row.line, stored.failure == StoreFailure::Full
+                                           ? "more copied text than this program holds (4 GiB)"
+                                           : kOutOfMemory};
         return;
     }
-    m_copiedOf.push_back(*handle);
+    m_copiedOf.push_back(stored.handle);
 }
 
 void TrialBatch::openPeriod(PlotState& state, const TrialRow& row)

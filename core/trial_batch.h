@@ -63,6 +63,9 @@ struct BatchSettings {
 
 enum class DecimalMark { Point, Comma };
 
+// The message of a run that memory could not hold.
+inline constexpr const char* kOutOfMemory = "out of memory";
+
 class TrialBatch final : public TrialVisitor {
 public:
     using ResultHandler = std::function<void(const PlotResult&)>;
@@ -99,7 +102,8 @@ public:
     [[nodiscard]] std::size_t refused() const { return m_refused; }
     // The mark of the first level written with a fraction, once there is one.
     [[nodiscard]] std::optional<DecimalMark> levelsMark() const { return m_levelsMark; }
-    // What stops the run: more plot names than fit in 4 GiB.
+    // What stops the run: more plot names or copied text than fit in 4 GiB,
+    // or no memory left for them.
     [[nodiscard]] const std::optional<TrialError>& error() const { return m_error; }
 
 private:

@@ -4,6 +4,7 @@
 #include <array>
 #include <condition_variable>
 #include <mutex>
+#include <new>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -41,6 +42,7 @@ void TrialRun::header(const TrialHeader& header)
 
 void TrialRun::row(const TrialRow& row)
 {
+    m_line = row.line;
     m_batch.row(row);
 }
 
@@ -57,12 +59,35 @@ std::optional<TrialError> TrialRun::failure(std::optional<TrialError> error) con
     return error ? error : m_batch.error();
 }
 
+std::optional<TrialError> TrialRun::outOfMemory()
+{
+    m_outOfMemory = TrialError{m_line, kOutOfMemory};
+    return m_outOfMemory;
+}
+
 std::optional<TrialError> TrialRun::read(std::string_view chunk)
 {
-    return failure(m_reader.read(chunk));
+    if (m_outOfMemory)
+        return m_outOfMemory;
+    try {
+        return failure(m_reader.read(chunk));
+    } catch (const std::bad_alloc&) {
+        return outOfMemory();
+    }
 }
 
 std::optional<TrialError> TrialRun::finish()
+{
+    if (m_outOfMemory)
+        return m_outOfMemory;
+    try {
+        return finishResults();
+    } catch (const std::bad_alloc&) {
+        return outOfMemory();
+    }
+}
+
+std::optional<TrialError> TrialRun::finishResults()
 {
     if (std::optional<TrialError> error = failure(m_reader.finish()))
         return error;
@@ -97,6 +122,7 @@ bool TrialRun::giveResultsInTwo(std::size_t plots, std::size_t blockPlots)
     std::mutex mutex;
     std::condition_variable changed;
     std::size_t written = 0; // blocks written out
+    bool failed = false;     // memory ran out on either thread
     const auto make = [&](std::size_t block, TrialBatch::Scratch& scratch, Slot& slot) {
         // Room for the usual lines at once: grown by doubling, the texts
         // touched half again as many fresh pages, each a page fault.
@@ -109,49 +135,74 @@ bool TrialRun::giveResultsInTwo(std::size_t plots, std::size_t blockPlots)
             [&](const PlotResult& result) { m_writer->format(slot.text, result); });
     };
 
+    const auto fail = [&] {
+        {
+            const std::lock_guard<std::mutex> lock(mutex);
+            failed = true;
+        }
+        changed.notify_all();
+    };
+
     std::thread helper;
     try {
         helper = std::thread([&] {
-            TrialBatch::Scratch scratch;
-            for (std::size_t block = 1; block < blocks; block += 2) {
-                Slot& slot = slots[block % kSlots];
-                {
-                    // The block that last used the slot has been written.
-                    std::unique_lock<std::mutex> lock(mutex);
-                    changed.wait(lock, [&] { return written + kSlots > block; });
+            // An exception leaving a thread would end the program.
+            try {
+                TrialBatch::Scratch scratch;
+                for (std::size_t block = 1; block < blocks; block += 2) {
+                    Slot& slot = slots[block % kSlots];
+                    {
+                        // The block that last used the slot has been written.
+                        std::unique_lock<std::mutex> lock(mutex);
+                        changed.wait(lock, [&] { return failed || written + kSlots > block; });
+                        if (failed)
+                            return;
+                    }
+                    make(block, scratch, slot);
+                    {
+                        const std::lock_guard<std::mutex> lock(mutex);
+                        slot.ready = true;
+                    }
+                    changed.notify_all();
                 }
-                make(block, scratch, slot);
-                {
-                    const std::lock_guard<std::mutex> lock(mutex);
-                    slot.ready = true;
-                }
-                changed.notify_all();
+            } catch (const std::bad_alloc&) {
+                fail();
             }
         });
     } catch (const std::system_error&) {
         return false;
+    } catch (const std::bad_alloc&) {
+        return false;
     }
 
-    TrialBatch::Scratch scratch;
     std::size_t refused = 0;
-    for (std::size_t block = 0; block < blocks; ++block) {
-        Slot& slot = slots[block % kSlots];
-        if (block % 2 == 0) {
-            make(block, scratch, slot);
-        } else {
-            std::unique_lock<std::mutex> lock(mutex);
-            changed.wait(lock, [&] { return slot.ready; });
+    try {
+        TrialBatch::Scratch scratch;
+        for (std::size_t block = 0; block < blocks; ++block) {
+            Slot& slot = slots[block % kSlots];
+            if (block % 2 == 0) {
+                make(block, scratch, slot);
+            } else {
+                std::unique_lock<std::mutex> lock(mutex);
+                changed.wait(lock, [&] { return failed || slot.ready; });
+                if (failed)
+                    break;
+            }
+            m_writer->writeFormatted(slot.text);
+            refused += slot.refused;
+            {
+                const std::lock_guard<std::mutex> lock(mutex);
+                slot.ready = false;
+                written = block + 1;
+            }
+            changed.notify_all();
         }
-        m_writer->writeFormatted(slot.text);
-        refused += slot.refused;
-        {
-            const std::lock_guard<std::mutex> lock(mutex);
-            slot.ready = false;
-            written = block + 1;
-        }
-        changed.notify_all();
+    } catch (const std::bad_alloc&) {
+        fail();
     }
     helper.join();
+    if (failed)
+        throw std::bad_alloc();
     m_batch.resultsGiven(plots, refused);
     return true;
 }

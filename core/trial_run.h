@@ -38,6 +38,8 @@ public:
     TrialRun(const TrialRun&) = delete;
     TrialRun& operator=(const TrialRun&) = delete;
 
+    // Memory that runs out, here or on the helper thread, is an error like
+    // any other, and every later call gives it again.
     [[nodiscard]] std::optional<TrialError> read(std::string_view chunk);
     [[nodiscard]] std::optional<TrialError> finish();
 
@@ -49,6 +51,8 @@ private:
     void row(const TrialRow& row) override;
     void result(const PlotResult& result);
     [[nodiscard]] std::optional<TrialError> failure(std::optional<TrialError> error) const;
+    [[nodiscard]] std::optional<TrialError> finishResults();
+    [[nodiscard]] std::optional<TrialError> outOfMemory();
     bool giveResultsInTwo(std::size_t plots, std::size_t blockPlots);
 
     Output m_output;
@@ -57,6 +61,8 @@ private:
     TrialReader m_reader;
     std::unique_ptr<ResultsWriter> m_writer;
     char m_separator = ',';
+    std::uint32_t m_line = 1; // of the last row read
+    std::optional<TrialError> m_outOfMemory;
 };
 
 // The whole file at once, the whole results back; for tests.

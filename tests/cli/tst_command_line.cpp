@@ -10,6 +10,16 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cerrno>
+#include <cstring>
+#include <functional>
+
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
 namespace {
 
 const QString kBinary = QStringLiteral(QUARVEN_BINARY);
@@ -27,7 +37,9 @@ struct Run {
     QByteArray err;
 };
 
-Run run(const QStringList& arguments, const QString& folder, const QByteArray& input = {})
+// prepare: sets up the process further (its streams, environment, limits).
+Run run(const QStringList& arguments, const QString& folder, const QByteArray& input = {},
+        const std::function<void(QProcess&)>& prepare = {})
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -35,6 +47,8 @@ Run run(const QStringList& arguments, const QString& folder, const QByteArray& i
         environment.remove(QString::fromLatin1(name));
     process.setProcessEnvironment(environment);
     process.setWorkingDirectory(folder);
+    if (prepare)
+        prepare(process);
     process.start(kBinary, arguments);
     if (!process.waitForStarted())
         return {};
@@ -58,12 +72,42 @@ QByteArray read(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(no file)");
 }
 
+// A long-layout trial: plots with two assessments each, listed date by date,
+// the plots in file order or shuffled.
+QByteArray trialOf(int plots, bool shuffled = false)
+{
+    QByteArray trial = "plot,date,level\n";
+    for (const char* date : {"01/07", "11/07"})
+        for (int i = 0; i < plots; ++i) {
+            // 7919 is a prime that divides no count used here: a permutation.
+            const int plot = 1 + (shuffled ? static_cast<int>(qint64{i} * 7919 % plots) : i);
+            trial += "P" + QByteArray::number(plot) + "," + date + "," +
+                     QByteArray::number(plot % 50 + (date[0] == '1' ? 1 : 0)) + "\n";
+        }
+    return trial;
+}
+
+// As the binary words it, in the locale the test runs under.
+QString systemError(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+QStringList filesIn(const QString& folder)
+{
+    if (folder.isEmpty())
+        return {};
+    return QDir(folder).entryList(QDir::Files | QDir::System | QDir::Hidden, QDir::Name);
+}
+
 } // namespace
 
 class TestCommandLine : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase();
+    void cleanupTestCase();
     void init();
 
     void statusAndStandardError_data();
@@ -75,6 +119,12 @@ private slots:
     void failedRunLeavesNoResults();
     void refusesToWriteOverTheTrial_data();
     void refusesToWriteOverTheTrial();
+    void failedWriteIsTold_data();
+    void failedWriteIsTold();
+    void failedSyncIsTold_data();
+    void failedSyncIsTold();
+    void outOfMemoryIsTold_data();
+    void outOfMemoryIsTold();
     void resultsFileHoldsWhatStandardOutputShows();
     void largeResultsFileHoldsWhatStandardOutputShows();
     void wantsWindow_data();
@@ -85,7 +135,24 @@ private slots:
 private:
     std::unique_ptr<QTemporaryDir> m_folder;
     QString path(const QString& name) const { return m_folder->filePath(name); }
+    // A 64 KiB file system of its own, to be filled; empty when none could be mounted.
+    QTemporaryDir m_smallDiskFolder;
+    QString m_smallDisk;
 };
+
+void TestCommandLine::initTestCase()
+{
+    QVERIFY(m_smallDiskFolder.isValid());
+    if (::mount("tmpfs", QFile::encodeName(m_smallDiskFolder.path()).constData(), "tmpfs", 0,
+                "size=64k") == 0)
+        m_smallDisk = m_smallDiskFolder.path();
+}
+
+void TestCommandLine::cleanupTestCase()
+{
+    if (!m_smallDisk.isEmpty())
+        QCOMPARE(::umount2(QFile::encodeName(m_smallDisk).constData(), MNT_DETACH), 0);
+}
 
 void TestCommandLine::init()
 {
@@ -238,25 +305,197 @@ void TestCommandLine::failedRunLeavesNoResults()
 void TestCommandLine::refusesToWriteOverTheTrial_data()
 {
     QTest::addColumn<QString>("output");
+    QTest::addColumn<bool>("fromStandardInput");
+    QTest::addColumn<QString>("reason");
 
-    QTest::newRow("the same name") << "computed.csv";
-    QTest::newRow("another way to the same file") << "./../%1/computed.csv";
-    QTest::newRow("a link to it") << "link.csv";
+    const QString over = QStringLiteral("will not write the results over the trial file");
+    const QString node =
+        QStringLiteral("is not a regular file; write to a device or pipe through standard output");
+    QTest::newRow("the same name") << "computed.csv" << false << over;
+    QTest::newRow("another way to the same file") << "./../%1/computed.csv" << false << over;
+    QTest::newRow("a link to it") << "link.csv" << false << over;
+    QTest::newRow("a hard link to it") << "hard-link.csv" << false << over;
+    QTest::newRow("the file on standard input") << "computed.csv" << true << over;
+    QTest::newRow("a device, which a run as root would replace") << "null" << false << node;
+    QTest::newRow("a named pipe") << "pipe" << false << node;
 }
 
 void TestCommandLine::refusesToWriteOverTheTrial()
 {
     QFETCH(QString, output);
+    QFETCH(bool, fromStandardInput);
+    QFETCH(QString, reason);
 
-    QVERIFY(QFile::link(path("computed.csv"), path("link.csv")));
+    const QString trial = path("computed.csv");
+    QVERIFY(QFile::link(trial, path("link.csv")));
+    QCOMPARE(::link(qPrintable(trial), qPrintable(path("hard-link.csv"))), 0);
+    QCOMPARE(::mkfifo(qPrintable(path("pipe")), 0666), 0);
+    // The device of /dev/null.
+    if (::mknod(qPrintable(path("null")), S_IFCHR | 0666, makedev(1, 3)) != 0 && output == "null")
+        QSKIP("cannot make a device here");
     output = output.arg(QFileInfo(m_folder->path()).fileName());
-    const Run result = run({"--batch", "computed.csv", "--output", output}, m_folder->path());
+    const Run result =
+        run({"--batch", fromStandardInput ? "-" : "computed.csv", "--output", output},
+            m_folder->path(), {}, [&](QProcess& process) {
+                if (fromStandardInput)
+                    process.setStandardInputFile(trial);
+            });
     QCOMPARE(result.status, 2);
-    QCOMPARE(result.err, QStringLiteral("quarven: %1: will not write the results over the trial "
-                                        "file\n")
-                             .arg(output)
-                             .toUtf8());
+    QCOMPARE(result.err, QStringLiteral("quarven: %1: %2\n").arg(output, reason).toUtf8());
     QCOMPARE(read(path("computed.csv")), kComputed);
+    QCOMPARE(read(path("hard-link.csv")), kComputed);
+    for (const char* node : {"pipe", "null"})
+        QVERIFY2(!QFileInfo(path(node)).isFile(), node);
+}
+
+void TestCommandLine::failedWriteIsTold_data()
+{
+    QTest::addColumn<int>("plots");
+    QTest::addColumn<QString>("output");         // "-" for standard output
+    QTest::addColumn<QString>("standardOutput"); // a file, or "" for a closed one
+    QTest::addColumn<bool>("fillDisk");          // to its last byte, before the run
+    QTest::addColumn<QByteArray>("before");      // what the results file held, or nothing
+
+    const QString results = QStringLiteral("%disk/results.csv");
+    QTest::newRow("standard output on /dev/full") << 1 << "-"
+                                                  << "%full" << false << QByteArray();
+    QTest::newRow("standard output on a full disk") << 1 << "-"
+                                                    << "%disk/out.csv" << true << QByteArray();
+    QTest::newRow("standard output closed") << 1 << "-"
+                                            << "" << false << QByteArray();
+    QTest::newRow("results file on a full disk") << 1 << results << "-" << true << QByteArray();
+    QTest::newRow("results file on a full disk, an earlier one stays")
+        << 1 << results << "-" << true << QByteArray("earlier results\n");
+    QTest::newRow("results file filling the disk midway")
+        << 3000 << results << "-" << false << QByteArray();
+}
+
+void TestCommandLine::failedWriteIsTold()
+{
+    QFETCH(int, plots);
+    QFETCH(QString, output);
+    QFETCH(QString, standardOutput);
+    QFETCH(bool, fillDisk);
+    QFETCH(QByteArray, before);
+
+    if ((output + standardOutput).contains("%disk") && m_smallDisk.isEmpty())
+        QSKIP("cannot mount a small file system here");
+    for (const QString& name : filesIn(m_smallDisk))
+        QVERIFY(QFile::remove(m_smallDisk + "/" + name));
+    QString full = QStringLiteral("/dev/full");
+    if (!QFileInfo::exists(full) &&
+        ::mknod(qPrintable(full = path("full")), S_IFCHR | 0666, makedev(1, 7)) != 0)
+        QSKIP("cannot make /dev/full here");
+    output.replace("%disk", m_smallDisk);
+    standardOutput.replace("%disk", m_smallDisk).replace("%full", full);
+    if (!before.isEmpty())
+        write(output, before);
+    QFile filler(m_smallDisk + "/filler");
+    if (fillDisk && filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        while (filler.write(QByteArray(4096, 'x')) == 4096) {
+        }
+    const QStringList disk = filesIn(m_smallDisk);
+    write(path("trial.csv"), trialOf(plots));
+
+    const Run result = run({"--batch", "trial.csv", "--output", output}, m_folder->path(), {},
+                           [&](QProcess& process) {
+                               if (standardOutput.isEmpty())
+                                   process.setChildProcessModifier([] { ::close(STDOUT_FILENO); });
+                               else if (standardOutput != "-")
+                                   process.setStandardOutputFile(standardOutput);
+                           });
+    QCOMPARE(result.err, QStringLiteral("quarven: %1: %2\n")
+                             .arg(output == "-" ? "standard output" : output,
+                                  systemError(standardOutput.isEmpty() ? EBADF : ENOSPC))
+                             .toUtf8());
+    QCOMPARE(result.status, 2);
+    if (output != "-") {
+        QCOMPARE(read(output), before.isEmpty() ? QByteArray("(no file)") : before);
+        QCOMPARE(filesIn(m_smallDisk), disk);
+    }
+}
+
+void TestCommandLine::failedSyncIsTold_data()
+{
+    QTest::addColumn<int>("plots");
+
+    // The first sync fails: the one made before the results file is
+    // committed, or for results of some 10 MB one made in the background
+    // while they are written, after which the final sync succeeds.
+    QTest::newRow("the final sync") << 1;
+    QTest::newRow("a sync in the background") << 200000;
+}
+
+void TestCommandLine::failedSyncIsTold()
+{
+    QFETCH(int, plots);
+
+    write(path("trial.csv"), trialOf(plots));
+    write(path("results.csv"), "earlier results\n");
+    const QStringList files = filesIn(m_folder->path());
+    const Run result =
+        run({"--batch", "trial.csv", "--output", "results.csv"}, m_folder->path(), {},
+            [&](QProcess& process) {
+                QProcessEnvironment environment = process.processEnvironment();
+                environment.insert("LD_PRELOAD", QUARVEN_FAILING_SYNC);
+                // A preloaded library comes before AddressSanitizer's.
+                environment.insert("ASAN_OPTIONS",
+                                   environment.value("ASAN_OPTIONS") + ":verify_asan_link_order=0");
+                process.setProcessEnvironment(environment);
+            });
+    QCOMPARE(result.err, ("quarven: results.csv: " + systemError(EIO) + "\n").toUtf8());
+    QCOMPARE(result.status, 2);
+    QCOMPARE(read(path("results.csv")), QByteArray("earlier results\n"));
+    QCOMPARE(filesIn(m_folder->path()), files);
+}
+
+void TestCommandLine::outOfMemoryIsTold_data()
+{
+    QTest::addColumn<bool>("shuffled");
+
+    QTest::newRow("plot names in order") << false;
+    QTest::newRow("plot names out of order") << true;
+}
+
+// Memory runs out wherever the limit falls: in the plots' tables, their names,
+// the hash table of names out of order or the results thread. Each time the
+// run must say so, never abort nor blame the 4 GiB that names may fill.
+void TestCommandLine::outOfMemoryIsTold()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("AddressSanitizer reserves more address space than any limit here");
+#endif
+    QFETCH(bool, shuffled);
+
+    constexpr rlim_t kMiB = rlim_t{1} << 20;
+    const auto runWithin = [&](rlim_t bytes, const QStringList& arguments) {
+        return run(arguments, m_folder->path(), {}, [bytes](QProcess& process) {
+            process.setChildProcessModifier([bytes] {
+                const rlimit limit{bytes, bytes};
+                ::setrlimit(RLIMIT_AS, &limit);
+            });
+        });
+    };
+    // From the least address space in which a one-plot trial runs.
+    rlim_t floor = 32 * kMiB;
+    write(path("trial.csv"), trialOf(1));
+    while (runWithin(floor, {"--batch", "trial.csv"}).status != 0 && floor < 1024 * kMiB)
+        floor += 8 * kMiB;
+
+    write(path("trial.csv"), trialOf(700000, shuffled));
+    const QRegularExpression told(R"(^quarven: trial\.csv(:\d+)?: out of memory\n$)");
+    int outOfMemory = 0;
+    for (rlim_t bytes = floor; bytes < floor + 160 * kMiB; bytes += 8 * kMiB) {
+        const Run result = runWithin(bytes, {"--batch", "trial.csv", "--output", "results.csv"});
+        const QByteArray where = QByteArray::number(bytes / kMiB) + " MiB: " + result.err;
+        if (result.status == 0 && QFile::remove(path("results.csv")))
+            continue;
+        QVERIFY2(result.status == 2 && told.match(QString::fromUtf8(result.err)).hasMatch(),
+                 where.constData());
+        QVERIFY2(!QFileInfo::exists(path("results.csv")), where.constData());
+        ++outOfMemory;
+    }
+    QVERIFY(outOfMemory > 0);
 }
 
 void TestCommandLine::resultsFileHoldsWhatStandardOutputShows()
@@ -275,12 +514,7 @@ void TestCommandLine::resultsFileHoldsWhatStandardOutputShows()
 void TestCommandLine::largeResultsFileHoldsWhatStandardOutputShows()
 {
     constexpr int kPlots = 200000;
-    QByteArray trial = "plot,date,level\n";
-    for (const char* date : {"01/07", "11/07"})
-        for (int plot = 1; plot <= kPlots; ++plot)
-            trial += "P" + QByteArray::number(plot) + "," + date + "," +
-                     QByteArray::number(plot % 50 + (date[0] == '1' ? 1 : 0)) + "\n";
-    write(path("large.csv"), trial);
+    write(path("large.csv"), trialOf(kPlots));
 
     const Run toFile = run({"--batch", "large.csv", "--output", "results.csv", "--year", "2026"},
                            m_folder->path());
