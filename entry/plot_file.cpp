@@ -150,7 +150,7 @@ std::string PlotFileText(const std::string& name, const std::vector<std::string>
         if (blankDate && blankLevel)
             continue;
         plot.dates.push_back(blankDate ? std::string() : dates[row]);
-        plot.levels.push_back(blankLevel ? std::string() : numberText(ReadNumber(levels[row])));
+        plot.levels.push_back(blankLevel ? std::string() : numberText(ReadLevel(levels[row])));
     }
     if (option && *option < kPeriodOptions.size() && kPeriodOptions[*option].days > 0)
         plot.group = kPeriodOptions[*option].caption;
