@@ -136,6 +136,78 @@ Block readBlock(std::string_view text, char separator, std::size_t kept)
     return block;
 }
 
+// The rows readBlock counts, found without keeping a cell: a text far too
+// large to paste is named by them in its refusal at once. Only a first row
+// and a row that may be the period row are split into cells.
+std::size_t countRows(std::string_view text, char separator)
+{
+    std::size_t count = 0;
+    std::size_t blanks = 0;
+    bool first = true;
+    const auto cellsOf = [separator](std::string_view row) {
+        Cells cells;
+        forEachRow(row, separator, [&cells](const Cells& read) { cells = read; });
+        return cells;
+    };
+    const auto endRow = [&](std::string_view row, bool content) {
+        const bool header = first && content && isHeader(cellsOf(row));
+        first = false;
+        if (header)
+            return;
+        if (!content) {
+            ++blanks;
+            return;
+        }
+        count += blanks;
+        blanks = 0;
+        const std::size_t lead = row.find_first_not_of(" \"");
+        const bool mayBePeriod = lead != std::string_view::npos && (row[lead] | 0x20) == 't';
+        if (!(mayBePeriod && isPeriodRow(cellsOf(row))))
+            ++count;
+    };
+    bool quoted = false;
+    bool atCellStart = true;
+    bool content = false; // a cell of the row holds something
+    bool open = false;
+    std::size_t rowStart = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (quoted) {
+            if (c != '"') {
+                content = true;
+            } else if (i + 1 < text.size() && text[i + 1] == '"') {
+                content = true;
+                ++i;
+            } else {
+                quoted = false;
+            }
+        } else if (c == '"' && atCellStart) {
+            quoted = true;
+            atCellStart = false;
+            open = true;
+        } else if (c == separator) {
+            atCellStart = true;
+            open = true;
+        } else if (c == '\n' || c == '\r') {
+            const std::size_t end = i;
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
+            endRow(text.substr(rowStart, end - rowStart), content);
+            rowStart = i + 1;
+            content = false;
+            atCellStart = true;
+            open = false;
+        } else {
+            content = true;
+            atCellStart = false;
+            open = true;
+        }
+    }
+    if (open)
+        endRow(text.substr(rowStart), content);
+    return count;
+}
+
 char separatorOf(std::string_view text)
 {
     if (text.find('\t') != std::string_view::npos)
@@ -218,16 +290,16 @@ PastePlan PlanPaste(std::string_view text, int firstRow, PasteColumn single, int
         return refusal("the table would need " + std::to_string(rows + std::size_t(plan.firstRow)) +
                        " assessments, and it holds at most " + std::to_string(kLargestCount) + ".");
     };
-    // Far more text than any table: refused with no cell kept, and named by
-    // its rows when those are too many as well.
-    const bool tooLarge = text.size() > kLargestText;
-    const Block block = readBlock(text, separatorOf(text), tooLarge ? 0 : room);
-    if (tooLarge) {
-        plan.message = block.count > room ? tooMany(block.count)
-                                          : refusal("the clipboard holds more text than a "
-                                                    "table can hold.");
+    // Far more text than any table: refused before a cell is read, and named
+    // by its rows when those are too many as well.
+    if (text.size() > kLargestText) {
+        const std::size_t rows = countRows(text, separatorOf(text));
+        plan.message = rows > room ? tooMany(rows)
+                                   : refusal("the clipboard holds more text than a table can "
+                                             "hold.");
         return plan;
     }
+    const Block block = readBlock(text, separatorOf(text), room);
     if (block.count == 0) {
         plan.message = refusal("the clipboard holds no table.");
         return plan;

@@ -257,8 +257,9 @@ void TestDataActions::hostileClipboard_data()
         << QStringLiteral("12/7\t5\n").repeated(40000)
         << "Nothing was pasted: the table would need 40000 assessments, and it holds at most "
            "32767.";
-    QTest::newRow("five MiB of rows")
-        << QStringLiteral("12/7\t5\n").repeated((5 << 20) / 7 + 1)
+    QTest::newRow("five MiB of rows, a header and the period")
+        << "Date\tLevel\n" + QStringLiteral("12/7\t5\n").repeated((5 << 20) / 7 + 1) +
+               "Tuberization, days\t52\n"
         << "Nothing was pasted: the table would need 748983 assessments, and it holds at most "
            "32767.";
     QTest::newRow("five MiB in one row")
