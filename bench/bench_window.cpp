@@ -1,13 +1,16 @@
 // The main window under load, on the offscreen platform with scripted
 // dialogs (any dialog stops the run): typing 32767 into the count box, which
 // rebuilds the three lists at every keystroke; scrolling the lists it leaves;
-// and Calculate on a full season. Baselines are plain QListWidgets of the same
+// Calculate on a full season; pasting the largest table, and refusing a
+// clipboard of 50 MB. Baselines are plain QListWidgets of the same
 // geometry and font, filled in one addItems per list.
 #include "window_bench.h"
 
 #include <benchmark/benchmark.h>
 
+#include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
@@ -240,6 +243,77 @@ void BM_CalculateThroughWindow(benchmark::State& state)
         ("audpc " + ui.sWEvro->text() + ", losses " + ui.sPotEvro->text()).toStdString());
 }
 BENCHMARK(BM_CalculateThroughWindow)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+void pasteTable()
+{
+    for (QAction* action : mainWindow().actions()) {
+        if (action->text() == QLatin1String("Paste table")) {
+            action->trigger();
+            return;
+        }
+    }
+    qFatal("The window has no Paste table");
+}
+
+// Dates and levels of a whole table, one row a line, as a spreadsheet copies them.
+QString copiedRows(int rows)
+{
+    QString text;
+    for (int row = 0; row < rows; ++row)
+        text += QStringLiteral("%1/%2\t%3.5\n").arg(row % 28 + 1).arg(row % 12 + 1).arg(row % 100);
+    return text;
+}
+
+// 32767 rows pasted into a table of three, from the first row: the plan,
+// the count growing to 32767 and every cell written.
+void BM_PasteLargestTable(benchmark::State& state)
+{
+    const test::MainWindowControls ui(mainWindow());
+    QGuiApplication::clipboard()->setText(copiedRows(kLargestRows));
+    for (auto _ : state) {
+        setCount("3");
+        test::setItems(ui.sTx, {" ", " ", " "});
+        ui.sTx->setCurrentRow(0);
+        settle();
+
+        QElapsedTimer timer;
+        timer.start();
+        pasteTable();
+        settle();
+        state.SetIterationTime(seconds(timer));
+
+        if (ui.sX->count() != kLargestRows || ui.sX->item(kLargestRows - 1)->text() != "66.5") {
+            state.SkipWithError("the table was not pasted");
+            break;
+        }
+    }
+}
+BENCHMARK(BM_PasteLargestTable)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// 50 MB of rows on the clipboard, refused with its message.
+void BM_RefusePasteOf50MB(benchmark::State& state)
+{
+    const QString block = copiedRows(1000);
+    QGuiApplication::clipboard()->setText(block.repeated(50'000'000 / block.size() + 1));
+    for (auto _ : state) {
+        setCount("3");
+        g_main->dialogs.acknowledge();
+        settle();
+
+        QElapsedTimer timer;
+        timer.start();
+        pasteTable();
+        state.SetIterationTime(seconds(timer));
+
+        const QStringList shown = g_main->dialogs.takeTranscript();
+        if (shown.size() != 1 || !shown.front().contains("would need") ||
+            test::MainWindowControls(mainWindow()).sTx->count() != 3) {
+            state.SkipWithError("the paste was not refused");
+            break;
+        }
+    }
+}
+BENCHMARK(BM_RefusePasteOf50MB)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -21,8 +21,10 @@ struct TableColumns {
     std::vector<std::string> levels;
 };
 
-// N numbered rows with blank dates and levels; none for N <= 0 or for a count
-// that has no 16-bit value.
-[[nodiscard]] TableColumns BuildTable(std::optional<std::int16_t> rowCount);
+// N numbered rows; none for N <= 0 or for a count that has no 16-bit value.
+// Rows 1..min(N, rows kept) keep the dates and levels of `kept`, so that a
+// new count loses no assessment it still holds; the others are blank.
+[[nodiscard]] TableColumns BuildTable(std::optional<std::int16_t> rowCount,
+                                      const TableColumns& kept = {});
 
 } // namespace quarven

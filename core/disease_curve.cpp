@@ -33,7 +33,7 @@ DiseaseCurve CurveOf(const std::vector<std::string>& dates, const std::vector<st
         curve.stop = noDate(0);
         return curve;
     }
-    curve.points.push_back({0, *first, ReadNumber(levels[0])});
+    curve.points.push_back({0, *first, ReadLevel(levels[0])});
     double audpc = 0.0;
     for (std::size_t i = 0; i + 1 < rows; ++i) {
         const std::optional<Date> next = DateOf(dates[i + 1], currentYear);
@@ -42,7 +42,7 @@ DiseaseCurve CurveOf(const std::vector<std::string>& dates, const std::vector<st
             curve.stop = noDate(i + 1);
             return curve;
         }
-        const double x2 = ReadNumber(levels[i + 1]);
+        const double x2 = ReadLevel(levels[i + 1]);
         const PairCheck check = AddPair(audpc, *days, curve.points.back().level, x2);
         if (check != PairCheck::Summed) {
             curve.stop = PairMessage(check, static_cast<long>(i));

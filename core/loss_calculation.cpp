@@ -51,8 +51,8 @@ CalculationOutcome Calculate(const CalculationInput& input)
             DayDifference(input.dates[i], input.dates[i + 1], input.currentYear);
         if (!days)
             return {};
-        const double x1 = ReadNumber(input.levels[i]);
-        const double x2 = ReadNumber(input.levels[i + 1]);
+        const double x1 = ReadLevel(input.levels[i]);
+        const double x2 = ReadLevel(input.levels[i + 1]);
         const PairCheck check = AddPair(audpc, *days, x1, x2);
         if (check != PairCheck::Summed)
             return message(PairMessage(check, static_cast<long>(i)));

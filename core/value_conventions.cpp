@@ -330,6 +330,19 @@ double ReadNumber(std::string_view text)
     return negative ? -value : value;
 }
 
+double ReadLevel(std::string_view text)
+{
+    // Any comma ends ReadNumber's reading, so only the first one can matter.
+    const std::size_t comma = text.find(',');
+    if (comma == std::string_view::npos || comma == 0 || comma + 1 == text.size() ||
+        !isDigit(text[comma - 1]) || !isDigit(text[comma + 1]) ||
+        text.substr(0, comma).find('.') != std::string_view::npos)
+        return ReadNumber(text);
+    std::string pointed(text);
+    pointed[comma] = '.';
+    return ReadNumber(pointed);
+}
+
 std::optional<std::int16_t> ToInt16(double value)
 {
     // nearbyint rounds halves to even in the default rounding mode, which

@@ -57,6 +57,11 @@ struct Date {
 // double reads as an infinity.
 [[nodiscard]] double ReadNumber(std::string_view text);
 
+// A level as the window reads it: ReadNumber, except that a comma standing
+// between two digits with no point before it is the decimal mark, as a
+// spreadsheet under a decimal-comma locale writes it ("2,5" is 2.5).
+[[nodiscard]] double ReadLevel(std::string_view text);
+
 // Rounds to the nearest integer, halves to the even neighbour. Nothing when
 // the result lies outside -32768..32767 or the value is not a number: such a
 // value has no 16-bit form, and callers must refuse it rather than wrap it.

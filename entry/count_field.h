@@ -1,5 +1,6 @@
 // The count box's change handler: at least three assessments, and the table
-// rebuilt for every accepted change of the text.
+// rebuilt to the new count for every accepted change of the text, keeping the
+// rows that remain.
 #pragma once
 
 #include "entry/dialogs.h"

@@ -45,7 +45,7 @@ std::string EntryPrompts::AskInfectionLevel(int row)
             Ask(m_dialogs, "Example: 1.2 ", title, m_cells.level(row), kLevelPromptPosition);
         if (answer.empty())
             return answer;
-        const double level = ReadNumber(answer);
+        const double level = ReadLevel(answer);
         if (level >= 0 && level <= 100)
             return answer;
         m_dialogs.message(LevelRejection(QuotedAnswer(answer)));

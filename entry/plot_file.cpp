@@ -228,7 +228,7 @@ std::string PlotFileText(const PlotOrigin& origin, const std::vector<std::string
         if (blankDate && blankLevel)
             continue;
         plot.dates.push_back(blankDate ? std::string() : DateCellText(dates[row], origin.year));
-        plot.levels.push_back(blankLevel ? std::string() : numberText(ReadNumber(levels[row])));
+        plot.levels.push_back(blankLevel ? std::string() : numberText(ReadLevel(levels[row])));
     }
     if (option && *option < kPeriodOptions.size() && kPeriodOptions[*option].days > 0)
         plot.group = kPeriodOptions[*option].caption;

@@ -14,66 +14,200 @@ namespace quarven {
 namespace {
 
 constexpr int kLargestCount = 32767;
+// No table of kLargestCount rows comes near it as text.
+constexpr std::size_t kLargestText = std::size_t(4) << 20;
 constexpr std::size_t kShownCellLength = 40;
 constexpr char kCr = '\r';
 const char* const kPeriodCaption = "Tuberization, days";
 
 using Cells = std::vector<std::string>;
 
-// Rows of cells. Empty lines inside the block are rows of blank cells (a
+// Calls take(cells) for each row of the block, in a buffer reused from row
+// to row. Empty lines inside the block are rows of blank cells (a
 // spreadsheet column with a gap), so a general CSV reader, which drops them,
 // will not do. A cell in double quotes may hold the separator, line breaks
 // and doubled quotes, as spreadsheets write them.
-std::vector<Cells> splitRows(std::string_view text, char separator)
+template <typename Take> void forEachRow(std::string_view text, char separator, Take&& take)
 {
-    std::vector<Cells> rows;
     Cells row;
-    std::string cell;
+    std::size_t used = 0; // cells of row in use; the others keep their capacity
+    const auto cell = [&]() -> std::string& {
+        if (used == row.size())
+            row.emplace_back();
+        return row[used];
+    };
+    const auto endCell = [&] { ++used; };
+    const auto endRow = [&] {
+        row.resize(used);
+        take(row);
+        for (std::string& field : row)
+            field.clear();
+        used = 0;
+    };
     bool quoted = false;
     bool atCellStart = true;
+    bool open = false; // the current row has begun
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (quoted) {
             if (c != '"')
-                cell += c;
+                cell() += c;
             else if (i + 1 < text.size() && text[i + 1] == '"')
-                cell += text[++i];
+                cell() += text[++i];
             else
                 quoted = false;
             continue;
         }
         if (c == '"' && atCellStart) {
+            cell();
             quoted = true;
             atCellStart = false;
+            open = true;
         } else if (c == separator) {
-            row.push_back(std::move(cell));
-            cell.clear();
+            cell();
+            endCell();
             atCellStart = true;
+            open = true;
         } else if (c == '\n' || c == '\r') {
             if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
                 ++i;
-            row.push_back(std::move(cell));
-            rows.push_back(std::move(row));
-            row.clear();
-            cell.clear();
+            cell();
+            endCell();
+            endRow();
             atCellStart = true;
+            open = false;
         } else {
-            cell += c;
+            cell() += c;
             atCellStart = false;
+            open = true;
         }
     }
-    if (!atCellStart || !row.empty())
-        row.push_back(std::move(cell));
-    if (!row.empty())
-        rows.push_back(std::move(row));
-    // The line break that ends the last row leaves nothing to paste.
-    const auto blank = [](const Cells& cells) {
-        return std::all_of(cells.begin(), cells.end(),
-                           [](const std::string& field) { return field.empty(); });
+    if (open) {
+        cell();
+        endCell();
+        endRow();
+    }
+}
+
+bool isBlankRow(const Cells& cells)
+{
+    return std::all_of(cells.begin(), cells.end(),
+                       [](const std::string& field) { return field.empty(); });
+}
+
+bool isHeader(const Cells& cells);
+bool isPeriodRow(const Cells& cells);
+
+// The rows to paste: without a header, the period rows or the blank rows at
+// the end. Only the first `kept` are held; the others are only counted, so
+// that a block no table can hold costs no memory.
+struct Block {
+    std::vector<Cells> rows;
+    std::size_t count = 0;
+    std::size_t columns = 0;
+};
+
+Block readBlock(std::string_view text, char separator, std::size_t kept)
+{
+    Block block;
+    bool first = true;
+    std::size_t blanks = 0; // blank rows that count only if a row follows them
+    std::size_t blankColumns = 0;
+    const auto add = [&](const Cells& cells) {
+        ++block.count;
+        block.columns = std::max(block.columns, cells.size());
+        if (block.rows.size() < kept)
+            block.rows.push_back(cells);
     };
-    while (!rows.empty() && blank(rows.back()))
-        rows.pop_back();
-    return rows;
+    forEachRow(text, separator, [&](const Cells& cells) {
+        const bool header = first && isHeader(cells);
+        first = false;
+        if (header)
+            return;
+        if (isBlankRow(cells)) {
+            ++blanks;
+            blankColumns = std::max(blankColumns, cells.size());
+            return;
+        }
+        for (; blanks > 0; --blanks)
+            add(Cells(blankColumns));
+        blankColumns = 0;
+        if (!isPeriodRow(cells))
+            add(cells);
+    });
+    return block;
+}
+
+// The rows readBlock counts, found without keeping a cell: a text far too
+// large to paste is named by them in its refusal at once. Only a first row
+// and a row that may be the period row are split into cells.
+std::size_t countRows(std::string_view text, char separator)
+{
+    std::size_t count = 0;
+    std::size_t blanks = 0;
+    bool first = true;
+    const auto cellsOf = [separator](std::string_view row) {
+        Cells cells;
+        forEachRow(row, separator, [&cells](const Cells& read) { cells = read; });
+        return cells;
+    };
+    const auto endRow = [&](std::string_view row, bool content) {
+        const bool header = first && content && isHeader(cellsOf(row));
+        first = false;
+        if (header)
+            return;
+        if (!content) {
+            ++blanks;
+            return;
+        }
+        count += blanks;
+        blanks = 0;
+        const std::size_t lead = row.find_first_not_of(" \"");
+        const bool mayBePeriod = lead != std::string_view::npos && (row[lead] | 0x20) == 't';
+        if (!(mayBePeriod && isPeriodRow(cellsOf(row))))
+            ++count;
+    };
+    bool quoted = false;
+    bool atCellStart = true;
+    bool content = false; // a cell of the row holds something
+    bool open = false;
+    std::size_t rowStart = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (quoted) {
+            if (c != '"') {
+                content = true;
+            } else if (i + 1 < text.size() && text[i + 1] == '"') {
+                content = true;
+                ++i;
+            } else {
+                quoted = false;
+            }
+        } else if (c == '"' && atCellStart) {
+            quoted = true;
+            atCellStart = false;
+            open = true;
+        } else if (c == separator) {
+            atCellStart = true;
+            open = true;
+        } else if (c == '\n' || c == '\r') {
+            const std::size_t end = i;
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
+            endRow(text.substr(rowStart, end - rowStart), content);
+            rowStart = i + 1;
+            content = false;
+            atCellStart = true;
+            open = false;
+        } else {
+            content = true;
+            atCellStart = false;
+            open = true;
+        }
+    }
+    if (open)
+        endRow(text.substr(rowStart), content);
+    return count;
 }
 
 char separatorOf(std::string_view text)
@@ -198,17 +332,26 @@ PastePlan PlanPaste(std::string_view text, int firstRow, PasteColumn single, int
 {
     PastePlan plan;
     plan.firstRow = std::max(firstRow, 0);
-    std::vector<Cells> rows = splitRows(text, separatorOf(text));
-    if (!rows.empty() && isHeader(rows.front()))
-        rows.erase(rows.begin());
-    rows.erase(std::remove_if(rows.begin(), rows.end(), isPeriodRow), rows.end());
-    if (rows.empty()) {
+    const auto room = static_cast<std::size_t>(std::max(kLargestCount - plan.firstRow, 0));
+    const auto tooMany = [&](std::size_t rows) {
+        return refusal("the table would need " + std::to_string(rows + std::size_t(plan.firstRow)) +
+                       " assessments, and it holds at most " + std::to_string(kLargestCount) + ".");
+    };
+    // Far more text than any table: refused before a cell is read, and named
+    // by its rows when those are too many as well.
+    if (text.size() > kLargestText) {
+        const std::size_t rows = countRows(text, separatorOf(text));
+        plan.message = rows > room ? tooMany(rows)
+                                   : refusal("the clipboard holds more text than a table can "
+                                             "hold.");
+        return plan;
+    }
+    const Block block = readBlock(text, separatorOf(text), room);
+    if (block.count == 0) {
         plan.message = refusal("the clipboard holds no table.");
         return plan;
     }
-    std::size_t columns = 0;
-    for (const Cells& row : rows)
-        columns = std::max(columns, row.size());
+    const std::size_t columns = block.columns;
     if (columns > 3) {
         plan.message =
             refusal("the clipboard holds " + std::to_string(columns) + " columns." + kCr +
@@ -216,12 +359,11 @@ PastePlan PlanPaste(std::string_view text, int firstRow, PasteColumn single, int
                     "level of each assessment.");
         return plan;
     }
-    if (rows.size() > static_cast<std::size_t>(kLargestCount - plan.firstRow)) {
-        plan.message = refusal(
-            "the table would need " + std::to_string(rows.size() + std::size_t(plan.firstRow)) +
-            " assessments, and it holds at most " + std::to_string(kLargestCount) + ".");
+    if (block.count > room) {
+        plan.message = tooMany(block.count);
         return plan;
     }
+    const std::vector<Cells>& rows = block.rows;
 
     const bool levelsOnly = columns == 1 && single == PasteColumn::Levels;
     const std::size_t dateColumn = columns == 3 ? 1 : 0;
@@ -248,7 +390,7 @@ PastePlan PlanPaste(std::string_view text, int firstRow, PasteColumn single, int
         }
         if (columns > 1 || levelsOnly) {
             const std::string level = cellAt(levelColumn);
-            const double value = ReadNumber(level);
+            const double value = ReadLevel(level);
             if (level.empty()) {
                 pasted.level = std::string(kBlankCell);
             } else if (value >= 0 && value <= 100) {

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds Quarven and its benchmarks in build-bench/ (Release) and runs them:
 # Calculate on a full season (core and window), typing a large count and
-# scrolling the table it builds (offscreen), and start-up against a baseline
-# window under a private Xvfb. Prints medians and ratios against baselines
-# measured in the same run; raw results go to build-bench/results/.
+# scrolling the table it builds, pasting the largest table (offscreen), and
+# start-up against a baseline window under a private Xvfb. Prints medians and
+# ratios against baselines measured in the same run; raw results go to
+# build-bench/results/.
 #
 #   bash scripts/bench.sh [--quick]
 #
@@ -109,6 +110,8 @@ typing=$(median "$results/window.json" BM_TypeLargeCount/manual_time)
 uniform=$(median "$results/window.json" BM_Baseline_AddItems/uniform_rows/manual_time)
 default=$(median "$results/window.json" BM_Baseline_AddItems/default_rows/manual_time)
 scroll=$(median "$results/window.json" BM_ScrollLargeTable/manual_time)
+paste=$(median "$results/window.json" BM_PasteLargestTable/manual_time)
+refuse=$(median "$results/window.json" BM_RefusePasteOf50MB/manual_time)
 scroll_base=$(median "$results/window.json" BM_Baseline_Scroll/manual_time)
 slowest=$(median "$results/window.json" BM_ScrollLargeTable/manual_time slowest_frame_ms)
 slowest_base=$(median "$results/window.json" BM_Baseline_Scroll/manual_time slowest_frame_ms)
@@ -122,7 +125,9 @@ calculate_ok=$(awk -v t="$calculate" 'BEGIN { print (t < 5) }')
 typing_ratio=$(awk -v t="$typing" -v b="$uniform" 'BEGIN { printf "%.2f", t / b }')
 typing_ok=$(awk -v t="$typing" -v r="$typing_ratio" 'BEGIN { print (r <= 1.5 && t < 500) }')
 redraw_ok=$(awk -v t="$redraw" 'BEGIN { print (t < 16) }')
-[ "$calculate_ok" -eq 1 ] && [ "$typing_ok" -eq 1 ] && [ "$redraw_ok" -eq 1 ] || missed=1
+paste_ok=$(awk -v t="$paste" 'BEGIN { print (t < 2000) }')
+[ "$calculate_ok" -eq 1 ] && [ "$typing_ok" -eq 1 ] && [ "$redraw_ok" -eq 1 ] &&
+    [ "$paste_ok" -eq 1 ] || missed=1
 
 echo
 echo "== Summary (medians; machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo |
@@ -140,6 +145,9 @@ awk -v t="$typing" -v u="$uniform" -v d="$default" -v r="$typing_ratio" \
 awk -v s="$scroll" -v b="$scroll_base" -v m="$slowest" -v mb="$slowest_base" 'BEGIN {
     printf "Scrolling 3 lists of 32767 rows to the end and back, painted: %.2f ms (%.2f ms a frame, slowest %.2f ms)\n", s, s / 6, m
     printf "  baseline lists: %.2f ms (%.2f ms a frame, slowest %.2f ms), ratio %.2f\n", b, b / 6, mb, s / b }'
+awk -v p="$paste" -v r="$refuse" -v ok="$(verdict "$paste_ok")" 'BEGIN {
+    printf "Pasting 32767 rows into a table of 3: %.1f ms (target < 2000 ms: %s)\n", p, ok
+    printf "  a clipboard of 50 MB refused: %.1f ms\n", r }'
 awk -v o="$open_curve" -v r="$redraw" -v b="$bare_chart" -v ok="$(verdict "$redraw_ok")" 'BEGIN {
     printf "Curve of 365 assessments: opened and painted %.2f ms; redrawn and painted after one cell %.2f ms (target < 16 ms: %s)\n", o, r, ok
     printf "  baseline bare chart, 365 points replaced and painted: %.2f ms, ratio %.2f\n", b, r / b }'

@@ -213,18 +213,20 @@ void DataActions::pasteTable()
         if (plan.rows[i].level)
             SetItemText(m_controls.sX, row, *plan.rows[i].level);
     }
+    blankResults();
 }
 
-// The count box rebuilds the table blank; the rows filled so far are put back.
+// The count box keeps the rows filled so far.
 void DataActions::grow(int rows)
 {
-    const std::vector<std::string> dates = ItemTexts(m_controls.sTx);
-    const std::vector<std::string> levels = ItemTexts(m_controls.sX);
     m_controls.sNx->setText(QString::fromStdString(PlainText(rows)));
-    for (std::size_t row = 0; row < dates.size() && row < levels.size(); ++row) {
-        SetItemText(m_controls.sTx, static_cast<int>(row), dates[row]);
-        SetItemText(m_controls.sX, static_cast<int>(row), levels[row]);
-    }
+}
+
+// Results of an earlier table must not be taken for this one's.
+void DataActions::blankResults()
+{
+    m_controls.sPotEvro->clear();
+    m_controls.sWEvro->clear();
 }
 
 QString DataActions::periodText() const
@@ -266,6 +268,7 @@ void DataActions::clearTable()
         for (int row = 0; row < list->count(); ++row)
             list->item(row)->setText(QString::fromLatin1(kBlankCell.data(), 1));
     }
+    blankResults();
 }
 
 void DataActions::open()
@@ -361,6 +364,7 @@ void DataActions::openFile(const QString& path)
 // table before stays; the period goes through the period box's own rules.
 void DataActions::show(const WindowPlot& plot)
 {
+    blankResults();
     const int rows = std::max(3, static_cast<int>(plot.dates.size()));
     m_controls.sNx->setText(QString::fromStdString(PlainText(rows)));
     for (int row = 0; row < rows; ++row) {

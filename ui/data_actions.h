@@ -78,6 +78,7 @@ private:
     // The list the user points at: the one under the menu, else the focused one.
     [[nodiscard]] ListBox* pointedList() const;
     void grow(int rows);
+    void blankResults();
     void show(const WindowPlot& plot);
     [[nodiscard]] QString periodText() const;
     // The year the table's dates fall in: the opened plot's, else this year.

@@ -269,7 +269,15 @@ void LossEng::Load()
 
 void LossEng::BuildTable()
 {
-    const TableColumns table = quarven::BuildTable(ReadInt16(m_ui.sNx->text().toStdString()));
+    const std::optional<std::int16_t> count = ReadInt16(m_ui.sNx->text().toStdString());
+    // A text that reads as the same count (3 typed as 03) leaves the table,
+    // its selection and its scrolling as they are.
+    if (count && *count > 0 && *count == m_ui.sNuch->count())
+        return;
+    TableColumns kept;
+    kept.dates = ItemTexts(m_ui.sTx);
+    kept.levels = ItemTexts(m_ui.sX);
+    const TableColumns table = quarven::BuildTable(count, kept);
     fill(m_ui.sNuch, table.numbers);
     fill(m_ui.sTx, table.dates);
     fill(m_ui.sX, table.levels);

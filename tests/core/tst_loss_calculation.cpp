@@ -107,10 +107,10 @@ void TestLossCalculation::calculate_data()
         << QStringList{"01/07", "11/07", "21/07"} << QStringList{" ", " ", "10"} << "3"
         << "52"
         << "results: 1.0 | 50";
-    QTest::newRow("decimal comma read up to the comma")
-        << QStringList{"01/07", "11/07", "21/07"} << QStringList{"1,5", "1", "1"} << "3"
+    QTest::newRow("decimal comma is the decimal mark")
+        << QStringList{"01/07", "11/07", "21/07"} << QStringList{"1,5", "2", "2"} << "3"
         << "10"
-        << "results: 2.0 | 20";
+        << "results: 3.8 | 38";
     QTest::newRow("equal levels accepted")
         << QStringList{"01/07", "11/07", "21/07"} << QStringList{"10", "10", "10"} << "3"
         << "52"

@@ -32,6 +32,8 @@ private slots:
 
     void readNumber_data();
     void readNumber();
+    void readLevel_data();
+    void readLevel();
     void toInt16_data();
     void toInt16();
     void formatPattern_data();
@@ -199,6 +201,33 @@ void TestValueConventions::readNumber()
     QFETCH(double, value);
 
     QCOMPARE(ReadNumber(text.toStdString()), value);
+}
+
+void TestValueConventions::readLevel_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<double>("value");
+
+    QTest::newRow("decimal comma") << QByteArray("2,5") << 2.5;
+    QTest::newRow("decimal comma, two decimals") << QByteArray("12,75") << 12.75;
+    QTest::newRow("decimal comma past 100") << QByteArray("100,5") << 100.5;
+    QTest::newRow("negative decimal comma") << QByteArray("-0,5") << -0.5;
+    QTest::newRow("point before the comma") << QByteArray("1.2,5") << 1.2;
+    QTest::newRow("second comma stops") << QByteArray("1,5,7") << 1.5;
+    QTest::newRow("comma with no digit after") << QByteArray("3,") << 3.0;
+    QTest::newRow("comma with no digit before") << QByteArray(",5") << 0.0;
+    QTest::newRow("blank after the comma") << QByteArray("1, 5") << 1.0;
+    QTest::newRow("comma after the number") << QByteArray("35 %,5") << 35.0;
+    QTest::newRow("point") << QByteArray("1.2") << 1.2;
+    QTest::newRow("single space") << QByteArray(" ") << 0.0;
+}
+
+void TestValueConventions::readLevel()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(double, value);
+
+    QCOMPARE(ReadLevel(text.toStdString()), value);
 }
 
 void TestValueConventions::toInt16_data()

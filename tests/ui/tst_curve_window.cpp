@@ -126,7 +126,7 @@ void TestCurveWindow::followsTheTable_data()
                                     << "AUDPC 350, yield losses 6.7 %, period 52 days";
     QTest::newRow("a table pasted") << "paste" << QStringList{"01/06 5", "02/06 5.5", "21/07 30"}
                                     << "AUDPC 875, yield losses 16.8 %, period 52 days";
-    QTest::newRow("a count change rebuilds it blank") << "count" << QStringList() << kNotCalculated;
+    QTest::newRow("a larger count keeps its points") << "count" << three << kNotCalculated;
     QTest::newRow("a period change")
         << "period" << three << "AUDPC 250, yield losses 3.0 %, period 84 days";
 }

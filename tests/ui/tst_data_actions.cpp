@@ -81,6 +81,9 @@ private slots:
     void copyResults_data();
     void copyResults();
     void clearAsksFirst();
+    void resultsGoWithTheirTable_data();
+    void resultsGoWithTheirTable();
+    void saveWritesLevelsAsCalculateReadsThem();
     void menuOnTheTableAndTheResults_data();
     void menuOnTheTableAndTheResults();
     void shortcutsSkipTheNumberBoxes();
@@ -201,6 +204,10 @@ void TestDataActions::paste_data()
         << "2024-07-12\t5\n2026-07-13\t6\n"
         << "sTx" << -1 << QStringList() << QStringList() << QStringList{"12/07", "13/07", " "}
         << QStringList{"5", "6", " "};
+    QTest::newRow("a decimal comma past 100 refused")
+        << "12/7;100,5\n"
+        << "sTx" << -1 << QStringList{"!ok"} << QStringList{refusedLevel(1, "100,5")} << before
+        << levelsBefore;
     QTest::newRow("empty cells blank their cells")
         << "\t\n13/7\t\n"
         << "sTx" << -1 << QStringList() << QStringList() << QStringList{" ", "13/07", " "}
@@ -275,6 +282,14 @@ void TestDataActions::hostileClipboard_data()
         << QStringLiteral("12/7\t5\n").repeated(40000)
         << "Nothing was pasted: the table would need 40000 assessments, and it holds at most "
            "32767.";
+    QTest::newRow("five MiB of rows, a header and the period")
+        << "Date\tLevel\n" + QStringLiteral("12/7\t5\n").repeated((5 << 20) / 7 + 1) +
+               "Tuberization, days\t52\n"
+        << "Nothing was pasted: the table would need 748983 assessments, and it holds at most "
+           "32767.";
+    QTest::newRow("five MiB in one row")
+        << "12/7\t5" + QString(5 << 20, QLatin1Char(' '))
+        << "Nothing was pasted: the clipboard holds more text than a table can hold.";
     QTest::newRow("nothing at all") << ""
                                     << "Nothing was pasted: the clipboard holds no table.";
 }
@@ -377,6 +392,75 @@ void TestDataActions::clearAsksFirst()
              QStringList{confirmLine("Clear every date and level of the table? The number of "
                                      "assessments stays.")});
     QCOMPARE(items(ui.sTx), (QStringList{"01/07", " ", " "}));
+}
+
+void TestDataActions::resultsGoWithTheirTable_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("clipboard");
+    QTest::addColumn<QStringList>("steps"); // "!file:" answers with a one-plot trial
+    QTest::addColumn<bool>("blanked");
+
+    QTest::newRow("Open") << "Open..."
+                          << "" << QStringList{"!file:"} << true;
+    QTest::newRow("Clear table") << "Clear table"
+                                 << "" << QStringList{"!yes"} << true;
+    QTest::newRow("Paste table") << "Paste table"
+                                 << "12/7\t5\n"
+                                 << QStringList() << true;
+    QTest::newRow("a refused paste") << "Paste table"
+                                     << "31/6\t5\n"
+                                     << QStringList{"!ok"} << false;
+    QTest::newRow("a cancelled clear") << "Clear table"
+                                       << "" << QStringList{"!no"} << false;
+}
+
+void TestDataActions::resultsGoWithTheirTable()
+{
+    QFETCH(QString, entry);
+    QFETCH(QString, clipboard);
+    QFETCH(QStringList, steps);
+    QFETCH(bool, blanked);
+
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("trial.csv"));
+    QFile trial(path);
+    QVERIFY(trial.open(QIODevice::WriteOnly));
+    QVERIFY(trial.write("plot,date,level\nA,01/07,0\nA,11/07,20\n") > 0);
+    QVERIFY(trial.flush());
+    trial.close();
+
+    MainWindowControls& ui = open();
+    setItems(ui.sTx, {"01/07", "11/07", "21/07"});
+    setItems(ui.sX, {"0", "10", "30"});
+    QTest::mouseClick(ui.Command1, Qt::LeftButton);
+    QCOMPARE(ui.sWEvro->text(), QStringLiteral("250"));
+    QGuiApplication::clipboard()->setText(clipboard);
+    if (steps == QStringList{"!file:"})
+        steps = QStringList{"!file:" + path};
+    script(m_fixture.dialogs, steps);
+    menuOn(ui.sTx->viewport(), entry);
+    QCOMPARE(m_fixture.dialogs.takeTranscript().size(), steps.size());
+    QCOMPARE(ui.sPotEvro->text(), blanked ? QString() : QStringLiteral("4.8"));
+    QCOMPARE(ui.sWEvro->text(), blanked ? QString() : QStringLiteral("250"));
+}
+
+void TestDataActions::saveWritesLevelsAsCalculateReadsThem()
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("P.csv"));
+    MainWindowControls& ui = open();
+    setItems(ui.sTx, {"01/07", "11/07", "21/07"});
+    setItems(ui.sX, {"0,5", "12,75", "35 %"});
+    script(m_fixture.dialogs, {"!file:" + path});
+    menuOn(ui.sTx->viewport(), QStringLiteral("Save..."));
+    QFile saved(path);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QStringList levels;
+    const QStringList lines = QString::fromUtf8(saved.readAll()).split('\n', Qt::SkipEmptyParts);
+    for (const QString& line : lines.mid(1))
+        levels.append(line.section(QLatin1Char(','), 2, 2));
+    QCOMPARE(levels, (QStringList{"0.5", "12.75", "35"}));
 }
 
 void TestDataActions::menuOnTheTableAndTheResults_data()

@@ -93,7 +93,7 @@ QString check(const LossEng& window)
         const std::string date = ui.sTx->item(row)->text().toStdString();
         if (date != " " && NormalisedDayMonth(date, kYear) != date)
             return "date " + ui.sTx->item(row)->text();
-        const double level = ReadNumber(ui.sX->item(row)->text().toStdString());
+        const double level = ReadLevel(ui.sX->item(row)->text().toStdString());
         if (!(level >= 0 && level <= 100))
             return "level " + ui.sX->item(row)->text();
     }

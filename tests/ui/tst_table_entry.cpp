@@ -84,6 +84,8 @@ private slots:
     void deselectingRaisesNothing();
     void countTyped_data();
     void countTyped();
+    void countChangeKeepsTheRows_data();
+    void countChangeKeepsTheRows();
     void x11KeyTexts_data();
     void x11KeyTexts();
     void countAnswered_data();
@@ -174,6 +176,11 @@ void TestTableEntry::rowClick_data()
         << year << int(LevelColumn) << "01/07"
         << "4" << QStringList{"1,5"} << QStringList{levelPrompt(2, "4")} << "01/07"
         << "1,5";
+    QTest::newRow("level with a decimal comma past 100 refused")
+        << year << int(LevelColumn) << "01/07"
+        << "4" << QStringList{"100,5", "!ok", "99,5"}
+        << QStringList{levelPrompt(2, "4"), levelRejected("100,5"), levelPrompt(2, "4")} << "01/07"
+        << "99,5";
     QTest::newRow("leap day refused in a common year")
         << year << int(DateColumn) << " "
         << "4" << QStringList{"29/2/2024", "!ok", "!cancel"}
@@ -435,7 +442,7 @@ void TestTableEntry::countTyped_data()
     QTest::newRow("deleted count, cancel asks again")
         << "3" << (selectAll + QStringList{"Del"}) << "" << QStringList{"!cancel", "4"}
         << QStringList{countPrompt(""), countPrompt("")} << "4" << 4 << 0;
-    QTest::newRow("leading zero rebuilds")
+    QTest::newRow("leading zero keeps the table")
         << "3" << QStringList{"Home"} << "0" << QStringList() << QStringList() << "03" << 3 << 0;
     QTest::newRow("backspace beeps and changes nothing")
         << "3" << QStringList{"End", "Backspace"} << "" << QStringList() << QStringList() << "3"
@@ -469,7 +476,53 @@ void TestTableEntry::countTyped()
     QCOMPARE(m_fixture.dialogs.takeBeeps(), beeps);
     QCOMPARE(ui.sNx->text(), text);
     QCOMPARE(ui.sNuch->count(), rows);
-    QCOMPARE(ui.sTx->item(0)->text(), QString(rows == 3 && text == start ? "01/07" : " "));
+    QCOMPARE(ui.sTx->item(0)->text(), QStringLiteral("01/07"));
+}
+
+void TestTableEntry::countChangeKeepsTheRows_data()
+{
+    QTest::addColumn<QStringList>("keys"); // pressed in the count box "4", then
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QStringList>("dates");
+    QTest::addColumn<QStringList>("levels");
+    QTest::addColumn<bool>("untouched");
+
+    const QStringList selectAll{"Home", "Shift+End"};
+    QTest::newRow("more rows keep every row")
+        << selectAll << "6" << QStringList{"01/07", "11/07", "21/07", "31/07", " ", " "}
+        << QStringList{"0", "10", "30", "40", " ", " "} << false;
+    QTest::newRow("fewer rows drop the last ones")
+        << selectAll << "3" << QStringList{"01/07", "11/07", "21/07"}
+        << QStringList{"0", "10", "30"} << false;
+    QTest::newRow("the same count changes nothing")
+        << QStringList{"Home"} << "0" << QStringList{"01/07", "11/07", "21/07", "31/07"}
+        << QStringList{"0", "10", "30", "40"} << true;
+}
+
+void TestTableEntry::countChangeKeepsTheRows()
+{
+    QFETCH(QStringList, keys);
+    QFETCH(QString, typed);
+    QFETCH(QStringList, dates);
+    QFETCH(QStringList, levels);
+    QFETCH(bool, untouched);
+
+    LossEng& window = m_fixture.open();
+    const MainWindowControls ui(window);
+    ui.sNx->setText(QStringLiteral("4"));
+    setItems(ui.sTx, {"01/07", "11/07", "21/07", "31/07"});
+    setItems(ui.sX, {"0", "10", "30", "40"});
+    ui.sTx->setCurrentRow(1);
+    ui.sNx->setFocus();
+    pressKeys(ui.sNx, keys);
+    QTest::keyClicks(ui.sNx, typed);
+
+    QCOMPARE(m_fixture.dialogs.takeTranscript(), QStringList());
+    QCOMPARE(items(ui.sTx), dates);
+    QCOMPARE(items(ui.sX), levels);
+    QCOMPARE(items(ui.sNuch).size(), dates.size());
+    QCOMPARE(items(ui.sNuch).constLast(), QString::number(dates.size()));
+    QCOMPARE(ui.sTx->selectedRow() == 1, untouched);
 }
 
 void TestTableEntry::x11KeyTexts_data()

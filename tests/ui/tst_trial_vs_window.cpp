@@ -108,6 +108,11 @@ void TestTrialVsWindow::sameTexts_data()
         << QStringList{"01/07", "04/07", "14/07"} << QStringList{"0", "0.2", "0.2"} << 46;
     QTest::newRow("equal levels") << QStringList{"01/07", "11/07", "21/07"}
                                   << QStringList{"10", "10", "10"} << 130;
+    // Cells copied from a spreadsheet under a decimal-comma locale.
+    QTest::newRow("decimal commas")
+        << QStringList{"01/07", "11/07", "21/07"} << QStringList{"0", "3,5", "12,75"} << 52;
+    QTest::newRow("decimal comma falling below a point")
+        << QStringList{"01/07", "11/07", "21/07"} << QStringList{"2,5", "2.2", "30"} << 52;
     QTest::newRow("a long season")
         << QStringList{"15/06", "22/06", "29/06", "06/07", "13/07",
                        "20/07", "27/07", "03/08", "10/08", "17/08"}
