@@ -108,7 +108,7 @@ fi
 # The window comes from its module in the library folder: it runs until it is
 # stopped, where a module not found ends the program at once.
 status=0
-QT_QPA_PLATFORM=offscreen timeout 20 quarven 2>"$work/window.txt" || status=$?
+QT_QPA_PLATFORM=offscreen timeout 5 quarven 2>"$work/window.txt" || status=$?
 if [ "$status" -eq 124 ]; then
     echo "quarven: the window started from its module"
 else

@@ -22,7 +22,7 @@ done
 # The installed program finds its window module there: the window runs until
 # it is stopped, where a module not found ends the program at once.
 status=0
-QT_QPA_PLATFORM=offscreen timeout 20 "$prefix/bin/quarven" 2>"$prefix/window.err" || status=$?
+QT_QPA_PLATFORM=offscreen timeout 5 "$prefix/bin/quarven" 2>"$prefix/window.err" || status=$?
 [ "$status" -eq 124 ] ||
     { echo "the installed window did not start (status $status): $(cat "$prefix/window.err")"; exit 1; }
 grep -q '<release version="5.0.58"' "$prefix/share/metainfo/$id.metainfo.xml" ||
