@@ -1,7 +1,7 @@
 #include "command_line.h"
 
+#include "app/application_name.h"
 #include "app/batch_run.h"
-#include "app_info.h"
 #include "core/trial_values.h"
 #include "core/tuberization_rules.h"
 #include "core/value_conventions.h"
@@ -60,12 +60,6 @@ bool WantsWindow(int argc, const char* const* argv)
         }
     }
     return true;
-}
-
-void NameApplication()
-{
-    QCoreApplication::setApplicationName(QString::fromUtf8(app::kTitle));
-    QCoreApplication::setApplicationVersion(QString::fromUtf8(app::kVersion));
 }
 
 int RunCommandLine(int argc, char* argv[])

@@ -9,9 +9,6 @@ namespace quarven {
 // -display X, -reverse…): the calculator window as always.
 [[nodiscard]] bool WantsWindow(int argc, const char* const* argv);
 
-// The application's name and version, as --version and the window show them.
-void NameApplication();
-
 // quarven --batch TRIAL [--output RESULTS] [--period DAYS | --group NAME]
 // [--year YYYY], --help, --version, under a QCoreApplication. Returns the exit
 // status: 0 every plot computed, 1 some refused, 2 a usage error or a file

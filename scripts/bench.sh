@@ -82,7 +82,8 @@ done
 [ -s "$results/xvfb.display" ] || { echo "Xvfb did not start" >&2; exit 1; }
 startup_status=0
 DISPLAY=":$(cat "$results/xvfb.display")" build-bench/bench/startup_probe \
-    --runs "$startup_runs" --settle 300 --target 1.15 --csv "$results/startup.csv" \
+    --runs "$startup_runs" --settle 300 --target-shown 1.0 --target-cpu 1.10 \
+    --target-peak 1.05 --csv "$results/startup.csv" \
     baseline "Quarven start-up baseline" build-bench/bench/baseline_startup \
     quarven "Calculation of Quarven " build-bench/app/quarven |
     tee "$results/startup.txt" || startup_status=$?

@@ -45,6 +45,7 @@ brought_in=$(cd "$(dirname "$deb")" && apt-get -s install "./$(basename "$deb")"
 id=io.github.quarven.Quarven
 files=(
     /usr/bin/quarven
+    "/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/quarven/quarven-window.so"
     "/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/quarven/quarven-curve.so"
     "/usr/share/applications/$id.desktop"
     "/usr/share/metainfo/$id.metainfo.xml"
@@ -102,6 +103,16 @@ if [ "$(cat "$work/results.csv" 2>/dev/null)" = "$expected" ]; then
 else
     fail "the results of examples/trial.csv differ from the README's:"
     diff <(echo "$expected") "$work/results.csv" >&2 || true
+fi
+
+# The window comes from its module in the library folder: it runs until it is
+# stopped, where a module not found ends the program at once.
+status=0
+QT_QPA_PLATFORM=offscreen timeout 5 quarven 2>"$work/window.txt" || status=$?
+if [ "$status" -eq 124 ]; then
+    echo "quarven: the window started from its module"
+else
+    fail "the installed window did not start (status $status): $(cat "$work/window.txt")"
 fi
 
 echo "== where the desktop and man find the files"

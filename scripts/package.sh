@@ -19,7 +19,8 @@ bash scripts/install-missing.sh cmake g++ make qt6-base-dev qt6-charts-dev qt6-s
 if [ ! -f build-package/CMakeCache.txt ]; then
     # The flags Debian builds its own packages with, every hardening on:
     # fortify, stack protector, PIE, full RELRO with immediate binding. The
-    # prefix gives the curve module its multiarch folder, /usr/lib/<triplet>.
+    # prefix gives the window and curve modules their multiarch folder,
+    # /usr/lib/<triplet>.
     export DEB_BUILD_MAINT_OPTIONS=hardening=+all
     CXXFLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
         LDFLAGS="$(dpkg-buildflags --get LDFLAGS)" \
@@ -51,7 +52,7 @@ expect Architecture "$arch"
 expect Section science
 [ -n "$(field Maintainer)" ] || { echo "no Maintainer" >&2; failed=1; }
 [ -z "$(field Homepage)" ] || { echo "a Homepage: $(field Homepage)" >&2; failed=1; }
-# dpkg-shlibdeps ran: the libraries the binary and the curve module link are
+# dpkg-shlibdeps ran: the libraries the binary and the two modules link are
 # named, with versions.
 depends=$(field Depends | tr ',' '\n' | sed 's/^ *//')
 for library in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libcsv3 libqt6charts6 \

@@ -13,10 +13,18 @@ for file in bin/quarven "share/applications/$id.desktop" "share/metainfo/$id.met
     share/icons/hicolor/64x64/apps/quarven.png share/icons/hicolor/scalable/apps/quarven.svg; do
     [ -e "$prefix/$file" ] || { echo "missing after install: $file"; exit 1; }
 done
-# The curve module where the program looks for it: the library folder beside
-# the program's own.
-modules=$(find "$prefix" -name quarven-curve.so -path '*/quarven/*')
-[ -n "$modules" ] || { echo "missing after install: the curve module"; exit 1; }
+# The window and curve modules where the program looks for them: the library
+# folder beside the program's own.
+for module in window curve; do
+    found=$(find "$prefix" -name "quarven-$module.so" -path '*/quarven/*')
+    [ -n "$found" ] || { echo "missing after install: the $module module"; exit 1; }
+done
+# The installed program finds its window module there: the window runs until
+# it is stopped, where a module not found ends the program at once.
+status=0
+QT_QPA_PLATFORM=offscreen timeout 5 "$prefix/bin/quarven" 2>"$prefix/window.err" || status=$?
+[ "$status" -eq 124 ] ||
+    { echo "the installed window did not start (status $status): $(cat "$prefix/window.err")"; exit 1; }
 grep -q '<release version="5.0.58"' "$prefix/share/metainfo/$id.metainfo.xml" ||
     { echo "metainfo does not carry the project's version"; exit 1; }
 

@@ -1,0 +1,27 @@
+// The entry of the window module: the calculator window's start, which the
+// program resolves when no command line was given.
+#include "app/application_name.h"
+#include "app/window_start.h"
+#include "ui/appearance.h"
+#include "ui/loss_eng.h"
+#include "ui/qt_dialogs.h"
+
+#include <QApplication>
+
+#include <type_traits>
+
+extern "C" Q_DECL_EXPORT int quarvenRunWindow(int& argc, char** argv)
+{
+    QApplication application(argc, argv);
+    quarven::NameApplication();
+    quarven::setUpApplicationAppearance();
+
+    quarven::QtDialogs dialogs;
+    auto* window = new quarven::LossEng(dialogs);
+    // The main window goes when closed; the About window may outlive it.
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->show();
+    return application.exec();
+}
+
+static_assert(std::is_same_v<decltype(&quarvenRunWindow), quarven::WindowEntry>);
