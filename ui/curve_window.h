@@ -17,9 +17,11 @@ class QChart;
 class QChartView;
 class QCheckBox;
 class QDateTimeAxis;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QLineSeries;
+class QPainter;
 class QListWidget;
 class QValueAxis;
 
@@ -43,8 +45,14 @@ public:
     void savePng();
     void saveSvg();
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     [[nodiscard]] int exportScale() const;
+    void paintChart(QPainter& painter, int scale) const;
+    [[nodiscard]] QByteArray svg(int scale) const;
+    void saveAs(const std::string& path, const QByteArray& bytes);
     [[nodiscard]] QString titleText() const;
 
     CurveSources m_sources;
