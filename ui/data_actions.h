@@ -47,8 +47,8 @@ public:
                 std::function<int()> currentYear, std::function<void()> fillDates,
                 std::function<void()> fillLevels);
 
-    // The context menu for a right click or the Menu key over this control
-    // (a list, a result box or the window itself).
+    // The context menu for a right click, the Menu key or Shift+F10 over
+    // this control (a list, a result box or the window itself).
     void showMenu(QWidget* over, const QPoint& globalPosition);
     // Adds an action to the menu, after the others.
     void addToMenu(QAction* action);
@@ -63,7 +63,13 @@ public:
     void fillDates();
     void fillLevels();
 
+protected:
+    // Ctrl+C and Ctrl+V in the result boxes.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    // Shift+F10: the menu of the focused control, as the Menu key gives it.
+    void menuFromKeyboard();
     QAction* action(const QString& text, void (DataActions::*slot)(),
                     const QKeySequence& shortcut = {});
     // The list the user points at: the one under the menu, else the focused one.
@@ -80,6 +86,7 @@ private:
     std::function<void()> m_fillLevels;
     std::vector<QAction*> m_menuActions;
     ListBox* m_menuList = nullptr;
+    QMenu* m_menu = nullptr;
 };
 
 } // namespace quarven
