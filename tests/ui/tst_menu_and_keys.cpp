@@ -50,9 +50,8 @@ class TestMenuAndKeys : public QObject {
 private slots:
     void cleanup();
 
-    void menuReadableAtEveryOpening();
-    void shiftF10OpensTheMenu_data();
-    void shiftF10OpensTheMenu();
+    void menuReachedAndReadAtEveryOpening_data();
+    void menuReachedAndReadAtEveryOpening();
     void resultBoxShortcuts_data();
     void resultBoxShortcuts();
 
@@ -80,43 +79,42 @@ MainWindowControls& TestMenuAndKeys::open()
     return *m_ui;
 }
 
-void TestMenuAndKeys::menuReadableAtEveryOpening()
-{
-    MainWindowControls& ui = open();
-    for (int opening = 1; opening <= 3; ++opening) {
-        const QStringList spoken = spokenMenu([&ui] {
-            const QPoint at = ui.sTx->viewport()->rect().center();
-            QContextMenuEvent event(QContextMenuEvent::Mouse, at,
-                                    ui.sTx->viewport()->mapToGlobal(at));
-            QApplication::sendEvent(ui.sTx->viewport(), &event);
-        });
-        QVERIFY2(
-            spoken == kEntries,
-            qPrintable(
-                QStringLiteral("opening %1: %2").arg(opening).arg(spoken.join(QLatin1Char('|')))));
-    }
-}
-
-void TestMenuAndKeys::shiftF10OpensTheMenu_data()
+void TestMenuAndKeys::menuReachedAndReadAtEveryOpening_data()
 {
     QTest::addColumn<QString>("focus");
+    QTest::addColumn<bool>("shiftF10"); // else the right button
     QTest::addColumn<QStringList>("entries");
-    QTest::newRow("a list") << "sTx" << kEntries;
-    QTest::newRow("a result box") << "sWEvro" << kEntries;
+    QTest::newRow("right button on a list") << "sTx" << false << kEntries;
+    QTest::newRow("Shift+F10 on a list") << "sTx" << true << kEntries;
+    QTest::newRow("Shift+F10 on a result box") << "sWEvro" << true << kEntries;
     // As with the Menu key, the number boxes have no menu.
-    QTest::newRow("the count box") << "sNx" << QStringList();
+    QTest::newRow("Shift+F10 on the count box") << "sNx" << true << QStringList();
 }
 
-void TestMenuAndKeys::shiftF10OpensTheMenu()
+void TestMenuAndKeys::menuReachedAndReadAtEveryOpening()
 {
     QFETCH(QString, focus);
+    QFETCH(bool, shiftF10);
     QFETCH(QStringList, entries);
 
     MainWindowControls& ui = open();
     auto* focused = control<QWidget>(*ui.sTx->window(), focus.toLatin1().constData());
     focused->setFocus();
-    QCOMPARE(spokenMenu([focused] { QTest::keyClick(focused, Qt::Key_F10, Qt::ShiftModifier); }),
-             entries);
+    const auto gesture = [focused, shiftF10] {
+        if (shiftF10) {
+            // Offscreen, a closed menu does not give the activation back.
+            QApplication::setActiveWindow(focused->window());
+            QTest::keyClick(focused, Qt::Key_F10, Qt::ShiftModifier);
+            return;
+        }
+        // The right button's rows are on lists.
+        QWidget* viewport = qobject_cast<ListBox*>(focused)->viewport();
+        const QPoint at = viewport->rect().center();
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, viewport->mapToGlobal(at));
+        QApplication::sendEvent(viewport, &event);
+    };
+    QCOMPARE(spokenMenu(gesture), entries);
+    QCOMPARE(spokenMenu(gesture), entries);
     QCOMPARE(m_fixture.dialogs.takeTranscript(), QStringList());
     QCOMPARE(m_fixture.dialogs.takeBeeps(), 0);
 }
