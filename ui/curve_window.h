@@ -21,8 +21,8 @@ class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QLineSeries;
-class QPainter;
 class QListWidget;
+class QPainter;
 class QValueAxis;
 
 namespace quarven {
