@@ -39,6 +39,12 @@ public:
     [[nodiscard]] virtual std::string openFileName(const std::string& title) = 0;
     [[nodiscard]] virtual std::string saveFileName(const std::string& title,
                                                    const std::string& suggested) = 0;
+    // An image to save under a name that starts as suggested: the dialog
+    // offers only files with the extension ("png"), and adds it to a name
+    // typed without one; the empty text when the user cancels.
+    [[nodiscard]] virtual std::string saveImageName(const std::string& title,
+                                                    const std::string& suggested,
+                                                    const std::string& extension) = 0;
     // One of the items, by its index; nothing when the user cancels.
     [[nodiscard]] virtual std::optional<std::size_t>
     choose(const std::string& title, const std::string& text,

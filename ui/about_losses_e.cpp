@@ -55,6 +55,7 @@ void AboutLossesE::createControls()
     setAttribute(Qt::WA_DeleteOnClose, true);
     setWindowTitle(QStringLiteral("Calculation of Quarven "));
     setWindowIcon(applicationIcon());
+    useWindowPalette(this);
     setFont(windowFont());
     const QRect client = twipsRect(2340, 1932, 5736, 3120);
     setGeometry(client);

@@ -6,12 +6,35 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPainter>
+#include <QStyle>
 #include <QStyleFactory>
+
+#include <memory>
 
 namespace quarven {
 namespace {
 
 const char* const kFamily = "MS Sans Serif";
+
+const QPalette& windowPalette()
+{
+    static const QPalette palette = [] {
+        const std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("Fusion")));
+        QPalette fixed = fusion->standardPalette();
+        // Every role set, even to its own value, so that none is taken over
+        // from the application's palette.
+        for (int group = 0; group < QPalette::NColorGroups; ++group) {
+            for (int role = 0; role < QPalette::NColorRoles; ++role) {
+                const auto colourGroup = QPalette::ColorGroup(group);
+                const auto colourRole = QPalette::ColorRole(role);
+                if (colourRole != QPalette::NoRole)
+                    fixed.setBrush(colourGroup, colourRole, fixed.brush(colourGroup, colourRole));
+            }
+        }
+        return fixed;
+    }();
+    return palette;
+}
 
 } // namespace
 
@@ -56,14 +79,19 @@ QFont controlFont(FontVariant variant)
     return font;
 }
 
+void useWindowPalette(QWidget* window)
+{
+    window->setPalette(windowPalette());
+}
+
 QColor systemColour(QPalette::ColorRole role)
 {
-    return QApplication::palette().color(role);
+    return windowPalette().color(role);
 }
 
 QColor systemScrollBarColour()
 {
-    return QApplication::palette().color(QPalette::Midlight);
+    return windowPalette().color(QPalette::Midlight);
 }
 
 void paintBackground(QWidget* widget, const QColor& colour)

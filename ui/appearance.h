@@ -28,6 +28,11 @@ enum class FontVariant {
 [[nodiscard]] QFont windowFont();
 [[nodiscard]] QFont controlFont(FontVariant variant);
 
+// The two windows draw with Fusion's own palette whatever the desktop's: their
+// fixed colours (green title, yellow header, dark green frame) need the
+// text and grounds they were chosen against. The "system colours" are this
+// palette's.
+void useWindowPalette(QWidget* window);
 [[nodiscard]] QColor systemColour(QPalette::ColorRole role);
 [[nodiscard]] QColor systemScrollBarColour();
 void paintBackground(QWidget* widget, const QColor& colour);

@@ -15,6 +15,7 @@
 #include <QDateTimeAxis>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
@@ -25,6 +26,11 @@
 #include <QSvgGenerator>
 #include <QVBoxLayout>
 #include <QValueAxis>
+
+#if defined(Q_OS_UNIX)
+#include <cerrno>
+#include <unistd.h>
+#endif
 
 namespace quarven {
 namespace {
@@ -121,7 +127,8 @@ CurveWindow::CurveWindow(const CurveSources& sources, Dialogs& dialogs, QWidget*
     layout->addWidget(m_view, 1);
     layout->addWidget(m_stop);
     layout->addLayout(buttons);
-    // Enter would press the first button; only Escape closes.
+    // Enter would press the first button wherever the focus is; it presses
+    // only a focused button (keyPressEvent), and only Escape closes.
     for (QPushButton* button : findChildren<QPushButton*>())
         button->setAutoDefault(false);
 
@@ -212,9 +219,29 @@ QString CurveWindow::titleText() const
         .arg(audpc, QString::fromStdString(outcome.losses), period);
 }
 
+void CurveWindow::keyPressEvent(QKeyEvent* event)
+{
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (auto* button = qobject_cast<QPushButton*>(focusWidget()); button && enter && plain) {
+        button->click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
 int CurveWindow::exportScale() const
 {
     return m_print->isChecked() ? 2 : 1;
+}
+
+void CurveWindow::paintChart(QPainter& painter, int scale) const
+{
+    painter.setRenderHint(QPainter::Antialiasing);
+    // The view scales its picture to the target it is given; a painter that
+    // was scaled as well would scale it twice.
+    m_view->render(&painter, QRectF(QPointF(0, 0), m_view->size() * scale),
+                   m_view->viewport()->rect(), Qt::IgnoreAspectRatio);
 }
 
 QImage CurveWindow::image(int scale) const
@@ -222,11 +249,27 @@ QImage CurveWindow::image(int scale) const
     QImage picture(m_view->size() * scale, QImage::Format_ARGB32_Premultiplied);
     picture.fill(Qt::white);
     QPainter painter(&picture);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.scale(scale, scale);
-    m_view->render(&painter);
+    paintChart(painter, scale);
     painter.end();
     return picture;
+}
+
+QByteArray CurveWindow::svg(int scale) const
+{
+    QBuffer buffer;
+    QSvgGenerator generator;
+    generator.setOutputDevice(&buffer);
+    generator.setSize(m_view->size() * scale);
+    generator.setViewBox(QRect(QPoint(0, 0), m_view->size() * scale));
+    // Letters as large as on screen: the generator's own 72 dots per inch
+    // would shrink them.
+    generator.setResolution(m_view->logicalDpiX());
+    generator.setTitle(m_chart->title());
+    generator.setDescription(m_view->accessibleDescription());
+    QPainter painter(&generator);
+    paintChart(painter, scale);
+    painter.end();
+    return buffer.data();
 }
 
 void CurveWindow::copyImage()
@@ -236,37 +279,46 @@ void CurveWindow::copyImage()
 
 void CurveWindow::savePng()
 {
-    const std::string path = m_dialogs.saveFileName("Save the curve as PNG", "curve.png");
+    const std::string path = m_dialogs.saveImageName("Save the curve as PNG", "curve.png", "png");
     if (path.empty())
         return;
-    QSaveFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::WriteOnly) || !image(exportScale()).save(&file, "PNG") ||
-        !file.commit())
-        m_dialogs.message("The curve was not saved: " + file.errorString().toStdString());
+    QBuffer encoded;
+    encoded.open(QIODevice::WriteOnly);
+    if (!image(exportScale()).save(&encoded, "PNG")) {
+        m_dialogs.message("The curve was not saved: " + path + ": the image could not be encoded");
+        return;
+    }
+    saveAs(path, encoded.data());
 }
 
 void CurveWindow::saveSvg()
 {
-    const std::string path = m_dialogs.saveFileName("Save the curve as SVG", "curve.svg");
-    if (path.empty())
-        return;
-    const int scale = exportScale();
-    QBuffer buffer;
-    QSvgGenerator generator;
-    generator.setOutputDevice(&buffer);
-    generator.setSize(m_view->size() * scale);
-    generator.setViewBox(QRect(QPoint(0, 0), m_view->size() * scale));
-    generator.setTitle(m_chart->title());
-    generator.setDescription(m_view->accessibleDescription());
-    QPainter painter(&generator);
-    painter.scale(scale, scale);
-    m_view->render(&painter);
-    painter.end();
+    const std::string path = m_dialogs.saveImageName("Save the curve as SVG", "curve.svg", "svg");
+    if (!path.empty())
+        saveAs(path, svg(exportScale()));
+}
 
+// Written whole or not at all, and told as saved only once the bytes are on
+// the disk: an earlier file under the name survives a failed save.
+void CurveWindow::saveAs(const std::string& path, const QByteArray& bytes)
+{
     QSaveFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::WriteOnly) || file.write(buffer.data()) != buffer.size() ||
-        !file.commit())
-        m_dialogs.message("The curve was not saved: " + file.errorString().toStdString());
+    bool written =
+        file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush();
+    QString error = file.errorString();
+#if defined(Q_OS_UNIX)
+    // commit() syncs too, but does not look at the sync's result.
+    if (written && ::fsync(file.handle()) != 0) {
+        error = qt_error_string(errno);
+        written = false;
+    }
+#endif
+    if (written && !file.commit()) {
+        error = file.errorString();
+        written = false;
+    }
+    if (!written)
+        m_dialogs.message("The curve was not saved: " + path + ": " + error.toStdString());
 }
 
 } // namespace quarven

@@ -17,10 +17,12 @@ class QChart;
 class QChartView;
 class QCheckBox;
 class QDateTimeAxis;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QLineSeries;
 class QListWidget;
+class QPainter;
 class QValueAxis;
 
 namespace quarven {
@@ -44,8 +46,14 @@ public:
     void savePng();
     void saveSvg();
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     [[nodiscard]] int exportScale() const;
+    void paintChart(QPainter& painter, int scale) const;
+    [[nodiscard]] QByteArray svg(int scale) const;
+    void saveAs(const std::string& path, const QByteArray& bytes);
     [[nodiscard]] QString titleText() const;
 
     CurveSources m_sources;

@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QClipboard>
 #include <QDir>
+#include <QContextMenuEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -132,6 +133,9 @@ DataActions::DataActions(QWidget& window, const Controls& controls, Dialogs& dia
         action(tr("Fill all dates..."), &DataActions::fillDates),
         action(tr("Fill all levels..."), &DataActions::fillLevels),
     };
+    action(QString(), &DataActions::menuFromKeyboard, QKeySequence(Qt::SHIFT | Qt::Key_F10));
+    for (QLineEdit* result : {m_controls.sPotEvro, m_controls.sWEvro})
+        result->installEventFilter(this);
 }
 
 void DataActions::fillDates()
@@ -160,6 +164,10 @@ QAction* DataActions::action(const QString& text, void (DataActions::*slot)(),
 void DataActions::addToMenu(QAction* action)
 {
     m_menuActions.push_back(action);
+    if (m_menu && action)
+        m_menu->addAction(action);
+    else if (m_menu)
+        m_menu->addSeparator();
 }
 
 void DataActions::showMenu(QWidget* over, const QPoint& globalPosition)
@@ -171,15 +179,55 @@ void DataActions::showMenu(QWidget* over, const QPoint& globalPosition)
             break;
         }
     }
-    QMenu menu(&m_window);
-    for (QAction* entry : m_menuActions) {
-        if (entry)
-            menu.addAction(entry);
-        else
-            menu.addSeparator();
+    // One menu for the window's life, made on first use: a screen reader
+    // finds no items in a second menu made over the same actions.
+    if (!m_menu) {
+        m_menu = new QMenu(&m_window);
+        for (QAction* entry : m_menuActions) {
+            if (entry)
+                m_menu->addAction(entry);
+            else
+                m_menu->addSeparator();
+        }
     }
-    menu.exec(globalPosition);
+    m_menu->exec(globalPosition);
     m_menuList = nullptr;
+}
+
+// Sent to the focused control, so that each control answers as it does to
+// the Menu key: the number boxes open nothing, the others the window's menu.
+void DataActions::menuFromKeyboard()
+{
+    QWidget* focused = m_window.focusWidget() ? m_window.focusWidget() : &m_window;
+    QPoint at = focused->rect().center();
+    if (auto* list = qobject_cast<ListBox*>(focused)) {
+        const QRect row = list->visualItemRect(list->currentItem());
+        if (row.isValid())
+            at = list->viewport()->mapTo(list, row.center());
+    }
+    QContextMenuEvent event(QContextMenuEvent::Keyboard, at, focused->mapToGlobal(at));
+    QCoreApplication::sendEvent(focused, &event);
+}
+
+// The result boxes are read-only: Ctrl+C copies the text selected in them,
+// else both results; Ctrl+V pastes the table, as elsewhere in the window.
+bool DataActions::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::ShortcutOverride && event->type() != QEvent::KeyPress)
+        return QObject::eventFilter(watched, event);
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const bool copy =
+        key->matches(QKeySequence::Copy) && !static_cast<QLineEdit*>(watched)->hasSelectedText();
+    const bool paste = key->matches(QKeySequence::Paste);
+    if (!copy && !paste)
+        return false;
+    // Claimed first, so that the window's own Ctrl+C does not copy the table.
+    if (event->type() == QEvent::ShortcutOverride) {
+        event->accept();
+        return true;
+    }
+    copy ? copyResults() : pasteTable();
+    return true;
 }
 
 ListBox* DataActions::pointedList() const

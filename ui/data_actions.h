@@ -49,8 +49,8 @@ public:
                 std::function<int()> currentYear, std::function<void()> fillDates,
                 std::function<void()> fillLevels);
 
-    // The context menu for a right click or the Menu key over this control
-    // (a list, a result box or the window itself).
+    // The context menu for a right click, the Menu key or Shift+F10 over
+    // this control (a list, a result box or the window itself).
     void showMenu(QWidget* over, const QPoint& globalPosition);
     // Adds an action to the menu, after the others.
     void addToMenu(QAction* action);
@@ -72,7 +72,13 @@ signals:
     // Another plot was opened.
     void plotOpened();
 
+protected:
+    // Ctrl+C and Ctrl+V in the result boxes.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    // Shift+F10: the menu of the focused control, as the Menu key gives it.
+    void menuFromKeyboard();
     QAction* action(const QString& text, void (DataActions::*slot)(),
                     const QKeySequence& shortcut = {});
     // The list the user points at: the one under the menu, else the focused one.
@@ -95,6 +101,7 @@ private:
     // The plot opened last, and the folder it came from.
     std::optional<PlotOrigin> m_opened;
     QString m_folder;
+    QMenu* m_menu = nullptr;
 };
 
 } // namespace quarven

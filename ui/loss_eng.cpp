@@ -187,6 +187,7 @@ LossEng::Controls LossEng::createControls(QWidget& window)
 {
     window.setWindowTitle(QStringLiteral("Calculation of Quarven "));
     window.setWindowIcon(applicationIcon());
+    useWindowPalette(&window);
     window.setFont(windowFont());
     window.resize(twipsToPixelsX(6732), twipsToPixelsY(7548));
     form::buildForm(window, kLayout);

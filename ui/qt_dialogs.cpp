@@ -84,6 +84,21 @@ std::string QtDialogs::saveFileName(const std::string& title, const std::string&
         .toStdString();
 }
 
+std::string QtDialogs::saveImageName(const std::string& title, const std::string& suggested,
+                                     const std::string& extension)
+{
+    // A constructed dialog, because the static helper adds no extension.
+    QFileDialog dialog(QApplication::activeWindow(), QString::fromStdString(title),
+                       QString::fromStdString(suggested));
+    const QString suffix = QString::fromStdString(extension);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilter(QStringLiteral("%1 images (*.%2)").arg(suffix.toUpper(), suffix));
+    dialog.setDefaultSuffix(suffix);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst().toStdString();
+}
+
 std::optional<std::size_t> QtDialogs::choose(const std::string& title, const std::string& text,
                                              const std::vector<std::string>& items)
 {

@@ -117,6 +117,15 @@ std::string ScriptedDialogs::saveFileName(const std::string& title, const std::s
     return next ? next->answer.toStdString() : std::string();
 }
 
+std::string ScriptedDialogs::saveImageName(const std::string& title, const std::string& suggested,
+                                           const std::string& extension)
+{
+    const std::optional<Scripted> next =
+        take(Step::File, saveFileLine(QString::fromStdString(title),
+                                      QString::fromStdString(suggested + ", *." + extension)));
+    return next ? next->answer.toStdString() : std::string();
+}
+
 std::optional<std::size_t> ScriptedDialogs::choose(const std::string& title,
                                                    const std::string& text,
                                                    const std::vector<std::string>& items)

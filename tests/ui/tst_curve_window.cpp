@@ -15,8 +15,8 @@
 #include <QLineSeries>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSvgRenderer>
 #include <QTemporaryDir>
-#include <QXmlStreamReader>
 #include <QtTest>
 
 using namespace quarven;
@@ -76,6 +76,8 @@ private slots:
     void stopsWhereTheTableStops();
     void exports_data();
     void exports();
+    void enterPressesTheFocusedButton_data();
+    void enterPressesTheFocusedButton();
     void oneWindowThatGoesWithTheMainWindow();
     void readableWithoutTheMouse();
     void theModuleGivesTheWindow();
@@ -223,8 +225,7 @@ void TestCurveWindow::exports()
     CurveWindow& curve = openCurve();
     curve.resize(600, 400);
     settle();
-    const QSize size =
-        curve.findChild<QChartView*>(QStringLiteral("curve"))->size() * (print ? 2 : 1);
+    const QImage onScreen = curve.image(1);
     curve.findChild<QCheckBox*>()->setChecked(print);
     QTemporaryDir folder;
     const QString path = folder.filePath(QStringLiteral("curve"));
@@ -235,34 +236,72 @@ void TestCurveWindow::exports()
             push->click();
     }
 
+    QImage image;
     if (button.contains("SVG")) {
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray svg = file.readAll();
-        QXmlStreamReader xml(svg);
-        QSize drawn;
-        while (!xml.atEnd()) {
-            if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == u"svg")
-                drawn = QSize(xml.attributes().value("width").toString().remove("mm").toInt(),
-                              xml.attributes().value("height").toString().remove("mm").toInt());
-        }
-        QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
-        QVERIFY(svg.contains("AUDPC 250, yield losses 4.8 %, period 52 days"));
-        QVERIFY(drawn.isValid());
-        return;
-    }
-    QImage image;
-    if (button.startsWith("Copy"))
+        const QByteArray text = file.readAll();
+        QVERIFY(text.contains("AUDPC 250, yield losses 4.8 %, period 52 days"));
+        QSvgRenderer svg(text);
+        QVERIFY(svg.isValid());
+        image = QImage(svg.viewBox().size(), QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        svg.render(&painter, QRectF(image.rect()));
+    } else if (button.startsWith("Copy")) {
         image = QGuiApplication::clipboard()->image();
-    else
+    } else {
         QVERIFY(image.load(path, "PNG"));
-    QCOMPARE(image.size(), size);
-    // Not blank: the fill, the line and the white ground are all there.
+    }
+    QCOMPARE(image.size(), onScreen.size() * (print ? 2 : 1));
+    // The whole chart at the chosen size: scaled back, it is the chart on
+    // screen but for the edges of lines and letters.
+    const QImage back =
+        image.scaled(onScreen.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    int differing = 0;
     QSet<QRgb> colours;
-    for (int y = 0; y < image.height(); y += 3)
-        for (int x = 0; x < image.width(); x += 3)
-            colours.insert(image.pixel(x, y));
+    for (int y = 0; y < back.height(); ++y) {
+        for (int x = 0; x < back.width(); ++x) {
+            differing += qAbs(qGray(back.pixel(x, y)) - qGray(onScreen.pixel(x, y))) > 64;
+            colours.insert(back.pixel(x, y));
+        }
+    }
+    // Not blank: the fill, the line and the white ground are all there.
     QVERIFY2(colours.size() > 20, qPrintable(QString::number(colours.size())));
+    QVERIFY2(differing * 100 < back.width() * back.height(),
+             qPrintable(QStringLiteral("%1 pixels differ").arg(differing)));
+}
+
+void TestCurveWindow::enterPressesTheFocusedButton_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<int>("key");
+    QTest::newRow("Return on Copy image") << "Copy image" << int(Qt::Key_Return);
+    QTest::newRow("keypad Enter on Copy image") << "Copy image" << int(Qt::Key_Enter);
+    QTest::newRow("Return on Save SVG...") << "Save SVG..." << int(Qt::Key_Return);
+}
+
+void TestCurveWindow::enterPressesTheFocusedButton()
+{
+    QFETCH(QString, button);
+    QFETCH(int, key);
+
+    CurveWindow& curve = openCurve();
+    QApplication::setActiveWindow(&curve);
+    QVERIFY(QTest::qWaitForWindowActive(&curve));
+    QPushButton* focused = nullptr;
+    for (QPushButton* push : curve.findChildren<QPushButton*>()) {
+        if (push->text() == button)
+            focused = push;
+    }
+    focused->setFocus();
+    if (button.startsWith("Save"))
+        m_fixture.dialogs.file(QString());
+    QSignalSpy clicked(focused, &QPushButton::clicked);
+    QTest::keyClick(focused, Qt::Key(key),
+                    key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+    QCOMPARE(clicked.count(), 1);
+    QVERIFY(curve.isVisible());
 }
 
 void TestCurveWindow::oneWindowThatGoesWithTheMainWindow()

@@ -49,6 +49,10 @@ public:
     bool confirm(const std::string&) override { return true; }
     std::string openFileName(const std::string&) override { return {}; }
     std::string saveFileName(const std::string&, const std::string&) override { return {}; }
+    std::string saveImageName(const std::string&, const std::string&, const std::string&) override
+    {
+        return {};
+    }
     std::optional<std::size_t> choose(const std::string&, const std::string&,
                                       const std::vector<std::string>&) override
     {

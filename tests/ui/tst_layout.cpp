@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QStyle>
 #include <QtTest>
 
 using namespace quarven;
@@ -75,6 +76,8 @@ private slots:
     void accessibleNames();
     void standInFont();
     void captionsFit();
+    void sameLookUnderADarkPalette_data();
+    void sameLookUnderADarkPalette();
 
 private:
     MainWindowFixture m_fixture;
@@ -89,6 +92,7 @@ void TestLayout::initTestCase()
 
 void TestLayout::cleanup()
 {
+    QApplication::setPalette(QApplication::style()->standardPalette());
     delete m_about;
     m_fixture.close();
 }
@@ -440,6 +444,48 @@ void TestLayout::captionsFit()
                                      ui.Spel(1), ui.Spel(7)};
     for (QWidget* button : buttons)
         QVERIFY2(button->sizeHint().width() <= button->width(), qPrintable(button->objectName()));
+}
+
+void TestLayout::sameLookUnderADarkPalette_data()
+{
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<bool>("whileOpen"); // the palette changes under the open window
+    QTest::newRow("main window opened under it") << "LossEng" << false;
+    QTest::newRow("main window open when it comes") << "LossEng" << true;
+    QTest::newRow("About window opened under it") << "AboutLossesE" << false;
+    QTest::newRow("About window open when it comes") << "AboutLossesE" << true;
+}
+
+// A dark desktop must not turn the fixed colours' neighbours dark too.
+void TestLayout::sameLookUnderADarkPalette()
+{
+    QFETCH(QString, window);
+    QFETCH(bool, whileOpen);
+
+    const auto openWindow = [&]() -> QWidget* {
+        if (window == "AboutLossesE") {
+            delete m_about;
+            m_about = new AboutLossesE();
+            m_about->show();
+            return m_about;
+        }
+        m_fixture.close();
+        return &m_fixture.open();
+    };
+    const auto look = [](QWidget* shown) {
+        if (!QTest::qWaitForWindowExposed(shown))
+            qFatal("not shown");
+        QCoreApplication::processEvents();
+        return shown->grab().toImage();
+    };
+    QWidget* shown = openWindow();
+    const QImage usual = look(shown);
+    QApplication::setPalette(QPalette(Qt::white, QColor(53, 53, 53), QColor(90, 90, 90),
+                                      QColor(20, 20, 20), QColor(40, 40, 40), Qt::white, Qt::white,
+                                      QColor(30, 30, 30), QColor(45, 45, 45)));
+    if (!whileOpen)
+        shown = openWindow();
+    QCOMPARE(look(shown), usual);
 }
 
 QTEST_MAIN(TestLayout)

@@ -3,11 +3,13 @@
 #include "app_info.h"
 #include "ui/qt_dialogs.h"
 
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace quarven;
@@ -24,7 +26,9 @@ template <typename Dialog> void whenShown(const std::function<void(Dialog*)>& ch
             return;
         }
         check(dialog);
-        accept ? dialog->accept() : dialog->reject();
+        // Through QDialog: QFileDialog keeps its accept() protected.
+        QDialog* answered = dialog;
+        accept ? answered->accept() : answered->reject();
     });
 }
 
@@ -53,6 +57,8 @@ private slots:
     void confirm();
     void chooseGivesTheIndex_data();
     void chooseGivesTheIndex();
+    void imageNamesGetTheirExtension_data();
+    void imageNamesGetTheirExtension();
 };
 
 void TestQtDialogs::promptPlacedInTwips()
@@ -188,6 +194,46 @@ void TestQtDialogs::chooseGivesTheIndex()
     const std::optional<std::size_t> chosen = dialogs.choose("Open a plot", "Which?", {"A", "B"});
     QCOMPARE(offered, (QStringList{"A", "B"}));
     QCOMPARE(chosen ? int(*chosen) : -1, index);
+}
+
+void TestQtDialogs::imageNamesGetTheirExtension_data()
+{
+    QTest::addColumn<QString>("extension");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("saved");
+    QTest::newRow("PNG, typed bare") << "png"
+                                     << "curve"
+                                     << "curve.png";
+    QTest::newRow("PNG, typed with it") << "png"
+                                        << "curve.png"
+                                        << "curve.png";
+    QTest::newRow("SVG, typed bare") << "svg"
+                                     << "print"
+                                     << "print.svg";
+}
+
+// Each image dialog offers its own type only, and adds the extension that a
+// name typed without one lacks.
+void TestQtDialogs::imageNamesGetTheirExtension()
+{
+    QFETCH(QString, extension);
+    QFETCH(QString, typed);
+    QFETCH(QString, saved);
+
+    QTemporaryDir folder;
+    QtDialogs dialogs;
+    QStringList offered;
+    whenShown<QFileDialog>(
+        [&](QFileDialog* dialog) {
+            offered = dialog->nameFilters();
+            dialog->selectFile(folder.filePath(typed));
+        },
+        true);
+    const std::string path = dialogs.saveImageName(
+        "Save the curve", "curve." + extension.toStdString(), extension.toStdString());
+    QCOMPARE(offered,
+             QStringList{QStringLiteral("%1 images (*.%2)").arg(extension.toUpper(), extension)});
+    QCOMPARE(QString::fromStdString(path), folder.filePath(saved));
 }
 
 QTEST_MAIN(TestQtDialogs)
