@@ -1,12 +1,13 @@
-// Writes a generated trial in the long layout for the batch benchmark:
-// PLOTS plots of ASSESSMENTS assessments each, daily from 1 July, with levels
-// that never fall and one decimal, sorted by plot or by date.
+// Writes a generated trial for the batch benchmark: PLOTS plots of
+// ASSESSMENTS assessments each, daily from 1 July, with levels that never
+// fall. In the long layout, comma-separated with one decimal, sorted by plot
+// or by date; or in the wide layout, separated by semicolons or commas, with
+// whole levels (a semicolon file then gives no fraction to tell its mark by).
 //
-//   trial_generator PLOTS ASSESSMENTS plot|date OUTPUT
+//   trial_generator PLOTS ASSESSMENTS plot|date|wide-semicolon|wide-comma OUTPUT
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -49,17 +50,31 @@ void appendRow(std::string& out, unsigned plot, unsigned assessment)
     out += '\n';
 }
 
+void appendWideRow(std::string& out, unsigned plot, unsigned assessments, char separator)
+{
+    out += 'P';
+    appendNumber(out, plot + 1, 7);
+    for (unsigned assessment = 0; assessment < assessments; ++assessment) {
+        out += separator;
+        out += std::to_string(tenths(plot, assessment) / 10);
+    }
+    out += '\n';
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
-    if (argc != 5 || (std::strcmp(argv[3], "plot") != 0 && std::strcmp(argv[3], "date") != 0)) {
-        std::fprintf(stderr, "usage: trial_generator PLOTS ASSESSMENTS plot|date OUTPUT\n");
+    const std::string layout = argc == 5 ? argv[3] : "";
+    const bool wide = layout == "wide-semicolon" || layout == "wide-comma";
+    if (layout != "plot" && layout != "date" && !wide) {
+        std::fprintf(stderr, "usage: trial_generator PLOTS ASSESSMENTS "
+                             "plot|date|wide-semicolon|wide-comma OUTPUT\n");
         return 2;
     }
     const auto plots = static_cast<unsigned>(std::strtoul(argv[1], nullptr, 10));
     const auto assessments = static_cast<unsigned>(std::strtoul(argv[2], nullptr, 10));
-    const bool byPlot = std::strcmp(argv[3], "plot") == 0;
+    const bool byPlot = layout == "plot";
     if (plots == 0 || plots > 9999999 || assessments == 0 || assessments > 30) {
         std::fprintf(stderr, "trial_generator: 1..9999999 plots, 1..30 assessments\n");
         return 2;
@@ -69,7 +84,27 @@ int main(int argc, char* argv[])
         std::perror(argv[4]);
         return 1;
     }
-    std::string out = "plot,date,level\n";
+    std::string out;
+    if (wide) {
+        const char separator = layout == "wide-semicolon" ? ';' : ',';
+        out = "plot";
+        for (unsigned assessment = 0; assessment < assessments; ++assessment) {
+            out += separator;
+            appendNumber(out, assessment + 1, 2);
+            out += "/07";
+        }
+        out += '\n';
+        for (unsigned plot = 0; plot < plots; ++plot) {
+            appendWideRow(out, plot, assessments, separator);
+            if (out.size() > (1U << 20)) {
+                std::fwrite(out.data(), 1, out.size(), file);
+                out.clear();
+            }
+        }
+        std::fwrite(out.data(), 1, out.size(), file);
+        return std::fclose(file) == 0 ? 0 : 1;
+    }
+    out = "plot,date,level\n";
     const unsigned outer = byPlot ? plots : assessments;
     const unsigned inner = byPlot ? assessments : plots;
     for (unsigned i = 0; i < outer; ++i) {

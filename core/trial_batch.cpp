@@ -18,6 +18,9 @@ namespace {
 constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
 constexpr std::uint8_t kFirstHasYear = 1;
 constexpr std::uint8_t kLastHasYear = 2;
+// No potato epidemic is assessed over half a year; dates that span more were
+// most likely written month first.
+constexpr std::int32_t kLongestSpan = 183;
 
 std::string lineText(std::uint32_t line)
 {
@@ -98,6 +101,7 @@ void TrialBatch::header(const TrialHeader& header)
 {
     m_layout = header.layout;
     m_commaIsPoint = header.separator != ',';
+    m_wholeMark = header.separator == ';' ? DecimalMark::Comma : DecimalMark::Point;
     m_copiedColumns = header.copiedNames.size();
 }
 
@@ -194,6 +198,10 @@ void TrialBatch::openPeriod(PlotState& state, const TrialRow& row)
 
 void TrialBatch::add(PlotState& state, const TrialAssessment& assessment, std::uint32_t line)
 {
+    // A long row with a date but no level is a day not assessed, as an
+    // empty cell is in the wide layout.
+    if (IsBlank(assessment.level))
+        return;
     if (state.count < std::numeric_limits<std::uint32_t>::max())
         ++state.count;
     if (state.refusal != kNone)
@@ -231,6 +239,10 @@ void TrialBatch::add(PlotState& state, const TrialAssessment& assessment, std::u
         refusePair(state, check, line);
         return;
     }
+    if (day - state.firstDay > kLongestSpan) {
+        refuseSpan(state, day - state.firstDay, line);
+        return;
+    }
     state.lastDay = day;
     state.lastLevel = level;
     state.lastLine = line;
@@ -264,12 +276,23 @@ void TrialBatch::refusePair(PlotState& state, std::optional<PairCheck> check, st
                line, state.lastLine);
 }
 
+void TrialBatch::refuseSpan(PlotState& state, std::int32_t days, std::uint32_t line)
+{
+    refuse(state,
+           "The assessments span " + std::to_string(days) +
+               " days, more than half a year: dates are read day first (dd/mm or dd/mm/yyyy); "
+               "were these written month first?",
+           line);
+}
+
 void TrialBatch::noteLevelsMark(std::string_view level)
 {
     if (level.find(',') != std::string_view::npos)
         m_levelsMark = DecimalMark::Comma;
     else if (level.find('.') != std::string_view::npos)
         m_levelsMark = DecimalMark::Point;
+    else
+        m_levelsMark = m_wholeMark;
 }
 
 const std::optional<TrialDate>& TrialBatch::readDate(std::string_view text)
@@ -423,8 +446,10 @@ bool TrialBatch::emit(const PlotState& state, std::string_view plot, Items<std::
     const double relative = state.audpc / (100.0 * days);
     const double audps = state.audpc + (state.firstLevel + state.lastLevel) / 2 * days /
                                            static_cast<double>(state.count - 1);
+    // The window shows an AUDPC that rounds to 0 as nothing; a results file
+    // read by a statistics package needs the number.
     scratch.audpc.clear();
-    AppendPattern(scratch.audpc, state.audpc, Pattern::Audpc);
+    AppendDecimals(scratch.audpc, state.audpc, 0);
     scratch.losses.clear();
     AppendPattern(scratch.losses, state.audpc / state.period, Pattern::Losses);
     scratch.relative.clear();

@@ -5,9 +5,10 @@
 //
 // A plot is refused, with the window's message where the window has one, when
 // a date cannot be read, a level is not wholly a number or lies outside
-// 0..100, a pair of dates does not increase, a level falls, its period cannot
-// be used, or it has fewer than two assessments. Every message names the
-// file lines it comes from.
+// 0..100, a pair of dates does not increase, a level falls, its assessments
+// span more than 183 days, its period cannot be used, or it has fewer than
+// two assessments. Every message names the file lines it comes from. A long
+// row with a date and no level is a day not assessed, like an empty wide cell.
 //
 // Long layout: results come when the file ends, in the order the plots first
 // appear. Wide layout: a row holds the whole plot, so its result comes at the
@@ -40,7 +41,7 @@ struct PlotResult {
     std::string_view firstDate;    // empty when refused
     std::string_view lastDate;
     std::string_view period;        // days; empty when the plot's period could not be read
-    std::string_view audpc;         // as the window shows it: empty when it rounds to 0
+    std::string_view audpc;         // as the window shows it, but 0 where it shows nothing
     std::string_view losses;        // as the window shows it
     std::string_view relativeAudpc; // AUDPC / (100 x days first to last), 4 decimals
     std::string_view audps;         // area under the disease progress stairs, 1 decimal
@@ -100,7 +101,8 @@ public:
 
     [[nodiscard]] std::size_t plots() const { return m_plots; }
     [[nodiscard]] std::size_t refused() const { return m_refused; }
-    // The mark of the first level written with a fraction, once there is one.
+    // The mark of the first level read, once there is one: its own, or for a
+    // whole number a comma in a semicolon file and a point in others.
     [[nodiscard]] std::optional<DecimalMark> levelsMark() const { return m_levelsMark; }
     // What stops the run: more plot names or copied text than fit in 4 GiB,
     // or no memory left for them.
@@ -122,6 +124,7 @@ private:
     // check: why the pair failed; none when its dates lie too far apart.
     [[gnu::cold]] void refusePair(PlotState& state, std::optional<PairCheck> check,
                                   std::uint32_t line);
+    [[gnu::cold]] void refuseSpan(PlotState& state, std::int32_t days, std::uint32_t line);
     [[gnu::cold]] void noteLevelsMark(std::string_view level);
     void refuse(PlotState& state, std::string message, std::uint32_t line,
                 std::uint32_t earlierLine = 0);
@@ -134,6 +137,7 @@ private:
     TrialLayout m_layout = TrialLayout::Long;
     bool m_commaIsPoint = false;
     std::size_t m_copiedColumns = 0;
+    DecimalMark m_wholeMark = DecimalMark::Point;
     std::optional<DecimalMark> m_levelsMark;
     std::optional<TrialError> m_error;
     std::size_t m_plots = 0;

@@ -22,6 +22,10 @@ constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 // The header is looked for within this much text, so that a file with no
 // line break at all is refused rather than held in memory.
 constexpr std::size_t kLongestFirstLine = std::size_t{1} << 20;
+// No field of a trial comes near this; one that passes it is refused while
+// it is read, so that memory does not follow it.
+constexpr std::size_t kLongestField = std::size_t{1} << 20;
+constexpr const char* kLongFieldMessage = "a field longer than 1 MiB: no trial holds one";
 constexpr std::size_t kAbsent = std::numeric_limits<std::size_t>::max();
 
 // A row may be shorter than its header: the missing fields are empty.
@@ -39,6 +43,22 @@ bool isName(std::string_view text, std::string_view name)
         if (AsciiLower(text[i]) != name[i])
             return false;
     return true;
+}
+
+// Digits with "/", "." or "-" between them: a heading meant as a date.
+bool writtenLikeDate(std::string_view text)
+{
+    text = TrimmedBlanks(text);
+    if (text.empty() || text.front() < '0' || text.front() > '9')
+        return false;
+    bool separated = false;
+    for (const char c : text) {
+        if (c == '/' || c == '.' || c == '-')
+            separated = true;
+        else if (c < '0' || c > '9')
+            return false;
+    }
+    return separated;
 }
 
 // The separator is whichever of tab, semicolon and comma the header line holds
@@ -96,6 +116,71 @@ private:
     std::size_t m_at = 0;
 };
 
+// How long the field being read has grown, as written (quotes and blanks
+// included, the carriage return of a line end not), on the routes that do not
+// split a line directly: a line still waiting for its end, and libcsv's. It
+// counts the file's lines too, since a quoted field may span several.
+class FieldMeter {
+public:
+    void setSeparator(char separator) { m_separator = separator; }
+    // A line that does not continue a quoted field.
+    void startLine(std::uint32_t line)
+    {
+        m_quoted = false;
+        m_afterCarriageReturn = false;
+        m_length = 0;
+        m_line = m_fieldLine = line;
+    }
+    // False once a field passes kLongestField.
+    bool take(std::string_view bytes)
+    {
+        for (const char c : bytes) {
+            if (m_afterCarriageReturn) {
+                m_afterCarriageReturn = false;
+                if (c != '\n')
+                    lineEnd();
+            }
+            if (c == '\r') {
+                m_afterCarriageReturn = true;
+                continue;
+            }
+            if (c == '\n') {
+                lineEnd();
+                continue;
+            }
+            if (c == '"') {
+                m_quoted = !m_quoted;
+            } else if (c == m_separator && !m_quoted) {
+                m_length = 0;
+                m_fieldLine = m_line;
+                continue;
+            }
+            if (++m_length > kLongestField)
+                return false;
+        }
+        return true;
+    }
+    // Where the field being read began.
+    [[nodiscard]] std::uint32_t fieldLine() const { return m_fieldLine; }
+
+private:
+    void lineEnd()
+    {
+        ++m_line;
+        if (!m_quoted) {
+            m_length = 0;
+            m_fieldLine = m_line;
+        }
+    }
+
+    char m_separator = ',';
+    bool m_quoted = false;
+    bool m_afterCarriageReturn = false;
+    std::size_t m_length = 0;
+    std::uint32_t m_line = 0;
+    std::uint32_t m_fieldLine = 0;
+};
+
 enum class Role {
     Ignored,
     Plot,
@@ -129,8 +214,13 @@ private:
     // judgeLength: whether a first line still without its end may be refused
     // for its length.
     bool start(bool atEnd, bool judgeLength = true);
+    void learnLineEnds(bool atEnd);
+    void appendWithLineFeeds(std::string& out, std::string_view in);
+    void readText(std::string_view text);
     void readLines(std::string_view text);
-    void readLine(std::string_view line, bool plain);
+    // metered: how much of the line the field meter has seen while it waited.
+    void readLine(std::string_view line, bool plain, std::size_t metered);
+    void startPending(std::string_view text);
     std::size_t splitLine(std::string_view text, std::size_t pos, bool atEnd);
     static std::size_t lineEnd(std::string_view text, std::size_t pos);
     bool countLine();
@@ -149,6 +239,15 @@ private:
     bool m_started = false;
     bool m_headerRead = false;
     std::string m_pending; // a line whose end has not come yet
+    // Whether the file's first line break is a carriage return alone, known
+    // once that break has been seen. Such a file's lone carriage returns are
+    // read as line feeds; one at the end of a piece waits for the next byte.
+    bool m_lineEndsKnown = false;
+    bool m_carriageReturnLines = false;
+    bool m_heldCarriageReturn = false;
+    std::string m_withLineFeeds;
+    FieldMeter m_meter;
+    bool m_longField = false; // splitLine met a field past kLongestField
 
     csv_parser m_parser{};
     bool m_parserReady = false;
@@ -199,7 +298,10 @@ std::optional<TrialError> TrialReader::Impl::read(std::string_view chunk)
     std::size_t taken = 0;
     while (!m_started) {
         const std::string_view part = chunk.substr(taken, kWaiting);
-        m_pending.append(part);
+        if (m_carriageReturnLines)
+            appendWithLineFeeds(m_pending, part);
+        else
+            m_pending.append(part);
         taken += part.size();
         const bool whole = taken == chunk.size();
         if (!start(false, whole)) {
@@ -213,8 +315,67 @@ std::optional<TrialError> TrialReader::Impl::read(std::string_view chunk)
         if (m_error)
             return m_error;
     }
-    readLines(chunk.substr(taken));
+    readText(chunk.substr(taken));
     return m_error;
+}
+
+void TrialReader::Impl::readText(std::string_view text)
+{
+    if (!m_carriageReturnLines) {
+        readLines(text);
+        return;
+    }
+    m_withLineFeeds.clear();
+    appendWithLineFeeds(m_withLineFeeds, text);
+    readLines(m_withLineFeeds);
+}
+
+// The file's first line break decides how its lines end.
+void TrialReader::Impl::learnLineEnds(bool atEnd)
+{
+    const std::size_t lineBreak = m_pending.find_first_of("\r\n");
+    if (lineBreak == std::string::npos && !atEnd)
+        return;
+    if (lineBreak != std::string::npos && m_pending[lineBreak] == '\r' &&
+        lineBreak + 1 == m_pending.size() && !atEnd)
+        return; // a line feed may follow
+    m_lineEndsKnown = true;
+    m_carriageReturnLines = lineBreak != std::string::npos && m_pending[lineBreak] == '\r' &&
+                            (lineBreak + 1 == m_pending.size() || m_pending[lineBreak + 1] != '\n');
+    if (!m_carriageReturnLines)
+        return;
+    std::string raw;
+    raw.swap(m_pending);
+    appendWithLineFeeds(m_pending, raw);
+    if (atEnd && m_heldCarriageReturn) {
+        m_heldCarriageReturn = false;
+        m_pending += '\n';
+    }
+}
+
+// A carriage return with no line feed after it becomes one.
+void TrialReader::Impl::appendWithLineFeeds(std::string& out, std::string_view in)
+{
+    if (in.empty())
+        return;
+    if (m_heldCarriageReturn) {
+        m_heldCarriageReturn = false;
+        out += in.front() == '\n' ? '\r' : '\n';
+    }
+    for (std::size_t from = 0;;) {
+        const std::size_t carriageReturn = in.find('\r', from);
+        if (carriageReturn == std::string_view::npos) {
+            out.append(in.substr(from));
+            return;
+        }
+        out.append(in.substr(from, carriageReturn - from));
+        if (carriageReturn + 1 == in.size()) {
+            m_heldCarriageReturn = true;
+            return;
+        }
+        out += in[carriageReturn + 1] == '\n' ? '\r' : '\n';
+        from = carriageReturn + 1;
+    }
 }
 
 // Waits for the first line that is not blank, then sets the parser up with
@@ -228,6 +389,13 @@ bool TrialReader::Impl::start(bool atEnd, bool judgeLength)
                            ? kByteOrderMark.size()
                            : 0;
     const std::size_t bomEnd = from;
+    if (!m_lineEndsKnown)
+        learnLineEnds(atEnd);
+    if (!m_lineEndsKnown) {
+        if (judgeLength && m_pending.size() > kLongestFirstLine)
+            fail(1, "no line break in the first 1 MiB: this is not a trial file");
+        return false;
+    }
     for (;;) {
         const std::size_t end = m_pending.find('\n', from);
         if (end == std::string::npos && !atEnd) {
@@ -256,6 +424,7 @@ bool TrialReader::Impl::start(bool atEnd, bool judgeLength)
     }
     m_parserReady = true;
     csv_set_delim(&m_parser, static_cast<unsigned char>(m_separator));
+    m_meter.setSeparator(m_separator);
     m_started = true;
     return true;
 }
@@ -266,17 +435,22 @@ void TrialReader::Impl::readLines(std::string_view text)
     if (!m_pending.empty()) {
         const void* found = std::memchr(text.data(), '\n', text.size());
         if (!found) {
+            if (!m_meter.take(text)) {
+                fail(m_meter.fieldLine(), kLongFieldMessage);
+                return;
+            }
             m_pending.append(text);
             return;
         }
         const std::size_t end =
             static_cast<std::size_t>(static_cast<const char*>(found) - text.data()) + 1;
+        const std::size_t metered = m_pending.size();
         m_pending.append(text.substr(0, end));
         const std::string_view line = m_pending;
         const std::size_t cr = line.find('\r');
         const bool plain = line.find('"') == std::string_view::npos &&
                            (cr == std::string_view::npos || cr == line.size() - 2);
-        readLine(line, plain);
+        readLine(line, plain, metered);
         m_pending.clear();
         pos = end;
     }
@@ -288,7 +462,7 @@ void TrialReader::Impl::readLines(std::string_view text)
         const bool splitting = !m_inRecord && m_options.splitPlainLines;
         const std::size_t end = splitting ? splitLine(text, pos, false) : lineEnd(text, pos);
         if (end == std::string_view::npos) {
-            m_pending.assign(text.substr(pos));
+            startPending(text.substr(pos));
             return;
         }
         // A carriage return may end the line just before its line feed.
@@ -297,16 +471,29 @@ void TrialReader::Impl::readLines(std::string_view text)
         if (splitting && plain) {
             if (countLine()) {
                 // The usual row goes straight on: a plot named, the header read.
-                if (m_plotDateLevel && !m_fields.empty() && !IsBlank(m_fields.front()))
+                if (m_longField)
+                    fail(m_lines, kLongFieldMessage);
+                else if (m_plotDateLevel && !m_fields.empty() && !IsBlank(m_fields.front()))
                     readPlotDateLevel(m_lines, m_fields);
                 else
                     endRow(m_lines, m_fields);
             }
         } else {
-            readLine(text.substr(pos, end - pos), plain);
+            readLine(text.substr(pos, end - pos), plain, 0);
         }
         pos = end;
     }
+}
+
+void TrialReader::Impl::startPending(std::string_view text)
+{
+    if (!m_inRecord)
+        m_meter.startLine(m_lines + 1);
+    if (!m_meter.take(text)) {
+        fail(m_meter.fieldLine(), kLongFieldMessage);
+        return;
+    }
+    m_pending.assign(text);
 }
 
 std::size_t TrialReader::Impl::lineEnd(std::string_view text, std::size_t pos)
@@ -333,6 +520,7 @@ bool TrialReader::Impl::countLine()
 std::size_t TrialReader::Impl::splitLine(std::string_view text, std::size_t pos, bool atEnd)
 {
     m_fields.clear();
+    m_longField = false;
     const char* const data = text.data();
     const char separator = m_separator;
     // A tab is a blank too, unless it is the separator.
@@ -341,6 +529,7 @@ std::size_t TrialReader::Impl::splitLine(std::string_view text, std::size_t pos,
     std::size_t start = pos;
     const auto field = [&](std::size_t last) {
         std::size_t first = start;
+        m_longField |= last - first > kLongestField;
         // Blanks around a field are rare: both ends are first looked at for
         // any byte up to the blank, which both blanks are.
         if (first < last && (static_cast<unsigned char>(data[first]) <= ' ' ||
@@ -411,31 +600,57 @@ std::size_t TrialReader::Impl::splitLine(std::string_view text, std::size_t pos,
     return text.size();
 }
 
-void TrialReader::Impl::readLine(std::string_view line, bool plain)
+void TrialReader::Impl::readLine(std::string_view line, bool plain, std::size_t metered)
 {
     if (!countLine())
         return;
     if (!m_inRecord && plain && m_options.splitPlainLines) {
         splitLine(line, 0, true);
-        endRow(m_lines, m_fields);
+        if (m_longField)
+            fail(m_lines, kLongFieldMessage);
+        else
+            endRow(m_lines, m_fields);
         return;
     }
-    if (!m_inRecord)
-        m_recordLine = m_lines;
-    const std::size_t used =
-        csv_parse(&m_parser, line.data(), line.size(), onField, onRowEnd, this);
-    if (m_error)
-        return;
-    if (used != line.size()) {
-        fail(m_lines, csv_error(&m_parser) == CSV_EPARSE
-                          ? "a quote inside a field: a field holding a quote must be quoted "
-                            "whole, with each of its quotes doubled"
-                          : "out of memory");
+    if (metered == 0 && !m_inRecord)
+        m_meter.startLine(m_lines);
+    if (!m_meter.take(line.substr(metered))) {
+        fail(m_meter.fieldLine(), kLongFieldMessage);
         return;
     }
-    // libcsv's state 0 (ROW_NOT_BEGUN in its source) is the only one between
-    // records; any other means a quoted field runs on into the next line.
-    m_inRecord = m_parser.pstate != 0;
+    // A carriage return that no line feed follows ends a line of its own, as
+    // libcsv ends a record there.
+    for (std::size_t from = 0;;) {
+        std::size_t end = line.size();
+        for (std::size_t cr = line.find('\r', from); cr != std::string_view::npos;
+             cr = line.find('\r', cr + 1)) {
+            if (cr + 1 < line.size() && line[cr + 1] != '\n') {
+                end = cr + 1;
+                break;
+            }
+        }
+        if (!m_inRecord)
+            m_recordLine = m_lines;
+        const std::string_view piece = line.substr(from, end - from);
+        const std::size_t used =
+            csv_parse(&m_parser, piece.data(), piece.size(), onField, onRowEnd, this);
+        if (m_error)
+            return;
+        if (used != piece.size()) {
+            fail(m_lines, csv_error(&m_parser) == CSV_EPARSE
+                              ? "a quote inside a field: a field holding a quote must be quoted "
+                                "whole, with each of its quotes doubled"
+                              : "out of memory");
+            return;
+        }
+        // libcsv's state 0 (ROW_NOT_BEGUN in its source) is the only one
+        // between records; any other means a quoted field runs on into the
+        // next line.
+        m_inRecord = m_parser.pstate != 0;
+        if (end == line.size() || !countLine())
+            return;
+        from = end;
+    }
 }
 
 void TrialReader::Impl::onField(void* data, std::size_t size, void* self)
@@ -500,6 +715,7 @@ void TrialReader::Impl::readHeader(std::uint32_t line, const std::vector<std::st
         {"desiccation", Role::Desiccation, &m_desiccation},
     }};
     std::vector<std::size_t> dateLike;
+    std::size_t notADate = kAbsent; // the first heading written like a date that is none
     m_roles.assign(fields.size(), Role::Copied);
     for (std::size_t i = 0; i < fields.size(); ++i) {
         const std::string_view name = fields[i];
@@ -520,6 +736,8 @@ void TrialReader::Impl::readHeader(std::uint32_t line, const std::vector<std::st
             // Read in a leap year here: the date column of 29/02 is known as
             // one, and its cells are refused per plot if the year has no such day.
             dateLike.push_back(i);
+        } else if (notADate == kAbsent && writtenLikeDate(name)) {
+            notADate = i;
         }
     }
     if (m_plot == kAbsent) {
@@ -533,7 +751,16 @@ void TrialReader::Impl::readHeader(std::uint32_t line, const std::vector<std::st
     }
     if (m_date != kAbsent) {
         m_header.layout = TrialLayout::Long;
-    } else if (!dateLike.empty()) {
+    } else if (!dateLike.empty() || notADate != kAbsent) {
+        // Its assessments would be lost, or the dates read in the wrong
+        // order, as a month-first spreadsheet writes them.
+        if (notADate != kAbsent) {
+            fail(line, "column " + std::to_string(notADate + 1) + " of the header (" +
+                           std::string(TrimmedBlanks(fields[notADate])) +
+                           ") is written like a date but is none: dates are read day first, "
+                           "dd/mm or dd/mm/yyyy");
+            return;
+        }
         m_header.layout = TrialLayout::Wide;
         for (const std::size_t column : dateLike) {
             m_roles[column] = Role::Assessment;
@@ -639,7 +866,15 @@ std::optional<TrialError> TrialReader::Impl::finish()
 {
     if (m_error)
         return m_error;
-    if (!m_started) {
+    // A carriage return that ends the file ends its last line.
+    if (m_heldCarriageReturn) {
+        m_heldCarriageReturn = false;
+        if (m_started)
+            readLines("\n");
+        else
+            m_pending += '\n';
+    }
+    if (!m_error && !m_started) {
         if (!start(true))
             return m_error;
         std::string first;
@@ -652,7 +887,7 @@ std::optional<TrialError> TrialReader::Impl::finish()
         // so through csv_fini below.
         const bool plain =
             line.find('"') == std::string_view::npos && line.find('\r') == std::string_view::npos;
-        readLine(line, plain);
+        readLine(line, plain, line.size());
         m_pending.clear();
     }
     if (!m_error && m_parserReady) {

@@ -12,6 +12,29 @@ namespace {
 
 constexpr std::size_t kFlushSize = std::size_t{1} << 20;
 
+// Whether a text may begin like a formula: one compare for the usual name,
+// which begins with a letter or a digit.
+bool mayLookLikeFormula(std::string_view text)
+{
+    if (text.empty() || static_cast<unsigned char>(text.front()) > '@')
+        return false;
+    const char c = text.front();
+    return c == '=' || c == '+' || c == '-' || c == '@' || c == '\t' || c == '\r';
+}
+
+// A text field as a spreadsheet may read it safely: after an apostrophe when
+// it would run as a formula.
+void appendText(std::string& text, std::string_view field, char separator)
+{
+    if (!mayLookLikeFormula(field) || !LooksLikeFormula(field)) {
+        AppendField(text, field, separator);
+        return;
+    }
+    std::string safe;
+    AppendFormulaSafe(safe, field);
+    AppendField(text, safe, separator);
+}
+
 } // namespace
 
 bool NeedsQuotes(std::string_view field, char separator)
@@ -46,7 +69,7 @@ ResultsWriter::ResultsWriter(const TrialHeader& header, Output output)
     AppendField(m_buffer, "plot", m_separator);
     for (const std::string& name : header.copiedNames) {
         m_buffer += m_separator;
-        AppendField(m_buffer, name, m_separator);
+        appendText(m_buffer, name, m_separator);
     }
     for (const char* name : {"assessments", "first_date", "last_date", "period", "audpc",
                              "yield_losses", "relative_audpc", "audps", "message"}) {
@@ -107,10 +130,11 @@ bool ResultsWriter::writeComputed(std::string& text, const PlotResult& result) c
                          result.relativeAudpc.size() + result.audps.size() + 32;
     for (const std::string_view field : result.copied)
         length += field.size() + 1;
-    if (length > kLongestLine || NeedsQuotes(result.plot, m_separator))
+    if (length > kLongestLine || mayLookLikeFormula(result.plot) ||
+        NeedsQuotes(result.plot, m_separator))
         return false;
     for (const std::string_view field : result.copied)
-        if (NeedsQuotes(field, m_separator))
+        if (mayLookLikeFormula(field) || NeedsQuotes(field, m_separator))
             return false;
 
     // Only what is written into the line is read from it.
@@ -163,10 +187,10 @@ bool ResultsWriter::writeComputed(std::string& text, const PlotResult& result) c
 void ResultsWriter::writeAny(std::string& text, const PlotResult& result,
                              std::vector<std::size_t>* points) const
 {
-    AppendField(text, result.plot, m_separator);
+    appendText(text, result.plot, m_separator);
     for (const std::string_view field : result.copied) {
         text += m_separator;
-        AppendField(text, field, m_separator);
+        appendText(text, field, m_separator);
     }
     text += m_separator;
     text += std::to_string(result.assessments);
@@ -207,7 +231,8 @@ void ResultsWriter::setDecimalMark(DecimalMark mark)
 
 void ResultsWriter::flushIfFull()
 {
-    if (m_markSet && m_buffer.size() >= kFlushSize) {
+    // Rows with no number to mend need not wait for the mark.
+    if ((m_markSet || m_points.empty()) && m_buffer.size() >= kFlushSize) {
         m_output(m_buffer);
         m_buffer.clear();
     }

@@ -196,6 +196,16 @@ void TestCommandLine::statusAndStandardError_data()
     QTest::newRow("standard input named as such")
         << QStringList{"--batch", "-"} << kNoPlot << 2 << QByteArray()
         << QByteArray("quarven: standard input:1: the header names no plot column\n");
+    QTest::newRow("a wide heading written like a date that is none")
+        << QStringList{"--batch", "-"} << QByteArray("plot,03/07,10/07,17/07,31/06\nA,1,2,3,4\n")
+        << 2 << QByteArray()
+        << QByteArray("quarven: standard input:1: column 5 of the header (31/06) is written like "
+                      "a date but is none: dates are read day first, dd/mm or dd/mm/yyyy\n");
+    QTest::newRow("a field longer than 1 MiB")
+        << QStringList{"--batch", "-"}
+        << "plot,date,level\nP1,01/07," + QByteArray(3 << 20, '1') + "\n"
+        << 2 << QByteArray()
+        << QByteArray("quarven: standard input:2: a field longer than 1 MiB: no trial holds one\n");
     QTest::newRow("missing trial")
         << QStringList{"--batch", "absent.csv"} << QByteArray() << 2 << QByteArray()
         << QByteArray("quarven: absent.csv: No such file or directory\n");

@@ -80,6 +80,8 @@ private slots:
     void periods();
     void decimalMark_data();
     void decimalMark();
+    void wideResultsLeaveBeforeTheEnd_data();
+    void wideResultsLeaveBeforeTheEnd();
     void twoThreadsGiveTheSameBytes_data();
     void twoThreadsGiveTheSameBytes();
 };
@@ -97,9 +99,9 @@ void TestTrialBatch::plots_data()
         << header + "B,01/07,0\nA,01/07,5\nB,11/07,10\nA,11/07,5\nB,21/07,30\nA,21/07,7\n"
         << QStringList{"B,3,01/07,21/07,52,250,4.8,0.1250,400.0,",
                        "A,3,01/07,21/07,52,110,2.1,0.0550,170.0,"};
-    QTest::newRow("AUDPC that rounds to nothing, as in the window")
+    QTest::newRow("an AUDPC of 0 is a number, which the window shows empty")
         << header + "P1,01/07,0\nP1,11/07,0\n"
-        << QStringList{"P1,2,01/07,11/07,52,,0.0,0.0000,0.0,"};
+        << QStringList{"P1,2,01/07,11/07,52,0,0.0,0.0000,0.0,"};
     QTest::newRow("ISO dates keep their year, across New Year")
         << header + "P1,2025-12-30,0\nP1,2026-01-02,6\n"
         << QStringList{"P1,2,2025-12-30,2026-01-02,52,9,0.2,0.0300,18.0,"};
@@ -128,9 +130,28 @@ void TestTrialBatch::plots_data()
     QTest::newRow("a level that is not wholly a number is not read in part")
         << header + "P1,01/07,0\nP1,11/07,35 %\n"
         << QStringList{"P1,2,,,52,,,,,The damage level => ( 35 % ) is not a number (line 3)"};
-    QTest::newRow("an empty level in the long layout")
-        << header + "P1,01/07,0\nP1,11/07,\n"
-        << QStringList{"P1,2,,,52,,,,,The damage level => (  ) is not a number (line 3)"};
+    QTest::newRow("a long row with a date and no level is a day not assessed")
+        << header + "P1,01/07,0\nP1,11/07,\nP1,21/07,30\nP1,31/07, \n"
+        << QStringList{"P1,2,01/07,21/07,52,300,5.8,0.1500,600.0,"};
+    QTest::newRow("dates month first span more than half a year")
+        << header + "P1,06/01/2026,0\nP1,06/08/2026,10\nP1,06/12/2026,20\n"
+        << QStringList{"P1,3,,,52,,,,,\"The assessments span 212 days, more than half a year: "
+                       "dates are read day first (dd/mm or dd/mm/yyyy); were these written "
+                       "month first? (line 3)\""};
+    QTest::newRow("183 days are computed, 184 refused")
+        << header + "P1,01/05,0\nP1,31/10,10\nP2,01/05,0\nP2,01/11,10\n"
+        << QStringList{"P1,2,01/05,31/10,52,915,17.6,0.0500,1830.0,",
+                       "P2,2,,,52,,,,,\"The assessments span 184 days, more than half a year: "
+                       "dates are read day first (dd/mm or dd/mm/yyyy); were these written "
+                       "month first? (line 5)\""};
+    QTest::newRow("texts a spreadsheet would run get an apostrophe, numbers do not")
+        << QByteArray("plot,clone,date,level\n=cmd|' /C calc'!A0,-5,01/07,0\n"
+                      "=cmd|' /C calc'!A0,-5,11/07,10\n@SUM(A1),+cmd,01/07,0\n-x,\"\tx\",01/07,0\n")
+        << QStringList{"'=cmd|' /C calc'!A0,-5,2,01/07,11/07,52,50,1.0,0.0500,100.0,",
+                       "'@SUM(A1),'+cmd,1,,,52,,,,,At least two assessments are needed; the "
+                       "plot has 1 (line 4)",
+                       "'-x,'\tx,1,,,52,,,,,At least two assessments are needed; the plot has 1 "
+                       "(line 5)"};
     QTest::newRow("a decimal comma splits a comma row: the row is refused")
         << header + "P1,01/07,0\nP1,11/07,12,5\n"
         << QStringList{"P1,2,,,52,,,,,The row has more fields than the header names (1 more) "
@@ -261,9 +282,12 @@ void TestTrialBatch::decimalMark_data()
     QTest::newRow("tabs and whole levels")
         << QByteArray("plot\tdate\tlevel\nP1\t01/07\t0\nP1\t11/07\t10\n")
         << "P1\t2\t01/07\t11/07\t52\t50\t1.0\t0.0500\t100.0\t";
-    QTest::newRow("wide, the mark known only from the second plot")
+    QTest::newRow("wide, tabs: a whole first level gives the point")
         << QByteArray("plot\t01/07\t11/07\nP1\t0\t10\nP2\t0,5\t10\n")
-        << "P1\t2\t01/07\t11/07\t52\t50\t1,0\t0,0500\t100,0\t";
+        << "P1\t2\t01/07\t11/07\t52\t50\t1.0\t0.0500\t100.0\t";
+    QTest::newRow("wide, semicolons: a whole first level gives the comma")
+        << QByteArray("plot;01/07;11/07\nP1;0;10\nP2;0.5;10\n")
+        << "P1;2;01/07;11/07;52;50;1,0;0,0500;100,0;";
 }
 
 void TestTrialBatch::decimalMark()
@@ -274,6 +298,33 @@ void TestTrialBatch::decimalMark()
     const QStringList got = results(text);
     QVERIFY(got.size() >= 2);
     QCOMPARE(got[1], row);
+}
+
+// A wide file streams: its results are written while it is read, whatever
+// its levels, rather than held until a fraction shows the decimal mark.
+void TestTrialBatch::wideResultsLeaveBeforeTheEnd_data()
+{
+    QTest::addColumn<char>("separator");
+
+    QTest::newRow("semicolons") << ';';
+    QTest::newRow("tabs") << '\t';
+    QTest::newRow("commas") << ',';
+}
+
+void TestTrialBatch::wideResultsLeaveBeforeTheEnd()
+{
+    QFETCH(char, separator);
+
+    const QByteArray sep(1, separator);
+    QByteArray text = "plot" + sep + "01/07" + sep + "11/07\n";
+    for (int plot = 0; plot < 50000; ++plot)
+        text += "P" + QByteArray::number(plot) + sep + "0" + sep + "10\n";
+    std::size_t written = 0;
+    BatchSettings settings;
+    settings.year = kYear;
+    TrialRun run(settings, [&written](std::string_view piece) { written += piece.size(); });
+    QVERIFY(!run.read(std::string_view(text.constData(), static_cast<std::size_t>(text.size()))));
+    QVERIFY(written > 0);
 }
 
 void TestTrialBatch::twoThreadsGiveTheSameBytes_data()

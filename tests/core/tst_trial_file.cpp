@@ -94,6 +94,8 @@ private slots:
     void reading();
     void refusedFiles_data();
     void refusedFiles();
+    void endlessFieldRefusedWhileRead_data();
+    void endlessFieldRefusedWhileRead();
     void largeFirstPiece_data();
     void largeFirstPiece();
     void onePlotReadsBack_data();
@@ -120,6 +122,14 @@ void TestTrialFile::reading_data()
         << QByteArray("\xEF\xBB\xBFplot,date,level\r\nP1,01/07,0\r\nP1,11/07,10\r\n")
         << QStringList{"header 1 long sep , ---- copied [] dates []", "2 P1 [] {01/07=0}",
                        "3 P1 [] {11/07=10}"};
+    QTest::newRow("carriage returns alone end lines")
+        << QByteArray("plot,date,level,note\r\"P\r1\",01/07,0,x\r\rP1,11/07,10,y\r")
+        << QStringList{"header 1 long sep , ---- copied [note] dates []", "2 P\\n1 [x] {01/07=0}",
+                       "5 P1 [y] {11/07=10}"};
+    QTest::newRow("a carriage return alone inside a line-feed file ends a line")
+        << QByteArray("plot,date,level\nP1,01/07,0\rP1,11/07,10\r\nP1,21/07,30\n")
+        << QStringList{"header 1 long sep , ---- copied [] dates []", "2 P1 [] {01/07=0}",
+                       "3 P1 [] {11/07=10}", "4 P1 [] {21/07=30}"};
     QTest::newRow("blank lines skipped but counted, no final line break")
         << QByteArray("\nplot,date,level\n\n  \nP1,01/07,0\n,,\nP1,11/07,10")
         << QStringList{"header 2 long sep , ---- copied [] dates []", "5 P1 [] {01/07=0}",
@@ -190,6 +200,20 @@ void TestTrialFile::refusedFiles_data()
         << QByteArray("plot,date,level\nP1,01/07,0\nP\"2,01/07,0\n")
         << "error 3: a quote inside a field: a field holding a quote must be quoted whole, with "
            "each of its quotes doubled";
+    QTest::newRow("wide: a heading written like a date that is none")
+        << QByteArray("plot,03/07,10/07,17/07,31/06\nA,1,2,3,4\n")
+        << "error 1: column 5 of the header (31/06) is written like a date but is none: dates "
+           "are read day first, dd/mm or dd/mm/yyyy";
+    QTest::newRow("wide: headings written month first")
+        << QByteArray("plot;07/03/2026;07/17/2026\n")
+        << "error 1: column 3 of the header (07/17/2026) is written like a date but is none: "
+           "dates are read day first, dd/mm or dd/mm/yyyy";
+    QTest::newRow("a field longer than 1 MiB")
+        << "plot,date,level\nP1,01/07,0\nP1,11/07," + QByteArray((1 << 20) + 1, '1') + "\n"
+        << "error 3: a field longer than 1 MiB: no trial holds one";
+    QTest::newRow("a field of 1 MiB is read")
+        << "plot,date,level\n" + QByteArray(1 << 20, 'P') + ",01/07,0\n,01/07,3\n"
+        << "error 3: the row names no plot";
     QTest::newRow("quoted field left open names the line it opens on")
         << QByteArray("plot,date,level\nP1,01/07,0\n\"P2,01/07,0\nP3,01/07,0\n")
         << "error 3: a quoted field is not closed before the end of the file";
@@ -205,6 +229,52 @@ void TestTrialFile::refusedFiles()
         QVERIFY(!lines.isEmpty());
         QCOMPARE(lines.constLast(), error);
     }
+    QCOMPARE(transcriptOf(text, 4096, true).constLast(), error);
+}
+
+// A field with no end in sight is refused once it passes 1 MiB, while the
+// file is still being read, and named by the line it begins on.
+void TestTrialFile::endlessFieldRefusedWhileRead_data()
+{
+    QTest::addColumn<QByteArray>("start");
+    QTest::addColumn<QByteArray>("filler"); // repeated after the start
+    QTest::addColumn<bool>("splitPlainLines");
+    QTest::addColumn<QString>("error");
+
+    const QString tooLong = QStringLiteral("a field longer than 1 MiB: no trial holds one");
+    QTest::newRow("a level") << QByteArray("plot,date,level\nP1,01/07,0\nP1,11/07,")
+                             << QByteArray("1") << true << "error 3: " + tooLong;
+    QTest::newRow("a quote left open")
+        << QByteArray("plot,date,level\nP1,01/07,0\n\"P2,01/07,0\n") << QByteArray("P,01/07,0\n")
+        << true << "error 3: " + tooLong;
+    QTest::newRow("a quote left open, every line through libcsv")
+        << QByteArray("plot,date,level\n\"P1,01/07,0\n") << QByteArray("P,01/07,0\n") << false
+        << "error 2: " + tooLong;
+    QTest::newRow("a quote left open, carriage returns alone")
+        << QByteArray("plot,date,level\r\r\"P1,01/07,0\r") << QByteArray("P,01/07,0\r") << true
+        << "error 3: " + tooLong;
+}
+
+void TestTrialFile::endlessFieldRefusedWhileRead()
+{
+    QFETCH(QByteArray, start);
+    QFETCH(QByteArray, filler);
+    QFETCH(bool, splitPlainLines);
+    QFETCH(QString, error);
+
+    Transcript transcript;
+    TrialReader reader(transcript, TrialReader::Options{splitPlainLines});
+    QVERIFY(!reader.read(std::string_view(start.constData(), std::size_t(start.size()))));
+    QByteArray piece;
+    while (piece.size() < 65536)
+        piece += filler;
+    std::optional<TrialError> got;
+    for (int i = 0; i < 32 && !got; ++i) // 2 MiB
+        got = reader.read(std::string_view(piece.constData(), std::size_t(piece.size())));
+    QVERIFY(got);
+    QCOMPARE(
+        QStringLiteral("error %1: %2").arg(got->line).arg(QString::fromStdString(got->message)),
+        error);
 }
 
 // The start of a file waits until its header is found: a first piece of
