@@ -1,8 +1,8 @@
 #include "batch_run.h"
 
 #include "app/progress_bar.h"
-#include "core/block_memory.h"
-#include "core/trial_run.h"
+#include "trial/block_memory.h"
+#include "trial/trial_run.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -3,7 +3,7 @@
 // standard error naming the file and the line.
 #pragma once
 
-#include "core/trial_batch.h"
+#include "trial/trial_batch.h"
 
 #include <QString>
 

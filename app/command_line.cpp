@@ -2,7 +2,7 @@
 
 #include "app/application_name.h"
 #include "app/batch_run.h"
-#include "core/trial_values.h"
+#include "trial/trial_values.h"
 #include "core/tuberization_rules.h"
 #include "core/value_conventions.h"
 

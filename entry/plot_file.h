@@ -6,7 +6,7 @@
 // Save writes the long layout that Open and the batch read back.
 #pragma once
 
-#include "core/trial_file.h"
+#include "trial/trial_file.h"
 
 #include <cstddef>
 #include <optional>

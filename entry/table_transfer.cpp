@@ -3,7 +3,7 @@
 #include "core/assessment_table.h"
 #include "core/cell_text.h"
 #include "core/rejection_messages.h"
-#include "core/trial_values.h"
+#include "trial/trial_values.h"
 #include "core/value_conventions.h"
 #include "entry/prompt_answers.h"
 

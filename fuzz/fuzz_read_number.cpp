@@ -5,7 +5,7 @@
 // also on raw bit patterns so that NaNs are covered.
 // The trial files' ReadWholeNumber, by either of its routes, reads what
 // ReadNumber reads from the same text with a point, to the last bit.
-#include "core/trial_values.h"
+#include "trial/trial_values.h"
 #include "core/value_conventions.h"
 #include "fuzz_support.h"
 

@@ -17,9 +17,9 @@
 //
 // Both kinds: the whole run gives the same results, byte for byte, when its
 // results are made in small blocks on two threads as when made on one.
-#include "core/trial_batch.h"
-#include "core/trial_file.h"
-#include "core/trial_run.h"
+#include "trial/trial_batch.h"
+#include "trial/trial_file.h"
+#include "trial/trial_run.h"
 #include "core/value_conventions.h"
 #include "fuzz_support.h"
 

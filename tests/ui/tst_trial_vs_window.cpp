@@ -2,8 +2,8 @@
 // yield losses, the AUDPC and the messages must be the same texts, but for an
 // AUDPC of 0, which the window leaves empty. The window
 // is driven through its controls' object names only; the dialogs are scripted.
-#include "core/trial_batch.h"
-#include "core/trial_file.h"
+#include "trial/trial_batch.h"
+#include "trial/trial_file.h"
 #include "support/main_window_fixture.h"
 
 #include <QLineEdit>

@@ -1,6 +1,6 @@
 #include "trial_results.h"
 
-#include "cell_text.h"
+#include "core/cell_text.h"
 
 #include <algorithm>
 #include <array>

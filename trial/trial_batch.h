@@ -15,11 +15,11 @@
 // end of the row and nothing is kept.
 #pragma once
 
-#include "loss_calculation.h"
+#include "core/loss_calculation.h"
+#include "core/tuberization_rules.h"
 #include "plot_index.h"
 #include "trial_file.h"
 #include "trial_values.h"
-#include "tuberization_rules.h"
 
 #include <array>
 #include <cstdint>

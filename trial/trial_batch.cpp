@@ -1,11 +1,11 @@
 #include "trial_batch.h"
 
 #include "block_memory.h"
-#include "loss_calculation.h"
-#include "rejection_messages.h"
+#include "core/loss_calculation.h"
+#include "core/rejection_messages.h"
+#include "core/value_conventions.h"
 #include "trial_period.h"
 #include "trial_values.h"
-#include "value_conventions.h"
 
 #include <cstring>
 #include <limits>

@@ -1,7 +1,7 @@
 // The trial summary: a real trial through the batch held to R's means and
 // standard deviations, then ranks, the susceptibility scale, empty measures,
 // the written text and each refusal of bad grouping or standards.
-#include "core/trial_summary.h"
+#include "trial/trial_summary.h"
 
 #include <QtTest>
 

@@ -1,7 +1,7 @@
 #include "trial_file.h"
 
+#include "core/value_conventions.h"
 #include "trial_values.h"
-#include "value_conventions.h"
 
 #include <csv.h>
 

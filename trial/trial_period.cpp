@@ -1,9 +1,9 @@
 #include "trial_period.h"
 
-#include "rejection_messages.h"
+#include "core/rejection_messages.h"
+#include "core/tuberization_rules.h"
+#include "core/value_conventions.h"
 #include "trial_values.h"
-#include "tuberization_rules.h"
-#include "value_conventions.h"
 
 #include <limits>
 

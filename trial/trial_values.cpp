@@ -1,6 +1,6 @@
 #include "trial_values.h"
 
-#include "value_conventions.h"
+#include "core/value_conventions.h"
 
 #include <array>
 #include <cstdint>

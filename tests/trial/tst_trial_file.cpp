@@ -2,8 +2,8 @@
 // that stop a run, and the one-plot writer read back. Every table row is read
 // whole, in pieces of every small size, and with libcsv for every line, and
 // must give the same rows each time.
-#include "core/trial_file.h"
-#include "core/trial_results.h"
+#include "trial/trial_file.h"
+#include "trial/trial_results.h"
 
 #include <QtTest>
 

@@ -1,9 +1,9 @@
 #include "trial_summary.h"
 
-#include "cell_text.h"
+#include "core/cell_text.h"
+#include "core/value_conventions.h"
 #include "trial_results.h"
 #include "trial_values.h"
-#include "value_conventions.h"
 
 #include <algorithm>
 #include <charconv>

@@ -2,7 +2,7 @@
 // per plot with the file lines they concern, the periods a plot can give, the
 // measures beside the yield losses, the decimal mark, and plots whose rows are
 // not next to each other.
-#include "core/trial_run.h"
+#include "trial/trial_run.h"
 
 #include <QtTest>
 

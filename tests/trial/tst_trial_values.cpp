@@ -1,7 +1,7 @@
 // How a trial's cells are read (dates with ISO, numbers that must be wholly
 // numbers, maturity groups) and how its extra results are rounded. Also run
 // under a decimal-comma locale: nothing here may follow it.
-#include "core/trial_values.h"
+#include "trial/trial_values.h"
 #include "core/tuberization_rules.h"
 #include "core/value_conventions.h"
 
