@@ -11,8 +11,8 @@
 
 #include <QAction>
 #include <QClipboard>
-#include <QDir>
 #include <QContextMenuEvent>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -26,6 +26,8 @@
 #include <cstring>
 
 #if defined(Q_OS_UNIX)
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -52,16 +54,42 @@ constexpr qint64 kLargestFile = qint64(64) << 20;
 // limit counts the bytes read.
 std::optional<QByteArray> readTrialFile(const QString& path, std::string& why)
 {
+    QFile file;
+#if defined(Q_OS_UNIX)
+    // Opened without waiting and only then looked at, so that a FIFO put in
+    // the file's place after a look could not block the window either.
+    const int descriptor =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat status {};
+    if (descriptor < 0 || ::fstat(descriptor, &status) != 0) {
+        why = std::strerror(errno);
+        if (descriptor >= 0)
+            ::close(descriptor);
+        return std::nullopt;
+    }
+    if (!S_ISREG(status.st_mode)) {
+        ::close(descriptor);
+        why = "it is not a regular file";
+        return std::nullopt;
+    }
+    if (!file.open(descriptor, QIODevice::ReadOnly | QIODevice::Unbuffered,
+                   QFileDevice::AutoCloseHandle)) {
+        ::close(descriptor);
+        why = file.errorString().toStdString();
+        return std::nullopt;
+    }
+#else
     const QFileInfo info(path);
     if (info.exists() && !info.isFile()) {
         why = "it is not a regular file";
         return std::nullopt;
     }
-    QFile file(path);
+    file.setFileName(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         why = file.errorString().toStdString();
         return std::nullopt;
     }
+#endif
     // Whole pieces: some files under /proc take no other reads.
     constexpr qint64 kPiece = qint64(1) << 16;
     QByteArray bytes;
