@@ -62,7 +62,7 @@ std::optional<QByteArray> readTrialFile(const QString& path, std::string& why)
         ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     struct stat status {};
     if (descriptor < 0 || ::fstat(descriptor, &status) != 0) {
-        why = std::strerror(errno);
+        why = qt_error_string(errno).toStdString();
         if (descriptor >= 0)
             ::close(descriptor);
         return std::nullopt;
@@ -127,7 +127,7 @@ bool writeWhole(QSaveFile& out, const std::string& text, std::string& why)
     }
 #if defined(Q_OS_UNIX)
     if (::fsync(out.handle()) != 0) {
-        why = std::strerror(errno);
+        why = qt_error_string(errno).toStdString();
         out.cancelWriting();
         return false;
     }

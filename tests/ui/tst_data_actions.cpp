@@ -13,7 +13,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/mount.h>
 #include <sys/stat.h>
+
+#include <cerrno>
 
 using namespace quarven;
 using namespace quarven::test;
@@ -84,6 +87,8 @@ private slots:
     void resultsGoWithTheirTable_data();
     void resultsGoWithTheirTable();
     void saveWritesLevelsAsCalculateReadsThem();
+    void saveFailureIsTold_data();
+    void saveFailureIsTold();
     void menuOnTheTableAndTheResults_data();
     void menuOnTheTableAndTheResults();
     void shortcutsSkipTheNumberBoxes();
@@ -515,6 +520,62 @@ void TestDataActions::shortcutsSkipTheNumberBoxes()
     QCOMPARE(items(ui.sTx), (QStringList{"12/07", " ", " "}));
     QTest::keyClick(ui.sTx, Qt::Key_C, Qt::ControlModifier);
     QVERIFY(QGuiApplication::clipboard()->text().startsWith("Number of assessment"));
+}
+
+// A failed save leaves the earlier file as it was and says why. The failed
+// sync row runs where a library that fails the first sync is preloaded (the
+// test's own ctest entry).
+void TestDataActions::saveFailureIsTold_data()
+{
+    QTest::addColumn<bool>("fillDisk");
+    QTest::addColumn<int>("error");
+    if (qEnvironmentVariableIsSet("QUARVEN_FAILING_SYNC"))
+        QTest::newRow("a failed sync") << false << EIO;
+    QTest::newRow("a full disk") << true << ENOSPC;
+}
+
+void TestDataActions::saveFailureIsTold()
+{
+    QFETCH(bool, fillDisk);
+    QFETCH(int, error);
+
+    QTemporaryDir folder;
+    const QByteArray mountPoint = QFile::encodeName(folder.path());
+    if (fillDisk && ::mount("tmpfs", mountPoint.constData(), "tmpfs", 0, "size=64k") != 0)
+        QSKIP("cannot mount a small file system here");
+    const auto unmount = qScopeGuard([&] {
+        if (fillDisk)
+            ::umount2(mountPoint.constData(), MNT_DETACH);
+    });
+    const QString path = folder.filePath(QStringLiteral("P.csv"));
+    QFile earlier(path);
+    QVERIFY(earlier.open(QIODevice::WriteOnly));
+    QVERIFY(earlier.write("earlier\n") == 8 && earlier.flush());
+    earlier.close();
+    if (fillDisk) {
+        QFile filler(folder.filePath(QStringLiteral("filler")));
+        QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        const QByteArray block(4096, 'x');
+        while (filler.write(block) > 0) {
+        }
+        const QByteArray byte(1, 'x');
+        while (filler.write(byte) > 0) {
+        }
+    }
+
+    MainWindowControls& ui = open();
+    setItems(ui.sTx, {"01/07", "11/07", "21/07"});
+    setItems(ui.sX, {"0", "10", "30"});
+    script(m_fixture.dialogs, {"!file:" + path, "!ok"});
+    menuOn(ui.sTx->viewport(), QStringLiteral("Save..."));
+    const QStringList transcript = m_fixture.dialogs.takeTranscript();
+    QVERIFY(!transcript.isEmpty());
+    QCOMPARE(
+        transcript.last(),
+        messageLine(
+            QStringLiteral("The plot was not saved: %1: %2").arg(path, qt_error_string(error))));
+    QVERIFY(earlier.open(QIODevice::ReadOnly));
+    QCOMPARE(earlier.readAll(), QByteArray("earlier\n"));
 }
 
 void TestDataActions::saveThenOpen_data()
