@@ -23,7 +23,6 @@
 #include <QSaveFile>
 
 #include <cerrno>
-#include <cstring>
 
 #if defined(Q_OS_UNIX)
 #include <fcntl.h>
