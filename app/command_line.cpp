@@ -77,13 +77,13 @@ struct Options {
         QStringLiteral("COLUMN")};
     QCommandLineOption standard{
         QStringLiteral("standard"),
-        QStringLiteral("A standard cultivar: the group NAME with its VALUE on the 1-9 "
-                       "susceptibility scale, once for each; with --by."),
+        QStringLiteral("With --by, a standard cultivar: the group NAME and its VALUE on the "
+                       "1-9 susceptibility scale, once for each."),
         QStringLiteral("NAME=VALUE")};
     QCommandLineOption summary{
         QStringLiteral("summary"),
-        QStringLiteral("Write the summary to FILE (- for standard output): whole or not at "
-                       "all, never over TRIAL or RESULTS; with --by."),
+        QStringLiteral("With --by, write the summary to FILE (- for standard output): whole "
+                       "or not at all, never over TRIAL or RESULTS."),
         QStringLiteral("FILE")};
 };
 
