@@ -20,6 +20,7 @@
 #include <string_view>
 #include <system_error>
 #include <thread>
+#include <variant>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -154,6 +155,14 @@ private:
     int m_error = 0;
 };
 
+// What went wrong, in one line; nothing when all went well.
+using Failure = std::optional<QString>;
+
+QString inFile(const QString& name, const QString& reason)
+{
+    return QStringLiteral("%1: %2").arg(name, reason);
+}
+
 int failure(const QString& text)
 {
     std::fprintf(stderr, "quarven: %s\n", qPrintable(text));
@@ -162,17 +171,17 @@ int failure(const QString& text)
 
 // Copies what was staged to standard output, once the run has succeeded, and
 // closes it: some file systems tell of a failed write only at the close.
-std::optional<QString> copyToStandardOutput(int staged, const QString& stagedName, char* buffer)
+Failure copyToStandardOutput(int staged, const QString& stagedName, char* buffer)
 {
     const QString output = QStringLiteral("standard output: %1");
     if (::lseek(staged, 0, SEEK_SET) != 0)
-        return QStringLiteral("%1: %2").arg(stagedName, systemError(errno));
+        return inFile(stagedName, systemError(errno));
     for (;;) {
         const ssize_t got = ::read(staged, buffer, kPiece);
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
-            return QStringLiteral("%1: %2").arg(stagedName, systemError(errno));
+            return inFile(stagedName, systemError(errno));
         if (got == 0)
             break;
         if (const int error = writeAll(STDOUT_FILENO, buffer, static_cast<std::size_t>(got)))
@@ -183,96 +192,142 @@ std::optional<QString> copyToStandardOutput(int staged, const QString& stagedNam
     return std::nullopt;
 }
 
-int runBatch(const BatchOptions& options, const QString& trialName)
-{
-    const bool fromStandardInput = options.trial == QLatin1String("-");
-    const bool toStandardOutput = options.results == QLatin1String("-");
-    if (fromStandardInput && options.closed.input)
-        return failure(QStringLiteral("standard input: %1").arg(systemError(EBADF)));
-    if (toStandardOutput && options.closed.output)
-        return failure(QStringLiteral("standard output: %1").arg(systemError(EBADF)));
-
-    QFile input;
-    const QIODevice::OpenMode reading = QIODevice::ReadOnly | QIODevice::Unbuffered;
-    if (fromStandardInput) {
-        if (!input.open(stdin, reading))
-            return failure(QStringLiteral("%1: %2").arg(trialName, input.errorString()));
-    } else {
-        input.setFileName(options.trial);
-        if (QFileInfo(options.trial).isDir() || !input.open(reading))
-            return failure(QStringLiteral("%1: %2").arg(
-                trialName, QFileInfo(options.trial).isDir() ? QStringLiteral("is a folder")
-                                                            : input.errorString()));
-    }
-
-    // The files themselves are compared, not their names: standard input, a
-    // hard link or a symbolic one may be the trial under another name.
-    if (!toStandardOutput) {
-        struct stat trial {};
-        struct stat existing {};
-        if (::fstat(input.handle(), &trial) != 0)
-            return failure(QStringLiteral("%1: %2").arg(trialName, systemError(errno)));
-        if (::stat(QFile::encodeName(options.results).constData(), &existing) == 0) {
-            if (existing.st_dev == trial.st_dev && existing.st_ino == trial.st_ino)
-                return failure(QStringLiteral("%1: will not write the results over the trial file")
-                                   .arg(options.results));
-            // Replaced by a regular file, a device or pipe would be lost.
-            if (S_ISDIR(existing.st_mode))
-                return failure(QStringLiteral("%1: is a folder").arg(options.results));
-            if (!S_ISREG(existing.st_mode))
-                return failure(QStringLiteral("%1: is not a regular file; write to a device or "
-                                              "pipe through standard output")
-                                   .arg(options.results));
-        }
-    }
-
-    // Standard output gets nothing until the run has succeeded: the results
-    // wait in a temporary file, as a results file waits in QSaveFile's. The
-    // writes and the sync are made here, where their errors can be told;
-    // QSaveFile ignores the result of its own sync.
-    std::unique_ptr<QSaveFile> resultsFile;
+// One output, written whole or not at all. A file waits in QSaveFile's
+// temporary file; standard output gets nothing until the run has succeeded,
+// so what is meant for it waits in a temporary file too. The writes and the
+// sync are made here, where their errors can be told: QSaveFile ignores the
+// result of its own sync.
+struct Output {
+    QString path; // "-" for standard output, empty for none
+    QString what; // in messages: "results" or "summary"
+    std::unique_ptr<QSaveFile> file;
     std::unique_ptr<QTemporaryFile> staged;
-    int sink = -1;
-    QString sinkName;
-    if (toStandardOutput) {
-        staged = std::make_unique<QTemporaryFile>();
-        if (!staged->open())
-            return failure(
-                QStringLiteral("cannot make a temporary file: %1").arg(staged->errorString()));
-        sink = staged->handle();
-        sinkName = staged->fileName();
-    } else {
-        resultsFile = std::make_unique<QSaveFile>(options.results);
-        if (!resultsFile->open(QIODevice::WriteOnly))
-            return failure(
-                QStringLiteral("%1: %2").arg(options.results, resultsFile->errorString()));
-        sink = resultsFile->handle();
-        sinkName = options.results;
+    int handle = -1;
+    QString name; // of what is written, in messages
+
+    [[nodiscard]] bool wanted() const { return !path.isEmpty(); }
+    [[nodiscard]] bool toFile() const { return wanted() && path != QLatin1String("-"); }
+};
+
+Failure openInput(QFile& input, const QString& trial, const QString& trialName)
+{
+    const QIODevice::OpenMode reading = QIODevice::ReadOnly | QIODevice::Unbuffered;
+    if (trial == QLatin1String("-"))
+        return input.open(stdin, reading) ? Failure() : inFile(trialName, input.errorString());
+    if (QFileInfo(trial).isDir())
+        return inFile(trialName, QStringLiteral("is a folder"));
+    input.setFileName(trial);
+    return input.open(reading) ? Failure() : inFile(trialName, input.errorString());
+}
+
+bool sameFile(const struct stat& a, const struct stat& b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Where a path that names no file yet would put one: its folder's links
+// followed, so that two ways to one folder give the same place.
+QString placeOf(const QString& path)
+{
+    const QFileInfo info(path);
+    const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
+    return (folder.isEmpty() ? info.absolutePath() : folder) + QLatin1Char('/') + info.fileName();
+}
+
+// The files themselves are compared, not their names: standard input, a
+// hard link or a symbolic one may be the trial, or the other output, under
+// another name. earlier: an output written too, or none.
+Failure checkTarget(const Output& output, const struct stat& trial, const Output* earlier)
+{
+    if (!output.toFile())
+        return std::nullopt;
+    struct stat existing {};
+    const bool exists = ::stat(QFile::encodeName(output.path).constData(), &existing) == 0;
+    if (exists) {
+        if (sameFile(existing, trial))
+            return inFile(
+                output.path,
+                QStringLiteral("will not write the %1 over the trial file").arg(output.what));
+        // Replaced by a regular file, a device or pipe would be lost.
+        if (S_ISDIR(existing.st_mode))
+            return inFile(output.path, QStringLiteral("is a folder"));
+        if (!S_ISREG(existing.st_mode))
+            return inFile(output.path, QStringLiteral("is not a regular file; write to a device "
+                                                      "or pipe through standard output"));
     }
+    if (earlier && earlier->toFile()) {
+        struct stat other {};
+        const bool otherExists = ::stat(QFile::encodeName(earlier->path).constData(), &other) == 0;
+        const bool same =
+            exists && otherExists
+                ? sameFile(existing, other)
+                : !exists && !otherExists && placeOf(output.path) == placeOf(earlier->path);
+        if (same)
+            return inFile(output.path, QStringLiteral("will not write the %1 over the %2 file")
+                                           .arg(output.what, earlier->what));
+    }
+    return std::nullopt;
+}
 
-    EarlySync early(resultsFile ? sink : -1);
-    int writeError = 0;
-    TrialRun run(options.settings, [&](std::string_view piece) {
-        if (writeError == 0)
-            writeError = writeAll(sink, piece.data(), piece.size());
-        early.written(piece.size());
-    });
+Failure openOutput(Output& output)
+{
+    if (!output.wanted())
+        return std::nullopt;
+    if (!output.toFile()) {
+        output.staged = std::make_unique<QTemporaryFile>();
+        if (!output.staged->open())
+            return QStringLiteral("cannot make a temporary file: %1")
+                .arg(output.staged->errorString());
+        output.handle = output.staged->handle();
+        output.name = output.staged->fileName();
+        return std::nullopt;
+    }
+    output.file = std::make_unique<QSaveFile>(output.path);
+    if (!output.file->open(QIODevice::WriteOnly))
+        return inFile(output.path, output.file->errorString());
+    output.handle = output.file->handle();
+    output.name = output.path;
+    return std::nullopt;
+}
 
+// The trial open, both outputs checked against it and each other, and ready.
+Failure openFiles(const BatchOptions& options, const QString& trialName, QFile& input,
+                  Output& results, Output& summary)
+{
+    if (options.trial == QLatin1String("-") && options.closed.input)
+        return QStringLiteral("standard input: %1").arg(systemError(EBADF));
+    for (const Output* output : {&results, &summary})
+        if (output->wanted() && !output->toFile() && options.closed.output)
+            return QStringLiteral("standard output: %1").arg(systemError(EBADF));
+    if (Failure failed = openInput(input, options.trial, trialName))
+        return failed;
+    if (results.toFile() || summary.toFile()) {
+        struct stat trial {};
+        if (::fstat(input.handle(), &trial) != 0)
+            return inFile(trialName, systemError(errno));
+        if (Failure failed = checkTarget(results, trial, nullptr))
+            return failed;
+        if (Failure failed = checkTarget(summary, trial, &results))
+            return failed;
+    }
+    if (Failure failed = openOutput(results))
+        return failed;
+    return openOutput(summary);
+}
+
+// The trial through the run, piece by piece. The run's own writes tell their
+// error in writeError and stop the reading.
+Failure pump(QFile& input, bool fromStandardInput, const QString& trialName, TrialRun& run,
+             const int& writeError, char* bytes)
+{
     ProgressBar progress(fromStandardInput ? 0 : input.size());
-    // One huge page, never cleared by hand: a vector's zeroed megabyte cost
-    // 256 page faults, a tenth of a small trial's whole run.
-    const MemoryBlock buffer = AllocateBlock(kMemoryBlockBytes);
-    if (!buffer)
-        return failure(QStringLiteral("%1: %2").arg(trialName, QLatin1String(kOutOfMemory)));
-    static_assert(kPiece <= kMemoryBlockBytes);
-    char* const bytes = static_cast<char*>(buffer.get());
     qint64 done = 0;
     std::optional<TrialError> error;
     for (;;) {
         const qint64 got = input.read(bytes, static_cast<qint64>(kPiece));
         if (got < 0) {
             progress.finish();
-            return failure(QStringLiteral("%1: %2").arg(trialName, input.errorString()));
+            return inFile(trialName, input.errorString());
         }
         if (got == 0)
             break;
@@ -285,24 +340,98 @@ int runBatch(const BatchOptions& options, const QString& trialName)
     if (!error && writeError == 0)
         error = run.finish();
     progress.finish();
-    early.stop();
-    if (error)
-        return failure(QStringLiteral("%1:%2: %3")
-                           .arg(trialName)
-                           .arg(error->line)
-                           .arg(QString::fromStdString(error->message)));
-    if (writeError != 0)
-        return failure(QStringLiteral("%1: %2").arg(sinkName, systemError(writeError)));
+    if (!error)
+        return std::nullopt;
+    return QStringLiteral("%1:%2: %3")
+        .arg(trialName)
+        .arg(error->line)
+        .arg(QString::fromStdString(error->message));
+}
 
-    if (resultsFile) {
-        const int synced = early.error() != 0 ? early.error() : syncFile(sink);
-        if (synced != 0)
-            return failure(QStringLiteral("%1: %2").arg(sinkName, systemError(synced)));
-        if (!resultsFile->commit())
-            return failure(QStringLiteral("%1: %2").arg(sinkName, resultsFile->errorString()));
-    } else if (const std::optional<QString> failed = copyToStandardOutput(sink, sinkName, bytes)) {
+Failure writeSummary(const TrialRun& run, const std::vector<Standard>& standards,
+                     const QString& trialName, Output& output)
+{
+    if (!output.wanted())
+        return std::nullopt;
+    const OrError<Summary> summary = run.summary().summarise(standards);
+    if (const auto* error = std::get_if<SummaryError>(&summary))
+        return inFile(trialName, QString::fromStdString(error->message));
+    const std::string text =
+        SummaryText(std::get<Summary>(summary), run.separator(), run.decimalMark());
+    if (const int error = writeAll(output.handle, text.data(), text.size()))
+        return inFile(output.name, systemError(error));
+    return std::nullopt;
+}
+
+// earlyError: the first error of a sync made while the file was written.
+Failure syncOutput(const Output& output, int earlyError)
+{
+    if (!output.file)
+        return std::nullopt;
+    const int synced = earlyError != 0 ? earlyError : syncFile(output.handle);
+    return synced == 0 ? Failure() : inFile(output.name, systemError(synced));
+}
+
+Failure commitOutput(Output& output, char* buffer)
+{
+    if (output.file && !output.file->commit())
+        return inFile(output.name, output.file->errorString());
+    if (output.staged)
+        return copyToStandardOutput(output.handle, output.name, buffer);
+    return std::nullopt;
+}
+
+// Both outputs on the disk before either takes the place of an old file, so
+// that a failed sync leaves both as they were.
+Failure deliver(Output& results, int earlyError, Output& summary, char* buffer)
+{
+    if (Failure failed = syncOutput(results, earlyError))
+        return failed;
+    if (Failure failed = syncOutput(summary, 0))
+        return failed;
+    if (Failure failed = commitOutput(results, buffer))
+        return failed;
+    return commitOutput(summary, buffer);
+}
+
+int runBatch(const BatchOptions& options, const QString& trialName)
+{
+    QFile input;
+    Output results{options.results, QStringLiteral("results"), {}, {}, -1, {}};
+    Output summary{options.summary, QStringLiteral("summary"), {}, {}, -1, {}};
+    if (Failure failed = openFiles(options, trialName, input, results, summary))
         return failure(*failed);
-    }
+
+    EarlySync early(results.file ? results.handle : -1);
+    int writeError = 0;
+    TrialRun run(options.settings, [&](std::string_view piece) {
+        if (!results.wanted())
+            return;
+        if (writeError == 0)
+            writeError = writeAll(results.handle, piece.data(), piece.size());
+        early.written(piece.size());
+    });
+    if (options.groupBy)
+        run.summariseBy(*options.groupBy);
+
+    // One huge page, never cleared by hand: a vector's zeroed megabyte cost
+    // 256 page faults, a tenth of a small trial's whole run.
+    const MemoryBlock buffer = AllocateBlock(kMemoryBlockBytes);
+    if (!buffer)
+        return failure(inFile(trialName, QLatin1String(kOutOfMemory)));
+    static_assert(kPiece <= kMemoryBlockBytes);
+    char* const bytes = static_cast<char*>(buffer.get());
+    Failure failed =
+        pump(input, options.trial == QLatin1String("-"), trialName, run, writeError, bytes);
+    early.stop();
+    if (!failed && writeError != 0)
+        failed = inFile(results.name, systemError(writeError));
+    if (!failed)
+        failed = writeSummary(run, options.standards, trialName, summary);
+    if (!failed)
+        failed = deliver(results, early.error(), summary, bytes);
+    if (failed)
+        return failure(*failed);
     return run.refused() > 0 ? kExitRefused : kExitComputed;
 }
 

@@ -1,11 +1,17 @@
 // One batch run over files: the trial read in pieces from a file or standard
-// input, the results written whole or not at all, errors as one line on
-// standard error naming the file and the line.
+// input, the results and the summary of their groups made in the same pass,
+// each written whole or not at all, errors as one line on standard error
+// naming the file and the line.
 #pragma once
 
 #include "trial/trial_batch.h"
+#include "trial/trial_summary.h"
 
 #include <QString>
+
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace quarven {
 
@@ -25,8 +31,12 @@ struct ClosedStreams {
 
 struct BatchOptions {
     QString trial;   // a path, or "-" for standard input
-    QString results; // a path, or "-" for standard output
+    QString results; // a path, "-" for standard output, or empty for none
     BatchSettings settings;
+    // The copied column to group the plots by, for the summary.
+    std::optional<std::string> groupBy;
+    std::vector<Standard> standards;
+    QString summary; // a path, "-" for standard output, or empty for none
     ClosedStreams closed;
 };
 

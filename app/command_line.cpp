@@ -2,9 +2,9 @@
 
 #include "app/application_name.h"
 #include "app/batch_run.h"
-#include "trial/trial_values.h"
 #include "core/tuberization_rules.h"
 #include "core/value_conventions.h"
+#include "trial/trial_values.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <optional>
 #include <string_view>
+#include <variant>
 
 namespace quarven {
 namespace {
@@ -39,6 +40,152 @@ int usageError(const QString& text)
 {
     std::fprintf(stderr, "quarven: %s\n", qPrintable(text));
     return kExitFailed;
+}
+
+// What is wrong with the command line, in one line; nothing when it is right.
+using Failure = std::optional<QString>;
+
+struct Options {
+    QCommandLineOption batch{
+        QStringLiteral("batch"),
+        QStringLiteral("Compute every plot of the trial file TRIAL (- for standard input)."),
+        QStringLiteral("TRIAL")};
+    QCommandLineOption output{
+        QStringLiteral("output"),
+        QStringLiteral("Write the results to RESULTS rather than to standard output (- for "
+                       "standard output): whole or not at all, and never over TRIAL."),
+        QStringLiteral("RESULTS")};
+    QCommandLineOption period{QStringLiteral("period"),
+                              QStringLiteral("Tuberization period for plots that give none, 10 "
+                                             "to 130 days (default 52)."),
+                              QStringLiteral("DAYS")};
+    QCommandLineOption group{
+        QStringLiteral("group"),
+        QStringLiteral("Maturity group for plots that give no period: First early, Early, "
+                       "Mid-early, Mid, Mid-late or Late."),
+        QStringLiteral("NAME")};
+    QCommandLineOption year{
+        QStringLiteral("year"),
+        QStringLiteral("Year of the dates written without one (default: the current year)."),
+        QStringLiteral("YYYY")};
+    QCommandLineOption by{
+        QStringLiteral("by"),
+        QStringLiteral("Summarise the plots by the trial's column COLUMN (any case): one row "
+                       "per group with its means, standard deviations, rank and scale. The "
+                       "summary goes to standard output, and the results only to --output, "
+                       "unless --summary is given."),
+        QStringLiteral("COLUMN")};
+    QCommandLineOption standard{
+        QStringLiteral("standard"),
+        QStringLiteral("With --by, a standard cultivar: the group NAME and its VALUE on the "
+                       "1-9 susceptibility scale, once for each."),
+        QStringLiteral("NAME=VALUE")};
+    QCommandLineOption summary{
+        QStringLiteral("summary"),
+        QStringLiteral("With --by, write the summary to FILE (- for standard output): whole "
+                       "or not at all, never over TRIAL or RESULTS."),
+        QStringLiteral("FILE")};
+};
+
+void describe(QCommandLineParser& parser, const Options& options)
+{
+    parser.setApplicationDescription(QStringLiteral(
+        "Estimates the yield lost to foliar blight from field assessments of the foliage.\n"
+        "Without options it opens the calculator window; with --batch it computes every plot\n"
+        "of a trial file with no window and no display.\n"
+        "Exit status: 0 every plot computed, 1 some plots refused (each with its message in\n"
+        "the results), 2 a usage error or a file that cannot be read or written."));
+    parser.addOptions({options.batch, options.output, options.period, options.group, options.year,
+                       options.by, options.standard, options.summary});
+}
+
+// Answers --help and --version, which exit, and refuses arguments that are
+// no batch.
+Failure parse(QCommandLineParser& parser, const Options& options)
+{
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    if (!parser.parse(QCoreApplication::arguments()))
+        return parser.errorText();
+    if (parser.isSet(help))
+        parser.showHelp(0);
+    // --help lists --help-all, which Qt answers only in process(); it exits there.
+    if (parser.isSet(QStringLiteral("help-all")))
+        parser.process(QCoreApplication::arguments());
+    if (parser.isSet(version))
+        parser.showVersion();
+    if (!parser.positionalArguments().isEmpty())
+        return QStringLiteral("unexpected argument '%1'; see quarven --help")
+            .arg(parser.positionalArguments().constFirst());
+    if (!parser.isSet(options.batch))
+        return QStringLiteral("--batch TRIAL is needed; see quarven --help");
+    return std::nullopt;
+}
+
+Failure readSettings(const QCommandLineParser& parser, const Options& options,
+                     BatchSettings& settings)
+{
+    if (parser.isSet(options.period) && parser.isSet(options.group))
+        return QStringLiteral("--period and --group exclude each other");
+    settings.year = QDate::currentDate().year();
+    if (parser.isSet(options.year)) {
+        bool ok = false;
+        const int value = parser.value(options.year).toInt(&ok);
+        if (!ok || value < 1 || value > 9999)
+            return QStringLiteral("--year %1: a year from 1 to 9999 is needed")
+                .arg(parser.value(options.year));
+        settings.year = value;
+    }
+    if (parser.isSet(options.period)) {
+        const std::string text = parser.value(options.period).toStdString();
+        const std::optional<double> value = ReadWholeNumber(text, false);
+        std::optional<std::int16_t> days = value ? ToInt16(*value) : std::nullopt;
+        // As in the period box, 0 stands for the default.
+        if (days == 0)
+            days = static_cast<std::int16_t>(kDefaultPeriod);
+        if (!days || !PeriodInRange(*days))
+            return QStringLiteral("--period %1: %2")
+                .arg(parser.value(options.period), QString::fromStdString(PeriodRangeText()));
+        settings.defaultPeriod = *days;
+    }
+    if (parser.isSet(options.group)) {
+        const std::optional<int> days = GroupDays(parser.value(options.group).toStdString());
+        if (!days)
+            return QStringLiteral("--group %1: not a maturity group (First early, Early, "
+                                  "Mid-early, Mid, Mid-late, Late)")
+                .arg(parser.value(options.group));
+        settings.defaultPeriod = *days;
+    }
+    return std::nullopt;
+}
+
+// Standard output carries one text: the summary when --by is given without
+// --summary, the results otherwise.
+Failure readOutputs(const QCommandLineParser& parser, const Options& options, BatchOptions& batch)
+{
+    const QString standardOutput = QStringLiteral("-");
+    const bool grouped = parser.isSet(options.by);
+    for (const QCommandLineOption* needsBy : {&options.standard, &options.summary})
+        if (!grouped && parser.isSet(*needsBy))
+            return QStringLiteral("--%1 needs --by COLUMN").arg(needsBy->names().constFirst());
+    batch.summary = grouped ? parser.value(options.summary) : QString();
+    if (grouped && batch.summary.isEmpty())
+        batch.summary = standardOutput;
+    batch.results = parser.value(options.output);
+    if (batch.results.isEmpty() && batch.summary != standardOutput)
+        batch.results = standardOutput;
+    if (batch.results == standardOutput && batch.summary == standardOutput)
+        return QStringLiteral("--output and --summary cannot both be standard output");
+    if (!grouped)
+        return std::nullopt;
+    batch.groupBy = parser.value(options.by).toStdString();
+    for (const QString& text : parser.values(options.standard)) {
+        const OrError<Standard> standard = ParseStandard(text.toStdString());
+        if (const auto* error = std::get_if<SummaryError>(&standard))
+            return QString::fromStdString(error->message);
+        batch.standards.push_back(std::get<Standard>(standard));
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -69,91 +216,18 @@ int RunCommandLine(int argc, char* argv[])
     NameApplication();
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Estimates the yield lost to foliar blight from field assessments of the foliage.\n"
-        "Without options it opens the calculator window; with --batch it computes every plot\n"
-        "of a trial file with no window and no display.\n"
-        "Exit status: 0 every plot computed, 1 some plots refused (each with its message in\n"
-        "the results), 2 a usage error or a file that cannot be read or written."));
-    const QCommandLineOption batch(
-        QStringLiteral("batch"),
-        QStringLiteral("Compute every plot of the trial file TRIAL (- for standard input)."),
-        QStringLiteral("TRIAL"));
-    const QCommandLineOption output(
-        QStringLiteral("output"),
-        QStringLiteral("Write the results to RESULTS rather than to standard output (- for "
-                       "standard output): whole or not at all, and never over TRIAL."),
-        QStringLiteral("RESULTS"));
-    const QCommandLineOption period(
-        QStringLiteral("period"),
-        QStringLiteral("Tuberization period for plots that give none, 10 to 130 days "
-                       "(default 52)."),
-        QStringLiteral("DAYS"));
-    const QCommandLineOption group(
-        QStringLiteral("group"),
-        QStringLiteral("Maturity group for plots that give no period: First early, Early, "
-                       "Mid-early, Mid, Mid-late or Late."),
-        QStringLiteral("NAME"));
-    const QCommandLineOption year(
-        QStringLiteral("year"),
-        QStringLiteral("Year of the dates written without one (default: the current year)."),
-        QStringLiteral("YYYY"));
-    parser.addOptions({batch, output, period, group, year});
-    const QCommandLineOption help = parser.addHelpOption();
-    const QCommandLineOption version = parser.addVersionOption();
-
-    if (!parser.parse(QCoreApplication::arguments()))
-        return usageError(parser.errorText());
-    if (parser.isSet(help))
-        parser.showHelp(0);
-    // --help lists --help-all, which Qt answers only in process(); it exits there.
-    if (parser.isSet(QStringLiteral("help-all")))
-        parser.process(QCoreApplication::arguments());
-    if (parser.isSet(version))
-        parser.showVersion();
-    if (!parser.positionalArguments().isEmpty())
-        return usageError(QStringLiteral("unexpected argument '%1'; see quarven --help")
-                              .arg(parser.positionalArguments().constFirst()));
-    if (!parser.isSet(batch))
-        return usageError(QStringLiteral("--batch TRIAL is needed; see quarven --help"));
-    if (parser.isSet(period) && parser.isSet(group))
-        return usageError(QStringLiteral("--period and --group exclude each other"));
-
-    BatchOptions options;
-    options.closed = closed;
-    options.trial = parser.value(batch);
-    options.results = parser.isSet(output) ? parser.value(output) : QStringLiteral("-");
-    options.settings.year = QDate::currentDate().year();
-    if (parser.isSet(year)) {
-        bool ok = false;
-        const int value = parser.value(year).toInt(&ok);
-        if (!ok || value < 1 || value > 9999)
-            return usageError(QStringLiteral("--year %1: a year from 1 to 9999 is needed")
-                                  .arg(parser.value(year)));
-        options.settings.year = value;
-    }
-    if (parser.isSet(period)) {
-        const std::string text = parser.value(period).toStdString();
-        const std::optional<double> value = ReadWholeNumber(text, false);
-        std::optional<std::int16_t> days = value ? ToInt16(*value) : std::nullopt;
-        // As in the period box, 0 stands for the default.
-        if (days == 0)
-            days = static_cast<std::int16_t>(kDefaultPeriod);
-        if (!days || !PeriodInRange(*days))
-            return usageError(
-                QStringLiteral("--period %1: %2")
-                    .arg(parser.value(period), QString::fromStdString(PeriodRangeText())));
-        options.settings.defaultPeriod = *days;
-    }
-    if (parser.isSet(group)) {
-        const std::optional<int> days = GroupDays(parser.value(group).toStdString());
-        if (!days)
-            return usageError(QStringLiteral("--group %1: not a maturity group (First early, "
-                                             "Early, Mid-early, Mid, Mid-late, Late)")
-                                  .arg(parser.value(group)));
-        options.settings.defaultPeriod = *days;
-    }
-    return RunBatch(options);
+    const Options options;
+    describe(parser, options);
+    BatchOptions batch;
+    batch.closed = closed;
+    if (Failure failed = parse(parser, options))
+        return usageError(*failed);
+    batch.trial = parser.value(options.batch);
+    if (Failure failed = readSettings(parser, options, batch.settings))
+        return usageError(*failed);
+    if (Failure failed = readOutputs(parser, options, batch))
+        return usageError(*failed);
+    return RunBatch(batch);
 }
 
 } // namespace quarven

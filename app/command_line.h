@@ -10,7 +10,8 @@ namespace quarven {
 [[nodiscard]] bool WantsWindow(int argc, const char* const* argv);
 
 // quarven --batch TRIAL [--output RESULTS] [--period DAYS | --group NAME]
-// [--year YYYY], --help, --version, under a QCoreApplication. Returns the exit
+// [--year YYYY] [--by COLUMN [--standard NAME=VALUE]... [--summary FILE]],
+// --help, --version, under a QCoreApplication. Returns the exit
 // status: 0 every plot computed, 1 some refused, 2 a usage error or a file
 // that cannot be read or written.
 [[nodiscard]] int RunCommandLine(int argc, char* argv[]);

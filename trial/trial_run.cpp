@@ -30,9 +30,21 @@ TrialRun::TrialRun(BatchSettings settings, Output output, Options options)
 
 TrialRun::~TrialRun() = default;
 
+void TrialRun::summariseBy(std::string column)
+{
+    m_groupBy = std::move(column);
+}
+
 void TrialRun::header(const TrialHeader& header)
 {
     m_separator = header.separator;
+    if (m_groupBy) {
+        const OrError<std::size_t> column = GroupColumn(header.copiedNames, *m_groupBy);
+        if (const auto* error = std::get_if<SummaryError>(&column))
+            m_groupError = TrialError{header.line, error->message};
+        else
+            m_groupColumn = std::get<std::size_t>(column);
+    }
     m_writer = std::make_unique<ResultsWriter>(header, m_output);
     // A comma cannot be the decimal mark of a comma-separated file.
     if (m_separator == ',')
@@ -52,11 +64,15 @@ void TrialRun::result(const PlotResult& plot)
         if (const std::optional<DecimalMark> mark = m_batch.levelsMark())
             m_writer->setDecimalMark(*mark);
     m_writer->write(plot);
+    if (m_groupColumn)
+        m_summary.add(SummaryPlotOf(plot, *m_groupColumn));
 }
 
 std::optional<TrialError> TrialRun::failure(std::optional<TrialError> error) const
 {
-    return error ? error : m_batch.error();
+    if (error)
+        return error;
+    return m_groupError ? m_groupError : m_batch.error();
 }
 
 std::optional<TrialError> TrialRun::outOfMemory()
@@ -93,8 +109,9 @@ std::optional<TrialError> TrialRun::finishResults()
         return error;
     // The levels decide the mark; with no fraction among them, a semicolon
     // file gets the comma that its spreadsheet expects.
-    m_writer->setDecimalMark(m_batch.levelsMark().value_or(
-        m_separator == ';' ? DecimalMark::Comma : DecimalMark::Point));
+    m_mark =
+        m_batch.levelsMark().value_or(m_separator == ';' ? DecimalMark::Comma : DecimalMark::Point);
+    m_writer->setDecimalMark(m_mark);
     const std::size_t plots = m_batch.resultsToGive();
     const std::size_t blockPlots = std::max<std::size_t>(m_options.blockPlots, 1);
     if (!m_options.threads || plots / 2 < blockPlots || !giveResultsInTwo(plots, blockPlots))
@@ -115,6 +132,7 @@ bool TrialRun::giveResultsInTwo(std::size_t plots, std::size_t blockPlots)
     struct alignas(64) Slot {
         std::string text;
         std::size_t refused = 0;
+        TrialSummary summary;
         bool ready = false;
     };
     const std::size_t blocks = (plots + blockPlots - 1) / blockPlots;
@@ -131,8 +149,11 @@ bool TrialRun::giveResultsInTwo(std::size_t plots, std::size_t blockPlots)
         slot.text.reserve(blockPlots * kUsualLine);
         const std::size_t first = block * blockPlots;
         slot.refused = m_batch.giveResults(
-            first, std::min(plots, first + blockPlots), scratch,
-            [&](const PlotResult& result) { m_writer->format(slot.text, result); });
+            first, std::min(plots, first + blockPlots), scratch, [&](const PlotResult& result) {
+                m_writer->format(slot.text, result);
+                if (m_groupColumn)
+                    slot.summary.add(SummaryPlotOf(result, *m_groupColumn));
+            });
     };
 
     const auto fail = [&] {
@@ -190,6 +211,8 @@ bool TrialRun::giveResultsInTwo(std::size_t plots, std::size_t blockPlots)
             }
             m_writer->writeFormatted(slot.text);
             refused += slot.refused;
+            m_summary.merge(slot.summary);
+            slot.summary = TrialSummary();
             {
                 const std::lock_guard<std::mutex> lock(mutex);
                 slot.ready = false;

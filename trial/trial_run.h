@@ -11,6 +11,7 @@
 #include "trial_batch.h"
 #include "trial_file.h"
 #include "trial_results.h"
+#include "trial_summary.h"
 
 #include <functional>
 #include <memory>
@@ -43,6 +44,15 @@ public:
     [[nodiscard]] std::optional<TrialError> read(std::string_view chunk);
     [[nodiscard]] std::optional<TrialError> finish();
 
+    // Groups the results by the copied column named `column` as they are
+    // written, for summary(); called before the first read. A column the
+    // header does not have stops the run at the header.
+    void summariseBy(std::string column);
+    [[nodiscard]] const TrialSummary& summary() const { return m_summary; }
+    // The trial's separator and the results' decimal mark, once finished.
+    [[nodiscard]] char separator() const { return m_separator; }
+    [[nodiscard]] DecimalMark decimalMark() const { return m_mark; }
+
     [[nodiscard]] std::size_t plots() const { return m_batch.plots(); }
     [[nodiscard]] std::size_t refused() const { return m_batch.refused(); }
 
@@ -61,6 +71,11 @@ private:
     TrialReader m_reader;
     std::unique_ptr<ResultsWriter> m_writer;
     char m_separator = ',';
+    DecimalMark m_mark = DecimalMark::Point;
+    std::optional<std::string> m_groupBy;
+    std::optional<std::size_t> m_groupColumn; // once the header has it
+    std::optional<TrialError> m_groupError;
+    TrialSummary m_summary;
     std::uint32_t m_line = 1; // of the last row read
     std::optional<TrialError> m_outOfMemory;
 };

@@ -30,6 +30,13 @@ const QByteArray kComputedResults =
     "message\nP1,3,01/07,21/07,52,250,4.8,0.1250,400.0,\n";
 const QByteArray kRefused = "plot,date,level\nP1,01/07,0\nP1,11/07,10\nP2,01/07,5\nP2,11/07,3\n";
 const QByteArray kNoPlot = "name,date,level\nP1,01/07,0\n";
+// Clone A's two plots, B's refused one and C's one, in a decimal-comma file.
+const QByteArray kClones =
+    "plot;clone;date;level\nP1;A;01/07;0\nP1;A;11/07;10\nP2;A;01/07;0\n"
+    "P2;A;11/07;20\nP3;B;01/07;5\nP3;B;11/07;3\nP4;C;01/07;0\nP4;C;11/07;30\n";
+const QByteArray kSummaryColumns =
+    "group,plots,refused,audpc_mean,audpc_sd,yield_losses_mean,yield_losses_sd,relative_audpc_"
+    "mean,relative_audpc_sd,audps_mean,audps_sd,rank,scale\n";
 
 struct Run {
     int status = -1;
@@ -127,6 +134,7 @@ private slots:
     void outOfMemoryIsTold();
     void resultsFileHoldsWhatStandardOutputShows();
     void largeResultsFileHoldsWhatStandardOutputShows();
+    void summaryOfBlocksMadeOnTwoThreads();
     void wantsWindow_data();
     void wantsWindow();
     void progressText_data();
@@ -241,6 +249,71 @@ void TestCommandLine::statusAndStandardError_data()
     QTest::newRow("year 0") << QStringList{"--batch", "computed.csv", "--year", "0"} << QByteArray()
                             << 2 << QByteArray()
                             << QByteArray("quarven: --year 0: a year from 1 to 9999 is needed\n");
+
+    // Means and standard deviations as R gives them (tests/trial/data), rounded.
+    const QByteArray huasahuasi = read(QFINDTESTDATA("../trial/data/huasahuasi-long.csv"));
+    const QByteArray byClone =
+        kSummaryColumns +
+        "C387164.4,90,0,5.2,9.9,0.10,0.19,0.0009,0.0018,6.1,11.2,1,%1\n"
+        "C386209.10,90,1,1099.1,577.4,21.14,11.10,0.1963,0.1031,1314.8,660.6,4,%2\n"
+        "Cruza148,90,0,46.0,50.1,0.88,0.96,0.0082,0.0089,54.3,58.3,2,%3\n"
+        "Yungay,90,0,932.9,610.4,17.94,11.74,0.1666,0.1090,1125.0,690.8,3,%4\n"
+        "Musuq,90,0,2155.8,1018.8,41.46,19.59,0.3850,0.1819,2465.0,1076.7,5,%5\n";
+    const auto scaled = [&byClone](QStringList scale) {
+        QString text = QString::fromLatin1(byClone);
+        for (const QString& value : scale)
+            text = text.arg(value);
+        return text.toLatin1();
+    };
+    QTest::newRow("--by clon on huasahuasi: the summary alone on standard output")
+        << QStringList{"--batch", "-", "--by", "clon"} << huasahuasi << 1
+        << scaled({"", "", "", "", ""}) << QByteArray();
+    // Slope (5 x 0.1666 + 8 x 0.3850) / (0.1666^2 + 0.3850^2) = 22.237.
+    QTest::newRow("--by CLON with two standards: their scale")
+        << QStringList{"--batch",    "-",        "--by",       "CLON",
+                       "--standard", "Yungay=5", "--standard", "Musuq=8"}
+        << huasahuasi << 1 << scaled({"0.0", "4.4", "0.2", "3.7", "8.6"}) << QByteArray();
+    const QStringList clones{"--batch", "-", "--year", "2026", "--by", "clone"};
+    QTest::newRow("a semicolon trial's separator and decimal comma")
+        << (clones + QStringList{"--standard", "C=6"}) << kClones << 1
+        << QByteArray("group;plots;refused;audpc_mean;audpc_sd;yield_losses_mean;yield_losses_"
+                      "sd;relative_audpc_mean;relative_audpc_sd;audps_mean;audps_sd;rank;scale\n"
+                      "A;2;0;75,0;35,4;1,44;0,68;0,0750;0,0354;150,0;70,7;1;3,0\n"
+                      "B;1;1;;;;;;;;;;\nC;1;0;150,0;;2,88;;0,1500;;300,0;;2;6,0\n")
+        << QByteArray();
+    const QStringList files{"--output", "results.csv", "--summary", "summary.csv"};
+    QTest::newRow("an unknown --by column")
+        << QStringList{"--batch", "-", "--by", "clones"} + files << kClones << 2 << QByteArray()
+        << QByteArray("quarven: standard input:1: No column \"clones\" to group by: the trial "
+                      "has \"clone\"\n");
+    QTest::newRow("a standard that is no group")
+        << clones + files + QStringList{"--standard", "D=3"} << kClones << 2 << QByteArray()
+        << QByteArray("quarven: standard input: The standard \"D\" is no group of the trial\n");
+    QTest::newRow("a standard given twice")
+        << clones + files + QStringList{"--standard", "A=3", "--standard", "A=4"} << kClones << 2
+        << QByteArray()
+        << QByteArray("quarven: standard input: The standard \"A\" is given twice\n");
+    QTest::newRow("a standard outside 1..9")
+        << clones + QStringList{"--standard", "A=0"} << kClones << 2 << QByteArray()
+        << QByteArray("quarven: standard input: The standard \"A\" has the value 0, outside the "
+                      "scale 1..9\n");
+    QTest::newRow("standards whose means are all 0")
+        << QStringList{"--batch", "-", "--by", "clone", "--standard", "Z=3"} + files
+        << QByteArray("plot,clone,date,level\nP1,Z,01/07,0\nP1,Z,11/07,0\n") << 2 << QByteArray()
+        << QByteArray("quarven: standard input: The standard \"Z\" has a mean relative AUDPC of 0: "
+                      "it gives no scale\n");
+    QTest::newRow("a standard not written NAME=VALUE")
+        << clones + QStringList{"--standard", "A:3"} << kClones << 2 << QByteArray()
+        << QByteArray("quarven: The standard \"A:3\" is not written NAME=VALUE\n");
+    QTest::newRow("--standard without --by")
+        << QStringList{"--batch", "-", "--standard", "A=3"} << kClones << 2 << QByteArray()
+        << QByteArray("quarven: --standard needs --by COLUMN\n");
+    QTest::newRow("--summary without --by")
+        << QStringList{"--batch", "-", "--summary", "summary.csv"} << kClones << 2 << QByteArray()
+        << QByteArray("quarven: --summary needs --by COLUMN\n");
+    QTest::newRow("the summary and the results both on standard output")
+        << clones + QStringList{"--output", "-"} << kClones << 2 << QByteArray()
+        << QByteArray("quarven: --output and --summary cannot both be standard output\n");
 }
 
 void TestCommandLine::statusAndStandardError()
@@ -251,10 +324,13 @@ void TestCommandLine::statusAndStandardError()
     QFETCH(QByteArray, out);
     QFETCH(QByteArray, err);
 
+    const QStringList files = filesIn(m_folder->path());
     const Run result = run(arguments, m_folder->path(), input);
     QCOMPARE(result.err, err);
     QCOMPARE(result.status, status);
     QCOMPARE(result.out, out);
+    if (status == 2)
+        QCOMPARE(filesIn(m_folder->path()), files);
 }
 
 void TestCommandLine::helpListsEveryOption()
@@ -317,17 +393,34 @@ void TestCommandLine::refusesToWriteOverTheTrial_data()
     QTest::addColumn<QString>("output");
     QTest::addColumn<bool>("fromStandardInput");
     QTest::addColumn<QString>("reason");
+    QTest::addColumn<QString>("option"); // the summary's, beside --output results.csv
 
     const QString over = QStringLiteral("will not write the results over the trial file");
     const QString node =
         QStringLiteral("is not a regular file; write to a device or pipe through standard output");
-    QTest::newRow("the same name") << "computed.csv" << false << over;
-    QTest::newRow("another way to the same file") << "./../%1/computed.csv" << false << over;
-    QTest::newRow("a link to it") << "link.csv" << false << over;
-    QTest::newRow("a hard link to it") << "hard-link.csv" << false << over;
-    QTest::newRow("the file on standard input") << "computed.csv" << true << over;
-    QTest::newRow("a device, which a run as root would replace") << "null" << false << node;
-    QTest::newRow("a named pipe") << "pipe" << false << node;
+    const QString output = QStringLiteral("--output");
+    QTest::newRow("the same name") << "computed.csv" << false << over << output;
+    QTest::newRow("another way to the same file")
+        << "./../%1/computed.csv" << false << over << output;
+    QTest::newRow("a link to it") << "link.csv" << false << over << output;
+    QTest::newRow("a hard link to it") << "hard-link.csv" << false << over << output;
+    QTest::newRow("the file on standard input") << "computed.csv" << true << over << output;
+    QTest::newRow("a device, which a run as root would replace")
+        << "null" << false << node << output;
+    QTest::newRow("a named pipe") << "pipe" << false << node << output;
+
+    const QString summary = QStringLiteral("--summary");
+    const QString overTrial = QStringLiteral("will not write the summary over the trial file");
+    const QString overResults = QStringLiteral("will not write the summary over the results file");
+    QTest::newRow("the summary over the trial") << "computed.csv" << false << overTrial << summary;
+    QTest::newRow("the summary over the trial on standard input")
+        << "hard-link.csv" << true << overTrial << summary;
+    QTest::newRow("the summary over the results")
+        << "results.csv" << false << overResults << summary;
+    QTest::newRow("the summary over a results file not there yet, by another way")
+        << "./../%1/new.csv" << false << overResults << summary;
+    QTest::newRow("the summary over a hard link to the results")
+        << "results-link.csv" << false << overResults << summary;
 }
 
 void TestCommandLine::refusesToWriteOverTheTrial()
@@ -335,8 +428,14 @@ void TestCommandLine::refusesToWriteOverTheTrial()
     QFETCH(QString, output);
     QFETCH(bool, fromStandardInput);
     QFETCH(QString, reason);
+    QFETCH(QString, option);
 
     const QString trial = path("computed.csv");
+    write(path("results.csv"), "earlier results\n");
+    QCOMPARE(::link(qPrintable(path("results.csv")), qPrintable(path("results-link.csv"))), 0);
+    const bool summary = option == "--summary";
+    const QStringList grouped{"--by", "plot", "--output",
+                              output.contains("new") ? "new.csv" : "results.csv"};
     QVERIFY(QFile::link(trial, path("link.csv")));
     QCOMPARE(::link(qPrintable(trial), qPrintable(path("hard-link.csv"))), 0);
     QCOMPARE(::mkfifo(qPrintable(path("pipe")), 0666), 0);
@@ -345,7 +444,8 @@ void TestCommandLine::refusesToWriteOverTheTrial()
         QSKIP("cannot make a device here");
     output = output.arg(QFileInfo(m_folder->path()).fileName());
     const Run result =
-        run({"--batch", fromStandardInput ? "-" : "computed.csv", "--output", output},
+        run(QStringList{"--batch", fromStandardInput ? "-" : "computed.csv", option, output} +
+                (summary ? grouped : QStringList()),
             m_folder->path(), {}, [&](QProcess& process) {
                 if (fromStandardInput)
                     process.setStandardInputFile(trial);
@@ -354,6 +454,8 @@ void TestCommandLine::refusesToWriteOverTheTrial()
     QCOMPARE(result.err, QStringLiteral("quarven: %1: %2\n").arg(output, reason).toUtf8());
     QCOMPARE(read(path("computed.csv")), kComputed);
     QCOMPARE(read(path("hard-link.csv")), kComputed);
+    QCOMPARE(read(path("results.csv")), QByteArray("earlier results\n"));
+    QVERIFY(!QFileInfo::exists(path("new.csv")));
     for (const char* node : {"pipe", "null"})
         QVERIFY2(!QFileInfo(path(node)).isFile(), node);
 }
@@ -537,6 +639,33 @@ void TestCommandLine::largeResultsFileHoldsWhatStandardOutputShows()
     QCOMPARE(results.count('\n'), kPlots + 1);
     QVERIFY(results.endsWith("\nP200000,2,01/07,11/07,52,5,0.1,0.0050,10.0,\n"));
     QCOMPARE(results, toStandardOutput.out);
+}
+
+// A long trial's results come in blocks on two threads, each summarised
+// apart; a wide trial's come row by row on one. Both layouts of one trial
+// must give one summary.
+void TestCommandLine::summaryOfBlocksMadeOnTwoThreads()
+{
+    constexpr int kPlots = 100000;
+    QByteArray longLayout = "plot,clone,date,level\n";
+    QByteArray wideLayout = "plot,clone,01/07,11/07\n";
+    for (const char* date : {"01/07", "11/07"})
+        for (int plot = 1; plot <= kPlots; ++plot) {
+            const QByteArray name = "P" + QByteArray::number(plot);
+            const QByteArray clone = "C" + QByteArray::number(plot % 7);
+            const QByteArray level = QByteArray::number(plot % 50 + plot % 3 * (date[0] - '0'));
+            longLayout += name + "," + clone + "," + date + "," + level + "\n";
+            if (date[0] == '1')
+                wideLayout +=
+                    name + "," + clone + "," + QByteArray::number(plot % 50) + "," + level + "\n";
+        }
+    const QStringList arguments{"--batch", "-", "--by", "clone", "--standard", "C3=4"};
+    const Run fromLong = run(arguments, m_folder->path(), longLayout);
+    const Run fromWide = run(arguments, m_folder->path(), wideLayout);
+    QCOMPARE(fromLong.err, QByteArray());
+    QCOMPARE(fromLong.status, 0);
+    QVERIFY(fromLong.out.startsWith(kSummaryColumns + "C1,14286,0,"));
+    QCOMPARE(fromLong.out, fromWide.out);
 }
 
 void TestCommandLine::wantsWindow_data()
