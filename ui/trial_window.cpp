@@ -312,7 +312,7 @@ void TrialWindow::regroup()
             tr("The standards are not used: %1").arg(QString::fromStdString(error->message)));
         drawn = running.summarise({});
     } else if (!standards.empty()) {
-        m_status->setText(tr("%1 standards").arg(standards.size()));
+        m_status->setText(tr("Standards: %1").arg(standards.size()));
     }
     const Summary summary = std::get<Summary>(std::move(drawn));
     m_summaryModel->setSummary(summary);
