@@ -8,6 +8,7 @@ namespace quarven {
 namespace {
 
 CurveFactory g_factory = nullptr;
+SummaryChartFactory g_chartFactory = nullptr;
 
 // Beside the program in a build folder; in the library folder of the tree
 // the program was installed in.
@@ -18,7 +19,34 @@ QStringList moduleCandidates()
             programs + QStringLiteral("/" QUARVEN_MODULE_DIR "/quarven-curve")};
 }
 
+// The module's entry named symbol, or why it cannot be found.
+template <typename Factory> Factory resolve(const char* symbol, std::string& error)
+{
+    QStringList failures;
+    for (const QString& candidate : moduleCandidates()) {
+        QLibrary module(candidate);
+        using Entry = Factory (*)();
+        if (auto entry = reinterpret_cast<Entry>(module.resolve(symbol)))
+            return entry();
+        failures.append(module.errorString());
+    }
+    error = failures.join(QStringLiteral("; ")).toStdString();
+    return nullptr;
+}
+
 } // namespace
+
+void RegisterSummaryChartFactory(SummaryChartFactory factory)
+{
+    g_chartFactory = factory;
+}
+
+QWidget* CreateSummaryChart(QWidget* parent, std::string& error)
+{
+    if (!g_chartFactory)
+        g_chartFactory = resolve<SummaryChartFactory>(kSummaryChartSymbol, error);
+    return g_chartFactory ? g_chartFactory(parent) : nullptr;
+}
 
 void RegisterCurveFactory(CurveFactory factory)
 {

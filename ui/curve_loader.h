@@ -40,4 +40,13 @@ void RegisterCurveFactory(CurveFactory factory);
 [[nodiscard]] QWidget* CreateCurveWindow(const CurveSources& sources, Dialogs& dialogs,
                                          QWidget* owner, std::string& error);
 
+// The Trial window's chart of each group's mean relative AUDPC and its
+// standard deviation, drawn by the same module. The widget takes its groups
+// through its invokable setGroups(QStringList names, QList<double> means,
+// QList<double> deviations).
+using SummaryChartFactory = QWidget* (*)(QWidget* parent);
+inline constexpr const char* kSummaryChartSymbol = "quarvenSummaryChartFactory";
+void RegisterSummaryChartFactory(SummaryChartFactory factory);
+[[nodiscard]] QWidget* CreateSummaryChart(QWidget* parent, std::string& error);
+
 } // namespace quarven

@@ -2,8 +2,14 @@
 // the user first asks for the curve.
 #include "ui/curve_loader.h"
 #include "ui/curve_window.h"
+#include "ui/summary_chart.h"
 
 extern "C" Q_DECL_EXPORT quarven::CurveFactory quarvenCurveFactory()
 {
     return &quarven::MakeCurveWindow;
+}
+
+extern "C" Q_DECL_EXPORT quarven::SummaryChartFactory quarvenSummaryChartFactory()
+{
+    return &quarven::MakeSummaryChart;
 }

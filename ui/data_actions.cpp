@@ -1,3 +1,6 @@
+// Before any Qt header, which makes "emit" a macro.
+#include "trial/trial_batch.h"
+
 #include "data_actions.h"
 
 #include "core/assessment_table.h"
@@ -51,7 +54,9 @@ constexpr qint64 kLargestFile = qint64(64) << 20;
 // until a writer came and a device may never end, so only a regular file is
 // read; and as a file under /proc claims a size of 0 whatever it holds, the
 // limit counts the bytes read.
-std::optional<QByteArray> readTrialFile(const QString& path, std::string& why)
+} // namespace
+
+std::optional<QByteArray> ReadTrialBytes(const QString& path, std::string& why)
 {
     QFile file;
 #if defined(Q_OS_UNIX)
@@ -109,6 +114,8 @@ std::optional<QByteArray> readTrialFile(const QString& path, std::string& why)
     }
 }
 
+namespace {
+
 // The desktop's decimal mark, where it is one that a trial cell can hold.
 char desktopDecimalMark()
 {
@@ -139,6 +146,12 @@ bool writeWhole(QSaveFile& out, const std::string& text, std::string& why)
 }
 
 } // namespace
+
+bool WriteWholeFile(const QString& path, const std::string& text, std::string& why)
+{
+    QSaveFile out(path);
+    return writeWhole(out, text, why);
+}
 
 DataActions::DataActions(QWidget& window, const Controls& controls, Dialogs& dialogs,
                          std::function<int()> currentYear, std::function<void()> fillDates,
@@ -395,16 +408,15 @@ void DataActions::openFile(const QString& path)
 {
     const std::string where = path.toStdString();
     std::string why;
-    const std::optional<QByteArray> bytes = readTrialFile(path, why);
+    const std::optional<QByteArray> bytes = ReadTrialBytes(path, why);
     if (!bytes) {
         m_dialogs.message("The file cannot be read: " + where + ": " + why);
         return;
     }
-    // Plots that give no period are computed with the window's.
-    const std::optional<std::int16_t> days = ReadInt16(periodText().toStdString());
+    const BatchSettings settings = batchSettings();
     const OpenedTrial opened =
-        ReadPlots(std::string_view(bytes->constData(), std::size_t(bytes->size())), m_currentYear(),
-                  days && PeriodInRange(*days) ? *days : kDefaultPeriod);
+        ReadPlots(std::string_view(bytes->constData(), std::size_t(bytes->size())), settings.year,
+                  settings.defaultPeriod);
     if (opened.error) {
         m_dialogs.message("The file cannot be read: " + where + ", line " +
                           std::to_string(opened.error->line) + ": " + shown(opened.error->message));
@@ -414,19 +426,26 @@ void DataActions::openFile(const QString& path)
         m_dialogs.message("The file cannot be read: " + where + ": it holds no plot");
         return;
     }
-    std::size_t chosen = 0;
+    // A trial is read in the Trial window, where the user picks a plot.
     if (opened.plots.size() > 1) {
-        std::vector<std::string> items;
-        items.reserve(opened.plots.size());
-        for (const WindowPlot& plot : opened.plots)
-            items.push_back(shown(PlotListItem(opened.copiedNames, plot.summary)));
-        const std::optional<std::size_t> pick = m_dialogs.choose(
-            "Open a plot", "The file holds " + std::to_string(items.size()) + " plots.", items);
-        if (!pick || *pick >= items.size())
-            return;
-        chosen = *pick;
+        emit trialOpened(path);
+        return;
     }
-    const WindowPlot& plot = opened.plots[chosen];
+    showPlot(opened, 0, path);
+}
+
+// Plots that give no period are computed with the window's.
+BatchSettings DataActions::batchSettings() const
+{
+    const std::optional<std::int16_t> days = ReadInt16(periodText().toStdString());
+    return {m_currentYear(), days && PeriodInRange(*days) ? *days : kDefaultPeriod};
+}
+
+void DataActions::showPlot(const OpenedTrial& opened, std::size_t index, const QString& path)
+{
+    if (index >= opened.plots.size())
+        return;
+    const WindowPlot& plot = opened.plots[index];
     m_opened = OriginOf(opened, plot);
     m_folder = QFileInfo(path).absolutePath();
     show(plot);

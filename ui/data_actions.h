@@ -8,6 +8,7 @@
 #include "entry/plot_file.h"
 #include "entry/tuberization_period.h"
 
+#include <QByteArray>
 #include <QKeySequence>
 #include <QObject>
 #include <QString>
@@ -25,8 +26,15 @@ class QWidget;
 
 namespace quarven {
 
+struct BatchSettings;
 class Dialogs;
 class ListBox;
+
+// A trial file's bytes, or nothing with why: only a regular file, and no
+// more than the window can hold.
+[[nodiscard]] std::optional<QByteArray> ReadTrialBytes(const QString& path, std::string& why);
+// Written whole or not at all; true only once the bytes are on disk.
+[[nodiscard]] bool WriteWholeFile(const QString& path, const std::string& text, std::string& why);
 
 class DataActions : public QObject {
     Q_OBJECT
@@ -65,12 +73,19 @@ public:
     void fillDates();
     void fillLevels();
 
+    // One plot of an opened trial into the table, as Open does.
+    void showPlot(const OpenedTrial& opened, std::size_t index, const QString& path);
+    // The year and default period a trial opened now is read with.
+    [[nodiscard]] BatchSettings batchSettings() const;
+
     // The name of the plot opened from a file; empty before any.
     [[nodiscard]] std::string plotName() const;
 
 signals:
     // Another plot was opened.
     void plotOpened();
+    // A file of more than one plot was opened, for the Trial window.
+    void trialOpened(const QString& path);
 
 protected:
     // Ctrl+C and Ctrl+V in the result boxes.

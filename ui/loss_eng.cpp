@@ -10,6 +10,7 @@
 #include "ui/curve_loader.h"
 #include "ui/data_actions.h"
 #include "ui/form.h"
+#include "ui/trial_window.h"
 #include "ui/twips.h"
 
 #include <QAction>
@@ -145,6 +146,7 @@ LossEng::LossEng(Dialogs& dialogs, std::function<int()> currentYear, QWidget* pa
     connect(curve, &QAction::triggered, this, &LossEng::showCurve);
     m_data->addToMenu(nullptr);
     m_data->addToMenu(curve);
+    connect(m_data, &DataActions::trialOpened, this, &LossEng::openTrial);
     connect(m_data, &DataActions::plotOpened, this, [this] {
         if (m_curve)
             QMetaObject::invokeMethod(m_curve, "redraw");
@@ -159,6 +161,31 @@ LossEng::~LossEng() = default;
 AboutLossesE* LossEng::aboutWindow() const
 {
     return m_about;
+}
+
+TrialWindow* LossEng::trialWindow() const
+{
+    return m_trial;
+}
+
+// One Trial window, beside this one, showing the trial opened last.
+void LossEng::openTrial(const QString& path)
+{
+    const bool fresh = !m_trial;
+    if (fresh) {
+        m_trial = new TrialWindow(m_dialogs, *m_data, this);
+        m_trial->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    if (!m_trial->load(path)) {
+        if (fresh)
+            m_trial->deleteLater();
+        return;
+    }
+    if (fresh)
+        m_trial->move(frameGeometry().topRight() + QPoint(8, 0));
+    m_trial->show();
+    m_trial->raise();
+    m_trial->activateWindow();
 }
 
 QWidget* LossEng::curveWindow() const
@@ -370,6 +397,8 @@ void LossEng::closeEvent(QCloseEvent* event)
 {
     if (m_curve)
         m_curve->close();
+    if (m_trial)
+        m_trial->close();
     QWidget::closeEvent(event);
 }
 

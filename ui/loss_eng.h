@@ -27,6 +27,7 @@ class DataActions;
 class Dialogs;
 class DigitsOnlyFilter;
 class ListBox;
+class TrialWindow;
 
 class LossEng : public QWidget {
     Q_OBJECT
@@ -42,6 +43,8 @@ public:
     // The disease progress curve while it is open.
     [[nodiscard]] QWidget* curveWindow() const;
     void showCurve();
+    // The Trial window of the trial opened last, while it is open.
+    [[nodiscard]] TrialWindow* trialWindow() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -86,6 +89,7 @@ private:
     void Picture2_Click();
     // Tab visits only the selected option of the frame.
     void keepTabOnSelectedOption();
+    void openTrial(const QString& path);
 
     Dialogs& m_dialogs;
     std::function<int()> m_currentYear;
@@ -99,6 +103,7 @@ private:
     DataActions* m_data;
     QPointer<AboutLossesE> m_about;
     QPointer<QWidget> m_curve;
+    QPointer<TrialWindow> m_trial;
 };
 
 } // namespace quarven

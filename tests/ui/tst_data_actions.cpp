@@ -3,6 +3,7 @@
 // the table as it was, and what a spreadsheet gets back.
 #include "support/main_window_fixture.h"
 #include "ui/curve_window.h"
+#include "ui/trial_window.h"
 
 #include <QClipboard>
 #include <QLineEdit>
@@ -10,6 +11,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -65,6 +67,16 @@ void dropFile(QWidget* window, const QString& path)
     QApplication::sendEvent(window, &drop);
 }
 
+// The user goes to a plot of the Trial window: its row, then Enter.
+void goToPlot(LossEng& window, int row)
+{
+    TrialWindow* trial = window.trialWindow();
+    QVERIFY(trial);
+    auto* plots = trial->findChild<QTableView*>(QStringLiteral("plots"));
+    plots->setCurrentIndex(plots->model()->index(row, 0));
+    QTest::keyClick(plots, Qt::Key_Return);
+}
+
 } // namespace
 
 class TestDataActions : public QObject {
@@ -94,7 +106,7 @@ private slots:
     void shortcutsSkipTheNumberBoxes();
     void saveThenOpen_data();
     void saveThenOpen();
-    void openChoosesAmongPlots();
+    void openShowsTheTrialToChooseFrom();
     void openListsEveryPlotOfTheFile_data();
     void openListsEveryPlotOfTheFile();
     void openedPlotKeepsItsNameYearAndColumns();
@@ -644,7 +656,7 @@ void TestDataActions::saveThenOpen()
     QVERIFY(control<QRadioButton>(*again.sTx->window(), checked.toLatin1())->isChecked());
 }
 
-void TestDataActions::openChoosesAmongPlots()
+void TestDataActions::openShowsTheTrialToChooseFrom()
 {
     QTemporaryDir folder;
     const QString path = folder.filePath(QStringLiteral("trial.csv"));
@@ -655,23 +667,21 @@ void TestDataActions::openChoosesAmongPlots()
     file.close();
 
     MainWindowControls& ui = open();
-    script(m_fixture.dialogs, {"!pick:1"});
+    const QStringList before = items(ui.sX);
     dropFile(ui.sTx->window(), path);
-    QCOMPARE(m_fixture.dialogs.takeTranscript(),
-             QStringList{chooseLine(
-                 "Open a plot", "The file holds 2 plots.",
-                 {"A: AUDPC 50, yield losses 1.1 %", "B: AUDPC 253, yield losses 3.0 %"})});
+    QCOMPARE(m_fixture.dialogs.takeTranscript(), QStringList());
+    QCOMPARE(items(ui.sX), before);
+    goToPlot(m_fixture.window(), 1);
     QCOMPARE(items(ui.sTx), (QStringList{"01/07", "11/07", "21/07"}));
     QCOMPARE(items(ui.sX), (QStringList{"5.5", "12.5", "20"}));
     QCOMPARE(ui.sQ->text(), QStringLiteral("84"));
     QVERIFY(ui.Spel(6)->isChecked());
 
-    // Cancelling the choice leaves the window as it was.
+    // Opening the trial again leaves the table as it was until a plot is chosen.
     script(m_fixture.dialogs, {"!file:" + path});
-    m_fixture.dialogs.pick(std::nullopt);
     menuOn(ui.sTx->viewport(), QStringLiteral("Open..."));
     QCOMPARE(items(ui.sX), (QStringList{"5.5", "12.5", "20"}));
-    QCOMPARE(m_fixture.dialogs.takeTranscript().size(), 2);
+    QCOMPARE(m_fixture.dialogs.takeTranscript().size(), 1);
 }
 
 void TestDataActions::openListsEveryPlotOfTheFile_data()
@@ -697,20 +707,14 @@ void TestDataActions::openListsEveryPlotOfTheFile()
 
     MainWindowControls& ui = open();
     m_fixture.window().showCurve();
-    script(m_fixture.dialogs,
-           {"!file:" QUARVEN_EXAMPLES "/trial-wide.csv", "!pick:" + QString::number(pick)});
+    script(m_fixture.dialogs, {"!file:" QUARVEN_EXAMPLES "/trial-wide.csv"});
     for (int i = 0; i < messages.size(); ++i)
         m_fixture.dialogs.acknowledge();
     menuOn(ui.sTx->viewport(), QStringLiteral("Open..."));
-    const QStringList plots{
-        "101 (clone Gala): AUDPC 224, yield losses 4.3 %",
-        "102 (clone Bellarosa): AUDPC 429, yield losses 8.4 %",
-        "103 (clone Laura): AUDPC 42, yield losses 0.8 %",
-        "104 (clone Gala): The damage level => ( abc ) is not a number (line 5)"};
-    const QStringList expected =
-        QStringList{openFileLine("Open a plot"),
-                    chooseLine("Open a plot", "The file holds 4 plots.", plots)} +
-        messages;
+    QCOMPARE(m_fixture.window().trialWindow()->findChild<QTableView*>("plots")->model()->rowCount(),
+             4);
+    goToPlot(m_fixture.window(), pick);
+    const QStringList expected = QStringList{openFileLine("Open a plot")} + messages;
     QCOMPARE(m_fixture.dialogs.takeTranscript(), expected);
     QCOMPARE(items(ui.sTx), (QStringList{"02/07", "09/07", "16/07", "23/07"}));
     QCOMPARE(items(ui.sX), levels);
@@ -731,9 +735,10 @@ void TestDataActions::openedPlotKeepsItsNameYearAndColumns()
     file.close();
 
     MainWindowControls& ui = open();
-    script(m_fixture.dialogs, {"!file:" + trial, "!pick:0"});
+    script(m_fixture.dialogs, {"!file:" + trial});
     menuOn(ui.sTx->viewport(), QStringLiteral("Open..."));
-    QCOMPARE(m_fixture.dialogs.takeTranscript().size(), 2);
+    goToPlot(m_fixture.window(), 0);
+    QCOMPARE(m_fixture.dialogs.takeTranscript().size(), 1);
     menuOn(ui.sTx->viewport(), QStringLiteral("Copy table"));
     QVERIFY(
         QGuiApplication::clipboard()->text().contains("\n1\t2024-07-02\t0\n2\t2024-07-12\t5\n"));
