@@ -249,62 +249,85 @@ SplitPath chosenPath(SplitPath path)
 #endif
 }
 
-// Hands each separator and line feed of the text from `at` on to `stop`, in
-// order, until it answers that the line ended; returns the place after that,
-// or kAbsent when the text ends first. The path (never Widest) names the loop
-// to begin with; each leaves what it cannot take whole to the next narrower.
+// Each loop below hands the separators and line feeds of the text from `at`
+// on to `stop`, in order, until it answers that the line ended, and returns
+// the place after that; or it moves `at` past the whole steps it took and
+// returns kAbsent, leaving the rest to a narrower loop.
+
+#if defined(QUARVEN_SPLIT_SSE2)
+// A field book's line takes one or two steps. The separator is spread from a
+// register: set1_epi8 went through memory, a byte stored and four loaded
+// back, which stalled every line.
+template <typename Stop>
+std::size_t sixteenByteStops(std::string_view text, std::size_t& at, char separator, Stop& stop)
+{
+    const __m128i separatorBytes =
+        _mm_set1_epi32(static_cast<int>(0x01010101U * static_cast<unsigned char>(separator)));
+    const __m128i lineFeedBytes = _mm_set1_epi32(0x0A0A0A0A);
+    for (; at + 16 <= text.size(); at += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + at));
+        for (auto stops = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
+                 _mm_cmpeq_epi8(bytes, separatorBytes), _mm_cmpeq_epi8(bytes, lineFeedBytes))));
+             stops != 0; stops &= stops - 1) {
+            const std::size_t i = at + static_cast<std::size_t>(__builtin_ctz(stops));
+            if (stop(i))
+                return i + 1;
+        }
+    }
+    return kAbsent;
+}
+#endif
+
+#if defined(QUARVEN_SPLIT_EIGHT_BYTES)
+// A mask of the bytes that are the separator or a line feed, taken bit by bit.
+template <typename Stop>
+std::size_t eightByteStops(std::string_view text, std::size_t& at, char separator, Stop& stop)
+{
+    constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
+    const std::uint64_t separators = 0x0101010101010101ULL * static_cast<unsigned char>(separator);
+    const std::uint64_t lineFeeds = 0x0101010101010101ULL * static_cast<unsigned char>('\n');
+    const auto zeroBytes = [](std::uint64_t x) { return ~(((x & kLow7) + kLow7) | x | kLow7); };
+    for (; at + 8 <= text.size(); at += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, text.data() + at, sizeof word);
+        for (std::uint64_t stops = zeroBytes(word ^ separators) | zeroBytes(word ^ lineFeeds);
+             stops != 0; stops &= stops - 1) {
+            const std::size_t i = at + static_cast<std::size_t>(__builtin_ctzll(stops) / 8);
+            if (stop(i))
+                return i + 1;
+        }
+    }
+    return kAbsent;
+}
+#endif
+
+template <typename Stop>
+std::size_t byteStops(std::string_view text, std::size_t& at, char separator, Stop& stop)
+{
+    for (; at < text.size(); ++at)
+        if ((text[at] == separator || text[at] == '\n') && stop(at))
+            return at + 1;
+    return kAbsent;
+}
+
+// The one place where a line is searched: the path (never Widest) names the
+// loop to begin with.
 template <typename Stop>
 std::size_t findStops(SplitPath path, std::string_view text, std::size_t at, char separator,
                       Stop& stop)
 {
-    const char* const data = text.data();
 #if defined(QUARVEN_SPLIT_SSE2)
-    // A field book's line takes one or two steps. The separator is spread
-    // from a register: set1_epi8 went through memory, a byte stored and four
-    // loaded back, which stalled every line.
-    if (path == SplitPath::Sse2) {
-        const __m128i separatorBytes =
-            _mm_set1_epi32(static_cast<int>(0x01010101U * static_cast<unsigned char>(separator)));
-        const __m128i lineFeedBytes = _mm_set1_epi32(0x0A0A0A0A);
-        for (; at + 16 <= text.size(); at += 16) {
-            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
-            for (auto stops = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
-                     _mm_cmpeq_epi8(bytes, separatorBytes), _mm_cmpeq_epi8(bytes, lineFeedBytes))));
-                 stops != 0; stops &= stops - 1) {
-                const std::size_t i = at + static_cast<std::size_t>(__builtin_ctz(stops));
-                if (stop(i))
-                    return i + 1;
-            }
-        }
-    }
+    if (path == SplitPath::Sse2)
+        if (const std::size_t next = sixteenByteStops(text, at, separator, stop); next != kAbsent)
+            return next;
 #endif
 #if defined(QUARVEN_SPLIT_EIGHT_BYTES)
-    // A mask of the bytes that are the separator or a line feed, taken bit
-    // by bit.
-    if (path != SplitPath::Bytes) {
-        constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
-        const std::uint64_t separators =
-            0x0101010101010101ULL * static_cast<unsigned char>(separator);
-        const std::uint64_t lineFeeds = 0x0101010101010101ULL * static_cast<unsigned char>('\n');
-        const auto zeroBytes = [](std::uint64_t x) { return ~(((x & kLow7) + kLow7) | x | kLow7); };
-        for (; at + 8 <= text.size(); at += 8) {
-            std::uint64_t word = 0;
-            std::memcpy(&word, data + at, sizeof word);
-            for (std::uint64_t stops = zeroBytes(word ^ separators) | zeroBytes(word ^ lineFeeds);
-                 stops != 0; stops &= stops - 1) {
-                const std::size_t i = at + static_cast<std::size_t>(__builtin_ctzll(stops) / 8);
-                if (stop(i))
-                    return i + 1;
-            }
-        }
-    }
+    if (path != SplitPath::Bytes)
+        if (const std::size_t next = eightByteStops(text, at, separator, stop); next != kAbsent)
+            return next;
 #endif
     static_cast<void>(path);
-    for (; at < text.size(); ++at) {
-        if ((data[at] == separator || data[at] == '\n') && stop(at))
-            return at + 1;
-    }
-    return kAbsent;
+    return byteStops(text, at, separator, stop);
 }
 
 enum class Role {
