@@ -11,11 +11,6 @@
 namespace quarven {
 namespace {
 
-bool isDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
 bool isLeapYear(int year)
 {
     return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
@@ -25,12 +20,6 @@ int daysInMonth(int year, int month)
 {
     static constexpr std::array<int, 12> days = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     return month == 2 && isLeapYear(year) ? 29 : days[static_cast<std::size_t>(month - 1)];
-}
-
-bool isValid(const Date& date)
-{
-    return date.year >= 1 && date.year <= 9999 && date.month >= 1 && date.month <= 12 &&
-           date.day >= 1 && date.day <= daysInMonth(date.year, date.month);
 }
 
 // Days since 1970-01-01 in the proleptic Gregorian calendar.
@@ -43,19 +32,6 @@ long serialDay(const Date& date)
     const long doy = (153 * mp + 2) / 5 + date.day - 1;
     const long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
     return era * 146097 + doe - 719468;
-}
-
-// Reads a run of at most maxDigits digits; the count read goes to digits.
-int readDigits(std::string_view text, std::size_t& pos, std::size_t maxDigits, std::size_t& digits)
-{
-    int value = 0;
-    digits = 0;
-    while (pos < text.size() && isDigit(text[pos]) && digits < maxDigits) {
-        value = value * 10 + (text[pos] - '0');
-        ++pos;
-        ++digits;
-    }
-    return value;
 }
 
 // The decimal digits of a finite, non-zero magnitude written with 15
@@ -80,7 +56,7 @@ Decimal significantDecimal(double magnitude)
     const std::size_t e = text.find('e');
     Decimal decimal;
     for (char c : text.substr(0, e))
-        if (isDigit(c))
+        if (IsDigit(c))
             decimal.digits += c;
     int exponent = 0;
     const std::string_view exponentText = text.substr(e + 1);
@@ -156,6 +132,24 @@ bool quickRounding(double magnitude, int decimals, std::uint64_t& rounded)
 
 } // namespace
 
+bool IsCalendarDate(const Date& date)
+{
+    return date.year >= 1 && date.year <= 9999 && date.month >= 1 && date.month <= 12 &&
+           date.day >= 1 && date.day <= daysInMonth(date.year, date.month);
+}
+
+int ReadDigits(std::string_view text, std::size_t& pos, std::size_t most, std::size_t& digits)
+{
+    int value = 0;
+    digits = 0;
+    while (pos < text.size() && IsDigit(text[pos]) && digits < most) {
+        value = value * 10 + (text[pos] - '0');
+        ++pos;
+        ++digits;
+    }
+    return value;
+}
+
 long DayNumber(const Date& date)
 {
     return serialDay(date);
@@ -183,14 +177,14 @@ std::optional<Date> DateOf(std::string_view text, int currentYear)
     std::size_t pos = 0;
     std::size_t digits = 0;
     Date date;
-    date.day = readDigits(text, pos, 2, digits);
+    date.day = ReadDigits(text, pos, 2, digits);
     if (digits == 0 || pos >= text.size())
         return std::nullopt;
     const char separator = text[pos];
     if (separator != '/' && separator != '.' && separator != '-')
         return std::nullopt;
     ++pos;
-    date.month = readDigits(text, pos, 2, digits);
+    date.month = ReadDigits(text, pos, 2, digits);
     if (digits == 0)
         return std::nullopt;
     date.year = currentYear;
@@ -198,7 +192,7 @@ std::optional<Date> DateOf(std::string_view text, int currentYear)
         if (text[pos] != separator)
             return std::nullopt;
         ++pos;
-        const int year = readDigits(text, pos, 4, digits);
+        const int year = ReadDigits(text, pos, 4, digits);
         if (digits == 2)
             date.year = year < 30 ? 2000 + year : 1900 + year;
         else if (digits == 4)
@@ -206,7 +200,7 @@ std::optional<Date> DateOf(std::string_view text, int currentYear)
         else
             return std::nullopt;
     }
-    if (pos != text.size() || !isValid(date))
+    if (pos != text.size() || !IsCalendarDate(date))
         return std::nullopt;
     return date;
 }
@@ -270,7 +264,7 @@ double ReadNumber(std::string_view text)
         if (pos >= text.size())
             break;
         const char c = text[pos];
-        if (isDigit(c)) {
+        if (IsDigit(c)) {
             mantissa += c;
             if (!point)
                 ++integerDigits;
@@ -297,7 +291,7 @@ double ReadNumber(std::string_view text)
         }
         for (;;) {
             skipBlanks();
-            if (pos >= text.size() || !isDigit(text[pos]))
+            if (pos >= text.size() || !IsDigit(text[pos]))
                 break;
             exponent = std::min(exponent * 10 + (text[pos] - '0'), 10'000'000L);
             ++pos;
@@ -335,7 +329,7 @@ double ReadLevel(std::string_view text)
     // Any comma ends ReadNumber's reading, so only the first one can matter.
     const std::size_t comma = text.find(',');
     if (comma == std::string_view::npos || comma == 0 || comma + 1 == text.size() ||
-        !isDigit(text[comma - 1]) || !isDigit(text[comma + 1]) ||
+        !IsDigit(text[comma - 1]) || !IsDigit(text[comma + 1]) ||
         text.substr(0, comma).find('.') != std::string_view::npos)
         return ReadNumber(text);
     std::string pointed(text);

@@ -30,6 +30,14 @@ struct Date {
 [[nodiscard]] bool IsDateText(std::string_view text, int currentYear);
 [[nodiscard]] std::optional<Date> DateOf(std::string_view text, int currentYear);
 
+// A day that the calendar has, in the years 1 to 9999.
+[[nodiscard]] bool IsCalendarDate(const Date& date);
+
+// The run of at most `most` digits at `pos`, read as a number; `pos` moves
+// past it and `digits` says how many there were (none reads as 0).
+[[nodiscard]] int ReadDigits(std::string_view text, std::size_t& pos, std::size_t most,
+                             std::size_t& digits);
+
 // Days since 1970-01-01 (negative before it), and back: the difference of two
 // day numbers is the number of days between the dates.
 [[nodiscard]] long DayNumber(const Date& date);
@@ -89,6 +97,11 @@ void AppendPattern(std::string& text, double value, Pattern pattern);
 // The same text appended to `text`; allocates nothing once `text` has room,
 // so a million results can be written without a heap call each.
 void AppendDecimals(std::string& text, double value, int decimals);
+
+[[nodiscard]] constexpr bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 // The text without the blanks and tabs around it.
 [[nodiscard]] inline std::string_view TrimmedBlanks(std::string_view text)

@@ -1,9 +1,10 @@
 // The trial reader and the batch behind it, two ways.
 //
-// Raw bytes: no crash; the same rows whether lines are split directly or all
-// go through libcsv, and whatever pieces the text comes in; every plot the
-// reader hands over comes out of the batch exactly once, in first-appearance
-// order; a refused plot's message names lines that are that plot's rows.
+// Raw bytes: no crash; the same rows whether lines are split directly (by
+// each split path) or all go through libcsv, and whatever pieces the text
+// comes in; every plot the reader hands over comes out of the batch exactly
+// once, in first-appearance order; a refused plot's message names lines that
+// are that plot's rows.
 //
 // A generated trial (first byte odd): plots with rising dates and levels,
 // rows interleaved, fields quoted at random, names that need quoting, blank
@@ -17,11 +18,11 @@
 //
 // Both kinds: the whole run gives the same results, byte for byte, when its
 // results are made in small blocks on two threads as when made on one.
+#include "core/value_conventions.h"
+#include "fuzz_support.h"
 #include "trial/trial_batch.h"
 #include "trial/trial_file.h"
 #include "trial/trial_run.h"
-#include "core/value_conventions.h"
-#include "fuzz_support.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -84,10 +85,11 @@ struct Read {
     std::optional<quarven::TrialError> error;
 };
 
-Read readInPieces(std::string_view text, const std::vector<std::size_t>& cuts, bool split)
+Read readInPieces(std::string_view text, const std::vector<std::size_t>& cuts, bool split,
+                  quarven::SplitPath path = quarven::SplitPath::Widest)
 {
     Read read;
-    quarven::TrialReader reader(read.rows, quarven::TrialReader::Options{split});
+    quarven::TrialReader reader(read.rows, quarven::TrialReader::Options{split, path});
     std::size_t at = 0;
     for (const std::size_t cut : cuts) {
         if (read.error || cut <= at || cut > text.size())
@@ -192,6 +194,11 @@ void checkRaw(const std::uint8_t* data, std::size_t size)
     FUZZ_CHECK(sameRead(whole, libcsv), "direct split and libcsv differ on %s",
                Shown(text).c_str());
     FUZZ_CHECK(sameRead(whole, pieces), "reading in pieces differs on %s", Shown(text).c_str());
+    for (const quarven::SplitPath path :
+         {quarven::SplitPath::Sse2, quarven::SplitPath::EightBytes, quarven::SplitPath::Bytes})
+        FUZZ_CHECK(!quarven::HasSplitPath(path) ||
+                       sameRead(whole, readInPieces(text, {}, true, path)),
+                   "split path %d differs on %s", static_cast<int>(path), Shown(text).c_str());
 
     ++tally.raw;
     checkThreads(text, 2026);

@@ -5,8 +5,12 @@
 
 #include <csv.h>
 
-#if defined(__SSE2__)
+#if defined(__GNUC__) && defined(__SSE2__)
 #include <emmintrin.h>
+#define QUARVEN_SPLIT_SSE2 1
+#endif
+#if defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+#define QUARVEN_SPLIT_EIGHT_BYTES 1
 #endif
 
 #include <algorithm>
@@ -181,6 +185,151 @@ private:
     std::uint32_t m_fieldLine = 0;
 };
 
+// Cuts a line into fields at the stops findStops hands it, dropping the
+// blanks libcsv drops around an unquoted field.
+class FieldCutter {
+public:
+    FieldCutter(std::string_view text, std::size_t start, char separator,
+                std::vector<std::string_view>& fields)
+        : m_data(text.data()), m_start(start), m_separator(separator),
+          m_otherBlank(separator == '\t' ? ' ' : '\t'), m_fields(fields)
+    {
+    }
+    // At a separator or a line feed: ends the field there, and says whether
+    // the line ended too.
+    bool operator()(std::size_t i)
+    {
+        if (m_data[i] == m_separator) {
+            field(i);
+            m_start = i + 1;
+            return false;
+        }
+        field(i > m_start && m_data[i - 1] == '\r' ? i - 1 : i);
+        return true;
+    }
+    void field(std::size_t last)
+    {
+        std::size_t first = m_start;
+        m_longField |= last - first > kLongestField;
+        // Blanks around a field are rare: both ends are first looked at for
+        // any byte up to the blank, which both blanks are.
+        if (first < last && (static_cast<unsigned char>(m_data[first]) <= ' ' ||
+                             static_cast<unsigned char>(m_data[last - 1]) <= ' ')) {
+            while (first < last && isBlank(m_data[first]))
+                ++first;
+            while (last > first && isBlank(m_data[last - 1]))
+                --last;
+        }
+        m_fields.emplace_back(m_data + first, last - first);
+    }
+    [[nodiscard]] bool longField() const { return m_longField; }
+
+private:
+    // A tab is a blank too, unless it is the separator.
+    [[nodiscard]] bool isBlank(char c) const { return c == ' ' || c == m_otherBlank; }
+
+    const char* m_data;
+    std::size_t m_start;
+    char m_separator;
+    char m_otherBlank;
+    std::vector<std::string_view>& m_fields;
+    bool m_longField = false;
+};
+
+SplitPath chosenPath(SplitPath path)
+{
+    if (path != SplitPath::Widest && HasSplitPath(path))
+        return path;
+#if defined(QUARVEN_SPLIT_SSE2)
+    return SplitPath::Sse2;
+#elif defined(QUARVEN_SPLIT_EIGHT_BYTES)
+    return SplitPath::EightBytes;
+#else
+    return SplitPath::Bytes;
+#endif
+}
+
+// Each loop below hands the separators and line feeds of the text from `at`
+// on to `stop`, in order, until it answers that the line ended, and returns
+// the place after that; or it moves `at` past the whole steps it took and
+// returns kAbsent, leaving the rest to a narrower loop.
+
+#if defined(QUARVEN_SPLIT_SSE2)
+// A field book's line takes one or two steps. The separator is spread from a
+// register: set1_epi8 went through memory, a byte stored and four loaded
+// back, which stalled every line.
+template <typename Stop>
+std::size_t sixteenByteStops(std::string_view text, std::size_t& at, char separator, Stop& stop)
+{
+    const __m128i separatorBytes =
+        _mm_set1_epi32(static_cast<int>(0x01010101U * static_cast<unsigned char>(separator)));
+    const __m128i lineFeedBytes = _mm_set1_epi32(0x0A0A0A0A);
+    for (; at + 16 <= text.size(); at += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + at));
+        for (auto stops = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
+                 _mm_cmpeq_epi8(bytes, separatorBytes), _mm_cmpeq_epi8(bytes, lineFeedBytes))));
+             stops != 0; stops &= stops - 1) {
+            const std::size_t i = at + static_cast<std::size_t>(__builtin_ctz(stops));
+            if (stop(i))
+                return i + 1;
+        }
+    }
+    return kAbsent;
+}
+#endif
+
+#if defined(QUARVEN_SPLIT_EIGHT_BYTES)
+// A mask of the bytes that are the separator or a line feed, taken bit by bit.
+template <typename Stop>
+std::size_t eightByteStops(std::string_view text, std::size_t& at, char separator, Stop& stop)
+{
+    constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
+    const std::uint64_t separators = 0x0101010101010101ULL * static_cast<unsigned char>(separator);
+    const std::uint64_t lineFeeds = 0x0101010101010101ULL * static_cast<unsigned char>('\n');
+    const auto zeroBytes = [](std::uint64_t x) { return ~(((x & kLow7) + kLow7) | x | kLow7); };
+    for (; at + 8 <= text.size(); at += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, text.data() + at, sizeof word);
+        for (std::uint64_t stops = zeroBytes(word ^ separators) | zeroBytes(word ^ lineFeeds);
+             stops != 0; stops &= stops - 1) {
+            const std::size_t i = at + static_cast<std::size_t>(__builtin_ctzll(stops) / 8);
+            if (stop(i))
+                return i + 1;
+        }
+    }
+    return kAbsent;
+}
+#endif
+
+template <typename Stop>
+std::size_t byteStops(std::string_view text, std::size_t& at, char separator, Stop& stop)
+{
+    for (; at < text.size(); ++at)
+        if ((text[at] == separator || text[at] == '\n') && stop(at))
+            return at + 1;
+    return kAbsent;
+}
+
+// The one place where a line is searched: the path (never Widest) names the
+// loop to begin with.
+template <typename Stop>
+std::size_t findStops(SplitPath path, std::string_view text, std::size_t at, char separator,
+                      Stop& stop)
+{
+#if defined(QUARVEN_SPLIT_SSE2)
+    if (path == SplitPath::Sse2)
+        if (const std::size_t next = sixteenByteStops(text, at, separator, stop); next != kAbsent)
+            return next;
+#endif
+#if defined(QUARVEN_SPLIT_EIGHT_BYTES)
+    if (path != SplitPath::Bytes)
+        if (const std::size_t next = eightByteStops(text, at, separator, stop); next != kAbsent)
+            return next;
+#endif
+    static_cast<void>(path);
+    return byteStops(text, at, separator, stop);
+}
+
 enum class Role {
     Ignored,
     Plot,
@@ -194,11 +343,20 @@ enum class Role {
     Copied
 };
 
+// Headings read as dates, and the first written like a date that is none.
+struct HeadingDates {
+    std::vector<std::size_t> columns;
+    std::size_t notADate = kAbsent;
+};
+
 } // namespace
 
 class TrialReader::Impl {
 public:
-    Impl(TrialVisitor& visitor, Options options) : m_visitor(visitor), m_options(options) {}
+    Impl(TrialVisitor& visitor, Options options)
+        : m_visitor(visitor), m_options(options), m_splitPath(chosenPath(options.splitPath))
+    {
+    }
     ~Impl()
     {
         if (m_parserReady)
@@ -226,8 +384,11 @@ private:
     bool countLine();
     void endRow(std::uint32_t line, const std::vector<std::string_view>& fields);
     void readHeader(std::uint32_t line, const std::vector<std::string_view>& fields);
+    bool matchColumns(std::uint32_t line, const std::vector<std::string_view>& fields,
+                      HeadingDates& dates);
+    bool chooseLayout(std::uint32_t line, const std::vector<std::string_view>& fields,
+                      const HeadingDates& dates);
     void readRow(std::uint32_t line, const std::vector<std::string_view>& fields);
-    void readPlotDateLevel(std::uint32_t line, const std::vector<std::string_view>& fields);
     void fail(std::uint32_t line, std::string message);
 
     static void onField(void* data, std::size_t size, void* self);
@@ -235,6 +396,7 @@ private:
 
     TrialVisitor& m_visitor;
     Options m_options;
+    SplitPath m_splitPath;
     std::optional<TrialError> m_error;
     bool m_started = false;
     bool m_headerRead = false;
@@ -256,6 +418,7 @@ private:
     std::uint32_t m_lines = 0;      // lines begun so far
     std::uint32_t m_recordLine = 0; // where the record libcsv is reading began
     bool m_inRecord = false;        // libcsv is inside a quoted field across lines
+    bool m_rowEnded = false;        // libcsv ended a record in the piece it was handed
 
     std::vector<std::string_view> m_fields;
     std::string m_fieldText; // libcsv hands fields over one by one; they wait here
@@ -474,7 +637,7 @@ void TrialReader::Impl::readLines(std::string_view text)
                 if (m_longField)
                     fail(m_lines, kLongFieldMessage);
                 else if (m_plotDateLevel && !m_fields.empty() && !IsBlank(m_fields.front()))
-                    readPlotDateLevel(m_lines, m_fields);
+                    readRow(m_lines, m_fields);
                 else
                     endRow(m_lines, m_fields);
             }
@@ -513,91 +676,24 @@ bool TrialReader::Impl::countLine()
     return true;
 }
 
-// Splits the line from pos at the separator into m_fields, dropping the
-// blanks libcsv drops around an unquoted field. Returns where the next line
-// begins, or npos when the text ends first (unless atEnd, which ends the line
-// there).
+// Splits the line from pos at the separator into m_fields. Returns where the
+// next line begins, or npos when the text ends first (unless atEnd, which
+// ends the line there).
 std::size_t TrialReader::Impl::splitLine(std::string_view text, std::size_t pos, bool atEnd)
 {
     m_fields.clear();
-    m_longField = false;
-    const char* const data = text.data();
-    const char separator = m_separator;
-    // A tab is a blank too, unless it is the separator.
-    const char otherBlank = separator == '\t' ? ' ' : '\t';
-    const auto isBlank = [otherBlank](char c) { return c == ' ' || c == otherBlank; };
-    std::size_t start = pos;
-    const auto field = [&](std::size_t last) {
-        std::size_t first = start;
-        m_longField |= last - first > kLongestField;
-        // Blanks around a field are rare: both ends are first looked at for
-        // any byte up to the blank, which both blanks are.
-        if (first < last && (static_cast<unsigned char>(data[first]) <= ' ' ||
-                             static_cast<unsigned char>(data[last - 1]) <= ' ')) {
-            while (first < last && isBlank(data[first]))
-                ++first;
-            while (last > first && isBlank(data[last - 1]))
-                --last;
-        }
-        m_fields.emplace_back(data + first, last - first);
-    };
-    // At a separator or a line feed: ends the field there, and says whether
-    // the line ended too.
-    const auto endsLine = [&](std::size_t i) {
-        if (data[i] == separator) {
-            field(i);
-            start = i + 1;
-            return false;
-        }
-        field(i > start && data[i - 1] == '\r' ? i - 1 : i);
-        return true;
-    };
-    std::size_t at = pos;
-#if defined(__GNUC__) && defined(__SSE2__)
-    // Sixteen bytes at a time where the processor has SSE2, as every x86-64
-    // one does: a field book's line then takes one or two steps. The
-    // separator is spread from a register: set1_epi8 went through memory, a
-    // byte stored and four loaded back, which stalled every line.
-    const __m128i separatorBytes =
-        _mm_set1_epi32(static_cast<int>(0x01010101U * static_cast<unsigned char>(separator)));
-    const __m128i lineFeedBytes = _mm_set1_epi32(0x0A0A0A0A);
-    for (; at + 16 <= text.size(); at += 16) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
-        for (auto stops = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
-                 _mm_cmpeq_epi8(bytes, separatorBytes), _mm_cmpeq_epi8(bytes, lineFeedBytes))));
-             stops != 0; stops &= stops - 1) {
-            const std::size_t i = at + static_cast<std::size_t>(__builtin_ctz(stops));
-            if (endsLine(i))
-                return i + 1;
+    FieldCutter cutter(text, pos, m_separator, m_fields);
+    std::size_t next = findStops(m_splitPath, text, pos, m_separator, cutter);
+    if (next == kAbsent) {
+        if (!atEnd)
+            next = std::string_view::npos;
+        else {
+            cutter.field(text.size());
+            next = text.size();
         }
     }
-#endif
-#if defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-    // Eight bytes at a time: a mask of the bytes that are the separator or a
-    // line feed, taken bit by bit.
-    constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
-    const std::uint64_t separators = 0x0101010101010101ULL * static_cast<unsigned char>(separator);
-    const std::uint64_t lineFeeds = 0x0101010101010101ULL * static_cast<unsigned char>('\n');
-    const auto zeroBytes = [](std::uint64_t x) { return ~(((x & kLow7) + kLow7) | x | kLow7); };
-    for (; at + 8 <= text.size(); at += 8) {
-        std::uint64_t word = 0;
-        std::memcpy(&word, data + at, sizeof word);
-        for (std::uint64_t stops = zeroBytes(word ^ separators) | zeroBytes(word ^ lineFeeds);
-             stops != 0; stops &= stops - 1) {
-            const std::size_t i = at + static_cast<std::size_t>(__builtin_ctzll(stops) / 8);
-            if (endsLine(i))
-                return i + 1;
-        }
-    }
-#endif
-    for (; at < text.size(); ++at) {
-        if ((data[at] == separator || data[at] == '\n') && endsLine(at))
-            return at + 1;
-    }
-    if (!atEnd)
-        return std::string_view::npos;
-    field(text.size());
-    return text.size();
+    m_longField = cutter.longField();
+    return next;
 }
 
 void TrialReader::Impl::readLine(std::string_view line, bool plain, std::size_t metered)
@@ -632,6 +728,7 @@ void TrialReader::Impl::readLine(std::string_view line, bool plain, std::size_t 
         if (!m_inRecord)
             m_recordLine = m_lines;
         const std::string_view piece = line.substr(from, end - from);
+        m_rowEnded = false;
         const std::size_t used =
             csv_parse(&m_parser, piece.data(), piece.size(), onField, onRowEnd, this);
         if (m_error)
@@ -643,10 +740,9 @@ void TrialReader::Impl::readLine(std::string_view line, bool plain, std::size_t 
                               : "out of memory");
             return;
         }
-        // libcsv's state 0 (ROW_NOT_BEGUN in its source) is the only one
-        // between records; any other means a quoted field runs on into the
-        // next line.
-        m_inRecord = m_parser.pstate != 0;
+        // The piece ends at a line end; unless a quoted field holds it,
+        // libcsv ends the record there.
+        m_inRecord = !m_rowEnded;
         if (end == line.size() || !countLine())
             return;
         from = end;
@@ -663,6 +759,7 @@ void TrialReader::Impl::onField(void* data, std::size_t size, void* self)
 void TrialReader::Impl::onRowEnd(int, void* self)
 {
     auto& impl = *static_cast<Impl*>(self);
+    impl.m_rowEnded = true;
     if (impl.m_fieldEnds.empty() || impl.m_error)
         return;
     impl.m_fields.clear();
@@ -700,77 +797,9 @@ void TrialReader::Impl::readHeader(std::uint32_t line, const std::vector<std::st
                    "semicolons or tabs");
         return;
     }
-    struct Known {
-        std::string_view name;
-        Role role;
-        std::size_t* column;
-    };
-    const std::array<Known, 7> known = {{
-        {"plot", Role::Plot, &m_plot},
-        {"date", Role::Date, &m_date},
-        {"level", Role::Level, &m_level},
-        {"period", Role::Period, &m_period},
-        {"group", Role::Group, &m_group},
-        {"budding", Role::Budding, &m_budding},
-        {"desiccation", Role::Desiccation, &m_desiccation},
-    }};
-    std::vector<std::size_t> dateLike;
-    std::size_t notADate = kAbsent; // the first heading written like a date that is none
-    m_roles.assign(fields.size(), Role::Copied);
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-        const std::string_view name = fields[i];
-        const auto match = std::find_if(known.begin(), known.end(),
-                                        [&](const Known& k) { return isName(name, k.name); });
-        if (match != known.end()) {
-            if (*match->column != kAbsent) {
-                fail(line, "the header names the column " + std::string(match->name) + " twice");
-                return;
-            }
-            *match->column = i;
-            m_roles[i] = match->role;
-        } else if (IsBlank(name)) {
-            // Spreadsheets leave unnamed columns after the last one; what stands
-            // in them is counted as extra fields.
-            m_roles[i] = Role::Ignored;
-        } else if (ReadTrialDate(name, 2000)) {
-            // Read in a leap year here: the date column of 29/02 is known as
-            // one, and its cells are refused per plot if the year has no such day.
-            dateLike.push_back(i);
-        } else if (notADate == kAbsent && writtenLikeDate(name)) {
-            notADate = i;
-        }
-    }
-    if (m_plot == kAbsent) {
-        fail(line, "the header names no plot column");
+    HeadingDates dates;
+    if (!matchColumns(line, fields, dates) || !chooseLayout(line, fields, dates))
         return;
-    }
-    if ((m_date == kAbsent) != (m_level == kAbsent)) {
-        fail(line, m_date == kAbsent ? "the header names a level column but no date column"
-                                     : "the header names a date column but no level column");
-        return;
-    }
-    if (m_date != kAbsent) {
-        m_header.layout = TrialLayout::Long;
-    } else if (!dateLike.empty() || notADate != kAbsent) {
-        // Its assessments would be lost, or the dates read in the wrong
-        // order, as a month-first spreadsheet writes them.
-        if (notADate != kAbsent) {
-            fail(line, "column " + std::to_string(notADate + 1) + " of the header (" +
-                           std::string(TrimmedBlanks(fields[notADate])) +
-                           ") is written like a date but is none: dates are read day first, "
-                           "dd/mm or dd/mm/yyyy");
-            return;
-        }
-        m_header.layout = TrialLayout::Wide;
-        for (const std::size_t column : dateLike) {
-            m_roles[column] = Role::Assessment;
-            m_dateColumns.push_back(column);
-            m_header.dates.emplace_back(TrimmedBlanks(fields[column]));
-        }
-    } else {
-        fail(line, "the header names neither date and level columns nor any assessment date");
-        return;
-    }
     for (std::size_t i = 0; i < fields.size(); ++i) {
         if (m_roles[i] == Role::Copied) {
             m_copiedColumns.push_back(i);
@@ -790,14 +819,97 @@ void TrialReader::Impl::readHeader(std::uint32_t line, const std::vector<std::st
     m_visitor.header(m_header);
 }
 
+// Gives each heading its role; headings read as dates wait in `dates` for the
+// layout to be known.
+bool TrialReader::Impl::matchColumns(std::uint32_t line,
+                                     const std::vector<std::string_view>& fields,
+                                     HeadingDates& dates)
+{
+    struct Known {
+        std::string_view name;
+        Role role;
+        std::size_t* column;
+    };
+    const std::array<Known, 7> known = {{
+        {"plot", Role::Plot, &m_plot},
+        {"date", Role::Date, &m_date},
+        {"level", Role::Level, &m_level},
+        {"period", Role::Period, &m_period},
+        {"group", Role::Group, &m_group},
+        {"budding", Role::Budding, &m_budding},
+        {"desiccation", Role::Desiccation, &m_desiccation},
+    }};
+    m_roles.assign(fields.size(), Role::Copied);
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        const std::string_view name = fields[i];
+        const auto match = std::find_if(known.begin(), known.end(),
+                                        [&](const Known& k) { return isName(name, k.name); });
+        if (match != known.end()) {
+            if (*match->column != kAbsent) {
+                fail(line, "the header names the column " + std::string(match->name) + " twice");
+                return false;
+            }
+            *match->column = i;
+            m_roles[i] = match->role;
+        } else if (IsBlank(name)) {
+            // Spreadsheets leave unnamed columns after the last one; what stands
+            // in them is counted as extra fields.
+            m_roles[i] = Role::Ignored;
+        } else if (ReadTrialDate(name, 2000)) {
+            // Read in a leap year here: the date column of 29/02 is known as
+            // one, and its cells are refused per plot if the year has no such day.
+            dates.columns.push_back(i);
+        } else if (dates.notADate == kAbsent && writtenLikeDate(name)) {
+            dates.notADate = i;
+        }
+    }
+    return true;
+}
+
+// Date and level columns make the long layout, dated headings the wide one.
+bool TrialReader::Impl::chooseLayout(std::uint32_t line,
+                                     const std::vector<std::string_view>& fields,
+                                     const HeadingDates& dates)
+{
+    if (m_plot == kAbsent) {
+        fail(line, "the header names no plot column");
+        return false;
+    }
+    if ((m_date == kAbsent) != (m_level == kAbsent)) {
+        fail(line, m_date == kAbsent ? "the header names a level column but no date column"
+                                     : "the header names a date column but no level column");
+        return false;
+    }
+    if (m_date != kAbsent) {
+        m_header.layout = TrialLayout::Long;
+        return true;
+    }
+    if (dates.columns.empty() && dates.notADate == kAbsent) {
+        fail(line, "the header names neither date and level columns nor any assessment date");
+        return false;
+    }
+    // Its assessments would be lost, or the dates read in the wrong order,
+    // as a month-first spreadsheet writes them.
+    if (dates.notADate != kAbsent) {
+        fail(line, "column " + std::to_string(dates.notADate + 1) + " of the header (" +
+                       std::string(TrimmedBlanks(fields[dates.notADate])) +
+                       ") is written like a date but is none: dates are read day first, "
+                       "dd/mm or dd/mm/yyyy");
+        return false;
+    }
+    m_header.layout = TrialLayout::Wide;
+    for (const std::size_t column : dates.columns) {
+        m_roles[column] = Role::Assessment;
+        m_dateColumns.push_back(column);
+        m_header.dates.emplace_back(TrimmedBlanks(fields[column]));
+    }
+    return true;
+}
+
 void TrialReader::Impl::readRow(std::uint32_t line, const std::vector<std::string_view>& fields)
 {
     if (m_error)
         return;
-    if (m_plotDateLevel) {
-        readPlotDateLevel(line, fields);
-        return;
-    }
     // One row object serves every row: it holds only views, each set anew.
     TrialRow& row = m_row;
     row.line = line;
@@ -806,20 +918,22 @@ void TrialReader::Impl::readRow(std::uint32_t line, const std::vector<std::strin
         fail(line, "the row names no plot");
         return;
     }
-    row.period = fieldAt(fields, m_period);
-    row.group = fieldAt(fields, m_group);
-    row.budding = fieldAt(fields, m_budding);
-    row.desiccation = fieldAt(fields, m_desiccation);
-
-    for (std::size_t i = 0; i < m_copiedColumns.size(); ++i)
-        m_copied[i] = fieldAt(fields, m_copiedColumns[i]);
-    row.copied = Items<std::string_view>(m_copied.data(), m_copied.size());
+    // The usual book's row names plot, date and level only: its other views
+    // stay empty, as the header left them.
+    if (!m_plotDateLevel) {
+        row.period = fieldAt(fields, m_period);
+        row.group = fieldAt(fields, m_group);
+        row.budding = fieldAt(fields, m_budding);
+        row.desiccation = fieldAt(fields, m_desiccation);
+        for (std::size_t i = 0; i < m_copiedColumns.size(); ++i)
+            m_copied[i] = fieldAt(fields, m_copiedColumns[i]);
+        row.copied = Items<std::string_view>(m_copied.data(), m_copied.size());
+    }
 
     row.extraFields = 0;
-    if (m_someIgnored || fields.size() > m_roles.size())
-        for (std::size_t i = 0; i < fields.size(); ++i)
-            if ((i >= m_roles.size() || m_roles[i] == Role::Ignored) && !IsBlank(fields[i]))
-                ++row.extraFields;
+    for (std::size_t i = m_someIgnored ? 0 : m_roles.size(); i < fields.size(); ++i)
+        if ((i >= m_roles.size() || m_roles[i] == Role::Ignored) && !IsBlank(fields[i]))
+            ++row.extraFields;
 
     std::size_t assessments = 0;
     if (m_header.layout == TrialLayout::Long) {
@@ -836,29 +950,6 @@ void TrialReader::Impl::readRow(std::uint32_t line, const std::vector<std::strin
         }
     }
     row.assessments = Items<TrialAssessment>(m_assessments.data(), assessments);
-    m_visitor.row(row);
-}
-
-// The usual book's row: its other views stay empty, as the header left them.
-void TrialReader::Impl::readPlotDateLevel(std::uint32_t line,
-                                          const std::vector<std::string_view>& fields)
-{
-    TrialRow& row = m_row;
-    row.line = line;
-    row.plot = fieldAt(fields, m_plot);
-    if (row.plot.empty()) {
-        fail(line, "the row names no plot");
-        return;
-    }
-    row.extraFields = 0;
-    for (std::size_t i = m_roles.size(); i < fields.size(); ++i)
-        if (!IsBlank(fields[i]))
-            ++row.extraFields;
-    TrialAssessment& assessment = m_assessments[0];
-    assessment.date = fieldAt(fields, m_date);
-    assessment.level = fieldAt(fields, m_level);
-    row.assessments = Items<TrialAssessment>(
-        m_assessments.data(), !IsBlank(assessment.date) || !IsBlank(assessment.level) ? 1 : 0);
     m_visitor.row(row);
 }
 
@@ -898,6 +989,28 @@ std::optional<TrialError> TrialReader::Impl::finish()
     if (!m_error && !m_headerRead)
         fail(std::max<std::uint32_t>(m_lines, 1), "the file is empty: a header row is needed");
     return m_error;
+}
+
+bool HasSplitPath(SplitPath path)
+{
+    switch (path) {
+    case SplitPath::Sse2:
+#if defined(QUARVEN_SPLIT_SSE2)
+        return true;
+#else
+        return false;
+#endif
+    case SplitPath::EightBytes:
+#if defined(QUARVEN_SPLIT_EIGHT_BYTES)
+        return true;
+#else
+        return false;
+#endif
+    case SplitPath::Widest:
+    case SplitPath::Bytes:
+        break;
+    }
+    return true;
 }
 
 TrialReader::TrialReader(TrialVisitor& visitor) : TrialReader(visitor, Options{}) {}

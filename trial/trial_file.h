@@ -92,11 +92,21 @@ struct TrialError {
     std::string message;
 };
 
+// How a line without quotes is searched for its separators and its end:
+// sixteen bytes a step (SSE2), eight, or one. Each gives the same rows; the
+// widest this build has is used unless another is asked for.
+enum class SplitPath { Widest, Sse2, EightBytes, Bytes };
+
+// Whether this build has the path; one it lacks is read as Widest.
+[[nodiscard]] bool HasSplitPath(SplitPath path);
+
 class TrialReader {
 public:
     struct Options {
         // Off, every line goes through libcsv: the fuzz target compares both.
         bool splitPlainLines = true;
+        // Tests and the fuzz target force each path in turn.
+        SplitPath splitPath = SplitPath::Widest;
     };
 
     explicit TrialReader(TrialVisitor& visitor);

@@ -8,11 +8,6 @@
 namespace quarven {
 namespace {
 
-bool isDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
 // yyyy-mm-dd, with one or two digits for the month and the day.
 std::optional<Date> isoDate(std::string_view text)
 {
@@ -20,32 +15,17 @@ std::optional<Date> isoDate(std::string_view text)
         return std::nullopt;
     Date date;
     std::size_t pos = 0;
-    const auto number = [&](std::size_t most) {
-        int value = 0;
-        std::size_t digits = 0;
-        while (pos < text.size() && isDigit(text[pos]) && digits < most) {
-            value = value * 10 + (text[pos] - '0');
-            ++pos;
-            ++digits;
-        }
-        return digits == 0 ? -1 : value;
-    };
-    date.year = number(4);
-    if (pos != 4 || text[pos] != '-')
+    std::size_t digits = 0;
+    date.year = ReadDigits(text, pos, 4, digits);
+    if (digits != 4)
         return std::nullopt;
     ++pos;
-    date.month = number(2);
-    if (date.month < 0 || pos >= text.size() || text[pos] != '-')
+    date.month = ReadDigits(text, pos, 2, digits);
+    if (digits == 0 || pos >= text.size() || text[pos] != '-')
         return std::nullopt;
     ++pos;
-    date.day = number(2);
-    if (date.day < 0 || pos != text.size())
-        return std::nullopt;
-    // A day that does not exist comes back from its day number as another.
-    if (date.year < 1 || date.month < 1 || date.month > 12 || date.day < 1)
-        return std::nullopt;
-    const Date back = DateOfDayNumber(DayNumber(date));
-    if (back.year != date.year || back.month != date.month || back.day != date.day)
+    date.day = ReadDigits(text, pos, 2, digits);
+    if (digits == 0 || pos != text.size() || !IsCalendarDate(date))
         return std::nullopt;
     return date;
 }
@@ -167,7 +147,7 @@ bool readGeneralNumber(std::string_view text, bool commaIsPoint, double& value)
     bool point = false;
     for (; pos < text.size(); ++pos) {
         const char c = text[pos];
-        if (isDigit(c)) {
+        if (IsDigit(c)) {
             digits = true;
             if (mantissa <= (kExactLimit - 9) / 10) {
                 mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
@@ -189,7 +169,7 @@ bool readGeneralNumber(std::string_view text, bool commaIsPoint, double& value)
         if (pos < text.size() && (text[pos] == '+' || text[pos] == '-'))
             ++pos;
         const std::size_t first = pos;
-        while (pos < text.size() && isDigit(text[pos]))
+        while (pos < text.size() && IsDigit(text[pos]))
             ++pos;
         if (pos == first)
             return false;

@@ -72,7 +72,14 @@ CurveWindow::CurveWindow(const CurveSources& sources, Dialogs& dialogs, QWidget*
     // Closing the curve never ends the program; the main window decides that.
     setAttribute(Qt::WA_QuitOnClose, false);
     resize(640, 480);
+    setUpChart();
+    layOutControls();
+    followSources();
+    redraw();
+}
 
+void CurveWindow::setUpChart()
+{
     m_area->setColor(kFill);
     m_area->setBorderColor(kFill);
     m_area->setName(tr("AUDPC, the area under the curve"));
@@ -104,7 +111,10 @@ CurveWindow::CurveWindow(const CurveSources& sources, Dialogs& dialogs, QWidget*
     m_view->setObjectName(QStringLiteral("curve"));
     m_view->setAccessibleName(tr("Disease progress curve"));
     m_view->setFocusPolicy(Qt::NoFocus);
+}
 
+void CurveWindow::layOutControls()
+{
     m_stop->setObjectName(QStringLiteral("stop"));
     m_stop->setTextFormat(Qt::PlainText);
     m_stop->setWordWrap(true);
@@ -131,7 +141,11 @@ CurveWindow::CurveWindow(const CurveSources& sources, Dialogs& dialogs, QWidget*
     // only a focused button (keyPressEvent), and only Escape closes.
     for (QPushButton* button : findChildren<QPushButton*>())
         button->setAutoDefault(false);
+}
 
+// Changes to the table are drawn once the event loop comes round.
+void CurveWindow::followSources()
+{
     m_pending.setSingleShot(true);
     connect(&m_pending, &QTimer::timeout, this, &CurveWindow::redraw);
     const auto later = [this] { m_pending.start(0); };
@@ -144,7 +158,6 @@ CurveWindow::CurveWindow(const CurveSources& sources, Dialogs& dialogs, QWidget*
     }
     connect(m_sources.count, &QLineEdit::textChanged, this, later);
     connect(m_sources.period, &QLineEdit::textChanged, this, later);
-    redraw();
 }
 
 void CurveWindow::redraw()

@@ -50,6 +50,9 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    void setUpChart();
+    void layOutControls();
+    void followSources();
     [[nodiscard]] int exportScale() const;
     void paintChart(QPainter& painter, int scale) const;
     [[nodiscard]] QByteArray svg(int scale) const;

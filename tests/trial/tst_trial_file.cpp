@@ -1,7 +1,8 @@
 // The trial reader: separators, layouts, quoting and line numbers, the errors
 // that stop a run, and the one-plot writer read back. Every table row is read
 // whole, in pieces of every small size, and with libcsv for every line, and
-// must give the same rows each time.
+// must give the same rows each time. QUARVEN_SPLIT_PATH (sse2, eight-bytes or
+// bytes) forces one way of splitting lines throughout; ctest runs each.
 #include "trial/trial_file.h"
 #include "trial/trial_results.h"
 
@@ -67,10 +68,12 @@ public:
     }
 };
 
+SplitPath splitPath = SplitPath::Widest;
+
 QStringList transcriptOf(const QByteArray& text, std::size_t piece, bool splitPlainLines)
 {
     Transcript transcript;
-    TrialReader reader(transcript, TrialReader::Options{splitPlainLines});
+    TrialReader reader(transcript, TrialReader::Options{splitPlainLines, splitPath});
     std::optional<TrialError> error;
     const std::string_view all(text.constData(), static_cast<std::size_t>(text.size()));
     for (std::size_t at = 0; at < all.size() && !error; at += piece)
@@ -90,6 +93,7 @@ class TestTrialFile : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void reading_data();
     void reading();
     void refusedFiles_data();
@@ -101,6 +105,21 @@ private slots:
     void onePlotReadsBack_data();
     void onePlotReadsBack();
 };
+
+void TestTrialFile::initTestCase()
+{
+    const QByteArray forced = qgetenv("QUARVEN_SPLIT_PATH");
+    const std::pair<const char*, SplitPath> paths[] = {{"", SplitPath::Widest},
+                                                       {"sse2", SplitPath::Sse2},
+                                                       {"eight-bytes", SplitPath::EightBytes},
+                                                       {"bytes", SplitPath::Bytes}};
+    const auto named = std::find_if(std::begin(paths), std::end(paths),
+                                    [&](const auto& path) { return forced == path.first; });
+    QVERIFY2(named != std::end(paths), "QUARVEN_SPLIT_PATH names no split path");
+    if (!HasSplitPath(named->second))
+        QSKIP("this build has no such split path");
+    splitPath = named->second;
+}
 
 void TestTrialFile::reading_data()
 {
@@ -155,6 +174,14 @@ void TestTrialFile::reading_data()
         << QByteArray("plot;01/07;11/07;2026-07-21;clone\nP1;0;;30;Gala\nP2;;;;Laura\n")
         << QStringList{"header 1 wide sep ; ---- copied [clone] dates [01/07|11/07|2026-07-21]",
                        "2 P1 [Gala] {01/07=0 2026-07-21=30}", "3 P2 [Laura] {}"};
+    // Separators, blanks and line ends at each place of an eight- and a
+    // sixteen-byte step, and lines that end inside one.
+    QTest::newRow("stops across the split steps")
+        << QByteArray("plot;date;level;c\n1234567;01/07;1;a\r\nP12345678901234; 01/07 ;2;\n"
+                      "P;01/07;3;123456789012345678901234\nP;01/07;4;x\n")
+        << QStringList{"header 1 long sep ; ---- copied [c] dates []", "2 1234567 [a] {01/07=1}",
+                       "3 P12345678901234 [] {01/07=2}", "4 P [123456789012345678901234] {01/07=3}",
+                       "5 P [x] {01/07=4}"};
     QTest::newRow("unnamed column after the last one")
         << QByteArray("plot,date,level,\nP1,01/07,0,\nP1,11/07,10,5\n")
         << QStringList{"header 1 long sep , ---- copied [] dates []", "2 P1 [] {01/07=0}",
@@ -263,7 +290,7 @@ void TestTrialFile::endlessFieldRefusedWhileRead()
     QFETCH(QString, error);
 
     Transcript transcript;
-    TrialReader reader(transcript, TrialReader::Options{splitPlainLines});
+    TrialReader reader(transcript, TrialReader::Options{splitPlainLines, splitPath});
     QVERIFY(!reader.read(std::string_view(start.constData(), std::size_t(start.size()))));
     QByteArray piece;
     while (piece.size() < 65536)
