@@ -50,8 +50,8 @@ struct TrialBatch::PlotState {
 };
 
 TrialBatch::TrialBatch(BatchSettings settings, ResultHandler onResult)
-    : m_settings(settings), m_onResult(std::move(onResult)), m_index(&m_supply),
-      m_states(std::make_unique<BlockArray<PlotState>>(&m_supply)), m_copied(&m_supply)
+    : m_settings(settings), m_onResult(std::move(onResult)),
+      m_states(std::make_unique<BlockArray<PlotState>>())
 {
 }
 

@@ -157,8 +157,6 @@ private:
     [[nodiscard]] const std::optional<TrialDate>& readDate(std::string_view text);
     std::optional<TrialDate> m_longDate;
 
-    // The large blocks of the plots' tables, made ready ahead of need.
-    BlockSupply m_supply;
     PlotIndex m_index;
     std::unique_ptr<BlockArray<PlotState>> m_states; // by plot number
     TextStore m_copied;
