@@ -471,8 +471,8 @@ void TestCommandLine::outOfMemoryIsTold_data()
 // run must say so, never abort nor blame the 4 GiB that names may fill.
 void TestCommandLine::outOfMemoryIsTold()
 {
-#if defined(__SANITIZE_ADDRESS__)
-    QSKIP("AddressSanitizer reserves more address space than any limit here");
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    QSKIP("The sanitizers reserve more address space than any limit here");
 #endif
     QFETCH(bool, shuffled);
 
