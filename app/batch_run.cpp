@@ -10,16 +10,12 @@
 #include <QTemporaryFile>
 
 #include <cerrno>
-#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <mutex>
 #include <new>
 #include <optional>
 #include <string_view>
-#include <system_error>
-#include <thread>
 #include <variant>
 
 #include <fcntl.h>
@@ -67,93 +63,6 @@ int writeAll(int handle, const char* data, std::size_t size)
     }
     return 0;
 }
-
-// Sends the results already written on to the disk in the background, a few
-// MiB at a time, while the rest are still being made; the final sync then
-// finds little left to wait for, where it found all 60 MB of a million plots'
-// results. Linux tells of a failed write-back once, to whichever sync comes
-// first: the first error met here is kept for the final check.
-class EarlySync {
-public:
-    // handle: the file's descriptor, or -1 for none to sync.
-    explicit EarlySync(int handle) : m_handle(handle) {}
-    ~EarlySync() { stop(); }
-    EarlySync(const EarlySync&) = delete;
-    EarlySync& operator=(const EarlySync&) = delete;
-
-    void written(std::size_t bytes)
-    {
-        m_unsynced += bytes;
-        if (m_unsynced < kEvery || m_handle < 0)
-            return;
-        m_unsynced = 0;
-        // Small results never get this far, nor a thread.
-        if (!m_thread.joinable() && !start())
-            return;
-        {
-            const std::lock_guard<std::mutex> lock(m_mutex);
-            m_wanted = true;
-        }
-        m_changed.notify_one();
-    }
-    // Waits for a sync under way or asked for.
-    void stop()
-    {
-        if (!m_thread.joinable())
-            return;
-        {
-            const std::lock_guard<std::mutex> lock(m_mutex);
-            m_stopping = true;
-        }
-        m_changed.notify_one();
-        m_thread.join();
-    }
-    // The first error of a sync made here, or 0; read once stopped.
-    [[nodiscard]] int error() const { return m_error; }
-
-private:
-    static constexpr std::size_t kEvery = std::size_t{8} << 20;
-
-    bool start()
-    {
-        try {
-            m_thread = std::thread([this] { run(); });
-            return true;
-        } catch (const std::system_error&) {
-            // Then the final sync does all the work, as it would anyway.
-        } catch (const std::bad_alloc&) {
-        }
-        m_handle = -1;
-        return false;
-    }
-
-    void run()
-    {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        for (;;) {
-            m_changed.wait(lock, [this] { return m_wanted || m_stopping; });
-            // A sync asked for is made even when stopping: the final one then
-            // has less left to do, and runs sync alike whatever the timing.
-            if (!m_wanted)
-                return;
-            m_wanted = false;
-            lock.unlock();
-            const int error = syncFile(m_handle);
-            lock.lock();
-            if (m_error == 0)
-                m_error = error;
-        }
-    }
-
-    int m_handle;
-    std::size_t m_unsynced = 0;
-    std::thread m_thread;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    bool m_wanted = false;
-    bool m_stopping = false;
-    int m_error = 0;
-};
 
 // What went wrong, in one line; nothing when all went well.
 using Failure = std::optional<QString>;
@@ -363,12 +272,11 @@ Failure writeSummary(const TrialRun& run, const std::vector<Standard>& standards
     return std::nullopt;
 }
 
-// earlyError: the first error of a sync made while the file was written.
-Failure syncOutput(const Output& output, int earlyError)
+Failure syncOutput(const Output& output)
 {
     if (!output.file)
         return std::nullopt;
-    const int synced = earlyError != 0 ? earlyError : syncFile(output.handle);
+    const int synced = syncFile(output.handle);
     return synced == 0 ? Failure() : inFile(output.name, systemError(synced));
 }
 
@@ -383,11 +291,11 @@ Failure commitOutput(Output& output, char* buffer)
 
 // Both outputs on the disk before either takes the place of an old file, so
 // that a failed sync leaves both as they were.
-Failure deliver(Output& results, int earlyError, Output& summary, char* buffer)
+Failure deliver(Output& results, Output& summary, char* buffer)
 {
-    if (Failure failed = syncOutput(results, earlyError))
+    if (Failure failed = syncOutput(results))
         return failed;
-    if (Failure failed = syncOutput(summary, 0))
+    if (Failure failed = syncOutput(summary))
         return failed;
     if (Failure failed = commitOutput(results, buffer))
         return failed;
@@ -402,14 +310,12 @@ int runBatch(const BatchOptions& options, const QString& trialName)
     if (Failure failed = openFiles(options, trialName, input, results, summary))
         return failure(*failed);
 
-    EarlySync early(results.file ? results.handle : -1);
     int writeError = 0;
     TrialRun run(options.settings, [&](std::string_view piece) {
         if (!results.wanted())
             return;
         if (writeError == 0)
             writeError = writeAll(results.handle, piece.data(), piece.size());
-        early.written(piece.size());
     });
     if (options.groupBy)
         run.summariseBy(*options.groupBy);
@@ -423,13 +329,12 @@ int runBatch(const BatchOptions& options, const QString& trialName)
     char* const bytes = static_cast<char*>(buffer.get());
     Failure failed =
         pump(input, options.trial == QLatin1String("-"), trialName, run, writeError, bytes);
-    early.stop();
     if (!failed && writeError != 0)
         failed = inFile(results.name, systemError(writeError));
     if (!failed)
         failed = writeSummary(run, options.standards, trialName, summary);
     if (!failed)
-        failed = deliver(results, early.error(), summary, bytes);
+        failed = deliver(results, summary, bytes);
     if (failed)
         return failure(*failed);
     return run.refused() > 0 ? kExitRefused : kExitComputed;

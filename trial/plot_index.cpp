@@ -40,7 +40,7 @@ TextStore::Added TextStore::add(std::string_view text)
             return Added{0, StoreFailure::Full};
         // The first block is small, for the many trials that are.
         const std::size_t size = std::max(need, m_blocks.empty() ? blockSize / 32 : blockSize);
-        MemoryBlock block = AllocateBlock(size, m_supply);
+        MemoryBlock block = AllocateBlock(size);
         if (!block)
             return Added{0, StoreFailure::NoMemory};
         try {

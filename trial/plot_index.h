@@ -65,8 +65,6 @@ enum class StoreFailure : std::uint8_t {
 // Texts kept for good, each found again by a 32-bit handle.
 class TextStore {
 public:
-    explicit TextStore(BlockSupply* supply = nullptr) : m_supply(supply) {}
-
     struct Added {
         std::uint32_t handle = 0; // only when nothing failed
         StoreFailure failure = StoreFailure::None;
@@ -83,7 +81,6 @@ public:
 
 private:
     static constexpr unsigned kOffsetBits = 21; // blocks of 2 MiB
-    BlockSupply* m_supply;
     std::vector<MemoryBlock> m_blocks;
     std::size_t m_used = 0; // in the last block
     std::size_t m_capacity = 0;
@@ -91,9 +88,6 @@ private:
 
 class PlotIndex {
 public:
-    // Its large blocks come from the supply, when one is given.
-    explicit PlotIndex(BlockSupply* supply = nullptr) : m_text(supply), m_names(supply) {}
-
     // Eight bytes, so that it comes back in a register: the look-up is made
     // for every row.
     struct Found {

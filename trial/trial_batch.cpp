@@ -49,49 +49,9 @@ struct TrialBatch::PlotState {
     std::uint8_t flags = 0;
 };
 
-// Plot states by number, in blocks that never move, so a million of them
-// grow without a moment holding two copies.
-class TrialBatch::States {
-public:
-    explicit States(BlockSupply* supply) : m_supply(supply) {}
-
-    // Null when memory runs out.
-    PlotState* add()
-    {
-        if (m_size == 0 || (m_size >= kFirst && (m_size - kFirst) % kBlock == 0)) {
-            MemoryBlock block =
-                AllocateBlock((m_size == 0 ? kFirst : kBlock) * sizeof(PlotState), m_supply);
-            if (!block)
-                return nullptr;
-            m_blocks.push_back(std::move(block));
-        }
-        ++m_size;
-        return new (&at(m_size - 1)) PlotState();
-    }
-    PlotState& at(std::size_t number) { return *place(number); }
-    [[nodiscard]] const PlotState& at(std::size_t number) const { return *place(number); }
-    [[nodiscard]] std::size_t size() const { return m_size; }
-
-private:
-    [[nodiscard]] PlotState* place(std::size_t number) const
-    {
-        if (number < kFirst)
-            return static_cast<PlotState*>(m_blocks.front().get()) + number;
-        number -= kFirst;
-        return static_cast<PlotState*>(m_blocks[1 + number / kBlock].get()) + number % kBlock;
-    }
-
-    // A small first block for the many small trials, then blocks of 2 MiB.
-    static constexpr std::size_t kFirst = 1024;
-    static constexpr std::size_t kBlock = kMemoryBlockBytes / sizeof(PlotState);
-    BlockSupply* m_supply;
-    std::vector<MemoryBlock> m_blocks;
-    std::size_t m_size = 0;
-};
-
 TrialBatch::TrialBatch(BatchSettings settings, ResultHandler onResult)
-    : m_settings(settings), m_onResult(std::move(onResult)), m_index(&m_supply),
-      m_states(std::make_unique<States>(&m_supply)), m_copied(&m_supply)
+    : m_settings(settings), m_onResult(std::move(onResult)),
+      m_states(std::make_unique<BlockArray<PlotState>>())
 {
 }
 
@@ -116,7 +76,7 @@ void TrialBatch::row(const TrialRow& row)
     const PlotIndex::Found found = m_index.find(row.plot);
     if ((found.added || found.failure != StoreFailure::None) && !openPlot(found, row))
         return;
-    PlotState& state = m_states->at(found.number);
+    PlotState& state = (*m_states)[found.number];
     if (row.extraFields > 0)
         refuseExtraFields(state, row);
     for (const TrialAssessment& assessment : row.assessments)
@@ -145,12 +105,11 @@ bool TrialBatch::openPlot(const PlotIndex::Found& found, const TrialRow& row)
                                            : kOutOfMemory};
         return false;
     }
-    PlotState* added = m_states->add();
-    if (!added) {
+    if (!m_states->tryPushBack(PlotState{})) {
         m_error = TrialError{row.line, kOutOfMemory};
         return false;
     }
-    open(*added, row);
+    open((*m_states)[m_states->size() - 1], row);
     return !m_error;
 }
 
@@ -371,7 +330,7 @@ std::size_t TrialBatch::giveResults(std::size_t first, std::size_t last, Scratch
 {
     std::size_t refused = 0;
     for (std::size_t number = first; number < last; ++number) {
-        const PlotState& state = m_states->at(number);
+        const PlotState& state = (*m_states)[number];
         scratch.copied.clear();
         if (m_copiedColumns > 0) {
             std::string_view blob = m_copied.at(m_copiedOf[number]);

@@ -110,7 +110,6 @@ public:
 
 private:
     struct PlotState;
-    class States;
 
     void wideRow(const TrialRow& row);
     // False when the plot could not be held.
@@ -158,10 +157,8 @@ private:
     [[nodiscard]] const std::optional<TrialDate>& readDate(std::string_view text);
     std::optional<TrialDate> m_longDate;
 
-    // The large blocks of the plots' tables, made ready ahead of need.
-    BlockSupply m_supply;
     PlotIndex m_index;
-    std::unique_ptr<States> m_states;
+    std::unique_ptr<BlockArray<PlotState>> m_states; // by plot number
     TextStore m_copied;
     std::vector<std::uint32_t> m_copiedOf; // handles into m_copied, by plot number
     struct Refusal {

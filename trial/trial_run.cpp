@@ -1,21 +1,13 @@
 #include "trial_run.h"
 
+#include "worker.h"
+
 #include <algorithm>
 #include <array>
-#include <condition_variable>
-#include <mutex>
 #include <new>
 #include <string>
-#include <system_error>
-#include <thread>
 
 namespace quarven {
-namespace {
-
-// Blocks of results in hand at a time, made alternately on each thread.
-constexpr std::size_t kSlots = 4;
-
-} // namespace
 
 TrialRun::TrialRun(BatchSettings settings, Output output)
     : TrialRun(settings, std::move(output), Options{})
@@ -133,20 +125,15 @@ bool TrialRun::giveResultsInTwo(std::size_t plots, std::size_t blockPlots)
         std::string text;
         std::size_t refused = 0;
         TrialSummary summary;
-        bool ready = false;
     };
     const std::size_t blocks = (plots + blockPlots - 1) / blockPlots;
-    std::array<Slot, kSlots> slots;
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::size_t written = 0; // blocks written out
-    bool failed = false;     // memory ran out on either thread
     const auto make = [&](std::size_t block, TrialBatch::Scratch& scratch, Slot& slot) {
         // Room for the usual lines at once: grown by doubling, the texts
         // touched half again as many fresh pages, each a page fault.
         constexpr std::size_t kUsualLine = 64;
         slot.text.clear();
         slot.text.reserve(blockPlots * kUsualLine);
+        slot.summary = TrialSummary();
         const std::size_t first = block * blockPlots;
         slot.refused = m_batch.giveResults(
             first, std::min(plots, first + blockPlots), scratch, [&](const PlotResult& result) {
@@ -156,76 +143,43 @@ bool TrialRun::giveResultsInTwo(std::size_t plots, std::size_t blockPlots)
             });
     };
 
-    const auto fail = [&] {
-        {
-            const std::lock_guard<std::mutex> lock(mutex);
+    // The helper makes the odd blocks, each in the slot not being written out.
+    std::array<Slot, 2> helperSlots;
+    TrialBatch::Scratch helperScratch;
+    std::size_t helperBlock = 1;
+    bool failed = false; // memory ran out on the helper
+    Worker helper([&] {
+        try {
+            make(helperBlock, helperScratch, helperSlots[helperBlock / 2 % 2]);
+        } catch (const std::bad_alloc&) {
             failed = true;
         }
-        changed.notify_all();
-    };
-
-    std::thread helper;
-    try {
-        helper = std::thread([&] {
-            // An exception leaving a thread would end the program.
-            try {
-                TrialBatch::Scratch scratch;
-                for (std::size_t block = 1; block < blocks; block += 2) {
-                    Slot& slot = slots[block % kSlots];
-                    {
-                        // The block that last used the slot has been written.
-                        std::unique_lock<std::mutex> lock(mutex);
-                        changed.wait(lock, [&] { return failed || written + kSlots > block; });
-                        if (failed)
-                            return;
-                    }
-                    make(block, scratch, slot);
-                    {
-                        const std::lock_guard<std::mutex> lock(mutex);
-                        slot.ready = true;
-                    }
-                    changed.notify_all();
-                }
-            } catch (const std::bad_alloc&) {
-                fail();
-            }
-        });
-    } catch (const std::system_error&) {
+    });
+    if (!helper.ask())
         return false;
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
 
+    Slot own;
+    TrialBatch::Scratch scratch;
     std::size_t refused = 0;
-    try {
-        TrialBatch::Scratch scratch;
-        for (std::size_t block = 0; block < blocks; ++block) {
-            Slot& slot = slots[block % kSlots];
-            if (block % 2 == 0) {
-                make(block, scratch, slot);
-            } else {
-                std::unique_lock<std::mutex> lock(mutex);
-                changed.wait(lock, [&] { return failed || slot.ready; });
-                if (failed)
-                    break;
-            }
-            m_writer->writeFormatted(slot.text);
-            refused += slot.refused;
-            m_summary.merge(slot.summary);
-            slot.summary = TrialSummary();
-            {
-                const std::lock_guard<std::mutex> lock(mutex);
-                slot.ready = false;
-                written = block + 1;
-            }
-            changed.notify_all();
+    for (std::size_t block = 0; block < blocks; block += 2) {
+        make(block, scratch, own);
+        m_writer->writeFormatted(own.text);
+        refused += own.refused;
+        m_summary.merge(own.summary);
+        if (block + 1 == blocks)
+            break;
+        helper.wait();
+        if (failed)
+            throw std::bad_alloc();
+        if (block + 3 < blocks) {
+            helperBlock = block + 3;
+            (void)helper.ask();
         }
-    } catch (const std::bad_alloc&) {
-        fail();
+        const Slot& made = helperSlots[(block + 1) / 2 % 2];
+        m_writer->writeFormatted(made.text);
+        refused += made.refused;
+        m_summary.merge(made.summary);
     }
-    helper.join();
-    if (failed)
-        throw std::bad_alloc();
     m_batch.resultsGiven(plots, refused);
     return true;
 }

@@ -533,8 +533,7 @@ void TestCommandLine::failedSyncIsTold_data()
     QTest::addColumn<int>("plots");
 
     // The first sync fails: the one made before the results file is
-    // committed, or for results of some 10 MB one made in the background
-    // while they are written, after which the final sync succeeds.
+    // committed, for a small file and for results of some 10 MB.
     QTest::newRow("the final sync") << 1;
     QTest::newRow("a sync in the background") << 200000;
 }
@@ -622,8 +621,7 @@ void TestCommandLine::resultsFileHoldsWhatStandardOutputShows()
     QCOMPARE(read(path("results.csv")), toStandardOutput.out);
 }
 
-// Results of some 10 MB: made on two threads, and sent to the disk in the
-// background while they are written.
+// Results of some 10 MB, made on two threads.
 void TestCommandLine::largeResultsFileHoldsWhatStandardOutputShows()
 {
     constexpr int kPlots = 200000;
