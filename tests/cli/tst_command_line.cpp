@@ -534,8 +534,8 @@ void TestCommandLine::failedSyncIsTold_data()
 
     // The first sync fails: the one made before the results file is
     // committed, for a small file and for results of some 10 MB.
-    QTest::newRow("the final sync") << 1;
-    QTest::newRow("a sync in the background") << 200000;
+    QTest::newRow("a small file") << 1;
+    QTest::newRow("results of some 10 MB") << 200000;
 }
 
 void TestCommandLine::failedSyncIsTold()
