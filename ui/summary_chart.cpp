@@ -32,8 +32,11 @@ public:
     {
         QChart* shown = chart();
         shown->removeAllSeries();
-        for (QAbstractAxis* axis : shown->axes())
+        // The chart deletes the series it removes but hands removed axes back.
+        for (QAbstractAxis* axis : shown->axes()) {
             shown->removeAxis(axis);
+            delete axis;
+        }
         auto* bars = new QBarSet(tr("mean"));
         auto* series = new QBarSeries;
         double top = 0.0;
