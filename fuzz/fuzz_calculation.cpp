@@ -139,8 +139,8 @@ quarven::CalculationOutcome expected(const quarven::CalculationInput& input, std
         const long days = fuzzref::DayNumber(*to) - fuzzref::DayNumber(*from);
         if (days < -32768 || days > 32767)
             return outcome;
-        const double x1 = quarven::ReadNumber(input.levels[pair]);
-        const double x2 = quarven::ReadNumber(input.levels[pair + 1]);
+        const double x1 = quarven::ReadLevel(input.levels[pair]);
+        const double x2 = quarven::ReadLevel(input.levels[pair + 1]);
         if (days <= 0 || x2 < x1) {
             outcome.kind = Kind::Message;
             outcome.message = days <= 0 ? kDatePrefix : kLevelPrefix;
