@@ -25,6 +25,13 @@ using namespace quarven::test;
 
 namespace {
 
+// True when the whole text reached the file.
+bool writeFile(const QString& path, const QByteArray& text)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.flush();
+}
+
 const QString kDateExample = QStringLiteral(" [Example: July 12 should be recorded as 12/7]");
 
 QString refusedDate(int assessment, const QString& text)
@@ -441,11 +448,7 @@ void TestDataActions::resultsGoWithTheirTable()
 
     QTemporaryDir folder;
     const QString path = folder.filePath(QStringLiteral("trial.csv"));
-    QFile trial(path);
-    QVERIFY(trial.open(QIODevice::WriteOnly));
-    QVERIFY(trial.write("plot,date,level\nA,01/07,0\nA,11/07,20\n") > 0);
-    QVERIFY(trial.flush());
-    trial.close();
+    QVERIFY(writeFile(path, "plot,date,level\nA,01/07,0\nA,11/07,20\n"));
 
     MainWindowControls& ui = open();
     setItems(ui.sTx, {"01/07", "11/07", "21/07"});
@@ -560,10 +563,7 @@ void TestDataActions::saveFailureIsTold()
             ::umount2(mountPoint.constData(), MNT_DETACH);
     });
     const QString path = folder.filePath(QStringLiteral("P.csv"));
-    QFile earlier(path);
-    QVERIFY(earlier.open(QIODevice::WriteOnly));
-    QVERIFY(earlier.write("earlier\n") == 8 && earlier.flush());
-    earlier.close();
+    QVERIFY(writeFile(path, "earlier\n"));
     if (fillDisk) {
         QFile filler(folder.filePath(QStringLiteral("filler")));
         QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
@@ -586,6 +586,7 @@ void TestDataActions::saveFailureIsTold()
         transcript.last(),
         messageLine(
             QStringLiteral("The plot was not saved: %1: %2").arg(path, qt_error_string(error))));
+    QFile earlier(path);
     QVERIFY(earlier.open(QIODevice::ReadOnly));
     QCOMPARE(earlier.readAll(), QByteArray("earlier\n"));
 }
@@ -660,11 +661,8 @@ void TestDataActions::openShowsTheTrialToChooseFrom()
 {
     QTemporaryDir folder;
     const QString path = folder.filePath(QStringLiteral("trial.csv"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("plot;date;level;group\nA;01/07;0;Early\nB;01/07;5,5;Late\nA;11/07;10;Early\n"
-               "B;2026-07-11;12,5;Late\nB;21/7;20;Late\n");
-    file.close();
+    QVERIFY(writeFile(path, "plot;date;level;group\nA;01/07;0;Early\nB;01/07;5,5;Late\n"
+                            "A;11/07;10;Early\nB;2026-07-11;12,5;Late\nB;21/7;20;Late\n"));
 
     MainWindowControls& ui = open();
     const QStringList before = items(ui.sX);
@@ -728,11 +726,8 @@ void TestDataActions::openedPlotKeepsItsNameYearAndColumns()
 {
     QTemporaryDir folder;
     const QString trial = folder.filePath(QStringLiteral("trial.csv"));
-    QFile file(trial);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("block,plot,clone,group,date,level\n1,=A,@G,Early,2024-07-02,0\n"
-               "2,B,H,Late,02/07,1\n1,=A,@G,Early,2024-07-12,5\n");
-    file.close();
+    QVERIFY(writeFile(trial, "block,plot,clone,group,date,level\n1,=A,@G,Early,2024-07-02,0\n"
+                             "2,B,H,Late,02/07,1\n1,=A,@G,Early,2024-07-12,5\n"));
 
     MainWindowControls& ui = open();
     script(m_fixture.dialogs, {"!file:" + trial});
@@ -831,9 +826,7 @@ void TestDataActions::openRefusesWhatTheWindowCannotHold()
     } else if (path.isEmpty()) {
         path = folder.filePath(content.isEmpty() ? QStringLiteral("missing.csv")
                                                  : QStringLiteral("trial.csv"));
-        QFile file(path);
-        QVERIFY(content.isEmpty() || file.open(QIODevice::WriteOnly));
-        file.write(content);
+        QVERIFY(content.isEmpty() || writeFile(path, content));
     }
     MainWindowControls& ui = open();
     setItems(ui.sTx, {"05/06"});
