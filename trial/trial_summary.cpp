@@ -236,10 +236,11 @@ std::string SummaryText(const Summary& summary, char separator, DecimalMark mark
             text += separator;
             text += std::to_string(count);
         }
-        const std::pair<const MeasureSummary*, int> measures[] = {{&group.audpc, 1},
-                                                                  {&group.yieldLosses, 2},
-                                                                  {&group.relativeAudpc, 4},
-                                                                  {&group.audps, 1}};
+        const std::pair<const MeasureSummary*, int> measures[] = {
+            {&group.audpc, kAudpcDecimals},
+            {&group.yieldLosses, kYieldLossesDecimals},
+            {&group.relativeAudpc, kRelativeAudpcDecimals},
+            {&group.audps, kAudpsDecimals}};
         for (const auto& [measure, decimals] : measures) {
             text += separator;
             appendNumber(text, measure->mean, decimals, point);
@@ -250,7 +251,7 @@ std::string SummaryText(const Summary& summary, char separator, DecimalMark mark
         if (group.rank)
             text += std::to_string(*group.rank);
         text += separator;
-        appendNumber(text, group.scale, 1, point);
+        appendNumber(text, group.scale, kScaleDecimals, point);
         text += '\n';
     }
     return text;

@@ -59,6 +59,13 @@ struct Standard {
 
 // Mean and standard deviation over a group's computed plots: no mean without
 // a computed plot, no deviation with fewer than two.
+// Decimals each measure is written with, in the summary file and the window.
+inline constexpr int kAudpcDecimals = 1;
+inline constexpr int kYieldLossesDecimals = 2;
+inline constexpr int kRelativeAudpcDecimals = 4;
+inline constexpr int kAudpsDecimals = 1;
+inline constexpr int kScaleDecimals = 1;
+
 struct MeasureSummary {
     std::optional<double> mean;
     std::optional<double> sd;

@@ -1,4 +1,5 @@
 // Before any Qt header, which makes "emit" a macro.
+#include "core/value_conventions.h"
 #include "trial/trial_batch.h"
 #include "trial/trial_results.h"
 #include "trial/trial_summary.h"
@@ -291,7 +292,9 @@ QVariant TrialSummaryModel::data(const QModelIndex& index, int role) const
     const auto shown = [sort](const std::optional<double>& value, int decimals) -> QVariant {
         if (!value)
             return sort ? QVariant(-std::numeric_limits<double>::infinity()) : QVariant(QString());
-        return sort ? QVariant(*value) : QVariant(QString::number(*value, 'f', decimals));
+        // Rounded as the exported summary is, so that the two never differ.
+        return sort ? QVariant(*value)
+                    : QVariant(QString::fromStdString(FormatDecimals(*value, decimals)));
     };
     const auto count = [sort](std::size_t value) -> QVariant {
         return sort ? QVariant(double(value)) : QVariant(QString::number(value));
@@ -308,25 +311,25 @@ QVariant TrialSummaryModel::data(const QModelIndex& index, int role) const
     case 3:
         return count(group.refused);
     case 4:
-        return shown(group.audpc.mean, 1);
+        return shown(group.audpc.mean, kAudpcDecimals);
     case 5:
-        return shown(group.audpc.sd, 1);
+        return shown(group.audpc.sd, kAudpcDecimals);
     case 6:
-        return shown(group.yieldLosses.mean, 2);
+        return shown(group.yieldLosses.mean, kYieldLossesDecimals);
     case 7:
-        return shown(group.yieldLosses.sd, 2);
+        return shown(group.yieldLosses.sd, kYieldLossesDecimals);
     case 8:
-        return shown(group.relativeAudpc.mean, 4);
+        return shown(group.relativeAudpc.mean, kRelativeAudpcDecimals);
     case 9:
-        return shown(group.relativeAudpc.sd, 4);
+        return shown(group.relativeAudpc.sd, kRelativeAudpcDecimals);
     case 10:
-        return shown(group.audps.mean, 1);
+        return shown(group.audps.mean, kAudpsDecimals);
     case 11:
-        return shown(group.audps.sd, 1);
+        return shown(group.audps.sd, kAudpsDecimals);
     case 12:
         return group.rank ? count(*group.rank) : shown(std::nullopt, 0);
     case 13:
-        return shown(group.scale, 1);
+        return shown(group.scale, kScaleDecimals);
     default:
         return {};
     }
