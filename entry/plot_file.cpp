@@ -1,13 +1,13 @@
 #include "plot_file.h"
 
 #include "core/assessment_table.h"
+#include "core/value_conventions.h"
+#include "entry/table_transfer.h"
+#include "entry/tuberization_period.h"
 #include "trial/trial_batch.h"
 #include "trial/trial_period.h"
 #include "trial/trial_results.h"
 #include "trial/trial_values.h"
-#include "core/value_conventions.h"
-#include "entry/table_transfer.h"
-#include "entry/tuberization_period.h"
 
 #include <algorithm>
 #include <array>
@@ -32,13 +32,14 @@ std::string asWritten(std::string_view text)
     return std::string(TrimmedBlanks(text));
 }
 
-// The plots as the window takes them, beside the batch that computes them:
+// One plot as the window takes it, beside the batch that computes them all:
 // both see the same rows, so the batch's n-th result is the n-th plot here.
 class PlotCollector final : public TrialVisitor {
 public:
-    PlotCollector(int year, int defaultPeriod)
-        : m_year(year), m_batch(BatchSettings{year, defaultPeriod},
-                                [this](const PlotResult& result) { summarise(result); })
+    PlotCollector(std::size_t wanted, int year, int defaultPeriod)
+        : m_wanted(wanted), m_year(year),
+          m_batch(BatchSettings{year, defaultPeriod},
+                  [this](const PlotResult& result) { summarise(result); })
     {
     }
 
@@ -69,7 +70,8 @@ public:
         opened.error = std::move(m_error);
         if (!opened.error) {
             opened.copiedNames = std::move(m_copiedNames);
-            opened.plots = std::move(m_plots);
+            opened.plotCount = m_plotCount;
+            opened.plot = std::move(m_plot);
         }
         return opened;
     }
@@ -78,32 +80,32 @@ private:
     void add(const TrialRow& row)
     {
         // A wide row is a plot of its own, as the batch counts it.
-        const std::string name(row.plot);
-        std::size_t at = m_plots.size();
+        std::size_t at = m_plotCount;
         if (!m_wide)
-            at = m_index.try_emplace(name, m_plots.size()).first->second;
-        if (at == m_plots.size()) {
-            if (m_plots.size() == kMostPlots)
-                return fail(row.line, "A file of more than " + std::to_string(kMostPlots) +
-                                          " plots is for quarven --batch");
-            m_plots.emplace_back();
-            m_plots.back().summary.name = name;
-            readPeriod(row, m_plots.back());
+            at = m_index.try_emplace(std::string(row.plot), m_plotCount).first->second;
+        if (at == m_plotCount) {
+            ++m_plotCount;
+            if (at == m_wanted) {
+                m_plot.emplace();
+                m_plot->summary.name = std::string(row.plot);
+                readPeriod(row, *m_plot);
+            }
         }
-        WindowPlot& plot = m_plots[at];
+        if (at != m_wanted)
+            return;
         for (const TrialAssessment& assessment : row.assessments) {
-            if (plot.dates.size() == kMostRows)
+            if (m_plot->dates.size() == kMostRows)
                 return fail(row.line, "A number of assessments should be from 3 to 32767");
-            plot.dates.push_back(dateCell(assessment.date, plot));
-            plot.levels.push_back(levelCell(assessment.level));
+            m_plot->dates.push_back(dateCell(assessment.date, *m_plot));
+            m_plot->levels.push_back(levelCell(assessment.level));
         }
     }
 
     void summarise(const PlotResult& result)
     {
-        if (m_results == m_plots.size())
+        if (m_results++ != m_wanted || !m_plot)
             return;
-        PlotSummary& summary = m_plots[m_results++].summary;
+        PlotSummary& summary = m_plot->summary;
         summary.copied.assign(result.copied.begin(), result.copied.end());
         summary.audpc = result.audpc;
         summary.losses = result.losses;
@@ -159,52 +161,30 @@ private:
         }
     }
 
+    std::size_t m_wanted;
     int m_year;
     bool m_commaIsPoint = false;
     bool m_wide = false;
     TrialBatch m_batch;
     std::size_t m_results = 0;
     std::vector<std::string> m_copiedNames;
-    std::vector<WindowPlot> m_plots;
+    std::size_t m_plotCount = 0;
+    std::optional<WindowPlot> m_plot;
     std::unordered_map<std::string, std::size_t> m_index;
     std::optional<TrialError> m_error;
 };
 
 } // namespace
 
-OpenedTrial ReadPlots(std::string_view text, int currentYear, int defaultPeriod)
+OpenedTrial ReadPlot(std::string_view text, std::size_t index, int currentYear, int defaultPeriod)
 {
-    PlotCollector collector(currentYear, defaultPeriod);
+    PlotCollector collector(index, currentYear, defaultPeriod);
     if (std::optional<TrialError> error = ReadTrial(text, collector)) {
         OpenedTrial opened;
         opened.error = std::move(error);
         return opened;
     }
     return collector.take();
-}
-
-std::string PlotListItem(const std::vector<std::string>& copiedNames, const PlotSummary& plot)
-{
-    std::string item = plot.name;
-    std::string columns;
-    for (std::size_t i = 0; i < plot.copied.size() && i < copiedNames.size(); ++i) {
-        if (IsBlank(plot.copied[i]))
-            continue;
-        columns += (columns.empty() ? "" : ", ") + copiedNames[i] + ' ' + plot.copied[i];
-    }
-    if (!columns.empty())
-        item += " (" + columns + ')';
-    item += ": ";
-    if (plot.refusal.empty()) {
-        item += "AUDPC " + (plot.audpc.empty() ? std::string("0") : plot.audpc) +
-                ", yield losses " + plot.losses + " %";
-    } else {
-        // One line per plot.
-        std::string refusal = plot.refusal;
-        std::replace(refusal.begin(), refusal.end(), '\r', ' ');
-        item += refusal;
-    }
-    return item;
 }
 
 PlotOrigin OriginOf(const OpenedTrial& trial, const WindowPlot& plot)

@@ -1,8 +1,8 @@
 // One plot of a trial file in the window, and the window's table as a trial
 // file of one plot. Open reads a trial with the batch's reader and cell rules:
-// the batch's own engine gives each plot's results or refusal for the plot
-// list, and the window keeps what it needs of each plot: its dates as the
-// date cells store them, its levels as Calculate reads them, and its period.
+// the batch's own engine gives the plot's results or refusal, and the window
+// keeps what it needs of the plot: its dates as the date cells store them,
+// its levels as Calculate reads them, and its period.
 // Save writes the long layout that Open and the batch read back.
 #pragma once
 
@@ -25,7 +25,7 @@ struct PlotOrigin {
     std::vector<std::string> copied; // one per copied name
 };
 
-// One plot as the plot list shows it: what the batch made of it.
+// What the batch made of a plot.
 struct PlotSummary {
     std::string name;
     std::vector<std::string> copied; // one per OpenedTrial::copiedNames
@@ -52,20 +52,17 @@ struct WindowPlot {
 struct OpenedTrial {
     std::optional<TrialError> error; // the first thing the window cannot take
     std::vector<std::string> copiedNames;
-    std::vector<WindowPlot> plots; // as the batch's results list them
+    std::size_t plotCount = 0;      // as the batch's results count them
+    std::optional<WindowPlot> plot; // the one asked for, when there is one
 };
 
-// Refuses only what the window could not hold: a plot of more than 32767
-// assessments, more than kMostPlots plots. A plot the batch refuses is read
-// as far as it can be, with the batch's message. Plots that give no period
-// are computed with defaultPeriod days.
-inline constexpr std::size_t kMostPlots = 10000;
-[[nodiscard]] OpenedTrial ReadPlots(std::string_view text, int currentYear, int defaultPeriod);
-
-// A line of the plot list: the name, the copied columns, then the results or
-// the refusal.
-[[nodiscard]] std::string PlotListItem(const std::vector<std::string>& copiedNames,
-                                       const PlotSummary& plot);
+// The plot at `index` in the order of the batch's results, and how many plots
+// the file holds. Refuses only what the window could not hold: that plot with
+// more than 32767 assessments. A plot the batch refuses is read as far as it
+// can be, with the batch's message. Plots that give no period are computed
+// with defaultPeriod days.
+[[nodiscard]] OpenedTrial ReadPlot(std::string_view text, std::size_t index, int currentYear,
+                                   int defaultPeriod);
 
 // What the window keeps of an opened plot.
 [[nodiscard]] PlotOrigin OriginOf(const OpenedTrial& trial, const WindowPlot& plot);

@@ -49,14 +49,13 @@ std::string shown(const std::string& text)
 
 // Larger trials are the batch's business; the window would hold every plot.
 constexpr qint64 kLargestFile = qint64(64) << 20;
-
-// The file's bytes, or why there are none. A FIFO would block the window
-// until a writer came and a device may never end, so only a regular file is
-// read; and as a file under /proc claims a size of 0 whatever it holds, the
-// limit counts the bytes read.
 } // namespace
 
-std::optional<QByteArray> ReadTrialBytes(const QString& path, std::string& why)
+// A FIFO would block the window until a writer came and a device may never
+// end, so only a regular file is read; and as a file under /proc claims a
+// size of 0 whatever it holds, the limit counts the bytes read.
+bool ReadTrialFile(const QString& path, const std::function<bool(std::string_view)>& take,
+                   std::string& why)
 {
     QFile file;
 #if defined(Q_OS_UNIX)
@@ -69,49 +68,65 @@ std::optional<QByteArray> ReadTrialBytes(const QString& path, std::string& why)
         why = qt_error_string(errno).toStdString();
         if (descriptor >= 0)
             ::close(descriptor);
-        return std::nullopt;
+        return false;
     }
     if (!S_ISREG(status.st_mode)) {
         ::close(descriptor);
         why = "it is not a regular file";
-        return std::nullopt;
+        return false;
     }
     if (!file.open(descriptor, QIODevice::ReadOnly | QIODevice::Unbuffered,
                    QFileDevice::AutoCloseHandle)) {
         ::close(descriptor);
         why = file.errorString().toStdString();
-        return std::nullopt;
+        return false;
     }
 #else
     const QFileInfo info(path);
     if (info.exists() && !info.isFile()) {
         why = "it is not a regular file";
-        return std::nullopt;
+        return false;
     }
     file.setFileName(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         why = file.errorString().toStdString();
-        return std::nullopt;
+        return false;
     }
 #endif
     // Whole pieces: some files under /proc take no other reads.
     constexpr qint64 kPiece = qint64(1) << 16;
-    QByteArray bytes;
     QByteArray piece(kPiece, Qt::Uninitialized);
+    qint64 total = 0;
     for (;;) {
         const qint64 got = file.read(piece.data(), kPiece);
         if (got < 0) {
             why = file.errorString().toStdString();
-            return std::nullopt;
+            return false;
         }
         if (got == 0)
-            return bytes;
-        bytes.append(piece.constData(), got);
-        if (bytes.size() > kLargestFile) {
+            return true;
+        total += got;
+        if (total > kLargestFile) {
             why = "it is too large for the window; quarven --batch reads it";
-            return std::nullopt;
+            return false;
         }
+        if (!take(std::string_view(piece.constData(), std::size_t(got))))
+            return true;
     }
+}
+
+std::optional<QByteArray> ReadTrialBytes(const QString& path, std::string& why)
+{
+    QByteArray bytes;
+    if (!ReadTrialFile(
+            path,
+            [&bytes](std::string_view piece) {
+                bytes.append(piece.data(), qsizetype(piece.size()));
+                return true;
+            },
+            why))
+        return std::nullopt;
+    return bytes;
 }
 
 namespace {
@@ -415,23 +430,23 @@ void DataActions::openFile(const QString& path)
     }
     const BatchSettings settings = batchSettings();
     const OpenedTrial opened =
-        ReadPlots(std::string_view(bytes->constData(), std::size_t(bytes->size())), settings.year,
-                  settings.defaultPeriod);
+        ReadPlot(std::string_view(bytes->constData(), std::size_t(bytes->size())), 0, settings.year,
+                 settings.defaultPeriod);
     if (opened.error) {
         m_dialogs.message("The file cannot be read: " + where + ", line " +
                           std::to_string(opened.error->line) + ": " + shown(opened.error->message));
         return;
     }
-    if (opened.plots.empty()) {
+    if (!opened.plot) {
         m_dialogs.message("The file cannot be read: " + where + ": it holds no plot");
         return;
     }
     // A trial is read in the Trial window, where the user picks a plot.
-    if (opened.plots.size() > 1) {
+    if (opened.plotCount > 1) {
         emit trialOpened(path);
         return;
     }
-    showPlot(opened, 0, path);
+    showPlot(opened, path);
 }
 
 // Plots that give no period are computed with the window's.
@@ -441,11 +456,11 @@ BatchSettings DataActions::batchSettings() const
     return {m_currentYear(), days && PeriodInRange(*days) ? *days : kDefaultPeriod};
 }
 
-void DataActions::showPlot(const OpenedTrial& opened, std::size_t index, const QString& path)
+void DataActions::showPlot(const OpenedTrial& opened, const QString& path)
 {
-    if (index >= opened.plots.size())
+    if (!opened.plot)
         return;
-    const WindowPlot& plot = opened.plots[index];
+    const WindowPlot& plot = *opened.plot;
     m_opened = OriginOf(opened, plot);
     m_folder = QFileInfo(path).absolutePath();
     show(plot);

@@ -17,6 +17,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 class QAction;
 class QLineEdit;
@@ -30,8 +31,13 @@ struct BatchSettings;
 class Dialogs;
 class ListBox;
 
-// A trial file's bytes, or nothing with why: only a regular file, and no
-// more than the window can hold.
+// A trial file in pieces to take, which stops the reading by returning false;
+// false with why when the file cannot be read whole: only a regular file, and
+// no more than the window can hold.
+[[nodiscard]] bool ReadTrialFile(const QString& path,
+                                 const std::function<bool(std::string_view)>& take,
+                                 std::string& why);
+// A trial file's bytes, or nothing with why, on the same terms.
 [[nodiscard]] std::optional<QByteArray> ReadTrialBytes(const QString& path, std::string& why);
 // Written whole or not at all; true only once the bytes are on disk.
 [[nodiscard]] bool WriteWholeFile(const QString& path, const std::string& text, std::string& why);
@@ -73,8 +79,8 @@ public:
     void fillDates();
     void fillLevels();
 
-    // One plot of an opened trial into the table, as Open does.
-    void showPlot(const OpenedTrial& opened, std::size_t index, const QString& path);
+    // The plot read from a trial into the table, as Open does.
+    void showPlot(const OpenedTrial& opened, const QString& path);
     // The year and default period a trial opened now is read with.
     [[nodiscard]] BatchSettings batchSettings() const;
 

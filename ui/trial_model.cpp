@@ -10,15 +10,22 @@
 #include <QColor>
 #include <QLocale>
 
+#include <algorithm>
 #include <array>
+#include <charconv>
+#include <iterator>
 #include <limits>
 #include <memory>
 
 namespace quarven {
 namespace {
 
+constexpr std::array<const char*, 9> kResultColumns{"assessments",    "first_date", "last_date",
+                                                    "period",         "audpc",      "yield_losses",
+                                                    "relative_audpc", "audps",      "message"};
+
 // The batch with the results writer of the command line, keeping each
-// result as a row as well.
+// result's cells as well.
 class TableCollector final : public TrialVisitor {
 public:
     TableCollector(TrialTable& table, BatchSettings settings)
@@ -61,30 +68,28 @@ private:
             if (const std::optional<DecimalMark> mark = m_batch.levelsMark())
                 m_writer->setDecimalMark(*mark);
         m_writer->write(result);
-        TrialPlotRow row;
-        row.plot = result.plot;
-        for (const std::string_view copied : result.copied)
-            row.copied.emplace_back(copied);
-        row.assessments = result.assessments;
-        row.firstDate = result.firstDate;
-        row.lastDate = result.lastDate;
-        row.period = result.period;
-        row.audpc = result.audpc;
-        row.losses = result.losses;
-        row.relativeAudpc = result.relativeAudpc;
-        row.audps = result.audps;
-        row.audpcValue = result.audpcValue;
-        row.lossesValue = result.lossesValue;
-        row.relativeValue = result.relativeAudpcValue;
-        row.audpsValue = result.audpsValue;
-        if (!result.message.empty()) {
-            row.message = result.message;
-            for (char& c : row.message)
-                c = c == '\r' || c == '\n' ? ' ' : c;
-            if (!result.lines.empty())
-                row.message += " (" + std::string(result.lines) + ")";
-        }
-        m_table.rows.push_back(std::move(row));
+        add(result.plot);
+        for (std::size_t column = 0; column < m_table.copiedNames.size(); ++column)
+            add(column < result.copied.size() ? result.copied[column] : std::string_view());
+        add(std::to_string(result.assessments));
+        for (const std::string_view cell :
+             {result.firstDate, result.lastDate, result.period, result.audpc, result.losses,
+              result.relativeAudpc, result.audps})
+            add(cell);
+        std::string message(result.message);
+        std::replace(message.begin(), message.end(), '\r', ' ');
+        std::replace(message.begin(), message.end(), '\n', ' ');
+        if (!message.empty() && !result.lines.empty())
+            message += " (" + std::string(result.lines) + ")";
+        add(message);
+        m_table.values.push_back(
+            {result.audpcValue, result.lossesValue, result.relativeAudpcValue, result.audpsValue});
+    }
+
+    void add(std::string_view cell)
+    {
+        m_table.cells.append(cell);
+        m_table.cellEnds.push_back(static_cast<std::uint32_t>(m_table.cells.size()));
     }
 
     TrialTable& m_table;
@@ -92,22 +97,71 @@ private:
     std::unique_ptr<ResultsWriter> m_writer;
 };
 
-QString text(const std::string& value)
+QString text(std::string_view value)
 {
-    return QString::fromStdString(value);
+    return QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size()));
 }
 
-// Empty cells sort before every number.
-QVariant number(const std::string& value)
+// How a cell sorts: empty cells first, then numbers and dates as numbers,
+// then other text by its bytes.
+struct SortKey {
+    int kind = 0;
+    double number = 0.0;
+    std::string_view text;
+
+    bool operator<(const SortKey& other) const
+    {
+        if (kind != other.kind)
+            return kind < other.kind;
+        return kind == 1 ? number < other.number : text < other.text;
+    }
+};
+
+// Digits only, as many as there are.
+std::optional<int> digits(std::string_view text)
 {
-    bool ok = false;
-    const double read = QString::fromStdString(value).toDouble(&ok);
-    return ok ? read : -std::numeric_limits<double>::infinity();
+    int value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end == text.data() + text.size() ? std::optional(value)
+                                                                    : std::nullopt;
 }
 
-constexpr std::array<const char*, 9> kResultColumns{"assessments",    "first_date", "last_date",
-                                                    "period",         "audpc",      "yield_losses",
-                                                    "relative_audpc", "audps",      "message"};
+SortKey keyOf(std::string_view cell)
+{
+    SortKey key;
+    key.text = cell;
+    if (cell.empty())
+        return key;
+    // The results' dates: yyyy-mm-dd and dd/mm, ordered in the calendar.
+    if (cell.size() == 5 && cell[2] == '/') {
+        const std::optional<int> day = digits(cell.substr(0, 2));
+        const std::optional<int> month = digits(cell.substr(3, 2));
+        if (day && month)
+            return {1, double(*month * 100 + *day), cell};
+    }
+    std::array<char, 32> buffer{};
+    if (cell.size() < buffer.size()) {
+        std::copy(cell.begin(), cell.end(), buffer.begin());
+        std::replace(buffer.begin(), buffer.begin() + cell.size(), ',', '.');
+        double number = 0.0;
+        const auto [end, error] =
+            std::from_chars(buffer.data(), buffer.data() + cell.size(), number);
+        if (error == std::errc() && end == buffer.data() + cell.size())
+            return {1, number, cell};
+    }
+    key.kind = 2;
+    return key;
+}
+
+// ASCII needles are matched on the bytes; others through QString.
+bool holds(std::string_view cell, const QString& needle, const std::string& asciiNeedle)
+{
+    if (asciiNeedle.empty())
+        return text(cell).contains(needle, Qt::CaseInsensitive);
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+    return std::search(cell.begin(), cell.end(), asciiNeedle.begin(), asciiNeedle.end(),
+                       [&](char a, char b) { return lower(a) == b; }) != cell.end();
+}
 
 constexpr std::array<const char*, 13> kSummaryColumns{"group",
                                                       "standard",
@@ -125,34 +179,67 @@ constexpr std::array<const char*, 13> kSummaryColumns{"group",
 
 } // namespace
 
-TrialTable RunTrialTable(std::string_view text, BatchSettings settings)
+std::size_t TrialTable::columns() const
 {
-    TrialTable table;
-    TableCollector collector(table, settings);
-    TrialReader reader(collector);
-    if (std::optional<TrialError> error = reader.read(text)) {
-        table.error = error;
-        return table;
+    return 1 + copiedNames.size() + kResultColumns.size();
+}
+
+std::string_view TrialTable::cell(std::size_t row, std::size_t column) const
+{
+    const std::size_t at = row * columns() + column;
+    const std::size_t begin = at == 0 ? 0 : cellEnds[at - 1];
+    return std::string_view(cells).substr(begin, cellEnds[at] - begin);
+}
+
+class TrialTableReader::Impl {
+public:
+    explicit Impl(BatchSettings settings)
+        : table(std::make_unique<TrialTable>()), collector(*table, settings), reader(collector)
+    {
     }
-    if (std::optional<TrialError> error = reader.finish()) {
-        table.error = error;
-        return table;
-    }
-    collector.finish();
-    return table;
+
+    std::unique_ptr<TrialTable> table;
+    TableCollector collector;
+    TrialReader reader;
+};
+
+TrialTableReader::TrialTableReader(BatchSettings settings)
+    : m_impl(std::make_unique<Impl>(settings))
+{
+}
+
+TrialTableReader::~TrialTableReader() = default;
+
+bool TrialTableReader::read(std::string_view piece)
+{
+    TrialTable& table = *m_impl->table;
+    if (!table.error)
+        table.error = m_impl->reader.read(piece);
+    return !table.error;
+}
+
+std::unique_ptr<TrialTable> TrialTableReader::finish()
+{
+    TrialTable& table = *m_impl->table;
+    if (!table.error)
+        table.error = m_impl->reader.finish();
+    if (!table.error)
+        m_impl->collector.finish();
+    return std::move(m_impl->table);
 }
 
 TrialSummary SummaryOf(const TrialTable& table, std::size_t column)
 {
     TrialSummary summary;
-    for (const TrialPlotRow& row : table.rows) {
+    for (std::size_t row = 0; row < table.rows(); ++row) {
+        const TrialPlotValues& values = table.values[row];
         SummaryPlot plot;
-        plot.group = column < row.copied.size() ? std::string_view(row.copied[column]) : "";
-        plot.computed = row.message.empty();
-        plot.audpc = row.audpcValue;
-        plot.yieldLosses = row.lossesValue;
-        plot.relativeAudpc = row.relativeValue;
-        plot.audps = row.audpsValue;
+        plot.group = column < table.copiedNames.size() ? table.cell(row, 1 + column) : "";
+        plot.computed = !table.refused(row);
+        plot.audpc = values.audpc;
+        plot.yieldLosses = values.losses;
+        plot.relativeAudpc = values.relativeAudpc;
+        plot.audps = values.audps;
         summary.add(plot);
     }
     return summary;
@@ -162,19 +249,91 @@ void TrialPlotsModel::setTable(const TrialTable* table)
 {
     beginResetModel();
     m_table = table;
+    order();
     endResetModel();
+}
+
+void TrialPlotsModel::setFilter(const QString& text)
+{
+    if (text == m_filter)
+        return;
+    m_filter = text;
+    arrange();
+}
+
+void TrialPlotsModel::sort(int column, Qt::SortOrder order)
+{
+    m_sortColumn = column;
+    m_sortOrder = order;
+    arrange();
+}
+
+// Persistent indexes (the selection, the current row) follow their plots.
+void TrialPlotsModel::arrange()
+{
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    const QModelIndexList before = persistentIndexList();
+    std::vector<std::uint32_t> plots;
+    plots.reserve(std::size_t(before.size()));
+    for (const QModelIndex& index : before)
+        plots.push_back(m_shown[std::size_t(index.row())]);
+    order();
+    std::vector<int> position(m_table ? m_table->rows() : 0, -1);
+    for (std::size_t row = 0; row < m_shown.size(); ++row)
+        position[m_shown[row]] = static_cast<int>(row);
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (qsizetype i = 0; i < before.size(); ++i) {
+        const int row = position[plots[std::size_t(i)]];
+        after.append(row < 0 ? QModelIndex() : index(row, before[i].column()));
+    }
+    changePersistentIndexList(before, after);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+void TrialPlotsModel::order()
+{
+    m_shown.clear();
+    if (!m_table)
+        return;
+    const std::size_t rows = m_table->rows();
+    const std::string needle = m_filter.toStdString();
+    const bool ascii = std::all_of(needle.begin(), needle.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    std::string asciiNeedle;
+    if (ascii)
+        std::transform(needle.begin(), needle.end(), std::back_inserter(asciiNeedle),
+                       [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; });
+    const std::size_t columns = m_table->columns();
+    for (std::size_t row = 0; row < rows; ++row) {
+        bool kept = needle.empty();
+        for (std::size_t column = 0; column < columns && !kept; ++column)
+            kept = holds(m_table->cell(row, column), m_filter, asciiNeedle);
+        if (kept)
+            m_shown.push_back(static_cast<std::uint32_t>(row));
+    }
+    if (m_sortColumn < 0 || std::size_t(m_sortColumn) >= columns)
+        return;
+    std::vector<SortKey> keys(rows);
+    for (const std::uint32_t row : m_shown)
+        keys[row] = keyOf(m_table->cell(row, std::size_t(m_sortColumn)));
+    // Equal cells keep the file's order either way.
+    if (m_sortOrder == Qt::AscendingOrder)
+        std::stable_sort(m_shown.begin(), m_shown.end(),
+                         [&](std::uint32_t a, std::uint32_t b) { return keys[a] < keys[b]; });
+    else
+        std::stable_sort(m_shown.begin(), m_shown.end(),
+                         [&](std::uint32_t a, std::uint32_t b) { return keys[b] < keys[a]; });
 }
 
 int TrialPlotsModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() || !m_table ? 0 : static_cast<int>(m_table->rows.size());
+    return parent.isValid() ? 0 : static_cast<int>(m_shown.size());
 }
 
 int TrialPlotsModel::columnCount(const QModelIndex& parent) const
 {
-    return parent.isValid() || !m_table
-               ? 0
-               : static_cast<int>(1 + m_table->copiedNames.size() + kResultColumns.size());
+    return parent.isValid() || !m_table ? 0 : static_cast<int>(m_table->columns());
 }
 
 QVariant TrialPlotsModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -196,45 +355,22 @@ QVariant TrialPlotsModel::data(const QModelIndex& index, int role) const
 {
     if (!m_table || !index.isValid())
         return {};
-    const TrialPlotRow& row = m_table->rows[static_cast<std::size_t>(index.row())];
-    const bool refused = !row.message.empty();
-    if (role == kRefusedRole)
+    const std::size_t row = m_shown[static_cast<std::size_t>(index.row())];
+    const bool refused = m_table->refused(row);
+    switch (role) {
+    case kRefusedRole:
         return refused;
-    if (role == Qt::BackgroundRole)
+    case Qt::BackgroundRole:
         return refused ? QVariant(QBrush(QColor(255, 224, 224))) : QVariant();
-    if (role == Qt::ForegroundRole)
+    case Qt::ForegroundRole:
         return refused ? QVariant(QBrush(Qt::black)) : QVariant();
-    if (role == Qt::ToolTipRole || role == Qt::AccessibleDescriptionRole)
-        return refused ? QVariant(QStringLiteral("Refused: ") + text(row.message)) : QVariant();
-    if (role != Qt::DisplayRole && role != kSortRole)
-        return {};
-    const auto at = static_cast<std::size_t>(index.column());
-    const std::size_t copied = m_table->copiedNames.size();
-    if (at == 0)
-        return text(row.plot);
-    if (at <= copied)
-        return at - 1 < row.copied.size() ? text(row.copied[at - 1]) : QString();
-    const bool sort = role == kSortRole;
-    switch (at - 1 - copied) {
-    case 0:
-        return sort ? QVariant(double(row.assessments))
-                    : QVariant(QString::number(row.assessments));
-    case 1:
-        return text(row.firstDate);
-    case 2:
-        return text(row.lastDate);
-    case 3:
-        return sort ? number(row.period) : text(row.period);
-    case 4:
-        return sort ? number(row.audpc) : text(row.audpc);
-    case 5:
-        return sort ? number(row.losses) : text(row.losses);
-    case 6:
-        return sort ? number(row.relativeAudpc) : text(row.relativeAudpc);
-    case 7:
-        return sort ? number(row.audps) : text(row.audps);
-    case 8:
-        return text(row.message);
+    case Qt::ToolTipRole:
+    case Qt::AccessibleDescriptionRole:
+        return refused ? QVariant(QStringLiteral("Refused: ") +
+                                  text(m_table->cell(row, m_table->columns() - 1)))
+                       : QVariant();
+    case Qt::DisplayRole:
+        return text(m_table->cell(row, static_cast<std::size_t>(index.column())));
     default:
         return {};
     }

@@ -84,9 +84,9 @@ QString suggestedName(const QString& trial, const QString& ending)
 
 TrialWindow::TrialWindow(Dialogs& dialogs, DataActions& dataActions, QWidget* parent)
     : QWidget(parent, Qt::Window), m_dialogs(dialogs), m_data(dataActions),
-      m_plotsModel(new TrialPlotsModel(this)), m_plotsProxy(proxyOver(m_plotsModel, this)),
-      m_summaryModel(new TrialSummaryModel(this)), m_summaryProxy(proxyOver(m_summaryModel, this)),
-      m_filter(new QLineEdit(this)), m_groupBy(new QComboBox(this)), m_status(new QLabel(this)),
+      m_plotsModel(new TrialPlotsModel(this)), m_summaryModel(new TrialSummaryModel(this)),
+      m_summaryProxy(proxyOver(m_summaryModel, this)), m_filter(new QLineEdit(this)),
+      m_groupBy(new QComboBox(this)), m_status(new QLabel(this)),
       m_watcher(new QFileSystemWatcher(this)), m_menu(new QMenu(this))
 {
     setObjectName(QStringLiteral("TrialWindow"));
@@ -103,7 +103,7 @@ TrialWindow::TrialWindow(Dialogs& dialogs, DataActions& dataActions, QWidget* pa
     m_plots = tableView(this, "plots", tr("Plots"),
                         tr("Every plot of the trial with its results; refused plots are shaded "
                            "and give their message. Enter opens a plot in the calculator."),
-                        m_plotsProxy);
+                        m_plotsModel);
     m_plots->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_summary = tableView(this, "summary", tr("Summary"),
                           tr("One row per group: counts, means and standard deviations, rank "
@@ -168,8 +168,7 @@ TrialWindow::TrialWindow(Dialogs& dialogs, DataActions& dataActions, QWidget* pa
     setTabOrder(m_plots, m_summary);
     resize(1000, 560);
 
-    connect(m_filter, &QLineEdit::textChanged, m_plotsProxy,
-            &QSortFilterProxyModel::setFilterFixedString);
+    connect(m_filter, &QLineEdit::textChanged, m_plotsModel, &TrialPlotsModel::setFilter);
     // Not activated: a platform may activate on a single click.
     connect(m_plots, &QAbstractItemView::doubleClicked, this, &TrialWindow::goToPlot);
     m_plots->installEventFilter(this);
@@ -234,20 +233,17 @@ bool TrialWindow::load(const QString& path)
 
 bool TrialWindow::read(const QString& path, bool quiet)
 {
-    const std::string where = path.toStdString();
+    // Read in pieces: the window never holds the file's bytes, only the
+    // results.
+    TrialTableReader reader(m_data.batchSettings());
     std::string why;
-    const std::optional<QByteArray> bytes = ReadTrialBytes(path, why);
-    const std::string_view text =
-        bytes ? std::string_view(bytes->constData(), std::size_t(bytes->size())) : "";
-    const BatchSettings settings = m_data.batchSettings();
-    auto table = std::make_unique<TrialTable>();
-    if (bytes) {
-        *table = RunTrialTable(text, settings);
-        if (table->error)
-            why = "line " + std::to_string(table->error->line) + ": " + table->error->message;
-    }
-    if (!bytes || table->error) {
-        const std::string message = "The file cannot be read: " + where + ": " + why;
+    const bool read = ReadTrialFile(
+        path, [&reader](std::string_view piece) { return reader.read(piece); }, why);
+    std::unique_ptr<TrialTable> table = reader.finish();
+    if (read && table->error)
+        why = "line " + std::to_string(table->error->line) + ": " + table->error->message;
+    if (!read || table->error) {
+        const std::string message = "The file cannot be read: " + path.toStdString() + ": " + why;
         if (quiet)
             m_status->setText(QString::fromStdString(message));
         else
@@ -255,13 +251,11 @@ bool TrialWindow::read(const QString& path, bool quiet)
         return false;
     }
     m_path = path;
-    m_opened = ReadPlots(text, settings.year, settings.defaultPeriod);
     setWindowTitle(tr("Trial: %1").arg(QFileInfo(path).fileName()));
-    m_status->setText(
-        tr("%1 plots, %2 refused")
-            .arg(table->rows.size())
-            .arg(std::count_if(table->rows.begin(), table->rows.end(),
-                               [](const TrialPlotRow& row) { return !row.message.empty(); })));
+    std::size_t refused = 0;
+    for (std::size_t row = 0; row < table->rows(); ++row)
+        refused += table->refused(row);
+    m_status->setText(tr("%1 plots, %2 refused").arg(table->rows()).arg(refused));
     const QString grouped = m_groupBy->currentText();
     m_plotsModel->setTable(table.get());
     m_table = std::move(table);
@@ -331,18 +325,33 @@ void TrialWindow::regroup()
     side->show();
 }
 
+// The plot is read from the file only now, so that the window holds no
+// plot's assessments; a file changed since it was listed is listed again.
 void TrialWindow::goToPlot()
 {
     const QModelIndex current = m_plots->currentIndex();
-    if (!current.isValid())
+    if (!current.isValid() || !m_table)
         return;
-    const auto row = static_cast<std::size_t>(m_plotsProxy->mapToSource(current).row());
-    if (m_opened.error || row >= m_opened.plots.size()) {
-        m_dialogs.message("The plot cannot be opened in the calculator: " +
-                          (m_opened.error ? m_opened.error->message : std::string("it is gone")));
+    const std::size_t row = m_plotsModel->tableRow(current.row());
+    const std::string name(m_table->cell(row, 0));
+    std::string why;
+    const std::optional<QByteArray> bytes = ReadTrialBytes(m_path, why);
+    const BatchSettings settings = m_data.batchSettings();
+    OpenedTrial opened;
+    if (bytes)
+        opened = ReadPlot(std::string_view(bytes->constData(), std::size_t(bytes->size())), row,
+                          settings.year, settings.defaultPeriod);
+    if (bytes && opened.error)
+        why = opened.error->message;
+    else if (bytes && (!opened.plot || opened.plot->summary.name != name))
+        why = "the file has changed; it is listed again";
+    if (!why.empty()) {
+        m_dialogs.message("The plot cannot be opened in the calculator: " + why);
+        if (bytes && !opened.error)
+            read(m_path, true);
         return;
     }
-    m_data.showPlot(m_opened, row, m_path);
+    m_data.showPlot(opened, m_path);
 }
 
 void TrialWindow::copyRows()
@@ -352,16 +361,17 @@ void TrialWindow::copyRows()
         rows.append(m_plots->currentIndex());
     std::sort(rows.begin(), rows.end(),
               [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
-    const int columns = m_plotsProxy->columnCount();
+    const int columns = m_plotsModel->columnCount();
     std::string text;
     for (int column = 0; column < columns; ++column)
         text += (column ? "\t" : "") +
-                clipboardCell(m_plotsProxy->headerData(column, Qt::Horizontal).toString());
+                clipboardCell(
+                    m_plotsModel->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString());
     text += '\n';
     for (const QModelIndex& row : rows) {
         for (int column = 0; column < columns; ++column)
             text += (column ? "\t" : "") +
-                    clipboardCell(m_plotsProxy->index(row.row(), column).data().toString());
+                    clipboardCell(m_plotsModel->index(row.row(), column).data().toString());
         text += '\n';
     }
     QGuiApplication::clipboard()->setText(QString::fromStdString(text));

@@ -38,8 +38,6 @@ public:
     // cannot be read (the window keeps what it showed).
     bool load(const QString& path);
     [[nodiscard]] const QString& path() const { return m_path; }
-    // The plots as the calculator takes them, in the rows' order.
-    [[nodiscard]] const OpenedTrial& opened() const { return m_opened; }
 
     void goToPlot();
     void copyRows();
@@ -60,10 +58,8 @@ private:
     Dialogs& m_dialogs;
     DataActions& m_data;
     QString m_path;
-    OpenedTrial m_opened;
     std::unique_ptr<TrialTable> m_table;
     TrialPlotsModel* m_plotsModel;
-    QSortFilterProxyModel* m_plotsProxy;
     TrialSummaryModel* m_summaryModel;
     QSortFilterProxyModel* m_summaryProxy;
     QLineEdit* m_filter;

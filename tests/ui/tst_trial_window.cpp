@@ -77,6 +77,8 @@ private slots:
     void copiesTheSelectedRows();
     void followsTheFileAndKeepsTheView();
     void keysAndNames();
+    void everyActionHasAKey_data();
+    void everyActionHasAKey();
 
 private:
     TrialWindow* openTrial(const QString& path);
@@ -147,32 +149,50 @@ void TestTrialWindow::listsEveryPlot()
 
 void TestTrialWindow::sortsNumbersAndFilters_data()
 {
+    QTest::addColumn<QByteArray>("trial"); // empty for huasahuasi
     QTest::addColumn<QString>("sortBy");
     QTest::addColumn<QString>("filter");
     QTest::addColumn<int>("rows");
 
-    QTest::newRow("audpc, every plot") << "audpc"
+    QTest::newRow("audpc, every plot") << QByteArray() << "audpc"
                                        << "" << 450;
-    QTest::newRow("relative AUDPC of one clone, any case") << "relative_audpc"
+    QTest::newRow("relative AUDPC of one clone, any case") << QByteArray() << "relative_audpc"
                                                            << "yUNGAY" << 90;
-    QTest::newRow("yield losses of ten plots") << "yield_losses"
+    QTest::newRow("yield losses of ten plots") << QByteArray() << "yield_losses"
                                                << "h001" << 10;
-    QTest::newRow("audps of a treatment") << "audps"
+    QTest::newRow("audps of a treatment") << QByteArray() << "audps"
                                           << "40MM" << 150;
+    const QByteArray months = "plot;date;level\n9;02/07;5\n9;20/07;10\n9;30/07;20\n"
+                              "10;20/06;5\n10;30/06;10\n10;10/07;20\n"
+                              "100;25/06;1\n100;05/07;2\n100;15/07;3\n";
+    QTest::newRow("dates without a year, across months") << months << "first_date"
+                                                         << "" << 3;
+    QTest::newRow("plot names that are numbers") << months << "plot"
+                                                 << "" << 3;
 }
 
-// A number sorted as text puts 1000 before 5; refused plots' empty cells first.
+// A number sorted as text puts 1000 before 5, and a date without its year
+// puts 02/07 before 20/06; refused plots' empty cells come first.
 void TestTrialWindow::sortsNumbersAndFilters()
 {
+    QFETCH(QByteArray, trial);
     QFETCH(QString, sortBy);
     QFETCH(QString, filter);
     QFETCH(int, rows);
 
-    QVERIFY(openTrial(kLong));
+    QTemporaryDir folder;
+    const QString path = trial.isEmpty() ? kLong : folder.filePath("trial.csv");
+    QVERIFY(trial.isEmpty() || write(path, trial));
+    QVERIFY(openTrial(path));
     QTableView* plots = view("plots");
     QTest::keyClicks(m_trial->findChild<QLineEdit*>("filter"), filter);
     const QAbstractItemModel* model = plots->model();
     QCOMPARE(model->rowCount(), rows);
+    const auto key = [](const QString& text) {
+        const QStringList dayMonth = text.split(QLatin1Char('/'));
+        return dayMonth.size() == 2 ? dayMonth[1].toDouble() * 100 + dayMonth[0].toDouble()
+                                    : text.toDouble();
+    };
     for (const Qt::SortOrder order : {Qt::AscendingOrder, Qt::DescendingOrder}) {
         plots->sortByColumn(column(model, sortBy), order);
         for (int row = 1; row < model->rowCount(); ++row) {
@@ -180,9 +200,8 @@ void TestTrialWindow::sortsNumbersAndFilters()
             const QString after = cell(model, row, sortBy);
             if (before.isEmpty() || after.isEmpty())
                 continue;
-            const bool ordered = order == Qt::AscendingOrder
-                                     ? before.toDouble() <= after.toDouble()
-                                     : before.toDouble() >= after.toDouble();
+            const bool ordered =
+                order == Qt::AscendingOrder ? key(before) <= key(after) : key(before) >= key(after);
             QVERIFY2(ordered, qPrintable(before + " then " + after));
         }
     }
@@ -411,8 +430,68 @@ void TestTrialWindow::keysAndNames()
     }
     QVERIFY(!view("plots")->accessibleDescription().isEmpty());
     QVERIFY(!m_trial->findChild<QWidget*>("chart")->accessibleDescription().isEmpty());
-    QTest::keyClick(view("plots"), Qt::Key_Escape);
-    QTRY_VERIFY(!m_fixture.window().trialWindow());
+}
+
+void TestTrialWindow::everyActionHasAKey_data()
+{
+    QTest::addColumn<QKeySequence>("key");
+    QTest::addColumn<QStringList>("script");
+    QTest::addColumn<QStringList>("transcript");
+    QTest::addColumn<QString>("focus");     // the control that has it afterwards
+    QTest::addColumn<QString>("clipboard"); // how it begins afterwards; empty: untouched
+
+    const QString folder = QFileInfo(kLong).absolutePath();
+    QTest::newRow("Go to plot") << QKeySequence(Qt::CTRL | Qt::Key_Return) << QStringList()
+                                << QStringList() << ""
+                                << "";
+    QTest::newRow("Copy") << QKeySequence(QKeySequence::Copy) << QStringList() << QStringList()
+                          << ""
+                          << "plot\tblock\ttrt\tclon\tplant\tassessments";
+    QTest::newRow("Export plots...")
+        << QKeySequence(Qt::CTRL | Qt::Key_E) << QStringList{"!file:"}
+        << QStringList{saveFileLine("Export plots", folder + "/huasahuasi-long-results.csv")} << ""
+        << "";
+    QTest::newRow("Export summary... before a grouping")
+        << QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E) << QStringList{"!ok"}
+        << QStringList{messageLine("Choose a column to group by first.")} << ""
+        << "";
+    QTest::newRow("Find") << QKeySequence(QKeySequence::Find) << QStringList() << QStringList()
+                          << "filter"
+                          << "";
+    QTest::newRow("Close") << QKeySequence(Qt::Key_Escape) << QStringList() << QStringList() << ""
+                           << "";
+}
+
+// Each key is given to the plots, as a user at the keyboard does.
+void TestTrialWindow::everyActionHasAKey()
+{
+    QFETCH(QKeySequence, key);
+    QFETCH(QStringList, script);
+    QFETCH(QStringList, transcript);
+    QFETCH(QString, focus);
+    QFETCH(QString, clipboard);
+
+    QVERIFY(openTrial(kLong));
+    QTableView* plots = view("plots");
+    plots->setFocus();
+    plots->setCurrentIndex(plots->model()->index(1, 0));
+    const QString count = cell(plots->model(), 1, "assessments");
+    QGuiApplication::clipboard()->clear();
+    test::script(m_fixture.dialogs, script);
+    QTest::keySequence(plots, key);
+    QCOMPARE(m_fixture.dialogs.takeTranscript(), transcript);
+    QVERIFY(m_fixture.dialogs.scriptFinished());
+    const QString name = QTest::currentDataTag();
+    if (name == QLatin1String("Close"))
+        QTRY_VERIFY(!m_fixture.window().trialWindow());
+    else
+        QVERIFY(m_fixture.window().trialWindow()->isVisible());
+    if (name == QLatin1String("Go to plot"))
+        QCOMPARE(MainWindowControls(m_fixture.window()).sNx->text(), count);
+    if (!focus.isEmpty())
+        QCOMPARE(QApplication::focusWidget()->objectName(), focus);
+    const QString copied = QGuiApplication::clipboard()->text();
+    QCOMPARE(clipboard.isEmpty() ? copied : copied.left(clipboard.size()), clipboard);
 }
 
 QTEST_MAIN(TestTrialWindow)
