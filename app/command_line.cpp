@@ -91,8 +91,9 @@ void describe(QCommandLineParser& parser, const Options& options)
 {
     parser.setApplicationDescription(QStringLiteral(
         "Estimates the yield lost to foliar blight from field assessments of the foliage.\n"
-        "Without options it opens the calculator window; with --batch it computes every plot\n"
-        "of a trial file with no window and no display.\n"
+        "Without options it opens the calculator window, and quarven TRIAL opens a trial file\n"
+        "in it; with --batch it computes every plot of a trial file with no window and no\n"
+        "display.\n"
         "Exit status: 0 every plot computed, 1 some plots refused (each with its message in\n"
         "the results), 2 a usage error or a file that cannot be read or written."));
     parser.addOptions({options.batch, options.output, options.period, options.group, options.year,
@@ -192,10 +193,17 @@ Failure readOutputs(const QCommandLineParser& parser, const Options& options, Ba
 
 bool WantsWindow(int argc, const char* const* argv)
 {
+    bool file = false;
     for (int i = 1; i < argc; ++i) {
         std::string_view argument = argv[i];
-        if (argument.size() < 2 || argument.front() != '-')
-            return false;
+        if (argument.size() < 2 || argument.front() != '-') {
+            // One trial file to open; "-" would be standard input, which only
+            // the batch reads.
+            if (file || argument == "-" || argument.empty())
+                return false;
+            file = true;
+            continue;
+        }
         argument.remove_prefix(argument[1] == '-' ? 2 : 1);
         const std::size_t equals = argument.find('=');
         const std::string_view name = argument.substr(0, equals);

@@ -6,7 +6,8 @@
 namespace quarven {
 
 // No arguments, or only Qt's own window options (-platform X, -style X,
-// -display X, -reverse…): the calculator window as always.
+// -display X, -reverse…), with at most one trial file to open: the
+// calculator window.
 [[nodiscard]] bool WantsWindow(int argc, const char* const* argv);
 
 // quarven --batch TRIAL [--output RESULTS] [--period DAYS | --group NAME]

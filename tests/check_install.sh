@@ -25,6 +25,13 @@ status=0
 QT_QPA_PLATFORM=offscreen timeout 5 "$prefix/bin/quarven" 2>"$prefix/window.err" || status=$?
 [ "$status" -eq 124 ] ||
     { echo "the installed window did not start (status $status): $(cat "$prefix/window.err")"; exit 1; }
+# Given a trial file, the program opens it in the window rather than refusing
+# it as a stray argument of the command line.
+status=0
+QT_QPA_PLATFORM=offscreen timeout 5 "$prefix/bin/quarven" "$(dirname "$0")/../examples/trial.csv" \
+    2>"$prefix/window.err" || status=$?
+[ "$status" -eq 124 ] ||
+    { echo "the window did not start with a trial (status $status): $(cat "$prefix/window.err")"; exit 1; }
 grep -q '<release version="5.0.58"' "$prefix/share/metainfo/$id.metainfo.xml" ||
     { echo "metainfo does not carry the project's version"; exit 1; }
 

@@ -163,6 +163,11 @@ AboutLossesE* LossEng::aboutWindow() const
     return m_about;
 }
 
+void LossEng::openFile(const QString& path)
+{
+    m_data->openFile(path);
+}
+
 TrialWindow* LossEng::trialWindow() const
 {
     return m_trial;

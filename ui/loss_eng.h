@@ -43,6 +43,8 @@ public:
     // The disease progress curve while it is open.
     [[nodiscard]] QWidget* curveWindow() const;
     void showCurve();
+    // A trial file as Open reads it.
+    void openFile(const QString& path);
     // The Trial window of the trial opened last, while it is open.
     [[nodiscard]] TrialWindow* trialWindow() const;
 

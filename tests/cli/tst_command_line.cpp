@@ -682,7 +682,12 @@ void TestCommandLine::wantsWindow_data()
     QTest::newRow("version, short") << QStringList{"-v"} << false;
     QTest::newRow("a platform and a batch")
         << QStringList{"-platform", "offscreen", "--batch", "t.csv"} << false;
-    QTest::newRow("a file name alone") << QStringList{"t.csv"} << false;
+    QTest::newRow("a trial to open") << QStringList{"t.csv"} << true;
+    QTest::newRow("a trial to open after a style")
+        << QStringList{"-style", "fusion", "t.csv"} << true;
+    QTest::newRow("two trials") << QStringList{"a.csv", "b.csv"} << false;
+    QTest::newRow("standard input") << QStringList{"-"} << false;
+    QTest::newRow("a trial and a batch") << QStringList{"t.csv", "--batch", "t.csv"} << false;
     QTest::newRow("an option of Qt's that takes no value given one")
         << QStringList{"-reverse=1"} << false;
 }
