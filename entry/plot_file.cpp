@@ -187,6 +187,20 @@ OpenedTrial ReadPlot(std::string_view text, std::size_t index, int currentYear, 
     return collector.take();
 }
 
+void PlotCounter::header(const TrialHeader& header)
+{
+    m_wide = header.layout == TrialLayout::Wide;
+}
+
+// A wide row is a plot of its own, as the batch counts it.
+void PlotCounter::row(const TrialRow& row)
+{
+    if (!m_first)
+        m_first = std::string(row.plot);
+    else if (m_wide || row.plot != *m_first)
+        m_several = true;
+}
+
 PlotOrigin OriginOf(const OpenedTrial& trial, const WindowPlot& plot)
 {
     return {plot.summary.name, plot.year, trial.copiedNames, plot.summary.copied};

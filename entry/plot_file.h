@@ -64,6 +64,21 @@ struct OpenedTrial {
 [[nodiscard]] OpenedTrial ReadPlot(std::string_view text, std::size_t index, int currentYear,
                                    int defaultPeriod);
 
+// A reader's visitor that tells a file of several plots from the rows read so
+// far, so that Open sends a trial to the Trial window without reading it
+// whole.
+class PlotCounter final : public TrialVisitor {
+public:
+    void header(const TrialHeader& header) override;
+    void row(const TrialRow& row) override;
+    [[nodiscard]] bool several() const { return m_several; }
+
+private:
+    bool m_wide = false;
+    std::optional<std::string> m_first;
+    bool m_several = false;
+};
+
 // What the window keeps of an opened plot.
 [[nodiscard]] PlotOrigin OriginOf(const OpenedTrial& trial, const WindowPlot& plot);
 

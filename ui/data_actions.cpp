@@ -423,7 +423,18 @@ void DataActions::openFile(const QString& path)
 {
     const std::string where = path.toStdString();
     std::string why;
-    const std::optional<QByteArray> bytes = ReadTrialBytes(path, why);
+    // A trial is read in the Trial window, where the user picks a plot: it is
+    // sent there once a second plot shows, without holding the whole file.
+    PlotCounter counter;
+    TrialReader reader(counter);
+    const bool read = ReadTrialFile(
+        path, [&](std::string_view piece) { return !reader.read(piece) && !counter.several(); },
+        why);
+    if (read && counter.several()) {
+        emit trialOpened(path);
+        return;
+    }
+    const std::optional<QByteArray> bytes = read ? ReadTrialBytes(path, why) : std::nullopt;
     if (!bytes) {
         m_dialogs.message("The file cannot be read: " + where + ": " + why);
         return;
@@ -441,7 +452,6 @@ void DataActions::openFile(const QString& path)
         m_dialogs.message("The file cannot be read: " + where + ": it holds no plot");
         return;
     }
-    // A trial is read in the Trial window, where the user picks a plot.
     if (opened.plotCount > 1) {
         emit trialOpened(path);
         return;
