@@ -416,6 +416,21 @@ void TestTrialWindow::followsTheFileAndKeepsTheView()
     QCOMPARE(groupBy->currentText(), QStringLiteral("clone"));
     QCOMPARE(cell(summary, 0, "standard"), QStringLiteral("5.0"));
     QCOMPARE(cell(summary, 0, "plots"), QStringLiteral("3"));
+
+    // Changed again and a plot chosen before the window has read it: the row
+    // now names another plot, which must not fill the calculator.
+    QList<QByteArray> lines = (small + "105;Gala;;;0;10;30;60\n").split('\n');
+    std::reverse(lines.begin() + 1, lines.end() - 1);
+    QVERIFY(write(path, lines.join('\n')));
+    plots->setCurrentIndex(plots->model()->index(0, 0));
+    const QString count = MainWindowControls(m_fixture.window()).sNx->text();
+    test::script(m_fixture.dialogs, {"!ok"});
+    m_trial->goToPlot();
+    QCOMPARE(m_fixture.dialogs.takeTranscript(),
+             QStringList{messageLine("The plot cannot be opened in the calculator: the file has "
+                                     "changed; it is listed again")});
+    QCOMPARE(MainWindowControls(m_fixture.window()).sNx->text(), count);
+    QCOMPARE(cell(plots->model(), 0, "plot"), QStringLiteral("105"));
 }
 
 void TestTrialWindow::keysAndNames()
