@@ -28,8 +28,9 @@ constexpr std::array<const char*, 9> kResultColumns{"assessments",    "first_dat
 // result's cells as well.
 class TableCollector final : public TrialVisitor {
 public:
-    TableCollector(TrialTable& table, BatchSettings settings)
-        : m_table(table), m_batch(settings, [this](const PlotResult& result) { keep(result); })
+    TableCollector(TrialTable& table, BatchSettings settings, std::size_t mostPlots)
+        : m_table(table), m_mostPlots(mostPlots),
+          m_batch(settings, [this](const PlotResult& result) { keep(result); })
     {
     }
 
@@ -56,7 +57,7 @@ public:
             m_writer->setDecimalMark(mark);
         m_table.mark = m_table.separator == ',' ? DecimalMark::Point : mark;
         m_batch.finish();
-        if (m_batch.error())
+        if (m_batch.error() && !m_table.error)
             m_table.error = m_batch.error();
         m_writer->finish();
     }
@@ -64,6 +65,13 @@ public:
 private:
     void keep(const PlotResult& result)
     {
+        if (m_table.error)
+            return;
+        if (m_table.rows() == m_mostPlots) {
+            m_table.error = TrialError{0, "A trial of more than " + std::to_string(m_mostPlots) +
+                                              " plots is for quarven --batch"};
+            return;
+        }
         if (!m_writer->decimalMarkSet())
             if (const std::optional<DecimalMark> mark = m_batch.levelsMark())
                 m_writer->setDecimalMark(*mark);
@@ -93,6 +101,7 @@ private:
     }
 
     TrialTable& m_table;
+    std::size_t m_mostPlots;
     TrialBatch m_batch;
     std::unique_ptr<ResultsWriter> m_writer;
 };
@@ -193,8 +202,9 @@ std::string_view TrialTable::cell(std::size_t row, std::size_t column) const
 
 class TrialTableReader::Impl {
 public:
-    explicit Impl(BatchSettings settings)
-        : table(std::make_unique<TrialTable>()), collector(*table, settings), reader(collector)
+    Impl(BatchSettings settings, std::size_t mostPlots)
+        : table(std::make_unique<TrialTable>()), collector(*table, settings, mostPlots),
+          reader(collector)
     {
     }
 
@@ -203,8 +213,8 @@ public:
     TrialReader reader;
 };
 
-TrialTableReader::TrialTableReader(BatchSettings settings)
-    : m_impl(std::make_unique<Impl>(settings))
+TrialTableReader::TrialTableReader(BatchSettings settings, std::size_t mostPlots)
+    : m_impl(std::make_unique<Impl>(settings, mostPlots))
 {
 }
 
@@ -214,7 +224,8 @@ bool TrialTableReader::read(std::string_view piece)
 {
     TrialTable& table = *m_impl->table;
     if (!table.error)
-        table.error = m_impl->reader.read(piece);
+        if (std::optional<TrialError> error = m_impl->reader.read(piece))
+            table.error = std::move(error);
     return !table.error;
 }
 
@@ -222,7 +233,8 @@ std::unique_ptr<TrialTable> TrialTableReader::finish()
 {
     TrialTable& table = *m_impl->table;
     if (!table.error)
-        table.error = m_impl->reader.finish();
+        if (std::optional<TrialError> error = m_impl->reader.finish())
+            table.error = std::move(error);
     if (!table.error)
         m_impl->collector.finish();
     return std::move(m_impl->table);

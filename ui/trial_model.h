@@ -48,10 +48,14 @@ struct TrialTable {
     [[nodiscard]] bool refused(std::size_t row) const { return !cell(row, columns() - 1).empty(); }
 };
 
+// Beyond this the window would take gigabytes; the batch takes any number.
+inline constexpr std::size_t kMostTrialPlots = 1'000'000;
+
 // The batch over a trial as it comes from the disk, in pieces cut anywhere.
+// A trial of more than mostPlots plots is refused, with no line.
 class TrialTableReader {
 public:
-    explicit TrialTableReader(BatchSettings settings);
+    explicit TrialTableReader(BatchSettings settings, std::size_t mostPlots = kMostTrialPlots);
     ~TrialTableReader();
     TrialTableReader(const TrialTableReader&) = delete;
     TrialTableReader& operator=(const TrialTableReader&) = delete;

@@ -32,6 +32,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <new>
 
 namespace quarven {
 namespace {
@@ -233,15 +234,23 @@ bool TrialWindow::load(const QString& path)
 
 bool TrialWindow::read(const QString& path, bool quiet)
 {
-    // Read in pieces: the window never holds the file's bytes, only the
-    // results.
-    TrialTableReader reader(m_data.batchSettings());
     std::string why;
-    const bool read = ReadTrialFile(
-        path, [&reader](std::string_view piece) { return reader.read(piece); }, why);
-    std::unique_ptr<TrialTable> table = reader.finish();
+    std::unique_ptr<TrialTable> table;
+    bool read = false;
+    try {
+        // Read in pieces: the window never holds the file's bytes, only the
+        // results.
+        TrialTableReader reader(m_data.batchSettings());
+        read = ReadTrialFile(
+            path, [&reader](std::string_view piece) { return reader.read(piece); }, why);
+        table = reader.finish();
+    } catch (const std::bad_alloc&) {
+        read = false;
+        why = kOutOfMemory;
+    }
     if (read && table->error)
-        why = "line " + std::to_string(table->error->line) + ": " + table->error->message;
+        why = (table->error->line ? "line " + std::to_string(table->error->line) + ": " : "") +
+              table->error->message;
     if (!read || table->error) {
         const std::string message = "The file cannot be read: " + path.toStdString() + ": " + why;
         if (quiet)

@@ -79,6 +79,8 @@ private slots:
     void keysAndNames();
     void everyActionHasAKey_data();
     void everyActionHasAKey();
+    void refusesMorePlotsThanItHolds_data();
+    void refusesMorePlotsThanItHolds();
 
 private:
     TrialWindow* openTrial(const QString& path);
@@ -507,6 +509,36 @@ void TestTrialWindow::everyActionHasAKey()
         QCOMPARE(QApplication::focusWidget()->objectName(), focus);
     const QString copied = QGuiApplication::clipboard()->text();
     QCOMPARE(clipboard.isEmpty() ? copied : copied.left(clipboard.size()), clipboard);
+}
+
+void TestTrialWindow::refusesMorePlotsThanItHolds_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<int>("most");
+    QTest::addColumn<QString>("error"); // empty when read
+
+    QTest::newRow("wide, as many as it holds") << kSmall << 4 << "";
+    QTest::newRow("wide, one more, refused as it streams")
+        << kSmall << 3 << "A trial of more than 3 plots is for quarven --batch";
+    QTest::newRow("long, one more, refused at the end")
+        << kLong << 449 << "A trial of more than 449 plots is for quarven --batch";
+}
+
+void TestTrialWindow::refusesMorePlotsThanItHolds()
+{
+    QFETCH(QString, path);
+    QFETCH(int, most);
+    QFETCH(QString, error);
+
+    TrialTableReader reader(BatchSettings{kCommonYear, kDefaultPeriod}, std::size_t(most));
+    const QByteArray bytes = contents(path);
+    QVERIFY(!bytes.isEmpty());
+    for (qsizetype at = 0; at < bytes.size(); at += 100)
+        reader.read(std::string_view(bytes.constData() + at,
+                                     std::size_t(std::min<qsizetype>(100, bytes.size() - at))));
+    const std::unique_ptr<TrialTable> table = reader.finish();
+    QCOMPARE(table->error ? QString::fromStdString(table->error->message) : QString(), error);
+    QVERIFY(table->rows() <= std::size_t(most));
 }
 
 QTEST_MAIN(TestTrialWindow)
