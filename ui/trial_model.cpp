@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cmath>
 #include <iterator>
 #include <limits>
 #include <memory>
@@ -141,7 +142,7 @@ SortKey keyOf(std::string_view cell)
     key.text = cell;
     if (cell.empty())
         return key;
-    // The results' dates: yyyy-mm-dd and dd/mm, ordered in the calendar.
+    // dd/mm in the calendar's order; yyyy-mm-dd has it already as text.
     if (cell.size() == 5 && cell[2] == '/') {
         const std::optional<int> day = digits(cell.substr(0, 2));
         const std::optional<int> month = digits(cell.substr(3, 2));
@@ -155,7 +156,8 @@ SortKey keyOf(std::string_view cell)
         double number = 0.0;
         const auto [end, error] =
             std::from_chars(buffer.data(), buffer.data() + cell.size(), number);
-        if (error == std::errc() && end == buffer.data() + cell.size())
+        // A plot named "nan" or "inf" is a name: NaN would break the sort's order.
+        if (error == std::errc() && end == buffer.data() + cell.size() && std::isfinite(number))
             return {1, number, cell};
     }
     key.kind = 2;

@@ -23,6 +23,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cmath>
+#include <tuple>
+
 using namespace quarven;
 using namespace quarven::test;
 
@@ -171,6 +174,11 @@ void TestTrialWindow::sortsNumbersAndFilters_data()
                                                          << "" << 3;
     QTest::newRow("plot names that are numbers") << months << "plot"
                                                  << "" << 3;
+    QTest::newRow("names that read as numbers only to a parser")
+        << months + "nan;01/07;1\nnan;02/07;2\nnan;03/07;3\ninf;01/07;1\ninf;02/07;2\n"
+                    "inf;03/07;3\n-inf;01/07;1\n-inf;02/07;2\n-inf;03/07;3\n"
+        << "plot"
+        << "" << 6;
 }
 
 // A number sorted as text puts 1000 before 5, and a date without its year
@@ -190,10 +198,15 @@ void TestTrialWindow::sortsNumbersAndFilters()
     QTest::keyClicks(m_trial->findChild<QLineEdit*>("filter"), filter);
     const QAbstractItemModel* model = plots->model();
     QCOMPARE(model->rowCount(), rows);
+    // Numbers and dates first, then names.
     const auto key = [](const QString& text) {
         const QStringList dayMonth = text.split(QLatin1Char('/'));
-        return dayMonth.size() == 2 ? dayMonth[1].toDouble() * 100 + dayMonth[0].toDouble()
-                                    : text.toDouble();
+        if (dayMonth.size() == 2)
+            return std::tuple(1, dayMonth[1].toDouble() * 100 + dayMonth[0].toDouble(), QString());
+        bool isNumber = false;
+        const double number = text.toDouble(&isNumber);
+        return isNumber && std::isfinite(number) ? std::tuple(1, number, QString())
+                                                 : std::tuple(2, 0.0, text);
     };
     for (const Qt::SortOrder order : {Qt::AscendingOrder, Qt::DescendingOrder}) {
         plots->sortByColumn(column(model, sortBy), order);
