@@ -191,17 +191,24 @@ Failure readOutputs(const QCommandLineParser& parser, const Options& options, Ba
 
 } // namespace
 
-bool WantsWindow(int argc, const char* const* argv)
+namespace {
+
+struct WindowArguments {
+    bool window = true;
+    const char* trial = nullptr;
+};
+
+WindowArguments windowArguments(int argc, const char* const* argv)
 {
-    bool file = false;
+    WindowArguments found;
     for (int i = 1; i < argc; ++i) {
         std::string_view argument = argv[i];
         if (argument.size() < 2 || argument.front() != '-') {
             // One trial file to open; "-" would be standard input, which only
             // the batch reads.
-            if (file || argument == "-" || argument.empty())
-                return false;
-            file = true;
+            if (found.trial || argument == "-" || argument.empty())
+                return {false, nullptr};
+            found.trial = argv[i];
             continue;
         }
         argument.remove_prefix(argument[1] == '-' ? 2 : 1);
@@ -211,10 +218,22 @@ bool WantsWindow(int argc, const char* const* argv)
             if (equals == std::string_view::npos)
                 ++i;
         } else if (equals != std::string_view::npos || !among(name, kQtOptionsAlone)) {
-            return false;
+            return {false, nullptr};
         }
     }
-    return true;
+    return found;
+}
+
+} // namespace
+
+bool WantsWindow(int argc, const char* const* argv)
+{
+    return windowArguments(argc, argv).window;
+}
+
+const char* WindowTrial(int argc, const char* const* argv)
+{
+    return windowArguments(argc, argv).trial;
 }
 
 int RunCommandLine(int argc, char* argv[])

@@ -9,6 +9,9 @@ namespace quarven {
 // -display X, -reverse…), with at most one trial file to open: the
 // calculator window.
 [[nodiscard]] bool WantsWindow(int argc, const char* const* argv);
+// The trial file that such a command line gives to open, or null: told before
+// the window's start, since Qt takes its own options out of argv.
+[[nodiscard]] const char* WindowTrial(int argc, const char* const* argv);
 
 // quarven --batch TRIAL [--output RESULTS] [--period DAYS | --group NAME]
 // [--year YYYY] [--by COLUMN [--standard NAME=VALUE]... [--summary FILE]],

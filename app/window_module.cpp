@@ -1,5 +1,5 @@
 // The entry of the window module: the calculator window's start, which the
-// program resolves when no command line but a trial to open was given.
+// program resolves when no command line, or only a trial to open, was given.
 #include "app/application_name.h"
 #include "app/window_start.h"
 #include "ui/appearance.h"
@@ -12,7 +12,7 @@
 
 #include <type_traits>
 
-extern "C" Q_DECL_EXPORT int quarvenRunWindow(int& argc, char** argv)
+extern "C" Q_DECL_EXPORT int quarvenRunWindow(int& argc, char** argv, const char* trial)
 {
     QApplication application(argc, argv);
     quarven::NameApplication();
@@ -23,11 +23,11 @@ extern "C" Q_DECL_EXPORT int quarvenRunWindow(int& argc, char** argv)
     // The main window goes when closed; the About window may outlive it.
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->show();
-    // Qt has taken its own options out: what is left is a trial to open, once
-    // the window is up, so that a message about the file has it to stand on.
-    if (argc > 1) {
-        const QString trial = QFile::decodeName(argv[1]);
-        QTimer::singleShot(0, window, [window, trial] { window->openFile(trial); });
+    // Once the window is up, so that a message about the file has it to
+    // stand on.
+    if (trial) {
+        const QString path = QFile::decodeName(trial);
+        QTimer::singleShot(0, window, [window, path] { window->openFile(path); });
     }
     return application.exec();
 }

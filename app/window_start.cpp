@@ -23,7 +23,7 @@ QString programFolder(const char* argv0)
 
 } // namespace
 
-int RunWindow(int& argc, char** argv)
+int RunWindow(int& argc, char** argv, const char* trial)
 {
     // Beside the program in a build folder; in the library folder of the tree
     // the program was installed in.
@@ -37,7 +37,7 @@ int RunWindow(int& argc, char** argv)
         // Qt keeps pointers into the module until the very end of the process.
         module.setLoadHints(QLibrary::PreventUnloadHint);
         if (auto entry = reinterpret_cast<WindowEntry>(module.resolve(kWindowEntrySymbol)))
-            return entry(argc, argv);
+            return entry(argc, argv, trial);
         failures.append(module.errorString());
     }
     std::fprintf(stderr, "quarven: the window cannot be started: %s\n",

@@ -5,13 +5,14 @@
 
 namespace quarven {
 
-// The module's entry: makes the application object and the main window and
-// runs them to the end; returns the exit status.
-using WindowEntry = int (*)(int& argc, char** argv);
+// The module's entry: makes the application object and the main window,
+// opens trial (a file name, or null) in it, and runs them to the end; returns
+// the exit status.
+using WindowEntry = int (*)(int& argc, char** argv, const char* trial);
 inline constexpr const char* kWindowEntrySymbol = "quarvenRunWindow";
 
 // Loads the window module and runs its entry. When the module cannot be
 // loaded, says why in one line on standard error and returns 2.
-[[nodiscard]] int RunWindow(int& argc, char** argv);
+[[nodiscard]] int RunWindow(int& argc, char** argv, const char* trial);
 
 } // namespace quarven

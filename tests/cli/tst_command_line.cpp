@@ -671,31 +671,33 @@ void TestCommandLine::wantsWindow_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<bool>("window");
+    QTest::addColumn<QString>("trial"); // the file it opens
 
-    QTest::newRow("no arguments") << QStringList() << true;
-    QTest::newRow("a platform") << QStringList{"-platform", "offscreen"} << true;
-    QTest::newRow("a style written with =") << QStringList{"--style=fusion"} << true;
+    QTest::newRow("no arguments") << QStringList() << true << "";
+    QTest::newRow("a platform") << QStringList{"-platform", "offscreen"} << true << "";
+    QTest::newRow("a style written with =") << QStringList{"--style=fusion"} << true << "";
     QTest::newRow("a display and reversed layout")
-        << QStringList{"-display", ":1", "-reverse"} << true;
-    QTest::newRow("batch") << QStringList{"--batch", "t.csv"} << false;
-    QTest::newRow("help") << QStringList{"--help"} << false;
-    QTest::newRow("version, short") << QStringList{"-v"} << false;
+        << QStringList{"-display", ":1", "-reverse"} << true << "";
+    QTest::newRow("batch") << QStringList{"--batch", "t.csv"} << false << "";
+    QTest::newRow("help") << QStringList{"--help"} << false << "";
+    QTest::newRow("version, short") << QStringList{"-v"} << false << "";
     QTest::newRow("a platform and a batch")
-        << QStringList{"-platform", "offscreen", "--batch", "t.csv"} << false;
-    QTest::newRow("a trial to open") << QStringList{"t.csv"} << true;
-    QTest::newRow("a trial to open after a style")
-        << QStringList{"-style", "fusion", "t.csv"} << true;
-    QTest::newRow("two trials") << QStringList{"a.csv", "b.csv"} << false;
-    QTest::newRow("standard input") << QStringList{"-"} << false;
-    QTest::newRow("a trial and a batch") << QStringList{"t.csv", "--batch", "t.csv"} << false;
+        << QStringList{"-platform", "offscreen", "--batch", "t.csv"} << false << "";
+    QTest::newRow("a trial to open") << QStringList{"t.csv"} << true << "t.csv";
+    QTest::newRow("a trial to open between Qt's options")
+        << QStringList{"-display", ":1", "t.csv", "-reverse"} << true << "t.csv";
+    QTest::newRow("two trials") << QStringList{"a.csv", "b.csv"} << false << "";
+    QTest::newRow("standard input") << QStringList{"-"} << false << "";
+    QTest::newRow("a trial and a batch") << QStringList{"t.csv", "--batch", "t.csv"} << false << "";
     QTest::newRow("an option of Qt's that takes no value given one")
-        << QStringList{"-reverse=1"} << false;
+        << QStringList{"-reverse=1"} << false << "";
 }
 
 void TestCommandLine::wantsWindow()
 {
     QFETCH(QStringList, arguments);
     QFETCH(bool, window);
+    QFETCH(QString, trial);
 
     std::vector<QByteArray> texts{QByteArray("quarven")};
     for (const QString& argument : arguments)
@@ -703,7 +705,10 @@ void TestCommandLine::wantsWindow()
     std::vector<const char*> argv;
     for (const QByteArray& text : texts)
         argv.push_back(text.constData());
-    QCOMPARE(quarven::WantsWindow(static_cast<int>(argv.size()), argv.data()), window);
+    const int argc = static_cast<int>(argv.size());
+    QCOMPARE(quarven::WantsWindow(argc, argv.data()), window);
+    const char* opened = quarven::WindowTrial(argc, argv.data());
+    QCOMPARE(QString::fromUtf8(opened ? opened : ""), trial);
 }
 
 void TestCommandLine::progressText_data()
