@@ -125,7 +125,7 @@ shipped=$(dpkg -L quarven | while IFS= read -r path; do [ -d "$path" ] || echo "
 
 desktop=/usr/share/applications/$id.desktop
 desktop-file-validate "$desktop" || fail "desktop-file-validate $desktop"
-grep -qx 'Exec=quarven' "$desktop" || fail "$desktop does not start quarven"
+grep -qx 'Exec=quarven %f' "$desktop" || fail "$desktop does not start quarven with the file opened"
 grep -qx 'Icon=quarven' "$desktop" || fail "$desktop does not name the icon quarven"
 file --brief /usr/share/icons/hicolor/64x64/apps/quarven.png | grep -q '^PNG image data, 64 x 64' ||
     fail "the 64x64 icon is not a 64 x 64 PNG"
