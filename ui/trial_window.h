@@ -5,7 +5,6 @@
 // the file is read again.
 #pragma once
 
-#include "entry/plot_file.h"
 #include "ui/trial_model.h"
 
 #include <QPointer>
