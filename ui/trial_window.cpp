@@ -5,8 +5,8 @@
 #include "trial_window.h"
 
 #include "core/cell_text.h"
-#include "entry/plot_file.h"
 #include "entry/dialogs.h"
+#include "entry/plot_file.h"
 #include "ui/curve_loader.h"
 #include "ui/data_actions.h"
 
