@@ -1,13 +1,10 @@
 #include "core/cell_text.h"
 
+#include "core/value_conventions.h"
+
 namespace quarven {
 
 namespace {
-
-constexpr bool isDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
 
 // A sign, digits with at most one decimal point or comma, and an optional
 // exponent: what every spreadsheet reads as a number, whatever its locale.
@@ -19,7 +16,7 @@ bool isNumber(std::string_view text)
     bool digits = false;
     bool point = false;
     for (; at < text.size(); ++at) {
-        if (isDigit(text[at])) {
+        if (IsDigit(text[at])) {
             digits = true;
         } else if ((text[at] == '.' || text[at] == ',') && !point) {
             point = true;
@@ -34,7 +31,7 @@ bool isNumber(std::string_view text)
         if (at < text.size() && (text[at] == '+' || text[at] == '-'))
             ++at;
         const std::size_t exponent = at;
-        while (at < text.size() && isDigit(text[at]))
+        while (at < text.size() && IsDigit(text[at]))
             ++at;
         if (at == exponent)
             return false;

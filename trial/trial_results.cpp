@@ -71,8 +71,7 @@ ResultsWriter::ResultsWriter(const TrialHeader& header, Output output)
         m_buffer += m_separator;
         appendText(m_buffer, name, m_separator);
     }
-    for (const char* name : {"assessments", "first_date", "last_date", "period", "audpc",
-                             "yield_losses", "relative_audpc", "audps", "message"}) {
+    for (const char* name : kResultColumns) {
         m_buffer += m_separator;
         m_buffer += name;
     }

@@ -7,6 +7,7 @@
 #include "trial_batch.h"
 #include "trial_file.h"
 
+#include <array>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -18,6 +19,11 @@ namespace quarven {
 // begins or ends with a blank or tab, which a reader would drop.
 void AppendField(std::string& text, std::string_view field, char separator);
 [[nodiscard]] bool NeedsQuotes(std::string_view field, char separator);
+
+// The results' columns after the plot and its copied columns.
+inline constexpr std::array<const char*, 9> kResultColumns{
+    "assessments",  "first_date",     "last_date", "period", "audpc",
+    "yield_losses", "relative_audpc", "audps",     "message"};
 
 // Results, in the trial's separator, with a line feed after each row:
 //   plot, the copied columns, assessments, first_date, last_date, period,

@@ -223,9 +223,7 @@ std::string SummaryText(const Summary& summary, char separator, DecimalMark mark
     // A comma cannot be the decimal mark of a comma-separated file.
     const char point = mark == DecimalMark::Comma && separator != ',' ? ',' : '.';
     std::string text = "group";
-    for (const char* name :
-         {"plots", "refused", "audpc_mean", "audpc_sd", "yield_losses_mean", "yield_losses_sd",
-          "relative_audpc_mean", "relative_audpc_sd", "audps_mean", "audps_sd", "rank", "scale"}) {
+    for (const char* name : kSummaryColumns) {
         text += separator;
         text += name;
     }
@@ -236,16 +234,11 @@ std::string SummaryText(const Summary& summary, char separator, DecimalMark mark
             text += separator;
             text += std::to_string(count);
         }
-        const std::pair<const MeasureSummary*, int> measures[] = {
-            {&group.audpc, kAudpcDecimals},
-            {&group.yieldLosses, kYieldLossesDecimals},
-            {&group.relativeAudpc, kRelativeAudpcDecimals},
-            {&group.audps, kAudpsDecimals}};
-        for (const auto& [measure, decimals] : measures) {
+        for (const auto& [measure, decimals] : kMeasureColumns) {
             text += separator;
-            appendNumber(text, measure->mean, decimals, point);
+            appendNumber(text, (group.*measure).mean, decimals, point);
             text += separator;
-            appendNumber(text, measure->sd, decimals, point);
+            appendNumber(text, (group.*measure).sd, decimals, point);
         }
         text += separator;
         if (group.rank)

@@ -81,6 +81,30 @@ struct GroupSummary {
     std::optional<double> scale; // with standards only
 };
 
+// The summary's columns after the group's name.
+inline constexpr std::array<const char*, 12> kSummaryColumns{"plots",
+                                                             "refused",
+                                                             "audpc_mean",
+                                                             "audpc_sd",
+                                                             "yield_losses_mean",
+                                                             "yield_losses_sd",
+                                                             "relative_audpc_mean",
+                                                             "relative_audpc_sd",
+                                                             "audps_mean",
+                                                             "audps_sd",
+                                                             "rank",
+                                                             "scale"};
+// The four measures in the columns' order, each a mean and a deviation.
+struct MeasureColumn {
+    MeasureSummary GroupSummary::*measure;
+    int decimals;
+};
+inline constexpr std::array<MeasureColumn, 4> kMeasureColumns{
+    {{&GroupSummary::audpc, kAudpcDecimals},
+     {&GroupSummary::yieldLosses, kYieldLossesDecimals},
+     {&GroupSummary::relativeAudpc, kRelativeAudpcDecimals},
+     {&GroupSummary::audps, kAudpsDecimals}}};
+
 struct Summary {
     std::vector<GroupSummary> groups; // in the order they first appear
     std::optional<double> slope;      // scale value per unit of relative AUDPC

@@ -21,10 +21,6 @@
 namespace quarven {
 namespace {
 
-constexpr std::array<const char*, 9> kResultColumns{"assessments",    "first_date", "last_date",
-                                                    "period",         "audpc",      "yield_losses",
-                                                    "relative_audpc", "audps",      "message"};
-
 // The batch with the results writer of the command line, keeping each
 // result's cells as well.
 class TableCollector final : public TrialVisitor {
@@ -164,6 +160,10 @@ SortKey keyOf(std::string_view cell)
     return key;
 }
 
+// After the group, the standard, and the counts of plots and refused plots.
+constexpr int kFirstMeasureColumn = TrialSummaryModel::kFirstSummaryColumn + 2;
+constexpr int kRankColumn = kFirstMeasureColumn + 2 * int(kMeasureColumns.size());
+
 // ASCII needles are matched on the bytes; others through QString.
 bool holds(std::string_view cell, const QString& needle, const std::string& asciiNeedle)
 {
@@ -173,20 +173,6 @@ bool holds(std::string_view cell, const QString& needle, const std::string& asci
     return std::search(cell.begin(), cell.end(), asciiNeedle.begin(), asciiNeedle.end(),
                        [&](char a, char b) { return lower(a) == b; }) != cell.end();
 }
-
-constexpr std::array<const char*, 13> kSummaryColumns{"group",
-                                                      "standard",
-                                                      "plots",
-                                                      "refused",
-                                                      "audpc_mean",
-                                                      "audpc_sd",
-                                                      "yield_losses_mean",
-                                                      "yield_losses_sd",
-                                                      "relative_audpc_mean",
-                                                      "relative_audpc_sd",
-                                                      "audps_mean",
-                                                      "audps_sd",
-                                                      "rank"};
 
 } // namespace
 
@@ -411,16 +397,19 @@ int TrialSummaryModel::rowCount(const QModelIndex& parent) const
 
 int TrialSummaryModel::columnCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : static_cast<int>(kSummaryColumns.size() + 1);
+    return parent.isValid() ? 0 : static_cast<int>(kFirstSummaryColumn + kSummaryColumns.size());
 }
 
 QVariant TrialSummaryModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0)
         return QAbstractTableModel::headerData(section, orientation, role);
-    const auto at = static_cast<std::size_t>(section);
-    return at < kSummaryColumns.size() ? QString::fromLatin1(kSummaryColumns[at])
-                                       : QStringLiteral("scale");
+    if (section == 0)
+        return QStringLiteral("group");
+    if (section == kStandardColumn)
+        return QStringLiteral("standard");
+    const auto at = static_cast<std::size_t>(section - kFirstSummaryColumn);
+    return at < kSummaryColumns.size() ? QString::fromLatin1(kSummaryColumns[at]) : QVariant();
 }
 
 Qt::ItemFlags TrialSummaryModel::flags(const QModelIndex& index) const
@@ -456,32 +445,22 @@ QVariant TrialSummaryModel::data(const QModelIndex& index, int role) const
         const auto found = m_standards.find(group.name);
         return shown(found == m_standards.end() ? std::nullopt : std::optional(found->second), 1);
     }
-    case 2:
+    case kFirstSummaryColumn:
         return count(group.plots);
-    case 3:
+    case kFirstSummaryColumn + 1:
         return count(group.refused);
-    case 4:
-        return shown(group.audpc.mean, kAudpcDecimals);
-    case 5:
-        return shown(group.audpc.sd, kAudpcDecimals);
-    case 6:
-        return shown(group.yieldLosses.mean, kYieldLossesDecimals);
-    case 7:
-        return shown(group.yieldLosses.sd, kYieldLossesDecimals);
-    case 8:
-        return shown(group.relativeAudpc.mean, kRelativeAudpcDecimals);
-    case 9:
-        return shown(group.relativeAudpc.sd, kRelativeAudpcDecimals);
-    case 10:
-        return shown(group.audps.mean, kAudpsDecimals);
-    case 11:
-        return shown(group.audps.sd, kAudpsDecimals);
-    case 12:
+    case kRankColumn:
         return group.rank ? count(*group.rank) : shown(std::nullopt, 0);
-    case 13:
+    case kRankColumn + 1:
         return shown(group.scale, kScaleDecimals);
-    default:
-        return {};
+    default: {
+        // Each measure's mean, then its deviation.
+        const auto at = static_cast<std::size_t>(index.column() - kFirstMeasureColumn);
+        if (at >= 2 * kMeasureColumns.size())
+            return {};
+        const auto& [measure, decimals] = kMeasureColumns[at / 2];
+        return shown(at % 2 ? (group.*measure).sd : (group.*measure).mean, decimals);
+    }
     }
 }
 

@@ -115,6 +115,8 @@ class TrialSummaryModel : public QAbstractTableModel {
 public:
     using QAbstractTableModel::QAbstractTableModel;
     static constexpr int kStandardColumn = 1;
+    // The summary file's columns follow the group's name and the standard.
+    static constexpr int kFirstSummaryColumn = 2;
 
     void setSummary(const Summary& summary);
     [[nodiscard]] const Summary& summary() const { return *m_summary; }
