@@ -8,7 +8,6 @@
 #include <QClipboard>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableView>
@@ -61,19 +60,6 @@ void rightClickRow(ListBox* list, int row)
     QApplication::sendEvent(list->viewport(), &menu);
 }
 
-// A file dropped on the window, as a file manager drops it.
-void dropFile(QWidget* window, const QString& path)
-{
-    QMimeData data;
-    data.setUrls({QUrl::fromLocalFile(path)});
-    const QPoint centre = window->rect().center();
-    QDragEnterEvent enter(centre, Qt::CopyAction, &data, Qt::LeftButton, {});
-    QApplication::sendEvent(window, &enter);
-    QVERIFY(enter.isAccepted());
-    QDropEvent drop(centre, Qt::CopyAction, &data, Qt::LeftButton, {});
-    QApplication::sendEvent(window, &drop);
-}
-
 // The user goes to a plot of the Trial window: its row, then Enter.
 void goToPlot(LossEng& window, int row)
 {
@@ -113,7 +99,6 @@ private slots:
     void shortcutsSkipTheNumberBoxes();
     void saveThenOpen_data();
     void saveThenOpen();
-    void openShowsTheTrialToChooseFrom();
     void openListsEveryPlotOfTheFile_data();
     void openListsEveryPlotOfTheFile();
     void openedPlotKeepsItsNameYearAndColumns();
@@ -657,67 +642,69 @@ void TestDataActions::saveThenOpen()
     QVERIFY(control<QRadioButton>(*again.sTx->window(), checked.toLatin1())->isChecked());
 }
 
-void TestDataActions::openShowsTheTrialToChooseFrom()
-{
-    QTemporaryDir folder;
-    const QString path = folder.filePath(QStringLiteral("trial.csv"));
-    QVERIFY(writeFile(path, "plot;date;level;group\nA;01/07;0;Early\nB;01/07;5,5;Late\n"
-                            "A;11/07;10;Early\nB;2026-07-11;12,5;Late\nB;21/7;20;Late\n"));
-
-    MainWindowControls& ui = open();
-    const QStringList before = items(ui.sX);
-    dropFile(ui.sTx->window(), path);
-    QCOMPARE(m_fixture.dialogs.takeTranscript(), QStringList());
-    QCOMPARE(items(ui.sX), before);
-    goToPlot(m_fixture.window(), 1);
-    QCOMPARE(items(ui.sTx), (QStringList{"01/07", "11/07", "21/07"}));
-    QCOMPARE(items(ui.sX), (QStringList{"5.5", "12.5", "20"}));
-    QCOMPARE(ui.sQ->text(), QStringLiteral("84"));
-    QVERIFY(ui.Spel(6)->isChecked());
-
-    // Opening the trial again leaves the table as it was until a plot is chosen.
-    script(m_fixture.dialogs, {"!file:" + path});
-    menuOn(ui.sTx->viewport(), QStringLiteral("Open..."));
-    QCOMPARE(items(ui.sX), (QStringList{"5.5", "12.5", "20"}));
-    QCOMPARE(m_fixture.dialogs.takeTranscript().size(), 1);
-}
-
 void TestDataActions::openListsEveryPlotOfTheFile_data()
 {
-    QTest::addColumn<int>("pick");
+    QTest::addColumn<QByteArray>("trial"); // empty for examples/trial-wide.csv
+    QTest::addColumn<int>("row");          // in the Trial window
+    QTest::addColumn<QString>("plot");
+    QTest::addColumn<QStringList>("dates");
     QTest::addColumn<QStringList>("levels");
+    QTest::addColumn<QString>("period");
     QTest::addColumn<QStringList>("messages"); // after the choice
 
-    QTest::newRow("a computed plot") << 1 << QStringList{"0.5", "6", "25", "60"} << QStringList();
+    const QStringList wideDates{"02/07", "09/07", "16/07", "23/07"};
+    QTest::newRow("a computed plot")
+        << QByteArray() << 1 << "102" << wideDates << QStringList{"0.5", "6", "25", "60"} << "51"
+        << QStringList();
     // Loaded as written, for the user to mend, then told why the batch refused it.
     QTest::newRow("a refused plot")
-        << 3 << QStringList{"0", "abc", "3", "4"}
+        << QByteArray() << 3 << "104" << wideDates << QStringList{"0", "abc", "3", "4"} << "52"
         << QStringList{messageLine("The damage level => ( abc ) is not a number (line 5)")};
+    QTest::newRow("long layout, dates written three ways, a maturity group")
+        << QByteArray("plot;date;level;group\nA;01/07;0;Early\nB;01/07;5,5;Late\n"
+                      "A;11/07;10;Early\nB;2026-07-11;12,5;Late\nB;21/7;20;Late\n")
+        << 1 << "B" << QStringList{"01/07", "11/07", "21/07"} << QStringList{"5.5", "12.5", "20"}
+        << "84" << QStringList();
 }
 
-// One refused plot no longer keeps the others of the file out, and the list
-// gives each plot's copied columns and the batch's verdict on it.
+// One refused plot no longer keeps the others of the file out; the chosen
+// plot fills the table with its period, and the curve names it. Opening the
+// trial again leaves the table as it was until a plot is chosen.
 void TestDataActions::openListsEveryPlotOfTheFile()
 {
-    QFETCH(int, pick);
+    QFETCH(QByteArray, trial);
+    QFETCH(int, row);
+    QFETCH(QString, plot);
+    QFETCH(QStringList, dates);
     QFETCH(QStringList, levels);
+    QFETCH(QString, period);
     QFETCH(QStringList, messages);
 
+    QTemporaryDir folder;
+    const QString path = trial.isEmpty() ? QStringLiteral(QUARVEN_EXAMPLES "/trial-wide.csv")
+                                         : folder.filePath("t.csv");
+    QVERIFY(trial.isEmpty() || writeFile(path, trial));
     MainWindowControls& ui = open();
     m_fixture.window().showCurve();
-    script(m_fixture.dialogs, {"!file:" QUARVEN_EXAMPLES "/trial-wide.csv"});
+    const QStringList before = items(ui.sX);
+    script(m_fixture.dialogs, {"!file:" + path});
+    menuOn(ui.sTx->viewport(), QStringLiteral("Open..."));
+    QCOMPARE(m_fixture.dialogs.takeTranscript(), QStringList{openFileLine("Open a plot")});
+    QCOMPARE(items(ui.sX), before);
     for (int i = 0; i < messages.size(); ++i)
         m_fixture.dialogs.acknowledge();
-    menuOn(ui.sTx->viewport(), QStringLiteral("Open..."));
-    QCOMPARE(m_fixture.window().trialWindow()->findChild<QTableView*>("plots")->model()->rowCount(),
-             4);
-    goToPlot(m_fixture.window(), pick);
-    const QStringList expected = QStringList{openFileLine("Open a plot")} + messages;
-    QCOMPARE(m_fixture.dialogs.takeTranscript(), expected);
-    QCOMPARE(items(ui.sTx), (QStringList{"02/07", "09/07", "16/07", "23/07"}));
+    goToPlot(m_fixture.window(), row);
+    QCOMPARE(m_fixture.dialogs.takeTranscript(), messages);
+    QCOMPARE(items(ui.sTx), dates);
     QCOMPARE(items(ui.sX), levels);
+    QCOMPARE(ui.sQ->text(), period);
     QCOMPARE(m_fixture.window().curveWindow()->windowTitle(),
-             QStringLiteral("Disease progress curve: plot %1").arg(101 + pick));
+             QStringLiteral("Disease progress curve: plot %1").arg(plot));
+
+    script(m_fixture.dialogs, {"!file:" + path});
+    menuOn(ui.sTx->viewport(), QStringLiteral("Open..."));
+    QCOMPARE(items(ui.sX), levels);
+    QCOMPARE(m_fixture.dialogs.takeTranscript().size(), 1);
 }
 
 // Copy and Save give back the year, the name and the copied columns the plot
