@@ -389,15 +389,8 @@ void TrialWindow::copyRows()
 
 void TrialWindow::exportPlots()
 {
-    if (!m_table)
-        return;
-    const std::string path = m_dialogs.saveFileName(
-        "Export plots", suggestedName(m_path, QStringLiteral("-results")).toStdString());
-    if (path.empty())
-        return;
-    std::string why;
-    if (!WriteWholeFile(QString::fromStdString(path), m_table->results, why))
-        m_dialogs.message("The plots were not exported: " + path + ": " + why);
+    if (m_table)
+        exportText("Export plots", "-results", "The plots were not exported", m_table->results);
 }
 
 void TrialWindow::exportSummary()
@@ -406,15 +399,21 @@ void TrialWindow::exportSummary()
         m_dialogs.message("Choose a column to group by first.");
         return;
     }
+    exportText("Export summary", "-summary", "The summary was not exported",
+               SummaryText(m_summaryModel->summary(), m_table->separator, m_table->mark));
+}
+
+// Proposed beside the trial, named after it.
+void TrialWindow::exportText(const std::string& title, const char* ending,
+                             const std::string& failed, const std::string& text)
+{
     const std::string path = m_dialogs.saveFileName(
-        "Export summary", suggestedName(m_path, QStringLiteral("-summary")).toStdString());
+        title, suggestedName(m_path, QString::fromLatin1(ending)).toStdString());
     if (path.empty())
         return;
     std::string why;
-    const std::string text =
-        SummaryText(m_summaryModel->summary(), m_table->separator, m_table->mark);
     if (!WriteWholeFile(QString::fromStdString(path), text, why))
-        m_dialogs.message("The summary was not exported: " + path + ": " + why);
+        m_dialogs.message(failed + ": " + path + ": " + why);
 }
 
 } // namespace quarven

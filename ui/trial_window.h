@@ -51,6 +51,9 @@ protected:
 private:
     bool read(const QString& path, bool quiet);
     void regroup();
+    // Written whole or not at all, or the failure told after `failed`.
+    void exportText(const std::string& title, const char* ending, const std::string& failed,
+                    const std::string& text);
     void fileChanged();
     QAction* action(const QString& text, const QKeySequence& key, void (TrialWindow::*slot)());
 
