@@ -34,6 +34,17 @@ std::string linesText(std::uint32_t earlier, std::uint32_t later)
     return "lines " + std::to_string(earlier) + " and " + std::to_string(later);
 }
 
+// Plots of a trial mostly share their first and last dates: a date's text is
+// made again only when its day changes.
+void showDate(std::string& text, TrialDate& shown, TrialDate date)
+{
+    if (!text.empty() && date.day == shown.day && date.hasYear == shown.hasYear)
+        return;
+    text.clear();
+    AppendTrialDate(text, date);
+    shown = date;
+}
+
 } // namespace
 
 struct TrialBatch::PlotState {
@@ -385,22 +396,10 @@ bool TrialBatch::emit(const PlotState& state, std::string_view plot, Items<std::
         return true;
     }
 
-    // Plots of a trial mostly share their first and last dates: each text is
-    // made again only when its day changes.
-    const TrialDate first{state.firstDay, (state.flags & kFirstHasYear) != 0};
-    if (scratch.firstDate.empty() || first.day != scratch.firstShown.day ||
-        first.hasYear != scratch.firstShown.hasYear) {
-        scratch.firstDate.clear();
-        AppendTrialDate(scratch.firstDate, first);
-        scratch.firstShown = first;
-    }
-    const TrialDate last{state.lastDay, (state.flags & kLastHasYear) != 0};
-    if (scratch.lastDate.empty() || last.day != scratch.lastShown.day ||
-        last.hasYear != scratch.lastShown.hasYear) {
-        scratch.lastDate.clear();
-        AppendTrialDate(scratch.lastDate, last);
-        scratch.lastShown = last;
-    }
+    showDate(scratch.firstDate, scratch.firstShown,
+             {state.firstDay, (state.flags & kFirstHasYear) != 0});
+    showDate(scratch.lastDate, scratch.lastShown,
+             {state.lastDay, (state.flags & kLastHasYear) != 0});
     const double days = static_cast<double>(state.lastDay - state.firstDay);
     const double relative = state.audpc / (100.0 * days);
     const double audps = state.audpc + (state.firstLevel + state.lastLevel) / 2 * days /
