@@ -17,27 +17,11 @@ constexpr std::size_t kYieldLosses = 1;
 constexpr std::size_t kRelativeAudpc = 2;
 constexpr std::size_t kAudps = 3;
 
-// A name inside a one-line message: its line breaks and tabs as blanks.
-std::string quoted(std::string_view name)
-{
-    std::string text = "\"";
-    for (const char c : name)
-        text += c == '\r' || c == '\n' || c == '\t' ? ' ' : c;
-    return text + '"';
-}
-
 std::string shortest(double value)
 {
     std::array<char, 32> digits{};
     const auto written = std::to_chars(digits.data(), digits.data() + digits.size(), value);
     return std::string(digits.data(), written.ptr);
-}
-
-// Means that differ only in the last bits that summing in another order
-// changes are the same mean.
-bool sameMean(double a, double b)
-{
-    return std::abs(a - b) <= 1e-12 * std::max(std::abs(a), std::abs(b));
 }
 
 void appendNumber(std::string& text, const std::optional<double>& value, int decimals, char mark)
@@ -50,6 +34,38 @@ void appendNumber(std::string& text, const std::optional<double>& value, int dec
 }
 
 } // namespace
+
+std::string QuotedName(std::string_view name)
+{
+    std::string text = "\"";
+    for (const char c : name)
+        text += c == '\r' || c == '\n' || c == '\t' ? ' ' : c;
+    return text + '"';
+}
+
+bool SameMean(double a, double b)
+{
+    return std::abs(a - b) <= 1e-12 * std::max(std::abs(a), std::abs(b));
+}
+
+std::string CaseHint(std::string_view name, const std::vector<std::string>& groups)
+{
+    const auto sameLetters = [name](std::string_view group) {
+        return std::equal(group.begin(), group.end(), name.begin(), name.end(),
+                          [](char a, char b) { return AsciiLower(a) == AsciiLower(b); });
+    };
+    std::vector<std::string_view> meant;
+    for (const std::string& group : groups) {
+        if (group == name)
+            return {};
+        if (sameLetters(group) && std::find(meant.begin(), meant.end(), group) == meant.end())
+            meant.push_back(group);
+    }
+    std::string hint;
+    for (std::size_t i = 0; i < meant.size(); ++i)
+        hint += (i == 0 ? "; did you mean " : " or ") + QuotedName(meant[i]);
+    return meant.empty() ? hint : hint + '?';
+}
 
 SummaryPlot SummaryPlotOf(const PlotResult& result, std::size_t groupColumn)
 {
@@ -73,12 +89,12 @@ OrError<std::size_t> GroupColumn(const std::vector<std::string>& copiedNames, st
     for (std::size_t i = 0; i < copiedNames.size(); ++i)
         if (sameName(copiedNames[i]))
             return i;
-    std::string message = "No column " + quoted(name) + " to group by: the trial ";
+    std::string message = "No column " + QuotedName(name) + " to group by: the trial ";
     if (copiedNames.empty())
         return SummaryError{message + "has no column besides its plots and assessments"};
     message += "has ";
     for (std::size_t i = 0; i < copiedNames.size(); ++i)
-        message += (i == 0 ? "" : ", ") + quoted(copiedNames[i]);
+        message += (i == 0 ? "" : ", ") + QuotedName(copiedNames[i]);
     return SummaryError{message};
 }
 
@@ -86,11 +102,25 @@ OrError<Standard> ParseStandard(std::string_view text)
 {
     const std::size_t equals = text.rfind('=');
     if (equals == std::string_view::npos || IsBlank(text.substr(0, equals)))
-        return SummaryError{"The standard " + quoted(text) + " is not written NAME=VALUE"};
+        return SummaryError{"The standard " + QuotedName(text) + " is not written NAME=VALUE"};
     const std::optional<double> value = ReadWholeNumber(text.substr(equals + 1), true);
     if (!value)
-        return SummaryError{"The standard " + quoted(text) + " has no number for its value"};
+        return SummaryError{"The standard " + QuotedName(text) + " has no number for its value"};
     return Standard{std::string(TrimmedBlanks(text.substr(0, equals))), *value};
+}
+
+std::optional<SummaryError> StandardValueError(const std::vector<Standard>& standards,
+                                               std::size_t i)
+{
+    const Standard& standard = standards[i];
+    const std::string name = "The standard " + QuotedName(standard.name);
+    for (std::size_t j = 0; j < i; ++j)
+        if (standards[j].name == standard.name)
+            return SummaryError{name + " is given twice"};
+    if (!(standard.value >= 1.0 && standard.value <= 9.0))
+        return SummaryError{name + " has the value " + shortest(standard.value) +
+                            ", outside the scale 1..9"};
+    return std::nullopt;
 }
 
 TrialSummary::Group& TrialSummary::groupNamed(std::string_view name)
@@ -179,7 +209,7 @@ OrError<Summary> TrialSummary::summarise(const std::vector<Standard>& standards)
                      });
     for (std::size_t i = 0; i < ranked.size(); ++i)
         ranked[i]->rank =
-            i > 0 && sameMean(*ranked[i]->relativeAudpc.mean, *ranked[i - 1]->relativeAudpc.mean)
+            i > 0 && SameMean(*ranked[i]->relativeAudpc.mean, *ranked[i - 1]->relativeAudpc.mean)
                 ? ranked[i - 1]->rank
                 : i + 1;
 
@@ -189,16 +219,17 @@ OrError<Summary> TrialSummary::summarise(const std::vector<Standard>& standards)
     double squares = 0.0;
     for (std::size_t i = 0; i < standards.size(); ++i) {
         const Standard& standard = standards[i];
-        const std::string name = "The standard " + quoted(standard.name);
-        for (std::size_t j = 0; j < i; ++j)
-            if (standards[j].name == standard.name)
-                return SummaryError{name + " is given twice"};
-        if (!(standard.value >= 1.0 && standard.value <= 9.0))
-            return SummaryError{name + " has the value " + shortest(standard.value) +
-                                ", outside the scale 1..9"};
+        if (std::optional<SummaryError> error = StandardValueError(standards, i))
+            return std::move(*error);
+        const std::string name = "The standard " + QuotedName(standard.name);
         const auto found = m_numbers.find(standard.name);
-        if (found == m_numbers.end())
-            return SummaryError{name + " is no group of the trial"};
+        if (found == m_numbers.end()) {
+            std::vector<std::string> groups;
+            for (const Group& group : m_groups)
+                groups.push_back(group.name);
+            return SummaryError{name + " is no group of the trial" +
+                                CaseHint(standard.name, groups)};
+        }
         const std::optional<double>& mean = summary.groups[found->second].relativeAudpc.mean;
         if (!mean)
             return SummaryError{name + " has no computed plot"};
@@ -207,7 +238,7 @@ OrError<Summary> TrialSummary::summarise(const std::vector<Standard>& standards)
     }
     if (!(squares > 0.0))
         return SummaryError{standards.size() == 1
-                                ? "The standard " + quoted(standards.front().name) +
+                                ? "The standard " + QuotedName(standards.front().name) +
                                       " has a mean relative AUDPC of 0: it gives no scale"
                                 : std::string("The standards' mean relative AUDPC are all 0: "
                                               "they give no scale")};
@@ -220,15 +251,28 @@ OrError<Summary> TrialSummary::summarise(const std::vector<Standard>& standards)
 
 std::string SummaryText(const Summary& summary, char separator, DecimalMark mark)
 {
-    // A comma cannot be the decimal mark of a comma-separated file.
-    const char point = mark == DecimalMark::Comma && separator != ',' ? ',' : '.';
-    std::string text = "group";
+    std::string text;
+    AppendSummaryHeader(text, separator);
+    AppendSummaryRows(text, summary, {}, separator, mark);
+    return text;
+}
+
+void AppendSummaryHeader(std::string& text, char separator)
+{
+    text += "group";
     for (const char* name : kSummaryColumns) {
         text += separator;
         text += name;
     }
     text += '\n';
+}
+
+void AppendSummaryRows(std::string& text, const Summary& summary, std::string_view before,
+                       char separator, DecimalMark mark)
+{
+    const char point = DecimalPoint(separator, mark);
     for (const GroupSummary& group : summary.groups) {
+        text += before;
         AppendField(text, FormulaSafe(group.name), separator);
         for (const std::size_t count : {group.plots, group.refused}) {
             text += separator;
@@ -247,7 +291,6 @@ std::string SummaryText(const Summary& summary, char separator, DecimalMark mark
         appendNumber(text, group.scale, kScaleDecimals, point);
         text += '\n';
     }
-    return text;
 }
 
 } // namespace quarven

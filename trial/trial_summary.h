@@ -56,6 +56,13 @@ struct Standard {
 // "NAME=VALUE"; the value may have a decimal point or comma. Its range is
 // checked when the summary is drawn.
 [[nodiscard]] OrError<Standard> ParseStandard(std::string_view text);
+// What is wrong with standards[i] whatever the trial: given before, or a
+// value outside 1..9.
+[[nodiscard]] std::optional<SummaryError> StandardValueError(const std::vector<Standard>& standards,
+                                                             std::size_t i);
+// A name inside a one-line message: in quotes, its line breaks and tabs as
+// blanks.
+[[nodiscard]] std::string QuotedName(std::string_view name);
 
 // Mean and standard deviation over a group's computed plots: no mean without
 // a computed plot, no deviation with fewer than two.
@@ -142,11 +149,31 @@ private:
     std::map<std::string, std::size_t, std::less<>> m_numbers; // group name to index
 };
 
+// Means that differ only in the last bits that summing in another order
+// changes are the same mean: such groups share a rank.
+[[nodiscard]] bool SameMean(double a, double b);
+
+// "; did you mean "Yungay"?" when `name` is none of the groups as written but
+// some are without regard to case (ASCII letters); otherwise empty.
+[[nodiscard]] std::string CaseHint(std::string_view name, const std::vector<std::string>& groups);
+
+// The decimal point of a summary's numbers: a comma cannot be the decimal
+// mark of a comma-separated file.
+[[nodiscard]] constexpr char DecimalPoint(char separator, DecimalMark mark)
+{
+    return mark == DecimalMark::Comma && separator != ',' ? ',' : '.';
+}
+
 // The summary as text, a line feed after each row:
 //   group, plots, refused, audpc_mean, audpc_sd, yield_losses_mean,
 //   yield_losses_sd, relative_audpc_mean, relative_audpc_sd, audps_mean,
 //   audps_sd, rank, scale
 // with the results' decimals and rounding, quoting and guard against formulas.
 [[nodiscard]] std::string SummaryText(const Summary& summary, char separator, DecimalMark mark);
+// Its header line and its rows, each row after `before` (fields already
+// written, the separator after them), for texts that put columns first.
+void AppendSummaryHeader(std::string& text, char separator);
+void AppendSummaryRows(std::string& text, const Summary& summary, std::string_view before,
+                       char separator, DecimalMark mark);
 
 } // namespace quarven
