@@ -4,6 +4,7 @@
 
 #include "trial_window.h"
 
+#include "app/file_io.h"
 #include "core/cell_text.h"
 #include "entry/dialogs.h"
 #include "entry/plot_file.h"

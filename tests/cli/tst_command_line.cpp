@@ -126,6 +126,8 @@ private slots:
     void failedRunLeavesNoResults();
     void refusesToWriteOverTheTrial_data();
     void refusesToWriteOverTheTrial();
+    void outputsThroughLinksNeverMeet_data();
+    void outputsThroughLinksNeverMeet();
     void failedWriteIsTold_data();
     void failedWriteIsTold();
     void failedSyncIsTold_data();
@@ -459,6 +461,52 @@ void TestCommandLine::refusesToWriteOverTheTrial()
     QVERIFY(!QFileInfo::exists(path("new.csv")));
     for (const char* node : {"pipe", "null"})
         QVERIFY2(!QFileInfo(path(node)).isFile(), node);
+}
+
+void TestCommandLine::outputsThroughLinksNeverMeet_data()
+{
+    QTest::addColumn<QString>("results");
+    QTest::addColumn<QString>("summary");
+    QTest::addColumn<QByteArray>("err"); // empty when both are written
+
+    // ahead.csv and chain.csv lead to target.csv, which is not there yet;
+    // folder-link is the folder itself.
+    const auto refused = [](const char* summary) {
+        return "quarven: " + QByteArray(summary) +
+               ": will not write the summary over the results file\n";
+    };
+    QTest::newRow("the results through a link to where the summary goes")
+        << "ahead.csv"
+        << "target.csv" << refused("target.csv");
+    QTest::newRow("the summary through a link to where the results go")
+        << "target.csv"
+        << "ahead.csv" << refused("ahead.csv");
+    QTest::newRow("a chain of links, one through a linked folder")
+        << "chain.csv"
+        << "folder-link/target.csv" << refused("folder-link/target.csv");
+    QTest::newRow("a link to another file: both written") << "ahead.csv"
+                                                          << "summary.csv" << QByteArray();
+}
+
+void TestCommandLine::outputsThroughLinksNeverMeet()
+{
+    QFETCH(QString, results);
+    QFETCH(QString, summary);
+    QFETCH(QByteArray, err);
+
+    QCOMPARE(::symlink("target.csv", qPrintable(path("ahead.csv"))), 0);
+    QCOMPARE(::symlink("folder-link/ahead.csv", qPrintable(path("chain.csv"))), 0);
+    QCOMPARE(::symlink(".", qPrintable(path("folder-link"))), 0);
+    write(path("clones.csv"), kClones);
+    const Run result =
+        run({"--batch", "clones.csv", "--by", "clone", "--output", results, "--summary", summary},
+            m_folder->path());
+    QCOMPARE(result.err, err);
+    QCOMPARE(result.status, err.isEmpty() ? 1 : 2);
+    const bool written = err.isEmpty();
+    QVERIFY(read(path("target.csv")).startsWith(written ? "plot;clone;" : "(no file)"));
+    QVERIFY(read(path("summary.csv")).startsWith(written ? "group;" : "(no file)"));
+    QVERIFY(QFileInfo(path("ahead.csv")).isSymLink());
 }
 
 void TestCommandLine::failedWriteIsTold_data()
