@@ -128,6 +128,8 @@ private slots:
     void refusesToWriteOverTheTrial();
     void outputsThroughLinksNeverMeet_data();
     void outputsThroughLinksNeverMeet();
+    void fileNamedLikeAnOption_data();
+    void fileNamedLikeAnOption();
     void failedWriteIsTold_data();
     void failedWriteIsTold();
     void failedSyncIsTold_data();
@@ -231,6 +233,10 @@ void TestCommandLine::statusAndStandardError_data()
     QTest::newRow("options without --batch")
         << QStringList{"--period", "60"} << QByteArray() << 2 << QByteArray()
         << QByteArray("quarven: --batch TRIAL is needed; see quarven --help\n");
+    QTest::newRow("two trial files for the window")
+        << QStringList{"computed.csv", "refused.csv"} << QByteArray() << 2 << QByteArray()
+        << QByteArray("quarven: 2 trial files given ('computed.csv', 'refused.csv'): the window "
+                      "opens one at a time\n");
     QTest::newRow("a stray argument")
         << QStringList{"--batch", "computed.csv", "extra"} << QByteArray() << 2 << QByteArray()
         << QByteArray("quarven: unexpected argument 'extra'; see quarven --help\n");
@@ -509,6 +515,39 @@ void TestCommandLine::outputsThroughLinksNeverMeet()
     QVERIFY(QFileInfo(path("ahead.csv")).isSymLink());
 }
 
+void TestCommandLine::fileNamedLikeAnOption_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("out");
+    QTest::addColumn<QByteArray>("err");
+
+    QTest::newRow("the trial after --")
+        << QStringList{"--batch", "--", "-x.csv"} << 0 << kComputedResults << QByteArray();
+    QTest::newRow("the trial right after --batch")
+        << QStringList{"--batch", "-x.csv"} << 0 << kComputedResults << QByteArray();
+    QTest::newRow("no argument after the trial that follows --")
+        << QStringList{"--batch", "--", "-x.csv", "--output", "r.csv"} << 2 << QByteArray()
+        << QByteArray("quarven: unexpected argument '--output'; see quarven --help\n");
+    QTest::newRow("read as an option, with how to name the file")
+        << QStringList{"-x.csv"} << 2 << QByteArray()
+        << QByteArray("quarven: Unknown option 'x.csv'. To name the file -x.csv, write ./-x.csv\n");
+}
+
+void TestCommandLine::fileNamedLikeAnOption()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QByteArray, out);
+    QFETCH(QByteArray, err);
+
+    write(path("-x.csv"), kComputed);
+    const Run result = run(arguments, m_folder->path());
+    QCOMPARE(result.err, err);
+    QCOMPARE(result.status, status);
+    QCOMPARE(result.out, out);
+}
+
 void TestCommandLine::failedWriteIsTold_data()
 {
     QTest::addColumn<int>("plots");
@@ -744,6 +783,17 @@ void TestCommandLine::wantsWindow_data()
     QTest::newRow("a trial and a batch") << QStringList{"t.csv", "--batch", "t.csv"} << false << "";
     QTest::newRow("an option of Qt's that takes no value given one")
         << QStringList{"-reverse=1"} << false << "";
+    QTest::newRow("an X11 instance name, which takes a value")
+        << QStringList{"-name", "Foo", "t.csv"} << true << "t.csv";
+    QTest::newRow("an X11 icon and visual, each with a value")
+        << QStringList{"-icon", "i.png", "--visual", "33", "t.csv"} << true << "t.csv";
+    QTest::newRow("a file named like an option, after --")
+        << QStringList{"-reverse", "--", "-x.csv"} << true << "-x.csv";
+    QTest::newRow("-- alone") << QStringList{"--"} << true << "";
+    QTest::newRow("a second trial after --") << QStringList{"a.csv", "--", "b.csv"} << false << "";
+    QTest::newRow("standard input after --") << QStringList{"--", "-"} << false << "";
+    QTest::newRow("a file named like an option, without --")
+        << QStringList{"-x.csv"} << false << "";
 }
 
 void TestCommandLine::wantsWindow()
