@@ -524,8 +524,6 @@ void TestCommandLine::fileNamedLikeAnOption_data()
 
     QTest::newRow("the trial after --")
         << QStringList{"--batch", "--", "-x.csv"} << 0 << kComputedResults << QByteArray();
-    QTest::newRow("the trial right after --batch")
-        << QStringList{"--batch", "-x.csv"} << 0 << kComputedResults << QByteArray();
     QTest::newRow("no argument after the trial that follows --")
         << QStringList{"--batch", "--", "-x.csv", "--output", "r.csv"} << 2 << QByteArray()
         << QByteArray("quarven: unexpected argument '--output'; see quarven --help\n");
@@ -790,10 +788,6 @@ void TestCommandLine::wantsWindow_data()
     QTest::newRow("a file named like an option, after --")
         << QStringList{"-reverse", "--", "-x.csv"} << true << "-x.csv";
     QTest::newRow("-- alone") << QStringList{"--"} << true << "";
-    QTest::newRow("a second trial after --") << QStringList{"a.csv", "--", "b.csv"} << false << "";
-    QTest::newRow("standard input after --") << QStringList{"--", "-"} << false << "";
-    QTest::newRow("a file named like an option, without --")
-        << QStringList{"-x.csv"} << false << "";
 }
 
 void TestCommandLine::wantsWindow()
