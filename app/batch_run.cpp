@@ -1,5 +1,6 @@
 #include "batch_run.h"
 
+#include "app/file_io.h"
 #include "app/progress_bar.h"
 #include "trial/block_memory.h"
 #include "trial/trial_run.h"
@@ -17,10 +18,10 @@
 #include <optional>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace quarven {
@@ -31,16 +32,6 @@ constexpr std::size_t kPiece = std::size_t{1} << 20;
 QString systemError(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
-}
-
-// The file's data on the disk: 0, or the system's error.
-int syncFile(int handle)
-{
-#if defined(Q_OS_LINUX)
-    return ::fdatasync(handle) == 0 ? 0 : errno;
-#else
-    return ::fsync(handle) == 0 ? 0 : errno;
-#endif
 }
 
 // All of the bytes: 0, or the system's error.
@@ -107,8 +98,9 @@ Failure copyToStandardOutput(int staged, const QString& stagedName, char* buffer
 // sync are made here, where their errors can be told: QSaveFile ignores the
 // result of its own sync.
 struct Output {
-    QString path; // "-" for standard output, empty for none
-    QString what; // in messages: "results" or "summary"
+    QString path;    // "-" for standard output, empty for none
+    QString what;    // in messages: "results" or "summary"
+    FilePlace place; // of a file, once checked
     std::unique_ptr<QSaveFile> file;
     std::unique_ptr<QTemporaryFile> staged;
     int handle = -1;
@@ -129,53 +121,36 @@ Failure openInput(QFile& input, const QString& trial, const QString& trialName)
     return input.open(reading) ? Failure() : inFile(trialName, input.errorString());
 }
 
-bool sameFile(const struct stat& a, const struct stat& b)
-{
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
-// Where a path that names no file yet would put one: its folder's links
-// followed, so that two ways to one folder give the same place.
-QString placeOf(const QString& path)
-{
-    const QFileInfo info(path);
-    const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
-    return (folder.isEmpty() ? info.absolutePath() : folder) + QLatin1Char('/') + info.fileName();
-}
-
 // The files themselves are compared, not their names: standard input, a
 // hard link or a symbolic one may be the trial, or the other output, under
-// another name. earlier: an output written too, or none.
-Failure checkTarget(const Output& output, const struct stat& trial, const Output* earlier)
+// another name, and a link may lead to where the other output is still to
+// be made. kept: the trial, then any output checked before.
+Failure checkTarget(Output& output, std::vector<FilePlace>& kept,
+                    const std::vector<const Output*>& keptOutputs)
 {
     if (!output.toFile())
         return std::nullopt;
-    struct stat existing {};
-    const bool exists = ::stat(QFile::encodeName(output.path).constData(), &existing) == 0;
-    if (exists) {
-        if (sameFile(existing, trial))
-            return inFile(
-                output.path,
-                QStringLiteral("will not write the %1 over the trial file").arg(output.what));
+    const TargetCheck check = CheckTarget(output.path, kept);
+    output.place = check.place;
+    switch (check.refusal) {
+    case TargetRefusal::None:
+        kept.push_back(check.place);
+        return std::nullopt;
+    case TargetRefusal::Kept:
+        return inFile(output.path,
+                      QStringLiteral("will not write the %1 over the %2 file")
+                          .arg(output.what, check.kept == 0 ? QStringLiteral("trial")
+                                                            : keptOutputs[check.kept - 1]->what));
+    case TargetRefusal::Folder:
+        return inFile(output.path, QStringLiteral("is a folder"));
+    case TargetRefusal::NotRegular:
         // Replaced by a regular file, a device or pipe would be lost.
-        if (S_ISDIR(existing.st_mode))
-            return inFile(output.path, QStringLiteral("is a folder"));
-        if (!S_ISREG(existing.st_mode))
-            return inFile(output.path, QStringLiteral("is not a regular file; write to a device "
-                                                      "or pipe through standard output"));
+        return inFile(output.path, QStringLiteral("is not a regular file; write to a device "
+                                                  "or pipe through standard output"));
+    case TargetRefusal::Unreachable:
+        break;
     }
-    if (earlier && earlier->toFile()) {
-        struct stat other {};
-        const bool otherExists = ::stat(QFile::encodeName(earlier->path).constData(), &other) == 0;
-        const bool same =
-            exists && otherExists
-                ? sameFile(existing, other)
-                : !exists && !otherExists && placeOf(output.path) == placeOf(earlier->path);
-        if (same)
-            return inFile(output.path, QStringLiteral("will not write the %1 over the %2 file")
-                                           .arg(output.what, earlier->what));
-    }
-    return std::nullopt;
+    return inFile(output.path, systemError(check.place.error));
 }
 
 Failure openOutput(Output& output)
@@ -191,7 +166,8 @@ Failure openOutput(Output& output)
         output.name = output.staged->fileName();
         return std::nullopt;
     }
-    output.file = std::make_unique<QSaveFile>(output.path);
+    // Where the check found the path to lead, its links followed.
+    output.file = std::make_unique<QSaveFile>(output.place.file);
     if (!output.file->open(QIODevice::WriteOnly))
         return inFile(output.path, output.file->errorString());
     output.handle = output.file->handle();
@@ -211,13 +187,16 @@ Failure openFiles(const BatchOptions& options, const QString& trialName, QFile& 
     if (Failure failed = openInput(input, options.trial, trialName))
         return failed;
     if (results.toFile() || summary.toFile()) {
-        struct stat trial {};
-        if (::fstat(input.handle(), &trial) != 0)
-            return inFile(trialName, systemError(errno));
-        if (Failure failed = checkTarget(results, trial, nullptr))
-            return failed;
-        if (Failure failed = checkTarget(summary, trial, &results))
-            return failed;
+        std::vector<FilePlace> kept{FilePlace::OfOpenFile(input.handle())};
+        if (kept.front().error != 0)
+            return inFile(trialName, systemError(kept.front().error));
+        std::vector<const Output*> keptOutputs;
+        for (Output* output : {&results, &summary}) {
+            if (Failure failed = checkTarget(*output, kept, keptOutputs))
+                return failed;
+            if (output->toFile())
+                keptOutputs.push_back(output);
+        }
     }
     if (Failure failed = openOutput(results))
         return failed;
@@ -276,7 +255,7 @@ Failure syncOutput(const Output& output)
 {
     if (!output.file)
         return std::nullopt;
-    const int synced = syncFile(output.handle);
+    const int synced = SyncFile(output.handle);
     return synced == 0 ? Failure() : inFile(output.name, systemError(synced));
 }
 
@@ -305,8 +284,8 @@ Failure deliver(Output& results, Output& summary, char* buffer)
 int runBatch(const BatchOptions& options, const QString& trialName)
 {
     QFile input;
-    Output results{options.results, QStringLiteral("results"), {}, {}, -1, {}};
-    Output summary{options.summary, QStringLiteral("summary"), {}, {}, -1, {}};
+    Output results{options.results, QStringLiteral("results"), {}, {}, {}, -1, {}};
+    Output summary{options.summary, QStringLiteral("summary"), {}, {}, {}, -1, {}};
     if (Failure failed = openFiles(options, trialName, input, results, summary))
         return failure(*failed);
 

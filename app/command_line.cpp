@@ -9,24 +9,43 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDate>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringList>
 
 #include <array>
 #include <cstdio>
 #include <optional>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 namespace quarven {
 namespace {
 
-// Options that QGuiApplication and QApplication read for themselves.
-constexpr std::array<std::string_view, 13> kQtOptionsWithValue = {
-    "platform",        "platformpluginpath", "platformtheme", "plugin",
-    "style",           "stylesheet",         "display",       "geometry",
-    "qwindowgeometry", "qwindowicon",        "qwindowtitle",  "title",
-    "session"};
-constexpr std::array<std::string_view, 6> kQtOptionsAlone = {"reverse", "widgetcount", "nograb",
-                                                             "dograb",  "sync",        "name"};
+// Options that QGuiApplication, QApplication and the X11 platform read for
+// themselves, with one dash or two: -geometry, -title and -icon stand for the
+// -qwindow ones on X11, -name is the X11 instance name.
+constexpr std::array<std::string_view, 16> kQtOptionsWithValue = {"platform",
+                                                                  "platformpluginpath",
+                                                                  "platformtheme",
+                                                                  "plugin",
+                                                                  "style",
+                                                                  "stylesheet",
+                                                                  "display",
+                                                                  "geometry",
+                                                                  "qwindowgeometry",
+                                                                  "qwindowicon",
+                                                                  "icon",
+                                                                  "qwindowtitle",
+                                                                  "title",
+                                                                  "session",
+                                                                  "name",
+                                                                  "visual"};
+constexpr std::array<std::string_view, 4> kQtOptionsAlone = {"reverse", "widgetcount", "nograb",
+                                                             "dograb"};
+// The window opens one trial file.
+constexpr std::size_t kWindowTrials = 1;
 
 template <typename Names> bool among(std::string_view name, const Names& names)
 {
@@ -100,14 +119,44 @@ void describe(QCommandLineParser& parser, const Options& options)
                        options.by, options.standard, options.summary});
 }
 
+// "--batch -- -x.csv" reads the trial -x.csv: the "--" that ends the options
+// goes after it, where the parser would otherwise take "--" for the trial.
+QStringList trialAfterOptionsEnd(QStringList arguments)
+{
+    for (qsizetype i = 1; i + 2 < arguments.size(); ++i) {
+        if (arguments[i] == QLatin1String("--"))
+            break;
+        if ((arguments[i] == QLatin1String("--batch") || arguments[i] == QLatin1String("-batch")) &&
+            arguments[i + 1] == QLatin1String("--")) {
+            arguments.swapItemsAt(i + 1, i + 2);
+            break;
+        }
+    }
+    return arguments;
+}
+
+// The parser's own text, and for an option that is the name of a file, how
+// to name the file instead.
+QString parseError(const QCommandLineParser& parser)
+{
+    for (const QString& name : parser.unknownOptionNames())
+        for (const QString& dashes : {QStringLiteral("-"), QStringLiteral("--")})
+            if (QFileInfo::exists(dashes + name))
+                return QStringLiteral("%1 To name the file %2, write ./%2")
+                    .arg(parser.errorText(), dashes + name);
+    return parser.errorText();
+}
+
 // Answers --help and --version, which exit, and refuses arguments that are
 // no batch.
 Failure parse(QCommandLineParser& parser, const Options& options)
 {
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
-    if (!parser.parse(QCoreApplication::arguments()))
-        return parser.errorText();
+    // One dash or two, an option is named whole: -x.csv is not -x -. -c -s -v.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    if (!parser.parse(trialAfterOptionsEnd(QCoreApplication::arguments())))
+        return parseError(parser);
     if (parser.isSet(help))
         parser.showHelp(0);
     // --help lists --help-all, which Qt answers only in process(); it exits there.
@@ -194,21 +243,27 @@ Failure readOutputs(const QCommandLineParser& parser, const Options& options, Ba
 namespace {
 
 struct WindowArguments {
+    // Only Qt's options and trial files.
     bool window = true;
-    const char* trial = nullptr;
+    std::vector<const char*> trials;
 };
 
 WindowArguments windowArguments(int argc, const char* const* argv)
 {
     WindowArguments found;
+    bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
         std::string_view argument = argv[i];
-        if (argument.size() < 2 || argument.front() != '-') {
-            // One trial file to open; "-" would be standard input, which only
+        if (argument == "--" && !optionsEnded) {
+            optionsEnded = true;
+            continue;
+        }
+        if (optionsEnded || argument.size() < 2 || argument.front() != '-') {
+            // A trial file to open; "-" would be standard input, which only
             // the batch reads.
-            if (found.trial || argument == "-" || argument.empty())
-                return {false, nullptr};
-            found.trial = argv[i];
+            if (argument == "-" || argument.empty())
+                return {false, {}};
+            found.trials.push_back(argv[i]);
             continue;
         }
         argument.remove_prefix(argument[1] == '-' ? 2 : 1);
@@ -218,22 +273,43 @@ WindowArguments windowArguments(int argc, const char* const* argv)
             if (equals == std::string_view::npos)
                 ++i;
         } else if (equals != std::string_view::npos || !among(name, kQtOptionsAlone)) {
-            return {false, nullptr};
+            return {false, {}};
         }
     }
     return found;
+}
+
+bool opensWindow(const WindowArguments& arguments)
+{
+    return arguments.window && arguments.trials.size() <= kWindowTrials;
+}
+
+// Window arguments with more trial files than the window opens: what is
+// wrong with them, or nothing.
+Failure tooManyTrials(int argc, const char* const* argv)
+{
+    const WindowArguments arguments = windowArguments(argc, argv);
+    if (!arguments.window || opensWindow(arguments))
+        return std::nullopt;
+    QStringList names;
+    for (const char* trial : arguments.trials)
+        names.append(QFile::decodeName(trial));
+    return QStringLiteral("%1 trial files given ('%2'): the window opens one at a time")
+        .arg(names.size())
+        .arg(names.join(QStringLiteral("', '")));
 }
 
 } // namespace
 
 bool WantsWindow(int argc, const char* const* argv)
 {
-    return windowArguments(argc, argv).window;
+    return opensWindow(windowArguments(argc, argv));
 }
 
 const char* WindowTrial(int argc, const char* const* argv)
 {
-    return windowArguments(argc, argv).trial;
+    const WindowArguments arguments = windowArguments(argc, argv);
+    return opensWindow(arguments) && !arguments.trials.empty() ? arguments.trials.front() : nullptr;
 }
 
 int RunCommandLine(int argc, char* argv[])
@@ -247,6 +323,8 @@ int RunCommandLine(int argc, char* argv[])
     describe(parser, options);
     BatchOptions batch;
     batch.closed = closed;
+    if (Failure failed = tooManyTrials(argc, argv))
+        return usageError(*failed);
     if (Failure failed = parse(parser, options))
         return usageError(*failed);
     batch.trial = parser.value(options.batch);

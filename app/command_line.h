@@ -6,8 +6,8 @@
 namespace quarven {
 
 // No arguments, or only Qt's own window options (-platform X, -style X,
-// -display X, -reverse…), with at most one trial file to open: the
-// calculator window.
+// -display X, -name X, -reverse…), with at most one trial file to open
+// (after --, any argument is a file): the calculator window.
 [[nodiscard]] bool WantsWindow(int argc, const char* const* argv);
 // The trial file that such a command line gives to open, or null: told before
 // the window's start, since Qt takes its own options out of argv.

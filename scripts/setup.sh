@@ -7,11 +7,15 @@ set -euo pipefail
 
 cd "$(dirname "$0")/.."
 
-packages=(cmake g++ make qt6-base-dev qt6-charts-dev qt6-svg-dev fonts-liberation locales
-    libcsv-dev scdoc)
+# Each package named, not left to another's Recommends, which images install
+# without: Qt Charts' CMake files need Qt OpenGL's (libqt6opengl6-dev), which
+# qt6-base-dev only recommends.
+packages=(cmake g++ make qt6-base-dev libqt6opengl6-dev qt6-charts-dev qt6-svg-dev
+    fonts-liberation locales libcsv-dev scdoc)
 if [ "${1:-}" = "--tests" ]; then
     # Validators for the installed desktop entry, metainfo and manual page;
-    # an X server for the one test that needs the X11 selection.
+    # an X server for the one test that needs the X11 selection, and xauth,
+    # which xvfb-run needs and xvfb only recommends.
     packages+=(desktop-file-utils appstream man-db xvfb xauth)
 fi
 

@@ -3,6 +3,7 @@
 
 #include "data_actions.h"
 
+#include "app/file_io.h"
 #include "core/assessment_table.h"
 #include "core/tuberization_rules.h"
 #include "core/value_conventions.h"
@@ -16,22 +17,12 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QLocale>
 #include <QMenu>
 #include <QRadioButton>
-#include <QSaveFile>
-
-#include <cerrno>
-
-#if defined(Q_OS_UNIX)
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 namespace quarven {
 namespace {
@@ -47,126 +38,13 @@ std::string shown(const std::string& text)
     return text.size() > kLongest ? result + "..." : result;
 }
 
-// Larger trials are the batch's business; the window would hold every plot.
-constexpr qint64 kLargestFile = qint64(64) << 20;
-} // namespace
-
-// A FIFO would block the window until a writer came and a device may never
-// end, so only a regular file is read; and as a file under /proc claims a
-// size of 0 whatever it holds, the limit counts the bytes read.
-bool ReadTrialFile(const QString& path, const std::function<bool(std::string_view)>& take,
-                   std::string& why)
-{
-    QFile file;
-#if defined(Q_OS_UNIX)
-    // Opened without waiting and only then looked at, so that a FIFO put in
-    // the file's place after a look could not block the window either.
-    const int descriptor =
-        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    struct stat status {};
-    if (descriptor < 0 || ::fstat(descriptor, &status) != 0) {
-        why = qt_error_string(errno).toStdString();
-        if (descriptor >= 0)
-            ::close(descriptor);
-        return false;
-    }
-    if (!S_ISREG(status.st_mode)) {
-        ::close(descriptor);
-        why = "it is not a regular file";
-        return false;
-    }
-    if (!file.open(descriptor, QIODevice::ReadOnly | QIODevice::Unbuffered,
-                   QFileDevice::AutoCloseHandle)) {
-        ::close(descriptor);
-        why = file.errorString().toStdString();
-        return false;
-    }
-#else
-    const QFileInfo info(path);
-    if (info.exists() && !info.isFile()) {
-        why = "it is not a regular file";
-        return false;
-    }
-    file.setFileName(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        why = file.errorString().toStdString();
-        return false;
-    }
-#endif
-    // Whole pieces: some files under /proc take no other reads.
-    constexpr qint64 kPiece = qint64(1) << 16;
-    QByteArray piece(kPiece, Qt::Uninitialized);
-    qint64 total = 0;
-    for (;;) {
-        const qint64 got = file.read(piece.data(), kPiece);
-        if (got < 0) {
-            why = file.errorString().toStdString();
-            return false;
-        }
-        if (got == 0)
-            return true;
-        total += got;
-        if (total > kLargestFile) {
-            why = "it is too large for the window; quarven --batch reads it";
-            return false;
-        }
-        if (!take(std::string_view(piece.constData(), std::size_t(got))))
-            return true;
-    }
-}
-
-std::optional<QByteArray> ReadTrialBytes(const QString& path, std::string& why)
-{
-    QByteArray bytes;
-    if (!ReadTrialFile(
-            path,
-            [&bytes](std::string_view piece) {
-                bytes.append(piece.data(), qsizetype(piece.size()));
-                return true;
-            },
-            why))
-        return std::nullopt;
-    return bytes;
-}
-
-namespace {
-
 // The desktop's decimal mark, where it is one that a trial cell can hold.
 char desktopDecimalMark()
 {
     return QLocale().decimalPoint() == QLatin1String(",") ? ',' : '.';
 }
 
-// A save has succeeded only once its bytes are on disk: QSaveFile's own sync
-// before the rename does not report a failure. False, with why, otherwise.
-bool writeWhole(QSaveFile& out, const std::string& text, std::string& why)
-{
-    if (!out.open(QIODevice::WriteOnly) ||
-        out.write(text.data(), qint64(text.size())) != qint64(text.size()) || !out.flush()) {
-        why = out.errorString().toStdString();
-        return false;
-    }
-#if defined(Q_OS_UNIX)
-    if (::fsync(out.handle()) != 0) {
-        why = qt_error_string(errno).toStdString();
-        out.cancelWriting();
-        return false;
-    }
-#endif
-    if (!out.commit()) {
-        why = out.errorString().toStdString();
-        return false;
-    }
-    return true;
-}
-
 } // namespace
-
-bool WriteWholeFile(const QString& path, const std::string& text, std::string& why)
-{
-    QSaveFile out(path);
-    return writeWhole(out, text, why);
-}
 
 DataActions::DataActions(QWidget& window, const Controls& controls, Dialogs& dialogs,
                          std::function<int()> currentYear, std::function<void()> fillDates,
@@ -413,9 +291,8 @@ void DataActions::save()
                      periodText().toStdString());
     // Written whole or not at all: an earlier file under the name survives a
     // failed save.
-    QSaveFile out(file);
     std::string why;
-    if (!writeWhole(out, text, why))
+    if (!WriteWholeFile(file, text, why))
         m_dialogs.message("The plot was not saved: " + path + ": " + why);
 }
 

@@ -31,17 +31,6 @@ struct BatchSettings;
 class Dialogs;
 class ListBox;
 
-// A trial file in pieces to take, which stops the reading by returning false;
-// false with why when the file cannot be read whole: only a regular file, and
-// no more than the window can hold.
-[[nodiscard]] bool ReadTrialFile(const QString& path,
-                                 const std::function<bool(std::string_view)>& take,
-                                 std::string& why);
-// A trial file's bytes, or nothing with why, on the same terms.
-[[nodiscard]] std::optional<QByteArray> ReadTrialBytes(const QString& path, std::string& why);
-// Written whole or not at all; true only once the bytes are on disk.
-[[nodiscard]] bool WriteWholeFile(const QString& path, const std::string& text, std::string& why);
-
 class DataActions : public QObject {
     Q_OBJECT
 public:

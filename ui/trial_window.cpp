@@ -4,6 +4,7 @@
 
 #include "trial_window.h"
 
+#include "app/file_io.h"
 #include "core/cell_text.h"
 #include "entry/dialogs.h"
 #include "entry/plot_file.h"
@@ -412,7 +413,7 @@ void TrialWindow::exportText(const std::string& title, const char* ending,
     if (path.empty())
         return;
     std::string why;
-    if (!WriteWholeFile(QString::fromStdString(path), text, why))
+    if (!WriteBesideTrial(QString::fromStdString(path), m_path, text, why))
         m_dialogs.message(failed + ": " + path + ": " + why);
 }
 

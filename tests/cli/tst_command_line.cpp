@@ -126,6 +126,10 @@ private slots:
     void failedRunLeavesNoResults();
     void refusesToWriteOverTheTrial_data();
     void refusesToWriteOverTheTrial();
+    void outputsThroughLinksNeverMeet_data();
+    void outputsThroughLinksNeverMeet();
+    void fileNamedLikeAnOption_data();
+    void fileNamedLikeAnOption();
     void failedWriteIsTold_data();
     void failedWriteIsTold();
     void failedSyncIsTold_data();
@@ -229,6 +233,10 @@ void TestCommandLine::statusAndStandardError_data()
     QTest::newRow("options without --batch")
         << QStringList{"--period", "60"} << QByteArray() << 2 << QByteArray()
         << QByteArray("quarven: --batch TRIAL is needed; see quarven --help\n");
+    QTest::newRow("two trial files for the window")
+        << QStringList{"computed.csv", "refused.csv"} << QByteArray() << 2 << QByteArray()
+        << QByteArray("quarven: 2 trial files given ('computed.csv', 'refused.csv'): the window "
+                      "opens one at a time\n");
     QTest::newRow("a stray argument")
         << QStringList{"--batch", "computed.csv", "extra"} << QByteArray() << 2 << QByteArray()
         << QByteArray("quarven: unexpected argument 'extra'; see quarven --help\n");
@@ -459,6 +467,83 @@ void TestCommandLine::refusesToWriteOverTheTrial()
     QVERIFY(!QFileInfo::exists(path("new.csv")));
     for (const char* node : {"pipe", "null"})
         QVERIFY2(!QFileInfo(path(node)).isFile(), node);
+}
+
+void TestCommandLine::outputsThroughLinksNeverMeet_data()
+{
+    QTest::addColumn<QString>("results");
+    QTest::addColumn<QString>("summary");
+    QTest::addColumn<QByteArray>("err"); // empty when both are written
+
+    // ahead.csv and chain.csv lead to target.csv, which is not there yet;
+    // folder-link is the folder itself.
+    const auto refused = [](const char* summary) {
+        return "quarven: " + QByteArray(summary) +
+               ": will not write the summary over the results file\n";
+    };
+    QTest::newRow("the results through a link to where the summary goes")
+        << "ahead.csv"
+        << "target.csv" << refused("target.csv");
+    QTest::newRow("the summary through a link to where the results go")
+        << "target.csv"
+        << "ahead.csv" << refused("ahead.csv");
+    QTest::newRow("a chain of links, one through a linked folder")
+        << "chain.csv"
+        << "folder-link/target.csv" << refused("folder-link/target.csv");
+    QTest::newRow("a link to another file: both written") << "ahead.csv"
+                                                          << "summary.csv" << QByteArray();
+}
+
+void TestCommandLine::outputsThroughLinksNeverMeet()
+{
+    QFETCH(QString, results);
+    QFETCH(QString, summary);
+    QFETCH(QByteArray, err);
+
+    QCOMPARE(::symlink("target.csv", qPrintable(path("ahead.csv"))), 0);
+    QCOMPARE(::symlink("folder-link/ahead.csv", qPrintable(path("chain.csv"))), 0);
+    QCOMPARE(::symlink(".", qPrintable(path("folder-link"))), 0);
+    write(path("clones.csv"), kClones);
+    const Run result =
+        run({"--batch", "clones.csv", "--by", "clone", "--output", results, "--summary", summary},
+            m_folder->path());
+    QCOMPARE(result.err, err);
+    QCOMPARE(result.status, err.isEmpty() ? 1 : 2);
+    const bool written = err.isEmpty();
+    QVERIFY(read(path("target.csv")).startsWith(written ? "plot;clone;" : "(no file)"));
+    QVERIFY(read(path("summary.csv")).startsWith(written ? "group;" : "(no file)"));
+    QVERIFY(QFileInfo(path("ahead.csv")).isSymLink());
+}
+
+void TestCommandLine::fileNamedLikeAnOption_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("out");
+    QTest::addColumn<QByteArray>("err");
+
+    QTest::newRow("the trial after --")
+        << QStringList{"--batch", "--", "-x.csv"} << 0 << kComputedResults << QByteArray();
+    QTest::newRow("no argument after the trial that follows --")
+        << QStringList{"--batch", "--", "-x.csv", "--output", "r.csv"} << 2 << QByteArray()
+        << QByteArray("quarven: unexpected argument '--output'; see quarven --help\n");
+    QTest::newRow("read as an option, with how to name the file")
+        << QStringList{"-x.csv"} << 2 << QByteArray()
+        << QByteArray("quarven: Unknown option 'x.csv'. To name the file -x.csv, write ./-x.csv\n");
+}
+
+void TestCommandLine::fileNamedLikeAnOption()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QByteArray, out);
+    QFETCH(QByteArray, err);
+
+    write(path("-x.csv"), kComputed);
+    const Run result = run(arguments, m_folder->path());
+    QCOMPARE(result.err, err);
+    QCOMPARE(result.status, status);
+    QCOMPARE(result.out, out);
 }
 
 void TestCommandLine::failedWriteIsTold_data()
@@ -696,6 +781,13 @@ void TestCommandLine::wantsWindow_data()
     QTest::newRow("a trial and a batch") << QStringList{"t.csv", "--batch", "t.csv"} << false << "";
     QTest::newRow("an option of Qt's that takes no value given one")
         << QStringList{"-reverse=1"} << false << "";
+    QTest::newRow("an X11 instance name, which takes a value")
+        << QStringList{"-name", "Foo", "t.csv"} << true << "t.csv";
+    QTest::newRow("an X11 icon and visual, each with a value")
+        << QStringList{"-icon", "i.png", "--visual", "33", "t.csv"} << true << "t.csv";
+    QTest::newRow("a file named like an option, after --")
+        << QStringList{"-reverse", "--", "-x.csv"} << true << "-x.csv";
+    QTest::newRow("-- alone") << QStringList{"--"} << true << "";
 }
 
 void TestCommandLine::wantsWindow()

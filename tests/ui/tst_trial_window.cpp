@@ -77,6 +77,7 @@ private slots:
     void goesToThePlotUnderTheSort();
     void exportsTheBatchFiles_data();
     void exportsTheBatchFiles();
+    void exportNeverReplacesTheTrial();
     void copiesTheSelectedRows();
     void followsTheFileAndKeepsTheView();
     void keysAndNames();
@@ -385,6 +386,24 @@ void TestTrialWindow::exportsTheBatchFiles()
         expected = SummaryText(std::get<Summary>(summary.summarise({})), ',', DecimalMark::Point);
     }
     QCOMPARE(contents(path).toStdString(), expected);
+}
+
+// The file dialog's own "replace?" knows nothing of the open trial.
+void TestTrialWindow::exportNeverReplacesTheTrial()
+{
+    QTemporaryDir folder;
+    const QString trial = folder.filePath("trial.csv");
+    const QString link = folder.filePath("link.csv");
+    const QByteArray small = contents(kSmall);
+    QVERIFY(write(trial, small));
+    QVERIFY(QFile::link(trial, link));
+    QVERIFY(openTrial(trial));
+    script(m_fixture.dialogs, {"!file:" + link, "!ok"});
+    QTest::keySequence(m_trial, QKeySequence(Qt::CTRL | Qt::Key_E));
+    QCOMPARE(m_fixture.dialogs.takeTranscript().value(1),
+             messageLine("The plots were not exported: " + link +
+                         ": will not write over the trial file"));
+    QCOMPARE(contents(trial), small);
 }
 
 void TestTrialWindow::copiesTheSelectedRows()
