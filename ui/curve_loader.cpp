@@ -26,8 +26,8 @@ void RegisterCurveFactory(CurveFactory factory)
     g_curveFactory = factory;
 }
 
-QWidget* CreateCurveWindow(const CurveSources& sources, Dialogs& dialogs, QWidget* owner,
-                           std::string& error)
+CurveView* CreateCurveWindow(const CurveSources& sources, Dialogs& dialogs, QWidget* owner,
+                             std::string& error)
 {
     return known(g_curveFactory, kCurveFactorySymbol, error)
                ? g_curveFactory(sources, dialogs, owner)
@@ -39,7 +39,7 @@ void RegisterSummaryChartFactory(SummaryChartFactory factory)
     g_chartFactory = factory;
 }
 
-QWidget* CreateSummaryChart(QWidget* parent, std::string& error)
+GroupChart* CreateSummaryChart(QWidget* parent, std::string& error)
 {
     return known(g_chartFactory, kSummaryChartSymbol, error) ? g_chartFactory(parent) : nullptr;
 }
