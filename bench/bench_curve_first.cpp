@@ -35,9 +35,10 @@ void BM_FirstOpeningWithTheModule(benchmark::State& state)
             state.SkipWithError("the curve module did not load");
             break;
         }
-        std::unique_ptr<QWidget> curve(
+        CurveView* made =
             entry()({ui.sTx, ui.sX, ui.sNx, ui.sQ, [] { return bench::kSeasonYear; }, {}},
-                    g_main->dialogs, &g_main->window()));
+                    g_main->dialogs, &g_main->window());
+        std::unique_ptr<QWidget> curve(made->widget());
         curve->show();
         for (QWidget* widget : curve->findChildren<QWidget*>())
             if (widget->isVisible())

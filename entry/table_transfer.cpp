@@ -3,9 +3,9 @@
 #include "core/assessment_table.h"
 #include "core/cell_text.h"
 #include "core/rejection_messages.h"
-#include "trial/trial_values.h"
 #include "core/value_conventions.h"
 #include "entry/prompt_answers.h"
+#include "trial/trial_values.h"
 
 #include <algorithm>
 #include <cctype>
@@ -302,6 +302,93 @@ std::optional<std::string> pastedDate(const std::string& text, int currentYear)
     return NormalisedDayMonth(DayMonthText(DateOfDayNumber(date->day)), currentYear);
 }
 
+std::string tooManyRows(std::size_t rows, int firstRow)
+{
+    return refusal("the table would need " + std::to_string(rows + std::size_t(firstRow)) +
+                   " assessments, and it holds at most " + std::to_string(kLargestCount) + ".");
+}
+
+// Far more text than any table is refused before a cell is read, and named
+// by its rows when those are too many as well.
+std::string oversizedTextRefusal(std::string_view text, char separator, std::size_t room,
+                                 int firstRow)
+{
+    const std::size_t rows = countRows(text, separator);
+    return rows > room ? tooManyRows(rows, firstRow)
+                       : refusal("the clipboard holds more text than a table can hold.");
+}
+
+// Why no row of the block may be pasted; empty when its rows may be.
+std::string blockRefusal(const Block& block, std::size_t room, int firstRow)
+{
+    if (block.count == 0)
+        return refusal("the clipboard holds no table.");
+    if (block.columns > 3)
+        return refusal("the clipboard holds " + std::to_string(block.columns) + " columns." + kCr +
+                       "Paste dates; dates and levels; or the number, the date and the level of "
+                       "each assessment.");
+    if (block.count > room)
+        return tooManyRows(block.count, firstRow);
+    return {};
+}
+
+// The cells of a row that go into the table: a single column is dates unless
+// it was pasted on the levels; of three, the first is the number.
+struct PastedColumns {
+    std::optional<std::size_t> date;
+    std::optional<std::size_t> level;
+};
+
+PastedColumns pastedColumns(std::size_t columns, PasteColumn single)
+{
+    if (columns == 1)
+        return single == PasteColumn::Levels ? PastedColumns{std::nullopt, 0}
+                                             : PastedColumns{0, std::nullopt};
+    const std::size_t date = columns == 3 ? 1 : 0;
+    return {date, date + 1};
+}
+
+// The cells as the table takes them; nothing where the prompts would refuse.
+std::optional<std::string> pastedDateCell(const std::string& date, int currentYear)
+{
+    if (trimmedBlanks(date).empty())
+        return std::string(kBlankCell);
+    return pastedDate(date, currentYear);
+}
+
+std::optional<std::string> pastedLevelCell(const std::string& level)
+{
+    if (level.empty())
+        return std::string(kBlankCell);
+    const double value = ReadLevel(level);
+    if (value >= 0 && value <= 100)
+        return level;
+    return std::nullopt;
+}
+
+// Reads one row into pasted: the prompt's refusal of the first cell it would
+// refuse, or nothing.
+std::string readRow(const Cells& cells, const PastedColumns& columns, int currentYear,
+                    PastedRow& pasted)
+{
+    const auto cellAt = [&cells](std::size_t column) {
+        return column < cells.size() ? pastedCell(cells[column]) : std::string();
+    };
+    if (columns.date) {
+        const std::string date = cellAt(*columns.date);
+        pasted.date = pastedDateCell(date, currentYear);
+        if (!pasted.date)
+            return AssessmentDateRejection(shownCell(date));
+    }
+    if (columns.level) {
+        const std::string level = cellAt(*columns.level);
+        pasted.level = pastedLevelCell(level);
+        if (!pasted.level)
+            return LevelRejection(shownCell(level));
+    }
+    return {};
+}
+
 // A cell that is wholly a number, with the decimal mark given; any other text
 // as it is, made safe from being run as a formula.
 std::string numberCell(const std::string& text, char decimalMark)
@@ -333,73 +420,24 @@ PastePlan PlanPaste(std::string_view text, int firstRow, PasteColumn single, int
     PastePlan plan;
     plan.firstRow = std::max(firstRow, 0);
     const auto room = static_cast<std::size_t>(std::max(kLargestCount - plan.firstRow, 0));
-    const auto tooMany = [&](std::size_t rows) {
-        return refusal("the table would need " + std::to_string(rows + std::size_t(plan.firstRow)) +
-                       " assessments, and it holds at most " + std::to_string(kLargestCount) + ".");
-    };
-    // Far more text than any table: refused before a cell is read, and named
-    // by its rows when those are too many as well.
+    const char separator = separatorOf(text);
     if (text.size() > kLargestText) {
-        const std::size_t rows = countRows(text, separatorOf(text));
-        plan.message = rows > room ? tooMany(rows)
-                                   : refusal("the clipboard holds more text than a table can "
-                                             "hold.");
+        plan.message = oversizedTextRefusal(text, separator, room, plan.firstRow);
         return plan;
     }
-    const Block block = readBlock(text, separatorOf(text), room);
-    if (block.count == 0) {
-        plan.message = refusal("the clipboard holds no table.");
+    const Block block = readBlock(text, separator, room);
+    plan.message = blockRefusal(block, room, plan.firstRow);
+    if (!plan.message.empty())
         return plan;
-    }
-    const std::size_t columns = block.columns;
-    if (columns > 3) {
-        plan.message =
-            refusal("the clipboard holds " + std::to_string(columns) + " columns." + kCr +
-                    "Paste dates; dates and levels; or the number, the date and the "
-                    "level of each assessment.");
-        return plan;
-    }
-    if (block.count > room) {
-        plan.message = tooMany(block.count);
-        return plan;
-    }
-    const std::vector<Cells>& rows = block.rows;
-
-    const bool levelsOnly = columns == 1 && single == PasteColumn::Levels;
-    const std::size_t dateColumn = columns == 3 ? 1 : 0;
-    const std::size_t levelColumn = columns == 1 ? 0 : dateColumn + 1;
-    plan.rows.reserve(rows.size());
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        const Cells& cells = rows[i];
-        const int row = plan.firstRow + static_cast<int>(i);
-        const auto cellAt = [&](std::size_t column) {
-            return column < cells.size() ? pastedCell(cells[column]) : std::string();
-        };
+    const PastedColumns columns = pastedColumns(block.columns, single);
+    plan.rows.reserve(block.rows.size());
+    for (const Cells& cells : block.rows) {
         PastedRow pasted;
-        if (!levelsOnly) {
-            const std::string date = cellAt(dateColumn);
-            if (trimmedBlanks(date).empty()) {
-                pasted.date = std::string(kBlankCell);
-            } else if (std::optional<std::string> stored = pastedDate(date, currentYear)) {
-                pasted.date = *stored;
-            } else {
-                plan.message = refusalAt(row, AssessmentDateRejection(shownCell(date)));
-                plan.rows.clear();
-                return plan;
-            }
-        }
-        if (columns > 1 || levelsOnly) {
-            const std::string level = cellAt(levelColumn);
-            const double value = ReadLevel(level);
-            if (level.empty()) {
-                pasted.level = std::string(kBlankCell);
-            } else if (value >= 0 && value <= 100) {
-                pasted.level = level;
-            } else {
-                plan.message = refusalAt(row, LevelRejection(shownCell(level)));
-                plan.rows.clear();
-                return plan;
-            }
+        const std::string refused = readRow(cells, columns, currentYear, pasted);
+        if (!refused.empty()) {
+            plan.message = refusalAt(plan.firstRow + static_cast<int>(plan.rows.size()), refused);
+            plan.rows.clear();
+            return plan;
         }
         plan.rows.push_back(std::move(pasted));
     }

@@ -2,15 +2,20 @@
 // and exports with Qt SVG, which together cost every start-up a tenth of its
 // time to load; so the curve window lives in a module of its own, loaded the
 // first time a user asks for the curve. Tests and benchmarks link the window
-// and register its factory instead.
+// and register its factory instead. The windows call the module's widgets
+// only through the interfaces below, which both sides compile against.
 #pragma once
+
+#include <QList>
+#include <QPointer>
+#include <QStringList>
+#include <QWidget>
 
 #include <functional>
 #include <string>
 
 class QLineEdit;
 class QListWidget;
-class QWidget;
 
 namespace quarven {
 
@@ -27,26 +32,65 @@ struct CurveSources {
     std::function<std::string()> plotName;
 };
 
-// Makes a curve window owned by owner (it closes with it).
-using CurveFactory = QWidget* (*)(const CurveSources& sources, Dialogs& dialogs, QWidget* owner);
+// The curve window as the main window sees it.
+class CurveView {
+public:
+    // The window itself, to show, raise and close.
+    [[nodiscard]] virtual QWidget* widget() = 0;
+    // Draws the table as it is now; changes are otherwise drawn once the
+    // event loop comes round, however many came at once. The main window
+    // calls it when another plot is opened, which may leave the table as it was.
+    virtual void redraw() = 0;
 
-// The name the module exports its factory under.
-inline constexpr const char* kCurveFactorySymbol = "quarvenCurveFactory";
-
-void RegisterCurveFactory(CurveFactory factory);
-
-// A new curve window, loading the module first when no factory is known;
-// nothing, with why in error, when the module cannot be loaded.
-[[nodiscard]] QWidget* CreateCurveWindow(const CurveSources& sources, Dialogs& dialogs,
-                                         QWidget* owner, std::string& error);
+protected:
+    ~CurveView() = default;
+};
 
 // The Trial window's chart of each group's mean relative AUDPC and its
-// standard deviation, drawn by the same module. The widget takes its groups
-// through its invokable setGroups(QStringList names, QList<double> means,
-// QList<double> deviations).
-using SummaryChartFactory = QWidget* (*)(QWidget* parent);
+// standard deviation, as the Trial window sees it.
+class GroupChart {
+public:
+    [[nodiscard]] virtual QWidget* widget() = 0;
+    virtual void setGroups(const QStringList& names, const QList<double>& means,
+                           const QList<double>& deviations) = 0;
+
+protected:
+    ~GroupChart() = default;
+};
+
+// A module's widget through its interface, empty once the widget is gone (a
+// closed curve window deletes itself).
+template <typename Seam> class ModuleWidget {
+public:
+    ModuleWidget& operator=(Seam* seam)
+    {
+        m_seam = seam;
+        m_widget = seam ? seam->widget() : nullptr;
+        return *this;
+    }
+    [[nodiscard]] Seam* operator->() const { return m_widget ? m_seam : nullptr; }
+    [[nodiscard]] QWidget* widget() const { return m_widget; }
+    explicit operator bool() const { return !m_widget.isNull(); }
+
+private:
+    Seam* m_seam = nullptr;
+    QPointer<QWidget> m_widget;
+};
+
+// Makes a curve window owned by owner (it closes with it).
+using CurveFactory = CurveView* (*)(const CurveSources& sources, Dialogs& dialogs, QWidget* owner);
+// The name the module exports its factory under.
+inline constexpr const char* kCurveFactorySymbol = "quarvenCurveFactory";
+void RegisterCurveFactory(CurveFactory factory);
+// A new curve window, loading the module first when no factory is known;
+// nothing, with why in error, when the module cannot be loaded.
+[[nodiscard]] CurveView* CreateCurveWindow(const CurveSources& sources, Dialogs& dialogs,
+                                           QWidget* owner, std::string& error);
+
+// Makes a group chart, a child of parent; drawn by the same module.
+using SummaryChartFactory = GroupChart* (*)(QWidget* parent);
 inline constexpr const char* kSummaryChartSymbol = "quarvenSummaryChartFactory";
 void RegisterSummaryChartFactory(SummaryChartFactory factory);
-[[nodiscard]] QWidget* CreateSummaryChart(QWidget* parent, std::string& error);
+[[nodiscard]] GroupChart* CreateSummaryChart(QWidget* parent, std::string& error);
 
 } // namespace quarven

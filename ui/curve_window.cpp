@@ -54,7 +54,7 @@ QString shownText(const std::string& text)
 
 } // namespace
 
-QWidget* MakeCurveWindow(const CurveSources& sources, Dialogs& dialogs, QWidget* owner)
+CurveView* MakeCurveWindow(const CurveSources& sources, Dialogs& dialogs, QWidget* owner)
 {
     return new CurveWindow(sources, dialogs, owner);
 }

@@ -29,16 +29,14 @@ namespace quarven {
 
 class Dialogs;
 
-class CurveWindow : public QDialog {
+class CurveWindow : public QDialog, public CurveView {
     Q_OBJECT
 public:
     // owner is the main window: the curve closes with it.
     CurveWindow(const CurveSources& sources, Dialogs& dialogs, QWidget* owner);
 
-    // Draws the table as it is now; changes are otherwise drawn once the
-    // event loop comes round, however many came at once. The main window
-    // calls it when another plot is opened, which may leave the table as it was.
-    Q_INVOKABLE void redraw();
+    [[nodiscard]] QWidget* widget() override { return this; }
+    void redraw() override;
     // The chart as an image, scale times its size on screen.
     [[nodiscard]] QImage image(int scale) const;
 
@@ -75,7 +73,7 @@ private:
 };
 
 // A CurveFactory.
-[[nodiscard]] QWidget* MakeCurveWindow(const CurveSources& sources, Dialogs& dialogs,
-                                       QWidget* owner);
+[[nodiscard]] CurveView* MakeCurveWindow(const CurveSources& sources, Dialogs& dialogs,
+                                         QWidget* owner);
 
 } // namespace quarven

@@ -149,7 +149,7 @@ LossEng::LossEng(Dialogs& dialogs, std::function<int()> currentYear, QWidget* pa
     connect(m_data, &DataActions::trialOpened, this, &LossEng::openTrial);
     connect(m_data, &DataActions::plotOpened, this, [this] {
         if (m_curve)
-            QMetaObject::invokeMethod(m_curve, "redraw");
+            m_curve->redraw();
     });
     connectHandlers();
     Load();
@@ -195,7 +195,7 @@ void LossEng::openTrial(const QString& path)
 
 QWidget* LossEng::curveWindow() const
 {
-    return m_curve;
+    return m_curve.widget();
 }
 
 void LossEng::showCurve()
@@ -210,9 +210,10 @@ void LossEng::showCurve()
             return;
         }
     }
-    m_curve->show();
-    m_curve->raise();
-    m_curve->activateWindow();
+    QWidget* curve = m_curve.widget();
+    curve->show();
+    curve->raise();
+    curve->activateWindow();
 }
 
 LossEng::Controls LossEng::createControls(QWidget& window)
@@ -401,7 +402,7 @@ void LossEng::keepTabOnSelectedOption()
 void LossEng::closeEvent(QCloseEvent* event)
 {
     if (m_curve)
-        m_curve->close();
+        m_curve.widget()->close();
     if (m_trial)
         m_trial->close();
     QWidget::closeEvent(event);

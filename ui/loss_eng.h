@@ -8,6 +8,7 @@
 #include "entry/entry_prompts.h"
 #include "entry/tuberization_period.h"
 #include "ui/control_adapters.h"
+#include "ui/curve_loader.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -104,7 +105,7 @@ private:
     DigitsOnlyFilter* m_digitsOnly;
     DataActions* m_data;
     QPointer<AboutLossesE> m_about;
-    QPointer<QWidget> m_curve;
+    ModuleWidget<CurveView> m_curve;
     QPointer<TrialWindow> m_trial;
 };
 

@@ -1,5 +1,7 @@
 #include "summary_chart.h"
 
+#include "ui/curve_loader.h"
+
 #include <QBarCategoryAxis>
 #include <QBarSeries>
 #include <QBarSet>
@@ -13,7 +15,7 @@
 namespace quarven {
 namespace {
 
-class SummaryChart : public QChartView {
+class SummaryChart : public QChartView, public GroupChart {
     Q_OBJECT
 public:
     explicit SummaryChart(QWidget* parent) : QChartView(new QChart, parent)
@@ -27,8 +29,10 @@ public:
         chart()->setTitle(tr("Mean relative AUDPC (bars) and standard deviation (lines)"));
     }
 
-    Q_INVOKABLE void setGroups(const QStringList& names, const QList<double>& means,
-                               const QList<double>& deviations)
+    [[nodiscard]] QWidget* widget() override { return this; }
+
+    void setGroups(const QStringList& names, const QList<double>& means,
+                   const QList<double>& deviations) override
     {
         QChart* shown = chart();
         shown->removeAllSeries();
@@ -80,7 +84,7 @@ public:
 
 } // namespace
 
-QWidget* MakeSummaryChart(QWidget* parent)
+GroupChart* MakeSummaryChart(QWidget* parent)
 {
     return new SummaryChart(parent);
 }

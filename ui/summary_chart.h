@@ -7,6 +7,8 @@ class QWidget;
 
 namespace quarven {
 
-[[nodiscard]] QWidget* MakeSummaryChart(QWidget* parent);
+class GroupChart;
+
+[[nodiscard]] GroupChart* MakeSummaryChart(QWidget* parent);
 
 } // namespace quarven

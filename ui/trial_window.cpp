@@ -303,7 +303,7 @@ void TrialWindow::regroup()
         std::string error;
         m_chart = CreateSummaryChart(side, error);
         if (m_chart)
-            side->layout()->addWidget(m_chart);
+            side->layout()->addWidget(m_chart.widget());
         else
             m_status->setText(QString::fromStdString("The chart cannot be shown: " + error));
     }
@@ -329,8 +329,7 @@ void TrialWindow::regroup()
             means.append(group.relativeAudpc.mean.value_or(0.0));
             deviations.append(group.relativeAudpc.sd.value_or(0.0));
         }
-        QMetaObject::invokeMethod(m_chart, "setGroups", Q_ARG(QStringList, names),
-                                  Q_ARG(QList<double>, means), Q_ARG(QList<double>, deviations));
+        m_chart->setGroups(names, means, deviations);
     }
     m_summary->show();
     side->show();

@@ -5,9 +5,9 @@
 // the file is read again.
 #pragma once
 
+#include "ui/curve_loader.h"
 #include "ui/trial_model.h"
 
-#include <QPointer>
 #include <QWidget>
 
 #include <memory>
@@ -69,7 +69,7 @@ private:
     QTableView* m_plots;
     QTableView* m_summary;
     QLabel* m_status;
-    QPointer<QWidget> m_chart;
+    ModuleWidget<GroupChart> m_chart;
     QFileSystemWatcher* m_watcher;
     QMenu* m_menu;
 };

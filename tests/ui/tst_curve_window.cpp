@@ -81,6 +81,7 @@ private slots:
     void oneWindowThatGoesWithTheMainWindow();
     void readableWithoutTheMouse();
     void theModuleGivesTheWindow();
+    void theModuleGivesTheChart();
 
 private:
     CurveWindow& openCurve();
@@ -369,11 +370,26 @@ void TestCurveWindow::theModuleGivesTheWindow()
     using Entry = CurveFactory (*)();
     const auto entry = reinterpret_cast<Entry>(module.resolve(kCurveFactorySymbol));
     QVERIFY2(entry, qPrintable(module.errorString()));
-    std::unique_ptr<QWidget> curve(
-        entry()({ui.sTx, ui.sX, ui.sNx, ui.sQ, [] { return kCommonYear; }, {}}, m_fixture.dialogs,
-                nullptr));
+    CurveView* made = entry()({ui.sTx, ui.sX, ui.sNx, ui.sQ, [] { return kCommonYear; }, {}},
+                              m_fixture.dialogs, nullptr);
+    std::unique_ptr<QWidget> curve(made->widget());
     QCOMPARE(curve->objectName(), QStringLiteral("CurveWindow"));
     QVERIFY(curve->findChild<QWidget*>(QStringLiteral("curve")));
+}
+
+// What the running program loads when a trial is first grouped: the Trial
+// window's tests register the chart instead.
+void TestCurveWindow::theModuleGivesTheChart()
+{
+    QLibrary module(QStringLiteral(QUARVEN_CURVE_MODULE));
+    using Entry = SummaryChartFactory (*)();
+    const auto entry = reinterpret_cast<Entry>(module.resolve(kSummaryChartSymbol));
+    QVERIFY2(entry, qPrintable(module.errorString()));
+    QWidget side;
+    GroupChart* chart = entry()(&side);
+    chart->setGroups({QStringLiteral("Gala")}, {0.25}, {0.05});
+    QCOMPARE(chart->widget()->parentWidget(), &side);
+    QVERIFY(chart->widget()->accessibleDescription().contains(QStringLiteral("Gala")));
 }
 
 QTEST_MAIN(TestCurveWindow)
