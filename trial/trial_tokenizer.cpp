@@ -389,6 +389,7 @@ void TrialTokenizer::Impl::readLines(std::string_view text)
         const std::string_view line = m_pending;
         const std::size_t cr = line.find('\r');
         const bool plain = line.find('"') == std::string_view::npos &&
+                           line.find('\0') == std::string_view::npos &&
                            (cr == std::string_view::npos || cr == line.size() - 2);
         readLine(line, plain, metered);
         m_pending.clear();
@@ -396,6 +397,7 @@ void TrialTokenizer::Impl::readLines(std::string_view text)
     }
     NextByte quote(text, '"');
     NextByte carriageReturn(text, '\r');
+    NextByte nul(text, '\0');
     while (pos < text.size() && !stopped()) {
         // Most lines are plain: they are split on the way to their end, and
         // handed to libcsv instead when they turn out not to be.
@@ -406,7 +408,7 @@ void TrialTokenizer::Impl::readLines(std::string_view text)
             return;
         }
         // A carriage return may end the line just before its line feed.
-        const bool plain = !quote.within(pos, end) &&
+        const bool plain = !quote.within(pos, end) && !nul.within(pos, end) &&
                            (!carriageReturn.within(pos, end) || carriageReturn.at() == end - 2);
         if (splitting && plain) {
             if (countLine()) {
@@ -526,7 +528,16 @@ void TrialTokenizer::Impl::readLine(std::string_view line, bool plain, std::size
 void TrialTokenizer::Impl::onField(void* data, std::size_t size, void* self)
 {
     auto& impl = *static_cast<Impl*>(self);
-    impl.m_fieldText.append(static_cast<const char*>(data), size);
+    // A NUL byte would cut a name where C strings and accessible texts end:
+    // the results, the Trial window and Go to plot all read U+FFFD instead.
+    std::string_view bytes(static_cast<const char*>(data), size);
+    for (std::size_t nul = bytes.find('\0'); nul != std::string_view::npos;
+         nul = bytes.find('\0')) {
+        impl.m_fieldText.append(bytes.substr(0, nul));
+        impl.m_fieldText.append("\xEF\xBF\xBD");
+        bytes.remove_prefix(nul + 1);
+    }
+    impl.m_fieldText.append(bytes);
     impl.m_fieldEnds.push_back(impl.m_fieldText.size());
 }
 
@@ -572,8 +583,9 @@ void TrialTokenizer::Impl::finish()
         const std::string_view line = m_pending;
         // A last line with no line break ends its record here; libcsv is told
         // so through csv_fini below.
-        const bool plain =
-            line.find('"') == std::string_view::npos && line.find('\r') == std::string_view::npos;
+        const bool plain = line.find('"') == std::string_view::npos &&
+                           line.find('\r') == std::string_view::npos &&
+                           line.find('\0') == std::string_view::npos;
         readLine(line, plain, line.size());
         m_pending.clear();
     }

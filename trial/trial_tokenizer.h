@@ -4,7 +4,8 @@
 // each record goes to a FieldSink as soon as it is read, and is forgotten.
 // Nothing is kept from one line to the next, so memory does not grow with the
 // file. No field may pass 1 MiB as written: a longer one, or a quote left
-// open for as long, is refused while it is read.
+// open for as long, is refused while it is read. A NUL byte in a field is
+// handed over as U+FFFD, the replacement character.
 //
 // Quoting follows RFC 4180 through libcsv. Lines without a quote, which are
 // nearly all of a field book, are split directly at the separator the way

@@ -162,6 +162,10 @@ void TestTrialTokenizer::records_data()
                        "4: P|01/07|3|123456789012345678901234",
                        "5: P|01/07|4|x",
                        "end 5"};
+    QTest::newRow("a NUL byte is the replacement character, quoted or not")
+        << QByteArray("plot,date,level\nP") + '\0' + " 1,01/07,0\n\"Q" + '\0' + "\",01/07,0\n"
+        << QStringList{"sep ,", "1: plot|date|level", "2: P\uFFFD 1|01/07|0", "3: Q\uFFFD|01/07|0",
+                       "end 3"};
     QTest::newRow("a field of 1 MiB is read")
         << "plot,date,level\n" + QByteArray(1 << 20, 'P') + ",01/07,0\n"
         << QStringList{"sep ,", "1: plot|date|level", "2: <1048576 bytes>|01/07|0", "end 2"};
