@@ -13,6 +13,15 @@
 #define QUARVEN_SPLIT_EIGHT_BYTES 1
 #endif
 
+// Each line of a trial passes here: the loops are inlined into the
+// tokenizer's, where the cutter's state stays in registers.
+#if defined(__GNUC__)
+#define QUARVEN_SPLIT_INLINE __attribute__((always_inline)) inline
+#else
+#define QUARVEN_SPLIT_INLINE inline
+#endif
+
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -27,19 +36,22 @@ namespace quarven::line_split {
 inline constexpr std::size_t kLongestField = std::size_t{1} << 20;
 inline constexpr std::size_t kAbsent = std::numeric_limits<std::size_t>::max();
 
-// Cuts a line into fields at the stops findStops hands it, dropping the
-// blanks libcsv drops around an unquoted field.
-class FieldCutter {
+// Cuts a line into fields at the stops FindStops hands it, dropping the
+// blanks libcsv drops around an unquoted field, into storage whose size is
+// its room. A field is never longer than its line, so only a line longer
+// than kLongestField is cut again with each field measured.
+template <bool kMeasured> class FieldCutter {
 public:
     FieldCutter(std::string_view text, std::size_t start, char separator,
-                std::vector<std::string_view>& fields)
+                std::vector<std::string_view>& storage)
         : m_data(text.data()), m_start(start), m_separator(separator),
-          m_otherBlank(separator == '\t' ? ' ' : '\t'), m_fields(fields)
+          m_otherBlank(separator == '\t' ? ' ' : '\t'), m_storage(storage), m_out(storage.data()),
+          m_end(storage.data() + storage.size())
     {
     }
     // At a separator or a line feed: ends the field there, and says whether
     // the line ended too.
-    bool operator()(std::size_t i)
+    QUARVEN_SPLIT_INLINE bool operator()(std::size_t i)
     {
         if (m_data[i] == m_separator) {
             field(i);
@@ -49,10 +61,11 @@ public:
         field(i > m_start && m_data[i - 1] == '\r' ? i - 1 : i);
         return true;
     }
-    void field(std::size_t last)
+    QUARVEN_SPLIT_INLINE void field(std::size_t last)
     {
         std::size_t first = m_start;
-        m_longField |= last - first > kLongestField;
+        if (kMeasured)
+            m_longField |= last - first > kLongestField;
         // Blanks around a field are rare: both ends are first looked at for
         // any byte up to the blank, which both blanks are.
         if (first < last && (static_cast<unsigned char>(m_data[first]) <= ' ' ||
@@ -62,19 +75,34 @@ public:
             while (last > first && isBlank(m_data[last - 1]))
                 --last;
         }
-        m_fields.emplace_back(m_data + first, last - first);
+        if (m_out == m_end)
+            grow();
+        *m_out++ = std::string_view(m_data + first, last - first);
+    }
+    [[nodiscard]] std::size_t count() const
+    {
+        return static_cast<std::size_t>(m_out - m_storage.data());
     }
     [[nodiscard]] bool longField() const { return m_longField; }
 
 private:
     // A tab is a blank too, unless it is the separator.
     [[nodiscard]] bool isBlank(char c) const { return c == ' ' || c == m_otherBlank; }
+    [[gnu::noinline]] void grow()
+    {
+        const std::size_t used = count();
+        m_storage.resize(std::max<std::size_t>(16, 2 * m_storage.size()));
+        m_out = m_storage.data() + used;
+        m_end = m_storage.data() + m_storage.size();
+    }
 
     const char* m_data;
     std::size_t m_start;
     char m_separator;
     char m_otherBlank;
-    std::vector<std::string_view>& m_fields;
+    std::vector<std::string_view>& m_storage;
+    std::string_view* m_out;
+    std::string_view* m_end;
     bool m_longField = false;
 };
 
@@ -101,7 +129,8 @@ inline SplitPath ChosenPath(SplitPath path)
 // register: set1_epi8 went through memory, a byte stored and four loaded
 // back, which stalled every line.
 template <typename Stop>
-std::size_t sixteenByteStops(std::string_view text, std::size_t& at, char separator, Stop& stop)
+QUARVEN_SPLIT_INLINE std::size_t sixteenByteStops(std::string_view text, std::size_t& at,
+                                                  char separator, Stop& stop)
 {
     const __m128i separatorBytes =
         _mm_set1_epi32(static_cast<int>(0x01010101U * static_cast<unsigned char>(separator)));
@@ -123,7 +152,8 @@ std::size_t sixteenByteStops(std::string_view text, std::size_t& at, char separa
 #if defined(QUARVEN_SPLIT_EIGHT_BYTES)
 // A mask of the bytes that are the separator or a line feed, taken bit by bit.
 template <typename Stop>
-std::size_t eightByteStops(std::string_view text, std::size_t& at, char separator, Stop& stop)
+QUARVEN_SPLIT_INLINE std::size_t eightByteStops(std::string_view text, std::size_t& at,
+                                                char separator, Stop& stop)
 {
     constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
     const std::uint64_t separators = 0x0101010101010101ULL * static_cast<unsigned char>(separator);
@@ -144,7 +174,8 @@ std::size_t eightByteStops(std::string_view text, std::size_t& at, char separato
 #endif
 
 template <typename Stop>
-std::size_t byteStops(std::string_view text, std::size_t& at, char separator, Stop& stop)
+QUARVEN_SPLIT_INLINE std::size_t byteStops(std::string_view text, std::size_t& at, char separator,
+                                           Stop& stop)
 {
     for (; at < text.size(); ++at)
         if ((text[at] == separator || text[at] == '\n') && stop(at))
@@ -155,8 +186,8 @@ std::size_t byteStops(std::string_view text, std::size_t& at, char separator, St
 // The one place where a line is searched: the path (never Widest) names the
 // loop to begin with.
 template <typename Stop>
-std::size_t FindStops(SplitPath path, std::string_view text, std::size_t at, char separator,
-                      Stop& stop)
+QUARVEN_SPLIT_INLINE std::size_t FindStops(SplitPath path, std::string_view text, std::size_t at,
+                                           char separator, Stop& stop)
 {
 #if defined(QUARVEN_SPLIT_SSE2)
     if (path == SplitPath::Sse2)

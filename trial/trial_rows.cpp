@@ -84,7 +84,7 @@ bool TrialRowReader::record(std::uint32_t line, Items<std::string_view> fields)
         return false;
     // The usual row goes straight on: a plot named, the header read.
     if (m_plotDateLevel && !fields.empty() && !IsBlank(fields[0])) {
-        readRow(line, fields);
+        readPlotDateLevel(line, fields);
         return !m_error;
     }
     // Most blank rows show it by their first field.
@@ -219,6 +219,29 @@ bool TrialRowReader::chooseLayout(std::uint32_t line, Items<std::string_view> fi
         m_header.dates.emplace_back(TrimmedBlanks(fields[column]));
     }
     return true;
+}
+
+// readRow for a header of plot, date and level alone, each of whose rows
+// names no other column: the row's other views stay empty.
+void TrialRowReader::readPlotDateLevel(std::uint32_t line, Items<std::string_view> fields)
+{
+    TrialRow& row = m_row;
+    row.line = line;
+    row.plot = fieldAt(fields, m_plot);
+    if (row.plot.empty()) {
+        fail(line, "the row names no plot");
+        return;
+    }
+    row.extraFields = 0;
+    for (std::size_t i = m_roles.size(); i < fields.size(); ++i)
+        if (!IsBlank(fields[i]))
+            ++row.extraFields;
+    TrialAssessment& assessment = m_assessments[0];
+    assessment.date = fieldAt(fields, m_date);
+    assessment.level = fieldAt(fields, m_level);
+    const bool assessed = !IsBlank(assessment.date) || !IsBlank(assessment.level);
+    row.assessments = Items<TrialAssessment>(m_assessments.data(), assessed ? 1 : 0);
+    m_visitor.row(row);
 }
 
 void TrialRowReader::readRow(std::uint32_t line, Items<std::string_view> fields)

@@ -86,6 +86,7 @@ private:
     bool chooseLayout(std::uint32_t line, Items<std::string_view> fields,
                       const HeadingDates& dates);
     void readRow(std::uint32_t line, Items<std::string_view> fields);
+    void readPlotDateLevel(std::uint32_t line, Items<std::string_view> fields);
     void fail(std::uint32_t line, std::string message);
 
     TrialVisitor& m_visitor;

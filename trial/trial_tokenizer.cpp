@@ -175,7 +175,9 @@ private:
     // metered: how much of the line the field meter has seen while it waited.
     void readLine(std::string_view line, bool plain, std::size_t metered);
     void startPending(std::string_view text);
-    std::size_t splitLine(std::string_view text, std::size_t pos, bool atEnd);
+    QUARVEN_SPLIT_INLINE std::size_t splitLine(std::string_view text, std::size_t pos, bool atEnd);
+    // Whether a field of a line too long to pass unmeasured is too long.
+    [[gnu::cold]] bool measureFields(std::string_view text, std::size_t pos, bool atEnd);
     static std::size_t lineEnd(std::string_view text, std::size_t pos);
     bool countLine();
     void hand(std::uint32_t line);
@@ -210,7 +212,8 @@ private:
     bool m_inRecord = false;        // libcsv is inside a quoted field across lines
     bool m_rowEnded = false;        // libcsv ended a record in the piece it was handed
 
-    std::vector<std::string_view> m_fields;
+    std::vector<std::string_view> m_fields; // its size is its room
+    std::size_t m_fieldCount = 0;
     std::string m_fieldText; // libcsv hands fields over one by one; they wait here
     std::vector<std::size_t> m_fieldEnds;
 };
@@ -223,7 +226,7 @@ void TrialTokenizer::Impl::fail(std::uint32_t line, std::string message)
 
 void TrialTokenizer::Impl::hand(std::uint32_t line)
 {
-    if (!m_sink.record(line, Items<std::string_view>(m_fields.data(), m_fields.size())))
+    if (!m_sink.record(line, Items<std::string_view>(m_fields.data(), m_fieldCount)))
         m_refused = true;
 }
 
@@ -457,19 +460,25 @@ bool TrialTokenizer::Impl::countLine()
 // ends the line there).
 std::size_t TrialTokenizer::Impl::splitLine(std::string_view text, std::size_t pos, bool atEnd)
 {
-    m_fields.clear();
-    line_split::FieldCutter cutter(text, pos, m_separator, m_fields);
+    line_split::FieldCutter<false> cutter(text, pos, m_separator, m_fields);
     std::size_t next = line_split::FindStops(m_splitPath, text, pos, m_separator, cutter);
     if (next == kAbsent) {
         if (!atEnd)
-            next = std::string_view::npos;
-        else {
-            cutter.field(text.size());
-            next = text.size();
-        }
+            return std::string_view::npos;
+        cutter.field(text.size());
+        next = text.size();
     }
-    m_longField = cutter.longField();
+    m_fieldCount = cutter.count();
+    m_longField = next - pos > kLongestField && measureFields(text, pos, atEnd);
     return next;
+}
+
+bool TrialTokenizer::Impl::measureFields(std::string_view text, std::size_t pos, bool atEnd)
+{
+    line_split::FieldCutter<true> cutter(text, pos, m_separator, m_fields);
+    if (line_split::FindStops(SplitPath::Bytes, text, pos, m_separator, cutter) == kAbsent && atEnd)
+        cutter.field(text.size());
+    return cutter.longField();
 }
 
 void TrialTokenizer::Impl::readLine(std::string_view line, bool plain, std::size_t metered)
@@ -553,6 +562,7 @@ void TrialTokenizer::Impl::onRowEnd(int, void* self)
         impl.m_fields.push_back(std::string_view(impl.m_fieldText).substr(start, end - start));
         start = end;
     }
+    impl.m_fieldCount = impl.m_fields.size();
     impl.hand(impl.m_recordLine);
     impl.m_fieldText.clear();
     impl.m_fieldEnds.clear();
