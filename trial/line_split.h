@@ -40,13 +40,19 @@ inline constexpr std::size_t kAbsent = std::numeric_limits<std::size_t>::max();
 // blanks libcsv drops around an unquoted field, into storage whose size is
 // its room. A field is never longer than its line, so only a line longer
 // than kLongestField is cut again with each field measured.
+// A tab is a blank too, unless it is the separator.
+constexpr char OtherBlank(char separator)
+{
+    return separator == '\t' ? ' ' : '\t';
+}
+
 template <bool kMeasured> class FieldCutter {
 public:
-    FieldCutter(std::string_view text, std::size_t start, char separator,
+    // otherBlank: the blank that is not the separator (OtherBlank).
+    FieldCutter(std::string_view text, std::size_t start, char separator, char otherBlank,
                 std::vector<std::string_view>& storage)
-        : m_data(text.data()), m_start(start), m_separator(separator),
-          m_otherBlank(separator == '\t' ? ' ' : '\t'), m_storage(storage), m_out(storage.data()),
-          m_end(storage.data() + storage.size())
+        : m_data(text.data()), m_start(start), m_separator(separator), m_otherBlank(otherBlank),
+          m_storage(storage), m_out(storage.data()), m_end(storage.data() + storage.size())
     {
     }
     // At a separator or a line feed: ends the field there, and says whether
@@ -86,7 +92,6 @@ public:
     [[nodiscard]] bool longField() const { return m_longField; }
 
 private:
-    // A tab is a blank too, unless it is the separator.
     [[nodiscard]] bool isBlank(char c) const { return c == ' ' || c == m_otherBlank; }
     [[gnu::noinline]] void grow()
     {

@@ -232,13 +232,19 @@ void TrialRowReader::readPlotDateLevel(std::uint32_t line, Items<std::string_vie
         fail(line, "the row names no plot");
         return;
     }
-    row.extraFields = 0;
-    for (std::size_t i = m_roles.size(); i < fields.size(); ++i)
-        if (!IsBlank(fields[i]))
-            ++row.extraFields;
     TrialAssessment& assessment = m_assessments[0];
-    assessment.date = fieldAt(fields, m_date);
-    assessment.level = fieldAt(fields, m_level);
+    row.extraFields = 0;
+    // Most rows hold the header's three fields, no more and no fewer.
+    if (fields.size() == 3) {
+        assessment.date = fields[m_date];
+        assessment.level = fields[m_level];
+    } else {
+        for (std::size_t i = 3; i < fields.size(); ++i)
+            if (!IsBlank(fields[i]))
+                ++row.extraFields;
+        assessment.date = fieldAt(fields, m_date);
+        assessment.level = fieldAt(fields, m_level);
+    }
     const bool assessed = !IsBlank(assessment.date) || !IsBlank(assessment.level);
     row.assessments = Items<TrialAssessment>(m_assessments.data(), assessed ? 1 : 0);
     m_visitor.row(row);

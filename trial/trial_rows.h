@@ -86,7 +86,11 @@ private:
     bool chooseLayout(std::uint32_t line, Items<std::string_view> fields,
                       const HeadingDates& dates);
     void readRow(std::uint32_t line, Items<std::string_view> fields);
-    void readPlotDateLevel(std::uint32_t line, Items<std::string_view> fields);
+#if defined(__GNUC__)
+    __attribute__((always_inline))
+#endif
+    inline void
+    readPlotDateLevel(std::uint32_t line, Items<std::string_view> fields);
     void fail(std::uint32_t line, std::string message);
 
     TrialVisitor& m_visitor;

@@ -207,6 +207,7 @@ private:
     csv_parser m_parser{};
     bool m_parserReady = false;
     char m_separator = ',';
+    char m_otherBlank = line_split::OtherBlank(',');
     std::uint32_t m_lines = 0;      // lines begun so far
     std::uint32_t m_recordLine = 0; // where the record libcsv is reading began
     bool m_inRecord = false;        // libcsv is inside a quoted field across lines
@@ -353,6 +354,7 @@ bool TrialTokenizer::Impl::start(bool atEnd, bool judgeLength)
             // comma only keeps both split routes alike till then.
             const char separator = separatorOf(line);
             m_separator = separator != '\0' ? separator : ',';
+            m_otherBlank = line_split::OtherBlank(m_separator);
             m_sink.separator(separator);
             break;
         }
@@ -460,7 +462,7 @@ bool TrialTokenizer::Impl::countLine()
 // ends the line there).
 std::size_t TrialTokenizer::Impl::splitLine(std::string_view text, std::size_t pos, bool atEnd)
 {
-    line_split::FieldCutter<false> cutter(text, pos, m_separator, m_fields);
+    line_split::FieldCutter<false> cutter(text, pos, m_separator, m_otherBlank, m_fields);
     std::size_t next = line_split::FindStops(m_splitPath, text, pos, m_separator, cutter);
     if (next == kAbsent) {
         if (!atEnd)
@@ -475,7 +477,7 @@ std::size_t TrialTokenizer::Impl::splitLine(std::string_view text, std::size_t p
 
 bool TrialTokenizer::Impl::measureFields(std::string_view text, std::size_t pos, bool atEnd)
 {
-    line_split::FieldCutter<true> cutter(text, pos, m_separator, m_fields);
+    line_split::FieldCutter<true> cutter(text, pos, m_separator, m_otherBlank, m_fields);
     if (line_split::FindStops(SplitPath::Bytes, text, pos, m_separator, cutter) == kAbsent && atEnd)
         cutter.field(text.size());
     return cutter.longField();
