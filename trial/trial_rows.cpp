@@ -232,19 +232,16 @@ void TrialRowReader::readPlotDateLevel(std::uint32_t line, Items<std::string_vie
         fail(line, "the row names no plot");
         return;
     }
-    TrialAssessment& assessment = m_assessments[0];
     row.extraFields = 0;
-    // Most rows hold the header's three fields, no more and no fewer.
-    if (fields.size() == 3) {
-        assessment.date = fields[m_date];
-        assessment.level = fields[m_level];
-    } else {
-        for (std::size_t i = 3; i < fields.size(); ++i)
-            if (!IsBlank(fields[i]))
-                ++row.extraFields;
-        assessment.date = fieldAt(fields, m_date);
-        assessment.level = fieldAt(fields, m_level);
-    }
+    for (std::size_t i = 3; i < fields.size(); ++i)
+        if (!IsBlank(fields[i]))
+            ++row.extraFields;
+    // Each field is read as the two words the tokenizer stored: copied whole,
+    // it was one 16-byte load of two 8-byte stores, which waits for them to
+    // leave the store buffer, on every row.
+    TrialAssessment& assessment = m_assessments[0];
+    assessment.date = fieldAt(fields, m_date);
+    assessment.level = fieldAt(fields, m_level);
     const bool assessed = !IsBlank(assessment.date) || !IsBlank(assessment.level);
     row.assessments = Items<TrialAssessment>(m_assessments.data(), assessed ? 1 : 0);
     m_visitor.row(row);
