@@ -36,16 +36,16 @@ namespace quarven::line_split {
 inline constexpr std::size_t kLongestField = std::size_t{1} << 20;
 inline constexpr std::size_t kAbsent = std::numeric_limits<std::size_t>::max();
 
-// Cuts a line into fields at the stops FindStops hands it, dropping the
-// blanks libcsv drops around an unquoted field, into storage whose size is
-// its room. A field is never longer than its line, so only a line longer
-// than kLongestField is cut again with each field measured.
 // A tab is a blank too, unless it is the separator.
 constexpr char OtherBlank(char separator)
 {
     return separator == '\t' ? ' ' : '\t';
 }
 
+// Cuts a line into fields at the stops FindStops hands it, dropping the
+// blanks libcsv drops around an unquoted field, into storage whose size is
+// its room. A field is never longer than its line, so only a line longer
+// than kLongestField is cut again with each field measured.
 template <bool kMeasured> class FieldCutter {
 public:
     // otherBlank: the blank that is not the separator (OtherBlank).
