@@ -12,7 +12,7 @@ if [ ! -f build-tsan/CMakeCache.txt ]; then
         -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=thread" -DCMAKE_SHARED_LINKER_FLAGS="-fsanitize=thread" \
         -DCMAKE_MODULE_LINKER_FLAGS="-fsanitize=thread"
 fi
-tests=(tst_trial_values tst_trial_file tst_trial_batch tst_worker tst_command_line)
+tests=(tst_trial_values tst_trial_tokenizer tst_trial_rows tst_trial_batch tst_worker tst_command_line)
 cmake --build build-tsan -j2 --target "${tests[@]}" quarven
 
 export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/tests/sanitizers/tsan.supp"

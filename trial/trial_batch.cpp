@@ -268,9 +268,17 @@ void TrialBatch::noteLevelsMark(std::string_view level)
 const std::optional<TrialDate>& TrialBatch::readDate(std::string_view text)
 {
     // A book sorted by date gives the same date row after row.
-    if (m_lastDateRead &&
-        SameText(std::string_view(m_lastDateRead->text.data(), m_lastDateRead->size), text))
-        return m_lastDateRead->date;
+    if (m_lastDateRead) {
+        if (SameText(std::string_view(m_lastDateRead->text.data(), m_lastDateRead->size), text))
+            return m_lastDateRead->date;
+        // An entry is compared by its text, so one since given to another date
+        // is no false match.
+        if (CachedDate* next = m_lastDateRead->next;
+            next && SameText(std::string_view(next->text.data(), next->size), text)) {
+            m_lastDateRead = next;
+            return next->date;
+        }
+    }
     if (text.size() > std::tuple_size<decltype(CachedDate::text)>::value) {
         m_longDate = ReadTrialDate(text, m_settings.year);
         return m_longDate;
@@ -302,10 +310,14 @@ const std::optional<TrialDate>& TrialBatch::readDate(std::string_view text)
             break;
         }
         if (SameText(std::string_view(place.text.data(), place.size), text)) {
+            if (m_lastDateRead)
+                m_lastDateRead->next = &place;
             m_lastDateRead = &place;
             return place.date;
         }
     }
+    if (m_lastDateRead)
+        m_lastDateRead->next = entry;
     m_lastDateRead = entry;
     entry->used = true;
     entry->size = text.size();

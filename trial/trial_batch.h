@@ -149,9 +149,12 @@ private:
         std::size_t size = 0;
         bool used = false;
         std::optional<TrialDate> date;
+        // The date read just after this one last time: a book sorted by plot
+        // gives its dates in the same order plot after plot.
+        CachedDate* next = nullptr;
     };
     std::array<CachedDate, 128> m_dates{};
-    const CachedDate* m_lastDateRead = nullptr;
+    CachedDate* m_lastDateRead = nullptr;
     // A reference into the cache: an optional returned by value would pass
     // through memory on every row.
     [[nodiscard]] const std::optional<TrialDate>& readDate(std::string_view text);

@@ -1,5 +1,6 @@
 #include "trial_values.h"
 
+#include "core/number_syntax.h"
 #include "core/value_conventions.h"
 
 #include <array>
@@ -129,12 +130,9 @@ bool readGeneralNumber(std::string_view text, bool commaIsPoint, double& value)
     if (!text.empty() &&
         (text.front() == ' ' || text.front() == '\t' || text.back() == ' ' || text.back() == '\t'))
         text = TrimmedBlanks(text);
-    std::size_t pos = 0;
-    bool negative = false;
-    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
-        negative = text[pos] == '-';
-        ++pos;
-    }
+    const std::optional<NumberSyntax> number = ScanNumber(text, commaIsPoint);
+    if (!number)
+        return false;
 
     // Up to 2^53 the digits and a power of ten up to 10^22 are exact doubles,
     // and one correctly rounded division gives the correctly rounded value,
@@ -142,41 +140,19 @@ bool readGeneralNumber(std::string_view text, bool commaIsPoint, double& value)
     constexpr std::uint64_t kExactLimit = std::uint64_t{1} << 53;
     std::uint64_t mantissa = 0;
     int fractionDigits = 0;
-    bool exact = true;
-    bool digits = false;
+    bool exact = !number->exponent;
     bool point = false;
-    for (; pos < text.size(); ++pos) {
-        const char c = text[pos];
-        if (IsDigit(c)) {
-            digits = true;
-            if (mantissa <= (kExactLimit - 9) / 10) {
-                mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
-                if (point)
-                    ++fractionDigits;
-            } else {
-                exact = false;
-            }
-        } else if (!point && (c == '.' || (commaIsPoint && c == ','))) {
+    for (const char c : number->mantissa) {
+        if (!IsDigit(c)) {
             point = true;
+        } else if (mantissa <= (kExactLimit - 9) / 10) {
+            mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
+            if (point)
+                ++fractionDigits;
         } else {
-            break;
+            exact = false;
         }
     }
-    if (!digits)
-        return false;
-    if (pos < text.size() && (text[pos] == 'e' || text[pos] == 'E')) {
-        ++pos;
-        if (pos < text.size() && (text[pos] == '+' || text[pos] == '-'))
-            ++pos;
-        const std::size_t first = pos;
-        while (pos < text.size() && IsDigit(text[pos]))
-            ++pos;
-        if (pos == first)
-            return false;
-        exact = false;
-    }
-    if (pos != text.size())
-        return false;
 
     static constexpr std::array<double, 23> powers = {
         1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
@@ -184,7 +160,7 @@ bool readGeneralNumber(std::string_view text, bool commaIsPoint, double& value)
     if (exact && fractionDigits < static_cast<int>(powers.size())) {
         const double quotient =
             static_cast<double>(mantissa) / powers[static_cast<std::size_t>(fractionDigits)];
-        value = negative ? -quotient : quotient;
+        value = number->negative ? -quotient : quotient;
         return true;
     }
     std::string pointed(text);

@@ -168,6 +168,9 @@ void TestTrialBatch::plots_data()
         << header + "P1,01/07,0\nP1,01/07,1\nP1,xx,1\n"
         << QStringList{"P1,3,,,52,,,,,Assessment date input error(assessments # 1 and  2). "
                        "Consequent assessments should differ from one another! (lines 2 and 3)"};
+    QTest::newRow("a NUL byte in a name is written as the replacement character")
+        << header + "P" + '\0' + "1,01/07,0\nP" + '\0' + "1,11/07,10\n"
+        << QStringList{"P\uFFFD1,2,01/07,11/07,52,50,1.0,0.0500,100.0,"};
     QTest::newRow("copied columns from the plot's first row, quoted when needed")
         << QByteArray("plot,clone,date,level\nP1,\"Gala, red\",01/07,0\nP1,other,11/07,10\n")
         << QStringList{"P1,\"Gala, red\",2,01/07,11/07,52,50,1.0,0.0500,100.0,"};

@@ -757,7 +757,7 @@ void TestDataActions::openRefusesWhatTheWindowCannotHold_data()
         << QStringList{"01/07", "11/07", " "};
     QTest::newRow("a NUL for a level")
         << QByteArray("plot,date,level\nA,01/07,\0\nA,11/07,1\n", 36) << QString()
-        << "The damage level => ( ? ) is not a number (line 2)"
+        << "The damage level => ( \uFFFD ) is not a number (line 2)"
         << QStringList{"01/07", "11/07", " "};
     QTest::newRow("an unknown group")
         << QByteArray("plot,date,level,group\nA,01/07,1,Very late\nA,11/07,2,Very late\n")
