@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(cmake g++ make qt6-base-dev qt6-charts-dev qt6-svg-dev fonts-liberation locales
-    libcsv-dev scdoc)
+    libcsv-dev libzip-dev libexpat1-dev scdoc)
 if [ "${1:-}" = "--tests" ]; then
     # Validators for the installed desktop entry, metainfo and manual page;
     # an X server for the one test that needs the X11 selection.

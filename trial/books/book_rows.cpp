@@ -61,10 +61,14 @@ NumberShow ShowOfFormatCode(std::string_view code)
                 break;
             i = close;
         } else if (c == '[') {
-            // Colours, conditions, locales and elapsed hours.
+            // Colours, conditions and locales; [h], [mm] and [ss] are
+            // elapsed time.
             const std::size_t close = code.find(']', i + 1);
             if (close == std::string_view::npos)
                 break;
+            const std::string_view inside = code.substr(i + 1, close - i - 1);
+            if (!inside.empty() && inside.find_first_not_of("hHmMsS") == std::string_view::npos)
+                time = true;
             i = close;
         } else if (c == '\\' || c == '_' || c == '*') {
             ++i; // an escaped, padding or fill character

@@ -144,6 +144,16 @@ private:
             m_stream.stop();
     }
 
+    // The rows stopped taking cells: refused, or the sheet had enough. The
+    // rest of the sheet is passed by, and later sheets read if wanted.
+    void halted()
+    {
+        SheetRows& rows = *m_rows;
+        m_rows = nullptr;
+        if (rows.error() || !m_sheets.more())
+            m_stream.stop();
+    }
+
     void startRow(const char** attributes)
     {
         m_rowRepeats = repeats(Attribute(attributes, "number-rows-repeated", kTable), kMaxRows);
@@ -153,7 +163,7 @@ private:
         // Rows past the last are read only to see that they are empty.
         m_rowOpen = m_row <= kMaxRows;
         if (m_rowOpen && !m_rows->beginRow(static_cast<std::uint32_t>(m_row)))
-            m_stream.stop();
+            halted();
     }
 
     void endRow()
@@ -163,7 +173,7 @@ private:
         m_rowOpen = false;
         const std::uint64_t times = std::min<std::uint64_t>(m_rowRepeats, kMaxRows + 1 - m_row);
         if (!m_rows->endRow(static_cast<std::uint32_t>(times)))
-            m_stream.stop();
+            halted();
     }
 
     void startCell(const char** attributes)
