@@ -64,6 +64,8 @@ public:
         }
         if (local == "spreadsheet" && SpaceOf(name) == kOffice) {
             m_spreadsheet = true;
+        } else if (!m_spreadsheet) {
+            return; // tables only count within the spreadsheet
         } else if (local == "table" && SpaceOf(name) == kTable) {
             if (++m_tables == 1)
                 startTable(attributes);
@@ -88,7 +90,7 @@ public:
             return;
         }
         const std::string_view local = LocalName(name);
-        if (local == "table" && SpaceOf(name) == kTable) {
+        if (local == "table" && SpaceOf(name) == kTable && m_tables > 0) {
             if (m_tables-- == 1)
                 endTable();
         } else if (m_tables != 1 || m_rows == nullptr) {
