@@ -5,7 +5,8 @@
 // first through the trial run, with no crash and within the bounds.
 //
 // Otherwise the first byte picks a cell parser fed directly with the rest:
-// an .xlsx sheet's XML (with a small table of shared strings and styles), an
+// an .xlsx sheet's XML (with a small table of shared strings and styles; also
+// cut in small blocks for two parsers, which must read it as one does), an
 // .xlsx's shared strings and styles, an .ods content's XML, or an .xls
 // workbook stream. Each sheet's records must have lines that rise, no more
 // fields than the sheet has columns, no field longer than 1 MiB or with
@@ -14,6 +15,7 @@
 // comes whole or cut in pieces.
 #include "fuzz_support.h"
 #include "trial/books/ods_cells.h"
+#include "trial/books/sheet_blocks.h"
 #include "trial/books/xls_cells.h"
 #include "trial/books/xlsx_cells.h"
 #include "trial/trial_run.h"
@@ -68,6 +70,8 @@ struct Outcome {
     std::string error;
 };
 
+bool sameOutcome(const Outcome& a, const Outcome& b);
+
 // An XML parser's input whole, then in pieces cut at `cuts`.
 template <typename Read> void wholeAndInPieces(std::string_view xml, Read read)
 {
@@ -84,11 +88,7 @@ template <typename Read> void wholeAndInPieces(std::string_view xml, Read read)
     }
     pieces.push_back(xml.substr(at));
     const Outcome cut = read(pieces);
-    const auto syntax = [](const std::string& error) {
-        return error.find("is not well-formed XML") != std::string::npos;
-    };
-    FUZZ_CHECK(whole.lines == cut.lines &&
-                   (whole.error == cut.error || (syntax(whole.error) && syntax(cut.error))),
+    FUZZ_CHECK(sameOutcome(whole, cut),
                "pieces give %zu records and \"%s\", whole %zu and \"%s\" on %s", cut.lines.size(),
                cut.error.c_str(), whole.lines.size(), whole.error.c_str(), Shown(xml).c_str());
 }
@@ -100,7 +100,15 @@ std::string errorOf(const std::optional<TrialError>& rows, const books::Error& x
     return rows ? std::to_string(rows->line) + " " + rows->message : std::string();
 }
 
-void xlsxSheet(std::string_view xml)
+bool sameOutcome(const Outcome& a, const Outcome& b)
+{
+    const auto syntax = [](const std::string& error) {
+        return error.find("is not well-formed XML") != std::string::npos;
+    };
+    return a.lines == b.lines && (a.error == b.error || (syntax(a.error) && syntax(b.error)));
+}
+
+void xlsxSheet(std::string_view xml, std::size_t blockBytes)
 {
     books::XlsxTables tables;
     for (const char* text : {"plot", "date", "level", " a b "}) {
@@ -120,6 +128,28 @@ void xlsxSheet(std::string_view xml)
                    "ended %d, stopped %d", sink.ended, rows.stopped());
         return Outcome{sink.lines, errorOf(rows.error(), parser.error())};
     });
+
+    // Cut in blocks for two parsers, as a large sheet is read: the same.
+    const auto read = [&tables, xml](std::size_t bytes) {
+        Checked sink;
+        books::SheetRows rows(sink);
+        const books::Error error = books::ReadSheetInBlocks(
+            tables, rows,
+            [xml](const auto& take) {
+                for (std::size_t at = 0; at < xml.size(); at += 7)
+                    if (!take(xml.substr(at, 7)))
+                        break;
+                return books::Error();
+            },
+            bytes);
+        return Outcome{sink.lines, errorOf(rows.error(), error)};
+    };
+    const Outcome whole = read(xml.size() + 1);
+    const Outcome blocks = read(blockBytes);
+    FUZZ_CHECK(sameOutcome(whole, blocks),
+               "blocks of %zu give %zu records and \"%s\", one parser %zu and \"%s\" on %s",
+               blockBytes, blocks.lines.size(), blocks.error.c_str(), whole.lines.size(),
+               whole.error.c_str(), Shown(xml).c_str());
 }
 
 void xlsxTables(std::string_view xml)
@@ -220,7 +250,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view rest = bytes.substr(1);
     switch (data[0] % 4) {
     case 0:
-        xlsxSheet(rest);
+        xlsxSheet(rest, 1 + (size > 1 ? data[1] % 97 : 0));
         break;
     case 1:
         xlsxTables(rest);

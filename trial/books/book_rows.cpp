@@ -164,12 +164,32 @@ bool SheetRows::fail(std::string message)
     return false;
 }
 
+bool SheetRows::failAt(std::uint32_t row, std::string message)
+{
+    m_row = row;
+    return fail(std::move(message));
+}
+
+bool SheetRows::passOn(std::uint32_t line, Items<std::string_view> fields)
+{
+    if (m_stopped)
+        return false;
+    m_row = line;
+    if (line <= m_lastRecord)
+        return fail("the rows of the sheet are out of order");
+    m_lastRecord = line;
+    m_lastRow = std::max(m_lastRow, line);
+    if (!m_sink.record(line, fields)) {
+        m_stopped = true;
+        return false;
+    }
+    return true;
+}
+
 bool SheetRows::beginRow(std::uint32_t row)
 {
     if (m_stopped)
         return false;
-    if (row <= m_lastRow && m_lastRow != 0)
-        return fail("the rows of the sheet are out of order");
     if (row == 0 || row > kMaxRows)
         return fail("a row past the sheet's last, " + std::to_string(kMaxRows));
     m_row = row;
@@ -238,10 +258,12 @@ bool SheetRows::endRow(std::uint32_t times)
         return false;
     m_inRow = false;
     if (m_cellsOfRow.empty()) {
-        // Empty rows are skipped, however many.
-        m_lastRow = m_row + (times > 0 ? times - 1 : 0);
+        // Empty rows are skipped, however many, and wherever they stand.
+        m_lastRow = std::max(m_lastRow, m_row + (times > 0 ? times - 1 : 0));
         return true;
     }
+    if (m_row <= m_lastRecord)
+        return fail("the rows of the sheet are out of order");
     m_fields.resize(m_cellsOfRow.size());
     for (std::size_t i = 0; i < m_cellsOfRow.size(); ++i) {
         const Cell& cell = m_cellsOfRow[i];
@@ -260,8 +282,14 @@ bool SheetRows::endRow(std::uint32_t times)
             return false;
         }
     }
-    m_lastRow = m_row + (times > 0 ? times - 1 : 0);
+    m_lastRecord = m_row + (times > 0 ? times - 1 : 0);
+    m_lastRow = std::max(m_lastRow, m_lastRecord);
     return true;
+}
+
+void SheetRows::seenRow(std::uint32_t row)
+{
+    m_lastRow = std::max(m_lastRow, row);
 }
 
 void SheetRows::finish()

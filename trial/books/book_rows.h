@@ -72,8 +72,15 @@ public:
     [[nodiscard]] const std::optional<TrialError>& error() const { return m_error; }
     [[nodiscard]] bool stopped() const { return m_stopped; }
     [[nodiscard]] std::uint32_t row() const { return m_row; }
-    // Refuses the sheet at the current row.
+    // Refuses the sheet at the current row, or at `row`.
     bool fail(std::string message);
+    bool failAt(std::uint32_t row, std::string message);
+    // A record made by other rows (a sheet read in blocks), handed on in
+    // turn; its line must come after the last.
+    bool passOn(std::uint32_t line, Items<std::string_view> fields);
+    // An empty row seen by those other rows, for the end's line.
+    void seenRow(std::uint32_t row);
+    [[nodiscard]] std::uint32_t lastRow() const { return m_lastRow; }
 
 private:
     struct Cell {
@@ -88,7 +95,8 @@ private:
     bool m_stopped = false;
     bool m_inRow = false;
     std::uint32_t m_row = 0;
-    std::uint32_t m_lastRow = 0;
+    std::uint32_t m_lastRow = 0;    // the last row seen, empty or not
+    std::uint32_t m_lastRecord = 0; // the last row handed over
     std::uint64_t m_cells = 0;
     std::string m_text;
     std::vector<Cell> m_cellsOfRow;

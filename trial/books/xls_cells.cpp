@@ -446,24 +446,27 @@ Error BiffBook::readSheet(std::size_t index, SheetRows& rows) const
             break;
         }
         case kFormula: {
-            char result[8];
-            for (char& byte : result)
-                byte = static_cast<char>(fields.get(1));
+            // A number, or past 0xFFFF in its last two bytes the kind of
+            // result in its first and a truth or error code in its third.
+            const std::uint32_t low = fields.get(4);
+            const std::uint32_t high = fields.get(4);
             if (fields.failed())
                 return kBroken;
-            const auto* b = reinterpret_cast<const unsigned char*>(result);
-            if (b[6] != 0xFF || b[7] != 0xFF) {
+            const unsigned kind = low & 0xFF;
+            const unsigned code = (low >> 16) & 0xFF;
+            if ((high >> 16) != 0xFFFF) {
+                const std::uint64_t bits = low | std::uint64_t{high} << 32;
                 double value = 0;
-                std::memcpy(&value, result, sizeof value);
+                std::memcpy(&value, &bits, sizeof value);
                 going = reader.number(row, column, style, value);
-            } else if (b[0] == 0) {
+            } else if (kind == 0) {
                 pendingText = true;
                 textRow = row;
                 textColumn = column;
-            } else if (b[0] == 1) {
-                going = reader.text(row, column, b[2] ? "TRUE" : "FALSE", false);
-            } else if (b[0] == 2) {
-                going = reader.text(row, column, errorText(b[2]), false);
+            } else if (kind == 1) {
+                going = reader.text(row, column, code ? "TRUE" : "FALSE", false);
+            } else if (kind == 2) {
+                going = reader.text(row, column, errorText(code), false);
             }
             break;
         }

@@ -9,16 +9,6 @@
 namespace quarven::books {
 namespace {
 
-bool endsWith(std::string_view text, std::string_view end)
-{
-    return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
-}
-
-bool isTrue(const char* value)
-{
-    return value != nullptr && (std::strcmp(value, "1") == 0 || std::strcmp(value, "true") == 0);
-}
-
 // A whole number of at most nine digits, blanks around allowed.
 bool readIndex(std::string_view text, std::size_t& index)
 {
@@ -61,92 +51,6 @@ void appendUnescaped(std::string& out, std::string_view text)
         at += 6;
     }
     out.append(text.substr(from));
-}
-
-// A package's relationships: by id, their type and target.
-struct Relationship {
-    std::string type;
-    std::string target;
-    bool external = false;
-};
-
-class RelationshipsHandler final : public XmlHandler {
-public:
-    std::map<std::string, Relationship, std::less<>> byId;
-    std::vector<std::string> order;
-
-    void start(const char* name, const char** attributes) override
-    {
-        if (LocalName(name) != "Relationship")
-            return;
-        const char* id = Attribute(attributes, "Id");
-        const char* type = Attribute(attributes, "Type");
-        const char* target = Attribute(attributes, "Target");
-        const char* mode = Attribute(attributes, "TargetMode");
-        if (id == nullptr || type == nullptr || target == nullptr || byId.size() > 100000)
-            return;
-        if (byId.emplace(id, Relationship{type, target,
-                                          mode != nullptr && std::strcmp(mode, "External") == 0})
-                .second)
-            order.emplace_back(id);
-    }
-    void end(const char*) override {}
-    void text(std::string_view) override {}
-};
-
-// The folder of a part, with its slash.
-std::string folderOf(std::string_view part)
-{
-    const std::size_t slash = part.rfind('/');
-    return slash == std::string_view::npos ? std::string() : std::string(part.substr(0, slash + 1));
-}
-
-// A target relative to the folder of its source part, or absolute; none that
-// leaves the package.
-Error resolve(const Relationship& relationship, const std::string& folder, std::string& part)
-{
-    if (relationship.external)
-        return "the workbook points outside its package (" + relationship.target + ")";
-    std::string_view target = relationship.target;
-    std::string path = target.empty() || target.front() != '/' ? folder : std::string();
-    if (!target.empty() && target.front() == '/')
-        target.remove_prefix(1);
-    path += target;
-    std::vector<std::string_view> segments;
-    std::string_view rest = path;
-    while (!rest.empty()) {
-        const std::size_t slash = rest.find('/');
-        const std::string_view segment = rest.substr(0, slash);
-        rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
-        if (segment.empty() || segment == ".")
-            continue;
-        if (segment == "..") {
-            if (segments.empty())
-                return "the workbook points outside its package (" + relationship.target + ")";
-            segments.pop_back();
-            continue;
-        }
-        segments.push_back(segment);
-    }
-    if (segments.empty())
-        return "the workbook points outside its package (" + relationship.target + ")";
-    part.clear();
-    for (const std::string_view segment : segments) {
-        if (!part.empty())
-            part += '/';
-        part += segment;
-    }
-    return std::nullopt;
-}
-
-Error readRelationships(ZipPackage& package, const std::string& part, RelationshipsHandler& handler)
-{
-    const std::string rels =
-        folderOf(part) + "_rels/" + part.substr(folderOf(part).size()) + ".rels";
-    if (!package.has(rels))
-        return std::nullopt;
-    XmlStream stream(handler, rels);
-    return ParseEntry(package, rels, stream);
 }
 
 class SharedStringsHandler final : public XmlHandler {
@@ -261,42 +165,6 @@ private:
     bool m_inCellFormats = false;
 };
 
-class WorkbookHandler final : public XmlHandler {
-public:
-    struct Sheet {
-        std::string name;
-        std::string id;
-    };
-    std::vector<Sheet> sheets;
-    DateSystem system = DateSystem::From1900;
-    bool isWorkbook = false;
-
-    void start(const char* name, const char** attributes) override
-    {
-        const std::string_view local = LocalName(name);
-        if (local == "workbook") {
-            isWorkbook = true;
-        } else if (local == "workbookPr") {
-            if (isTrue(Attribute(attributes, "date1904")))
-                system = DateSystem::From1904;
-        } else if (local == "sheet") {
-            const char* sheetName = Attribute(attributes, "name");
-            const char* id = Attribute(attributes, "id", kRelationships) != nullptr
-                                 ? Attribute(attributes, "id", kRelationships)
-                                 : Attribute(attributes, "id", kStrictRelationships);
-            if (sheetName != nullptr && id != nullptr && sheets.size() < 100000)
-                sheets.push_back({sheetName, id});
-        }
-    }
-    void end(const char*) override {}
-    void text(std::string_view) override {}
-
-    static constexpr std::string_view kRelationships =
-        "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
-    static constexpr std::string_view kStrictRelationships =
-        "http://purl.oclc.org/ooxml/officeDocument/relationships";
-};
-
 // Column letters and row digits: "B12" as column 1; false when past the
 // sheet's bounds or not a reference.
 bool readReference(const char* reference, std::uint32_t& column)
@@ -344,7 +212,7 @@ bool readRowNumber(const char* text, std::uint32_t& row)
 class XlsxSheetParser::Handler final : public XmlHandler {
 public:
     Handler(const XlsxTables& tables, SheetRows& rows)
-        : m_tables(tables), m_rows(rows), m_stream(*this, "sheet")
+        : m_tables(tables), m_rows(rows), m_stream(*this, "sheet", false)
     {
     }
     XmlStream& stream() { return m_stream; }
@@ -357,6 +225,13 @@ public:
             m_inData = local == "sheetData";
             return;
         }
+        // Rows stand right in the sheet's data, which lets a large sheet be
+        // cut between them (sheet_blocks.h).
+        if (local == "row" && m_level != 0) {
+            refuse("a row inside another element of the sheet");
+            return;
+        }
+        ++m_level;
         if (local == "c")
             startCell(attributes);
         else if (local == "v")
@@ -376,6 +251,11 @@ public:
         if (!m_inData)
             return;
         const std::string_view local = LocalName(name);
+        if (m_level == 0) {
+            m_stream.stop(); // the end of the data: the rest holds no cells
+            return;
+        }
+        --m_level;
         if (local == "v" || local == "t") {
             m_inValue = false;
         } else if (local == "c") {
@@ -388,8 +268,6 @@ public:
             m_inInline = false;
         } else if (local == "rPh") {
             --m_phonetic;
-        } else if (local == "sheetData") {
-            m_stream.stop(); // the rest of the sheet holds no cells
         }
     }
 
@@ -548,6 +426,7 @@ private:
     SheetRows& m_rows;
     XmlStream m_stream;
     bool m_inData = false;
+    int m_level = 0; // elements open within the sheet's data
     bool m_inRow = false;
     bool m_inCell = false;
     bool m_inValue = false;
@@ -603,96 +482,19 @@ Error ParseStyles(XlsxTables& tables, std::string_view xml)
     return handler.stream().error();
 }
 
-XlsxBook::XlsxBook(ZipPackage& package) : m_package(package) {}
-
-Error XlsxBook::open()
+Error ReadSharedStrings(ZipPackage& package, const std::string& part, XlsxTables& tables)
 {
-    std::string workbook;
-    RelationshipsHandler root;
-    if (m_package.has("_rels/.rels")) {
-        XmlStream stream(root, "package relationships");
-        if (Error error = ParseEntry(m_package, "_rels/.rels", stream))
-            return error;
-    }
-    for (const std::string& id : root.order) {
-        const Relationship& relationship = root.byId.at(id);
-        if (endsWith(relationship.type, "/officeDocument")) {
-            if (Error error = resolve(relationship, std::string(), workbook))
-                return error;
-            break;
-        }
-    }
-    if (workbook.empty() && m_package.has("xl/workbook.xml"))
-        workbook = "xl/workbook.xml";
-    if (workbook.empty() || !m_package.has(workbook))
-        return std::string("not a workbook: a zip archive with no spreadsheet in it");
-
-    WorkbookHandler book;
-    {
-        XmlStream stream(book, "workbook");
-        if (Error error = ParseEntry(m_package, workbook, stream))
-            return error;
-    }
-    if (!book.isWorkbook)
-        return std::string("not a workbook: an Office document that is no spreadsheet");
-    m_tables.system = book.system;
-
-    RelationshipsHandler parts;
-    if (Error error = readRelationships(m_package, workbook, parts))
-        return error;
-    const std::string folder = folderOf(workbook);
-    for (const WorkbookHandler::Sheet& sheet : book.sheets) {
-        const auto found = parts.byId.find(sheet.id);
-        if (found == parts.byId.end())
-            return "the workbook points outside its own tables: sheet \"" + sheet.name +
-                   "\" has no part";
-        // Chart and dialog sheets hold no cells.
-        if (!endsWith(found->second.type, "/worksheet"))
-            continue;
-        std::string part;
-        if (Error error = resolve(found->second, folder, part))
-            return error;
-        m_names.push_back(sheet.name);
-        m_parts.push_back(part);
-    }
-    std::string styles;
-    std::string shared;
-    for (const std::string& id : parts.order) {
-        const Relationship& relationship = parts.byId.at(id);
-        std::string* part = endsWith(relationship.type, "/styles")          ? &styles
-                            : endsWith(relationship.type, "/sharedStrings") ? &shared
-                                                                            : nullptr;
-        if (part != nullptr && part->empty())
-            if (Error error = resolve(relationship, folder, *part))
-                return error;
-    }
-    return readTables(styles, shared);
+    SharedStringsHandler handler(tables);
+    return ParseEntry(package, part, handler.stream());
 }
 
-Error XlsxBook::readTables(const std::string& styles, const std::string& shared)
+Error ReadStyles(ZipPackage& package, const std::string& part, XlsxTables& tables)
 {
-    if (!styles.empty()) {
-        StylesHandler handler(m_tables);
-        if (Error error = ParseEntry(m_package, styles, handler.stream()))
-            return error;
-        handler.settle();
-    }
-    if (!shared.empty()) {
-        SharedStringsHandler handler(m_tables);
-        if (Error error = ParseEntry(m_package, shared, handler.stream()))
-            return error;
-    }
+    StylesHandler handler(tables);
+    if (Error error = ParseEntry(package, part, handler.stream()))
+        return error;
+    handler.settle();
     return std::nullopt;
-}
-
-Error XlsxBook::readSheet(std::size_t index, SheetRows& rows)
-{
-    XlsxSheetParser parser(m_tables, rows);
-    if (Error error = m_package.read(
-            m_parts.at(index), [&parser](std::string_view piece) { return parser.feed(piece); }))
-        return error;
-    parser.finish();
-    return parser.error();
 }
 
 } // namespace quarven::books

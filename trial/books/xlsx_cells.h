@@ -56,6 +56,13 @@ private:
     std::unique_ptr<Handler> m_handler;
 };
 
+// The same two parts read from a package.
+[[nodiscard]] Error ReadSharedStrings(ZipPackage& package, const std::string& part,
+                                      XlsxTables& tables);
+[[nodiscard]] Error ReadStyles(ZipPackage& package, const std::string& part, XlsxTables& tables);
+
+// The workbook's parts (xlsx_book.cpp): the package's relationships to the
+// workbook, its sheets, styles and shared strings, and each sheet's cells.
 class XlsxBook {
 public:
     explicit XlsxBook(ZipPackage& package);

@@ -129,8 +129,13 @@ Error ZipPackage::read(std::string_view name, const std::function<bool(std::stri
 
 std::string_view LocalName(const char* name)
 {
-    const char* end = std::strrchr(name, kSpaceEnd);
-    return end ? std::string_view(end + 1) : std::string_view(name);
+    // After the namespace, or after the prefix where names are not resolved.
+    const char* at = name;
+    const char* local = name;
+    for (; *at != '\0'; ++at)
+        if (*at == kSpaceEnd || *at == ':')
+            local = at + 1;
+    return std::string_view(local, static_cast<std::size_t>(at - local));
 }
 
 std::string_view SpaceOf(const char* name)
@@ -165,10 +170,11 @@ XmlStream& streamOf(void* data)
 
 } // namespace
 
-XmlStream::XmlStream(XmlHandler& handler, std::string entry)
+XmlStream::XmlStream(XmlHandler& handler, std::string entry, bool namespaces)
     : m_handler(handler), m_entry(std::move(entry)), m_parser(std::make_unique<Parser>())
 {
-    XML_Parser expat = XML_ParserCreateNS(nullptr, kSpaceEnd);
+    XML_Parser expat =
+        namespaces ? XML_ParserCreateNS(nullptr, kSpaceEnd) : XML_ParserCreate(nullptr);
     m_parser->expat = expat;
     if (expat == nullptr)
         throw std::bad_alloc();

@@ -50,7 +50,8 @@ private:
     std::uint64_t m_inflated = 0;
 };
 
-// Expat's names with namespaces: the namespace, a blank, the local name.
+// Expat's names with namespaces: the namespace, a blank, the local name
+// (or, unresolved, a prefix, a colon and the local name).
 [[nodiscard]] std::string_view LocalName(const char* name);
 [[nodiscard]] std::string_view SpaceOf(const char* name);
 // The value of the attribute whose local name is `local` (and namespace
@@ -68,7 +69,9 @@ public:
 
 class XmlStream {
 public:
-    XmlStream(XmlHandler& handler, std::string entry);
+    // Without namespaces, names keep their prefixes and LocalName drops
+    // them: a sheet's cells parse faster so, and need no namespace.
+    XmlStream(XmlHandler& handler, std::string entry, bool namespaces = true);
     ~XmlStream();
     XmlStream(const XmlStream&) = delete;
     XmlStream& operator=(const XmlStream&) = delete;
