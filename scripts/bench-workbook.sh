@@ -59,14 +59,18 @@ fi
 : >"$work/office.txt"
 : >"$work/csv-rss.txt"
 : >"$work/xlsx-rss.txt"
+: >"$work/csv-cpu.txt"
+: >"$work/xlsx-cpu.txt"
+load=$(cut -d' ' -f1 /proc/loadavg)
 mkdir -p "$work/converted"
 for _ in $(seq "$runs"); do
     for kind in csv xlsx; do
         start=$(now)
-        /usr/bin/time -f %M -o "$work/rss" "$bench" "$work/trial.$kind" "$work/results.txt"
+        /usr/bin/time -f "%M %U %S" -o "$work/rss" "$bench" "$work/trial.$kind" "$work/results.txt"
         end=$(now)
         echo "$(((end - start) / 1000))" >>"$work/$kind.txt"
-        cat "$work/rss" >>"$work/$kind-rss.txt"
+        awk '{ print $1 }' "$work/rss" >>"$work/$kind-rss.txt"
+        awk '{ print ($2 + $3) * 1000000 }' "$work/rss" >>"$work/$kind-cpu.txt"
     done
     start=$(now)
     office --convert-to csv --outdir "$work/converted" "$work/trial.xlsx"
@@ -79,13 +83,17 @@ xlsx=$(median <"$work/xlsx.txt")
 office=$(median <"$work/office.txt")
 csvRss=$(median <"$work/csv-rss.txt")
 xlsxRss=$(median <"$work/xlsx-rss.txt")
-echo "CPU: $(lscpu | sed -n 's/^Model name: *//p' | head -1), $(nproc) cores (shared with other builds)"
+csvCpu=$(median <"$work/csv-cpu.txt")
+xlsxCpu=$(median <"$work/xlsx-cpu.txt")
+echo "CPU: $(lscpu | sed -n 's/^Model name: *//p' | head -1), $(nproc) cores (shared with other" \
+    "builds: load average $load before the runs, $(cut -d' ' -f1 /proc/loadavg) after)"
 echo "Trial: $plots plots x $assessments assessments, wide; CSV $(stat -c %s "$work/trial.csv") bytes," \
     "xlsx $(stat -c %s "$work/trial.xlsx") bytes (LibreOffice made it in $made ms)"
 echo "Medians of $runs alternating runs:"
-awk -v c="$csv" -v x="$xlsx" -v o="$office" -v cr="$csvRss" -v xr="$xlsxRss" 'BEGIN {
-    printf "  CSV through the engine:        %8.1f ms, peak RSS %6.1f MiB\n", c / 1000, cr / 1024
-    printf "  xlsx through the engine:       %8.1f ms, peak RSS %6.1f MiB\n", x / 1000, xr / 1024
+awk -v c="$csv" -v x="$xlsx" -v o="$office" -v cr="$csvRss" -v xr="$xlsxRss" -v cc="$csvCpu" \
+    -v xc="$xlsxCpu" 'BEGIN {
+    printf "  CSV through the engine:        %8.1f ms (CPU %6.1f ms), peak RSS %6.1f MiB\n", c / 1000, cc / 1000, cr / 1024
+    printf "  xlsx through the engine:       %8.1f ms (CPU %6.1f ms), peak RSS %6.1f MiB\n", x / 1000, xc / 1000, xr / 1024
     printf "  LibreOffice xlsx to CSV:       %8.1f ms\n", o / 1000
     printf "  xlsx / CSV time %.1fx (target 10x), xlsx / LibreOffice %.3fx (target < 1), RSS %.2fx (target 2x)\n", x / c, x / o, xr / cr
 }'
