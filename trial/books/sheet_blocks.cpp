@@ -84,8 +84,11 @@ public:
     // False once reading is to stop.
     bool take(std::string_view piece)
     {
-        if (!m_cutting)
+        if (!m_cutting) {
+            if (!m_pending.empty() && !giveUpCutting())
+                return false;
             return toFirst(piece);
+        }
         m_pending.append(piece);
         if (m_pending.size() < m_blockBytes)
             return true;
@@ -174,8 +177,14 @@ private:
     bool give(std::string_view block)
     {
         m_toHelper = !m_toHelper;
-        if (!m_toHelper)
-            return toFirst(block);
+        if (!m_toHelper) {
+            // The helper's blocks are rows of the sheet's data only if the
+            // first parser's stream stands there too.
+            const bool going = toFirst(block);
+            if (!m_first.parser.betweenRows())
+                m_cutting = false;
+            return going;
+        }
         if (!waitForHelper())
             return false;
         m_helperBlock.assign(block);
@@ -193,6 +202,8 @@ private:
     bool giveUpCutting()
     {
         m_cutting = false;
+        if (m_pending.empty())
+            return true;
         std::string rest;
         rest.swap(m_pending);
         return toFirst(rest);

@@ -217,6 +217,7 @@ public:
     }
     XmlStream& stream() { return m_stream; }
     SheetRows& rows() { return m_rows; }
+    bool betweenRows() const { return m_inData && m_level == 0 && !m_stream.stopped(); }
 
     void start(const char* name, const char** attributes) override
     {
@@ -458,6 +459,11 @@ void XlsxSheetParser::finish()
         stream.finish();
     if (!stream.error())
         m_handler->rows().finish();
+}
+
+bool XlsxSheetParser::betweenRows() const
+{
+    return m_handler->betweenRows();
 }
 
 const Error& XlsxSheetParser::error() const

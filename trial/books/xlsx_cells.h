@@ -48,6 +48,8 @@ public:
     bool feed(std::string_view piece);
     // The end of the sheet's XML: the rows' end unless reading stopped.
     void finish();
+    // Whether the XML read so far ends between two rows of the sheet's data.
+    [[nodiscard]] bool betweenRows() const;
     // Why the XML was refused (the rows keep their own reasons).
     [[nodiscard]] const Error& error() const;
 
