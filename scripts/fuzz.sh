@@ -21,10 +21,12 @@ seconds=${1:-600}
 shift || true
 targets=("$@")
 if [ "${#targets[@]}" -eq 0 ]; then
-    targets=(fuzz_read_number fuzz_dates fuzz_format_pattern fuzz_calculation fuzz_trial_reader)
+    targets=(fuzz_read_number fuzz_dates fuzz_format_pattern fuzz_calculation fuzz_trial_reader
+        fuzz_workbook)
 fi
 
-bash scripts/install-missing.sh cmake make clang libclang-rt-14-dev libcsv-dev
+bash scripts/install-missing.sh cmake make clang libclang-rt-14-dev libcsv-dev libzip-dev \
+    libexpat1-dev
 
 if [ ! -f build-fuzz/CMakeCache.txt ]; then
     CC=clang CXX=clang++ cmake -S . -B build-fuzz -DQUARVEN_FUZZ=ON

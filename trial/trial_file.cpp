@@ -13,6 +13,8 @@ TrialReader::TrialReader(TrialVisitor& visitor, Options options)
 // reason.
 std::optional<TrialError> TrialReader::error() const
 {
+    if (m_bookError)
+        return m_bookError;
     return m_rows.error() ? m_rows.error() : m_tokens.error();
 }
 
@@ -24,8 +26,34 @@ std::optional<TrialError> TrialReader::read(std::string_view chunk)
 
 std::optional<TrialError> TrialReader::finish()
 {
-    m_tokens.finish();
+    if (!m_fromWorkbook)
+        m_tokens.finish();
     return error();
+}
+
+std::optional<TrialError> TrialReader::readWorkbook(const WorkbookSource& source,
+                                                    std::string_view sheet)
+{
+    m_fromWorkbook = true;
+    m_bookError = ReadWorkbook(source, sheet, m_rows);
+    return error();
+}
+
+std::optional<TrialError> ReadTrialWorkbook(const WorkbookSource& source, std::string_view sheet,
+                                            TrialVisitor& visitor)
+{
+    TrialReader reader(visitor);
+    return reader.readWorkbook(source, sheet);
+}
+
+TrialSheets ListTrialSheets(const WorkbookSource& source)
+{
+    TrialSheets list;
+    WorkbookSheets sheets = ListWorkbookSheets(source, NamesPlotColumn);
+    list.error = std::move(sheets.error);
+    for (WorkbookSheet& sheet : sheets.sheets)
+        list.sheets.push_back({std::move(sheet.name), sheet.judged});
+    return list;
 }
 
 std::optional<TrialError> ReadTrial(std::string_view text, TrialVisitor& visitor,

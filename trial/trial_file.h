@@ -1,15 +1,19 @@
 // Reads a trial file as a stream: the tokenizer (trial_tokenizer.h) turns its
 // bytes into records of fields, and the row reader (trial_rows.h) turns those
 // into a header and rows of a layout for a visitor, each as soon as it is
-// read.
+// read. A workbook's sheet (books/workbook.h) gives its records in place of
+// the tokenizer.
 #pragma once
 
+#include "books/workbook.h"
 #include "trial_fields.h"
 #include "trial_rows.h"
 #include "trial_tokenizer.h"
 
 #include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace quarven {
 
@@ -27,13 +31,37 @@ public:
     [[nodiscard]] std::optional<TrialError> read(std::string_view chunk);
     // The end of the file.
     [[nodiscard]] std::optional<TrialError> finish();
+    // A workbook's sheet (the first when `sheet` is empty) in place of
+    // read(); finish() then only gives the error again. An error of line 0
+    // concerns the whole file.
+    [[nodiscard]] std::optional<TrialError> readWorkbook(const WorkbookSource& source,
+                                                         std::string_view sheet);
 
 private:
     [[nodiscard]] std::optional<TrialError> error() const;
 
     TrialRowReader m_rows;
     TrialTokenizer m_tokens;
+    std::optional<TrialError> m_bookError;
+    bool m_fromWorkbook = false;
 };
+
+// A workbook's sheet at once.
+[[nodiscard]] std::optional<TrialError>
+ReadTrialWorkbook(const WorkbookSource& source, std::string_view sheet, TrialVisitor& visitor);
+
+// A workbook's worksheets in order, each with whether its header row (its
+// first row that is not empty) names a plot column: the window asks which
+// to read when more than one does.
+struct TrialSheet {
+    std::string name;
+    bool namesPlot = false;
+};
+struct TrialSheets {
+    std::vector<TrialSheet> sheets;
+    std::optional<TrialError> error; // line 0: the file as a whole
+};
+[[nodiscard]] TrialSheets ListTrialSheets(const WorkbookSource& source);
 
 // The whole text at once.
 [[nodiscard]] std::optional<TrialError> ReadTrial(std::string_view text, TrialVisitor& visitor,

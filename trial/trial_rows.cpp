@@ -44,6 +44,12 @@ bool writtenLikeDate(std::string_view text)
 
 } // namespace
 
+bool NamesPlotColumn(Items<std::string_view> header)
+{
+    return std::any_of(header.begin(), header.end(),
+                       [](std::string_view name) { return isName(name, "plot"); });
+}
+
 enum class TrialRowReader::Role {
     Ignored,
     Plot,

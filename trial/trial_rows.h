@@ -59,6 +59,9 @@ struct TrialRow {
     std::size_t extraFields = 0;
 };
 
+// Whether a header row names a plot column, as the row reader matches names.
+[[nodiscard]] bool NamesPlotColumn(Items<std::string_view> header);
+
 class TrialVisitor {
 public:
     virtual ~TrialVisitor() = default;

@@ -84,6 +84,18 @@ std::optional<TrialError> TrialRun::read(std::string_view chunk)
     }
 }
 
+std::optional<TrialError> TrialRun::readWorkbook(const WorkbookSource& source,
+                                                 std::string_view sheet)
+{
+    if (m_outOfMemory)
+        return m_outOfMemory;
+    try {
+        return failure(m_reader.readWorkbook(source, sheet));
+    } catch (const std::bad_alloc&) {
+        return outOfMemory();
+    }
+}
+
 std::optional<TrialError> TrialRun::finish()
 {
     if (m_outOfMemory)
@@ -190,6 +202,20 @@ TrialRunOutcome RunTrial(std::string_view text, BatchSettings settings, TrialRun
     TrialRun run(
         settings, [&outcome](std::string_view piece) { outcome.results.append(piece); }, options);
     outcome.error = run.read(text);
+    if (!outcome.error)
+        outcome.error = run.finish();
+    outcome.plots = run.plots();
+    outcome.refused = run.refused();
+    return outcome;
+}
+
+TrialRunOutcome RunTrialWorkbook(const WorkbookSource& source, std::string_view sheet,
+                                 BatchSettings settings, TrialRun::Options options)
+{
+    TrialRunOutcome outcome;
+    TrialRun run(
+        settings, [&outcome](std::string_view piece) { outcome.results.append(piece); }, options);
+    outcome.error = run.readWorkbook(source, sheet);
     if (!outcome.error)
         outcome.error = run.finish();
     outcome.plots = run.plots();

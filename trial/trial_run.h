@@ -42,6 +42,11 @@ public:
     // Memory that runs out, here or on the helper thread, is an error like
     // any other, and every later call gives it again.
     [[nodiscard]] std::optional<TrialError> read(std::string_view chunk);
+    // A workbook's sheet (the first when `sheet` is empty) in place of the
+    // file's bytes; finish() follows as for a text. An error of line 0
+    // concerns the whole file.
+    [[nodiscard]] std::optional<TrialError> readWorkbook(const WorkbookSource& source,
+                                                         std::string_view sheet);
     [[nodiscard]] std::optional<TrialError> finish();
 
     // Groups the results by the copied column named `column` as they are
@@ -89,5 +94,8 @@ struct TrialRunOutcome {
 };
 [[nodiscard]] TrialRunOutcome RunTrial(std::string_view text, BatchSettings settings,
                                        TrialRun::Options options = {});
+[[nodiscard]] TrialRunOutcome RunTrialWorkbook(const WorkbookSource& source, std::string_view sheet,
+                                               BatchSettings settings,
+                                               TrialRun::Options options = {});
 
 } // namespace quarven
