@@ -41,6 +41,9 @@ class ListBox;
 [[nodiscard]] std::optional<QByteArray> ReadTrialBytes(const QString& path, std::string& why);
 // Written whole or not at all; true only once the bytes are on disk.
 [[nodiscard]] bool WriteWholeFile(const QString& path, const std::string& text, std::string& why);
+// The desktop's decimal mark, where it is one that a trial cell can hold: what
+// numbers copied for a spreadsheet are written with.
+[[nodiscard]] char DesktopDecimalMark();
 
 class DataActions : public QObject {
     Q_OBJECT
@@ -92,6 +95,8 @@ signals:
     void plotOpened();
     // A file of more than one plot was opened, for the Trial window.
     void trialOpened(const QString& path);
+    // What batchSettings() gives may have changed: the period box changed.
+    void settingsChanged();
 
 protected:
     // Ctrl+C and Ctrl+V in the result boxes.
