@@ -391,9 +391,11 @@ void TrialWindow::loaded(TrialLoaded result)
             return;
         }
         updateStatus();
-        const bool shown = m_plotsModel->table() != nullptr;
+        const QPointer<TrialWindow> self(this);
         m_dialogs.message(message);
-        if (!shown && !m_plotsModel->table() && !m_loader->busy())
+        if (!self)
+            return;
+        if (!m_plotsModel->table() && !m_loader->busy())
             close();
         else if (std::exchange(m_missedChange, false))
             readAgain(true);
@@ -433,6 +435,7 @@ void TrialWindow::showTable(std::shared_ptr<const TrialTable> table)
         current = SamePlots(*before, *table, current);
     }
     m_plotsModel->setTable(table);
+    m_running.reset();
     std::vector<int> shown;
     for (const std::uint32_t row : selected)
         if (const int at = m_plotsModel->shownRow(row); at >= 0)
@@ -543,9 +546,8 @@ void TrialWindow::regroup()
         else
             m_standardsNote = QString::fromStdString("The chart cannot be shown: " + error);
     }
-    if (m_runningTable != table.get() || m_runningColumn != at - 1) {
+    if (!m_running || m_runningColumn != at - 1) {
         m_running = std::make_shared<TrialSummary>(SummaryOf(*table, std::size_t(at - 1)));
-        m_runningTable = table.get();
         m_runningColumn = at - 1;
     }
     m_summaryModel->setGrouping(groupingKey(m_groupName, m_groupOccurrence));

@@ -101,9 +101,8 @@ private:
     // The column grouped by: its name and which of the columns of that name.
     std::string m_groupName;
     int m_groupOccurrence = 0;
-    // The summary's running sums, for the table and column they were made of.
+    // The summary's running sums of the table shown, by column m_runningColumn.
     std::shared_ptr<TrialSummary> m_running;
-    const TrialTable* m_runningTable = nullptr;
     int m_runningColumn = -1;
     // The status line's notes under the count of plots.
     QString m_readNote;
