@@ -13,6 +13,7 @@
 //                filter cleared again;
 //   copy_ms      every plot selected, then Copy;
 //   goto_ms      Go to plot on the last plot of the file;
+//   export_ms    Export plots, the file dialog answered at once;
 //   reread_ms    the file written again, until the window has read it again.
 // Given a second trial, which the window must refuse as too large, opened
 // once the first trial's window is closed, the resident memory its opening
@@ -25,8 +26,10 @@
 #include "ui/trial_window.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -178,6 +181,17 @@ int main(int argc, char** argv)
     plots->setCurrentIndex(plots->model()->index(rows - 1, 0));
     const double gotoMs = longestStall([&] { trial->goToPlot(); }, 300, trial);
 
+    const QString exported = QFileInfo(QString::fromLocal8Bit(argv[1]))
+                                 .dir()
+                                 .filePath(QStringLiteral("bench-export.csv"));
+    fixture.dialogs.file(exported);
+    const double exportMs = longestStall([&] { trial->exportPlots(); }, 300, trial);
+    QFile::remove(exported);
+    if (fixture.dialogs.takeTranscript().size() != 1) {
+        std::fprintf(stderr, "bench_trial_window: the export was not written\n");
+        return 2;
+    }
+
     QFile file(path);
     if (!file.open(QIODevice::ReadWrite))
         return 2;
@@ -227,8 +241,8 @@ int main(int argc, char** argv)
             return 2;
     }
     std::printf("open_ms %.1f\nwindow_kib %ld\nextra_kib %ld\nsort_ms %.1f\nfilter_ms %.1f\n"
-                "copy_ms %.1f\ngoto_ms %.1f\nreread_ms %.1f\nplots %d\n",
-                openMs, before, extra, slowest, filterMs, copyMs, gotoMs, rereadMs, rows);
+                "copy_ms %.1f\ngoto_ms %.1f\nexport_ms %.1f\nreread_ms %.1f\nplots %d\n",
+                openMs, before, extra, slowest, filterMs, copyMs, gotoMs, exportMs, rereadMs, rows);
     if (argc == 3)
         std::printf("told_kib %ld\nrefused_kib %ld\n", toldKib, refusedKib);
     const QStringList shown = fixture.dialogs.takeTranscript();

@@ -577,8 +577,12 @@ void TrialPlotsModel::setFilter(const QString& text)
     rearrange();
 }
 
+// The rows are always in this order already when it is asked for again, as
+// QTableView::sortByColumn does twice.
 void TrialPlotsModel::sort(int column, Qt::SortOrder order)
 {
+    if (column == m_sortColumn && order == m_sortOrder)
+        return;
     m_sortColumn = column;
     m_sortOrder = order;
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
