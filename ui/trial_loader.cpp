@@ -142,8 +142,8 @@ TrialLoaded LoadTrial(const TrialLoad& load, const std::function<bool()>& stoppe
     return loaded;
 }
 
-TrialLoader::TrialLoader(std::function<void(TrialLoaded)> done, QObject* parent)
-    : QObject(parent), m_done(std::move(done)),
+TrialLoader::TrialLoader(std::function<void(TrialLoaded)> take, QObject* parent)
+    : QObject(parent), m_take(std::move(take)),
       m_worker(std::make_unique<Worker>([this] { job(); }))
 {
 }
@@ -174,8 +174,9 @@ void TrialLoader::cancel()
     m_busy = false;
 }
 
-// On the worker: the load asked for last, handed to the window's thread,
-// where a later load may have replaced it by the time it comes.
+// On the worker: the load asked for last, handed to the window's thread
+// through m_mutex, where a later load may have replaced it by the time it
+// comes.
 void TrialLoader::job()
 {
     TrialLoad load;
@@ -188,18 +189,27 @@ void TrialLoader::job()
     const auto stopped = [this, generation] { return m_generation.load() != generation; };
     if (stopped())
         return;
-    auto loaded = std::make_shared<TrialLoaded>(LoadTrial(load, stopped, &m_percent));
+    TrialLoaded loaded = LoadTrial(load, stopped, &m_percent);
     if (stopped())
         return;
-    QMetaObject::invokeMethod(
-        this,
-        [this, generation, loaded] {
-            if (generation != m_generation.load())
-                return;
-            m_busy = false;
-            m_done(std::move(*loaded));
-        },
-        Qt::QueuedConnection);
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_done.emplace(generation, std::move(loaded));
+    }
+    QMetaObject::invokeMethod(this, &TrialLoader::handOver, Qt::QueuedConnection);
+}
+
+void TrialLoader::handOver()
+{
+    std::optional<std::pair<std::uint64_t, TrialLoaded>> done;
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        done.swap(m_done);
+    }
+    if (!done || done->first != m_generation.load())
+        return;
+    m_busy = false;
+    m_take(std::move(done->second));
 }
 
 } // namespace quarven

@@ -15,7 +15,9 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <utility>
 
 namespace quarven {
 
@@ -50,8 +52,8 @@ inline constexpr int kHoldStillMs = 250;
 class TrialLoader : public QObject {
     Q_OBJECT
 public:
-    // done is called on this object's thread with each load's result.
-    explicit TrialLoader(std::function<void(TrialLoaded)> done, QObject* parent = nullptr);
+    // take is called on this object's thread with each load's result.
+    explicit TrialLoader(std::function<void(TrialLoaded)> take, QObject* parent = nullptr);
     // Drops the load under way and waits for the worker to let it go.
     ~TrialLoader() override;
 
@@ -65,10 +67,13 @@ public:
 
 private:
     void job();
+    void handOver();
 
-    std::function<void(TrialLoaded)> m_done;
+    std::function<void(TrialLoaded)> m_take;
     std::mutex m_mutex;
-    TrialLoad m_next; // under m_mutex
+    // Under m_mutex: the load asked for, and the last one done.
+    TrialLoad m_next;
+    std::optional<std::pair<std::uint64_t, TrialLoaded>> m_done;
     std::atomic<std::uint64_t> m_generation{0};
     std::atomic<int> m_percent{0};
     // The window's thread only.
