@@ -21,6 +21,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelection>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -80,12 +81,14 @@ QString suggestedName(const QString& trial, const QString& ending)
 // a million selected plots are one range, not a million indexes.
 std::vector<int> selectedRows(const QTableView* view)
 {
-    std::vector<int> rows;
+    std::vector<std::pair<int, int>> ranges;
     for (const QItemSelectionRange& range : view->selectionModel()->selection())
-        for (int row = range.top(); row <= range.bottom(); ++row)
+        ranges.emplace_back(range.top(), range.bottom());
+    std::sort(ranges.begin(), ranges.end());
+    std::vector<int> rows;
+    for (const auto& [top, bottom] : ranges)
+        for (int row = std::max(top, rows.empty() ? top : rows.back() + 1); row <= bottom; ++row)
             rows.push_back(row);
-    std::sort(rows.begin(), rows.end());
-    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     if (rows.empty() && view->currentIndex().isValid())
         rows.push_back(view->currentIndex().row());
     return rows;
@@ -170,6 +173,10 @@ TrialWindow::TrialWindow(Dialogs& dialogs, DataActions& dataActions, QWidget* pa
                            "and give their message. Enter opens a plot in the calculator."),
                         m_plotsModel);
     m_plots->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // A header asks once a selection changes whether all rows of each of its
+    // columns are selected, a million rows for each column: its own empty
+    // selection spares it. Rows are selected, never columns.
+    m_plots->horizontalHeader()->setSelectionModel(new QItemSelectionModel(m_plotsModel, m_plots));
     m_summary = tableView(this, "summary", tr("Summary"),
                           tr("One row per group: counts, means and standard deviations, rank "
                              "and scale. Type a standard's value on the 1-9 scale in its "
