@@ -57,9 +57,9 @@ std::string_view textOf(const QByteArray& bytes)
 }
 
 // The table the window reads from these bytes.
-std::shared_ptr<const TrialTable> tableOf(const QByteArray& bytes, int period = kDefaultPeriod)
+std::shared_ptr<const TrialTable> tableOf(const QByteArray& bytes)
 {
-    TrialTableReader reader(BatchSettings{kCommonYear, period});
+    TrialTableReader reader(BatchSettings{kCommonYear, kDefaultPeriod});
     reader.read(textOf(bytes));
     return reader.finish();
 }
@@ -131,8 +131,11 @@ private:
     TrialWindow* m_trial = nullptr;
 };
 
+// Copy follows the desktop's decimal mark: a comma here, whatever the
+// locale the test runs in.
 void TestTrialWindow::initTestCase()
 {
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     RegisterCurveFactory(&MakeCurveWindow);
     RegisterSummaryChartFactory(&MakeSummaryChart);
 }
