@@ -1,25 +1,46 @@
 // One opening of a trial in the Trial window, on the offscreen platform with
 // scripted dialogs (any dialog stops the run), as scripts/bench-trial-window.sh
 // takes it in turns with the batch over the same file:
-//   open_ms      Open of the file until the Trial window has painted;
+//   open_ms      Open of the file until the Trial window lists its plots and
+//                has painted;
 //   window_kib   the window's resident memory before the opening;
 //   extra_kib    the peak resident memory of the opening above it;
 //   sort_ms      the slowest column's median sort (each column sorted up and
-//                down, three times each), until the view has painted.
+//                down, three times each), until the view has painted;
+// and the longest time the window's thread gave no answer (a 5 ms timer's
+// longest wait) in each of these, the last the worst of their kind:
+//   openwait_ms  the opening, until the plots are listed;
+//   filter_ms    a character typed into the filter, ASCII and not, and the
+//                filter cleared again;
+//   copy_ms      every plot selected, then Copy;
+//   goto_ms      Go to plot on the last plot of the file;
+//   export_ms    Export plots, the file dialog answered at once;
+//   reread_ms    the file written again, until the window has read it again.
+// Given a second trial, which the window must refuse as too large, opened
+// once the first trial's window is closed, the resident memory its opening
+// adds:
+//   told_kib     while the refusal is told;
+//   refused_kib  once it has been answered.
 //
-//   bench_trial_window TRIAL
+//   bench_trial_window TRIAL [REFUSED_TRIAL]
 #include "support/main_window_fixture.h"
 #include "ui/trial_window.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QTableView>
+#include <QTimer>
 #include <QtTest>
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <vector>
 
 namespace {
@@ -57,6 +78,50 @@ void settle(QWidget* window)
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
+// The action's own time, or the longest wait of a 5 ms timer in the
+// following milliseconds, whichever is longer: a window that reads or
+// filters later, in steps, is timed by its longest step. Given `until`, the
+// following time ends as soon as it holds.
+double longestStall(const std::function<void()>& action, int followMs, QWidget* window,
+                    const std::function<bool()>& until = {})
+{
+    QElapsedTimer clock;
+    clock.start();
+    action();
+    settle(window);
+    double longest = double(clock.nsecsElapsed()) / 1e6;
+    QEventLoop loop;
+    QTimer tick;
+    tick.setInterval(5);
+    qint64 last = clock.nsecsElapsed();
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        const qint64 now = clock.nsecsElapsed();
+        longest = std::max(longest, double(now - last) / 1e6);
+        last = now;
+        if (until && until())
+            loop.quit();
+    });
+    QTimer::singleShot(followMs, &loop, &QEventLoop::quit);
+    last = clock.nsecsElapsed();
+    tick.start();
+    loop.exec();
+    return longest;
+}
+
+bool waitUntil(const std::function<bool()>& done, int ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > ms)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        // Outside an event loop deleteLater waits for this.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -64,8 +129,8 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: bench_trial_window TRIAL\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: bench_trial_window TRIAL [REFUSED_TRIAL]\n");
         return 2;
     }
     quarven::test::MainWindowFixture fixture;
@@ -79,17 +144,76 @@ int main(int argc, char** argv)
     }
     QElapsedTimer clock;
     clock.start();
-    window.openFile(QString::fromLocal8Bit(argv[1]));
+    const QString path = QString::fromLocal8Bit(argv[1]);
+    QTableView* plots = nullptr;
+    const auto listed = [&] {
+        quarven::TrialWindow* shown = window.trialWindow();
+        plots = shown ? shown->findChild<QTableView*>(QStringLiteral("plots")) : nullptr;
+        return plots && plots->model()->rowCount() > 0;
+    };
+    const double openWaitMs = longestStall([&] { window.openFile(path); }, 60000, &window, listed);
     quarven::TrialWindow* trial = window.trialWindow();
-    if (!trial || !QTest::qWaitForWindowExposed(trial)) {
-        std::fprintf(stderr, "bench_trial_window: the Trial window did not open\n");
+    if (!trial || !listed() || !QTest::qWaitForWindowExposed(trial)) {
+        std::fprintf(stderr, "bench_trial_window: the Trial window did not list the trial\n");
         return 2;
     }
     settle(trial);
     const double openMs = double(clock.nsecsElapsed()) / 1e6;
     const long extra = statusKib("VmHWM:") - before;
+    const int rows = plots->model()->rowCount();
 
-    auto* plots = trial->findChild<QTableView*>(QStringLiteral("plots"));
+    auto* filter = trial->findChild<QLineEdit*>(QStringLiteral("filter"));
+    double filterMs = 0.0;
+    for (const QString& typed : {QStringLiteral("9"), QStringLiteral("\u00e9")}) {
+        // As a keyboard gives it: QTest spells only ASCII keys.
+        filterMs =
+            std::max(filterMs, longestStall(
+                                   [&] {
+                                       QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, typed);
+                                       QApplication::sendEvent(filter, &press);
+                                   },
+                                   600, trial));
+        filterMs = std::max(filterMs, longestStall([&] { filter->clear(); }, 600, trial));
+    }
+    if (!waitUntil([&] { return plots->model()->rowCount() == rows; }, 60000))
+        return 2;
+
+    const double copyMs = longestStall(
+        [&] {
+            plots->selectAll();
+            QTest::keySequence(plots, QKeySequence::Copy);
+        },
+        300, trial);
+    plots->clearSelection();
+
+    plots->setCurrentIndex(plots->model()->index(rows - 1, 0));
+    const double gotoMs = longestStall([&] { trial->goToPlot(); }, 300, trial);
+
+    const QString exported = QFileInfo(QString::fromLocal8Bit(argv[1]))
+                                 .dir()
+                                 .filePath(QStringLiteral("bench-export.csv"));
+    fixture.dialogs.file(exported);
+    const double exportMs = longestStall([&] { trial->exportPlots(); }, 300, trial);
+    QFile::remove(exported);
+    if (fixture.dialogs.takeTranscript().size() != 1) {
+        std::fprintf(stderr, "bench_trial_window: the export was not written\n");
+        return 2;
+    }
+
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite))
+        return 2;
+    const QByteArray bytes = file.readAll();
+    file.close();
+    const double rereadMs = longestStall(
+        [&] {
+            QFile again(path);
+            if (!again.open(QIODevice::WriteOnly) || again.write(bytes) != bytes.size() ||
+                !again.flush())
+                std::fprintf(stderr, "bench_trial_window: the trial was not written again\n");
+        },
+        rows > 200000 ? 5000 : 2000, trial);
+
     double slowest = 0.0;
     for (int column = 0; column < plots->model()->columnCount(); ++column) {
         std::vector<double> times;
@@ -103,7 +227,35 @@ int main(int argc, char** argv)
         }
         slowest = std::max(slowest, medianOf(times));
     }
-    std::printf("open_ms %.1f\nwindow_kib %ld\nextra_kib %ld\nsort_ms %.1f\nplots %d\n", openMs,
-                before, extra, slowest, plots->model()->rowCount());
-    return fixture.dialogs.takeTranscript().isEmpty() ? 0 : 2;
+    // After the trial's window is closed, as a user opens another trial; the
+    // memory held while the refusal is told, then once it is answered.
+    long toldKib = 0;
+    long refusedKib = 0;
+    if (argc == 3) {
+        trial->close();
+        if (!waitUntil([&] { return !window.trialWindow(); }, 60000))
+            return 2;
+        const long open = statusKib("VmRSS:");
+        fixture.dialogs.acknowledge().meanwhile([&] { toldKib = statusKib("VmRSS:") - open; });
+        window.openFile(QString::fromLocal8Bit(argv[2]));
+        if (!waitUntil([&] { return fixture.dialogs.scriptFinished() && !window.trialWindow(); },
+                       60000)) {
+            std::fprintf(stderr, "bench_trial_window: the large trial was not refused\n");
+            return 2;
+        }
+        settle(&window);
+        refusedKib = statusKib("VmRSS:") - open;
+        if (fixture.dialogs.takeTranscript().size() != 1)
+            return 2;
+    }
+    std::printf("openwait_ms %.1f\n", openWaitMs);
+    std::printf("open_ms %.1f\nwindow_kib %ld\nextra_kib %ld\nsort_ms %.1f\nfilter_ms %.1f\n"
+                "copy_ms %.1f\ngoto_ms %.1f\nexport_ms %.1f\nreread_ms %.1f\nplots %d\n",
+                openMs, before, extra, slowest, filterMs, copyMs, gotoMs, exportMs, rereadMs, rows);
+    if (argc == 3)
+        std::printf("told_kib %ld\nrefused_kib %ld\n", toldKib, refusedKib);
+    const QStringList shown = fixture.dialogs.takeTranscript();
+    for (const QString& line : shown)
+        std::fprintf(stderr, "bench_trial_window: %s\n", qPrintable(line));
+    return shown.isEmpty() ? 0 : 2;
 }

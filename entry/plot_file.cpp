@@ -34,10 +34,12 @@ std::string asWritten(std::string_view text)
 
 // One plot as the window takes it, beside the batch that computes them all:
 // both see the same rows, so the batch's n-th result is the n-th plot here.
+// Or, onlyWanted, the batch sees that plot's rows alone and gives its result
+// first, and a wide file is done with at the end of the plot's row.
 class PlotCollector final : public TrialVisitor {
 public:
-    PlotCollector(std::size_t wanted, int year, int defaultPeriod)
-        : m_wanted(wanted), m_year(year),
+    PlotCollector(std::size_t wanted, int year, int defaultPeriod, bool onlyWanted = false)
+        : m_wanted(wanted), m_year(year), m_onlyWanted(onlyWanted),
           m_batch(BatchSettings{year, defaultPeriod},
                   [this](const PlotResult& result) { summarise(result); })
     {
@@ -55,10 +57,12 @@ public:
     {
         if (m_error)
             return;
-        add(row);
-        if (!m_error)
+        const bool wanted = add(row);
+        if (!m_error && (wanted || !m_onlyWanted))
             m_batch.row(row);
     }
+
+    [[nodiscard]] bool complete() const { return m_onlyWanted && m_wide && m_results > 0; }
 
     OpenedTrial take()
     {
@@ -77,12 +81,19 @@ public:
     }
 
 private:
-    void add(const TrialRow& row)
+    // True for a row of the plot asked for.
+    bool add(const TrialRow& row)
     {
-        // A wide row is a plot of its own, as the batch counts it.
+        // A wide row is a plot of its own, as the batch counts it. Rows of one
+        // plot mostly follow each other: the last plot's name is looked up once.
         std::size_t at = m_plotCount;
-        if (!m_wide)
+        if (!m_wide && m_lastAt && row.plot == m_lastPlot) {
+            at = *m_lastAt;
+        } else if (!m_wide) {
             at = m_index.try_emplace(std::string(row.plot), m_plotCount).first->second;
+            m_lastPlot = row.plot;
+            m_lastAt = at;
+        }
         if (at == m_plotCount) {
             ++m_plotCount;
             if (at == m_wanted) {
@@ -92,18 +103,22 @@ private:
             }
         }
         if (at != m_wanted)
-            return;
+            return false;
         for (const TrialAssessment& assessment : row.assessments) {
-            if (m_plot->dates.size() == kMostRows)
-                return fail(row.line, "A number of assessments should be from 3 to 32767");
+            if (m_plot->dates.size() == kMostRows) {
+                fail(row.line, "A number of assessments should be from 3 to 32767");
+                return true;
+            }
             m_plot->dates.push_back(dateCell(assessment.date, *m_plot));
             m_plot->levels.push_back(levelCell(assessment.level));
         }
+        return true;
     }
 
     void summarise(const PlotResult& result)
     {
-        if (m_results++ != m_wanted || !m_plot)
+        const std::size_t number = m_results++;
+        if (number != (m_onlyWanted ? 0 : m_wanted) || !m_plot)
             return;
         PlotSummary& summary = m_plot->summary;
         summary.copied.assign(result.copied.begin(), result.copied.end());
@@ -163,6 +178,7 @@ private:
 
     std::size_t m_wanted;
     int m_year;
+    bool m_onlyWanted;
     bool m_commaIsPoint = false;
     bool m_wide = false;
     TrialBatch m_batch;
@@ -171,6 +187,8 @@ private:
     std::size_t m_plotCount = 0;
     std::optional<WindowPlot> m_plot;
     std::unordered_map<std::string, std::size_t> m_index;
+    std::string m_lastPlot;
+    std::optional<std::size_t> m_lastAt;
     std::optional<TrialError> m_error;
 };
 
@@ -185,6 +203,44 @@ OpenedTrial ReadPlot(std::string_view text, std::size_t index, int currentYear, 
         return opened;
     }
     return collector.take();
+}
+
+class PlotReader::Impl {
+public:
+    Impl(std::size_t index, int currentYear, int defaultPeriod)
+        : collector(index, currentYear, defaultPeriod, true), reader(collector)
+    {
+    }
+
+    PlotCollector collector;
+    TrialReader reader;
+    std::optional<TrialError> error;
+};
+
+PlotReader::PlotReader(std::size_t index, int currentYear, int defaultPeriod)
+    : m_impl(std::make_unique<Impl>(index, currentYear, defaultPeriod))
+{
+}
+
+PlotReader::~PlotReader() = default;
+
+bool PlotReader::read(std::string_view piece)
+{
+    if (!m_impl->error && !m_impl->collector.complete())
+        m_impl->error = m_impl->reader.read(piece);
+    return !m_impl->error && !m_impl->collector.complete();
+}
+
+OpenedTrial PlotReader::finish()
+{
+    if (!m_impl->error && !m_impl->collector.complete())
+        m_impl->error = m_impl->reader.finish();
+    if (m_impl->error) {
+        OpenedTrial opened;
+        opened.error = std::move(m_impl->error);
+        return opened;
+    }
+    return m_impl->collector.take();
 }
 
 void PlotCounter::header(const TrialHeader& header)

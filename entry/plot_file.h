@@ -9,6 +9,7 @@
 #include "trial/trial_file.h"
 
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -63,6 +64,26 @@ struct OpenedTrial {
 // with defaultPeriod days.
 [[nodiscard]] OpenedTrial ReadPlot(std::string_view text, std::size_t index, int currentYear,
                                    int defaultPeriod);
+
+// ReadPlot from a file in pieces, cut anywhere, reading no further than the
+// plot asks: the end of its row in a wide file, the end of the file in a long
+// one, whose plots may have rows anywhere. The batch sees only that plot, and
+// plotCount counts the plots read until then.
+class PlotReader {
+public:
+    PlotReader(std::size_t index, int currentYear, int defaultPeriod);
+    ~PlotReader();
+    PlotReader(const PlotReader&) = delete;
+    PlotReader& operator=(const PlotReader&) = delete;
+
+    // False once the rest of the file need not be read.
+    bool read(std::string_view piece);
+    [[nodiscard]] OpenedTrial finish();
+
+private:
+    class Impl;
+    std::unique_ptr<Impl> m_impl;
+};
 
 // A reader's visitor that tells a file of several plots from the rows read so
 // far, so that Open sends a trial to the Trial window without reading it

@@ -38,13 +38,12 @@ std::string shown(const std::string& text)
     return text.size() > kLongest ? result + "..." : result;
 }
 
-// The desktop's decimal mark, where it is one that a trial cell can hold.
-char desktopDecimalMark()
+} // namespace
+
+char DesktopDecimalMark()
 {
     return QLocale().decimalPoint() == QLatin1String(",") ? ',' : '.';
 }
-
-} // namespace
 
 DataActions::DataActions(QWidget& window, const Controls& controls, Dialogs& dialogs,
                          std::function<int()> currentYear, std::function<void()> fillDates,
@@ -67,6 +66,8 @@ DataActions::DataActions(QWidget& window, const Controls& controls, Dialogs& dia
         action(tr("Fill all levels..."), &DataActions::fillLevels),
     };
     action(QString(), &DataActions::menuFromKeyboard, QKeySequence(Qt::SHIFT | Qt::Key_F10));
+    // A group chosen sets the box's days too.
+    connect(m_controls.sQ, &QLineEdit::textChanged, this, &DataActions::settingsChanged);
     for (QLineEdit* result : {m_controls.sPotEvro, m_controls.sWEvro})
         result->installEventFilter(this);
 }
@@ -229,14 +230,14 @@ void DataActions::copyTable()
 {
     QGuiApplication::clipboard()->setText(QString::fromStdString(
         CopiedTable(ItemTexts(m_controls.sTx), ItemTexts(m_controls.sX), periodText().toStdString(),
-                    plotYear(), desktopDecimalMark())));
+                    plotYear(), DesktopDecimalMark())));
 }
 
 void DataActions::copyResults()
 {
     QGuiApplication::clipboard()->setText(QString::fromStdString(CopiedResults(
         m_controls.sPotEvro->text().toStdString(), m_controls.sWEvro->text().toStdString(),
-        periodText().toStdString(), desktopDecimalMark())));
+        periodText().toStdString(), DesktopDecimalMark())));
 }
 
 void DataActions::clearTable()

@@ -31,6 +31,10 @@ struct BatchSettings;
 class Dialogs;
 class ListBox;
 
+// The desktop's decimal mark, where it is one that a trial cell can hold: what
+// numbers copied for a spreadsheet are written with.
+[[nodiscard]] char DesktopDecimalMark();
+
 class DataActions : public QObject {
     Q_OBJECT
 public:
@@ -81,6 +85,8 @@ signals:
     void plotOpened();
     // A file of more than one plot was opened, for the Trial window.
     void trialOpened(const QString& path);
+    // What batchSettings() gives may have changed: the period box changed.
+    void settingsChanged();
 
 protected:
     // Ctrl+C and Ctrl+V in the result boxes.

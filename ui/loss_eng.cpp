@@ -173,21 +173,18 @@ TrialWindow* LossEng::trialWindow() const
     return m_trial;
 }
 
-// One Trial window, beside this one, showing the trial opened last.
+// One Trial window, beside this one, showing the trial opened last. It shows
+// at once and reads the file off this window's thread; one that cannot be
+// read is told, and a new window then closes.
 void LossEng::openTrial(const QString& path)
 {
     const bool fresh = !m_trial;
     if (fresh) {
         m_trial = new TrialWindow(m_dialogs, *m_data, this);
         m_trial->setAttribute(Qt::WA_DeleteOnClose);
-    }
-    if (!m_trial->load(path)) {
-        if (fresh)
-            m_trial->deleteLater();
-        return;
-    }
-    if (fresh)
         m_trial->move(frameGeometry().topRight() + QPoint(8, 0));
+    }
+    m_trial->load(path);
     m_trial->show();
     m_trial->raise();
     m_trial->activateWindow();

@@ -11,6 +11,8 @@
 #include <QValueAxis>
 
 #include <algorithm>
+#include <cmath>
+#include <optional>
 
 namespace quarven {
 namespace {
@@ -31,6 +33,8 @@ public:
 
     [[nodiscard]] QWidget* widget() override { return this; }
 
+    // A mean or deviation that is not a number is none: the group has no
+    // computed plot, or only one.
     void setGroups(const QStringList& names, const QList<double>& means,
                    const QList<double>& deviations) override
     {
@@ -41,18 +45,28 @@ public:
             shown->removeAxis(axis);
             delete axis;
         }
+        const auto valueAt = [](const QList<double>& values, qsizetype i) {
+            return i < values.size() && std::isfinite(values[i]) ? std::optional(values[i])
+                                                                 : std::nullopt;
+        };
         auto* bars = new QBarSet(tr("mean"));
         auto* series = new QBarSeries;
         double top = 0.0;
         QString description;
         for (qsizetype i = 0; i < names.size(); ++i) {
-            const double mean = i < means.size() ? means[i] : 0.0;
-            const double deviation = i < deviations.size() ? deviations[i] : 0.0;
-            bars->append(mean);
-            top = std::max(top, mean + deviation);
-            description += tr("%1: mean %2, SD %3. ")
-                               .arg(names[i], QString::number(mean, 'f', 4),
-                                    QString::number(deviation, 'f', 4));
+            const std::optional<double> mean = valueAt(means, i);
+            const std::optional<double> deviation = valueAt(deviations, i);
+            bars->append(mean.value_or(0.0));
+            top = std::max(top, mean.value_or(0.0) + deviation.value_or(0.0));
+            if (!mean)
+                description += tr("%1: no computed plot. ").arg(names[i]);
+            else if (!deviation)
+                description +=
+                    tr("%1: mean %2, no SD. ").arg(names[i], QString::number(*mean, 'f', 4));
+            else
+                description += tr("%1: mean %2, SD %3. ")
+                                   .arg(names[i], QString::number(*mean, 'f', 4),
+                                        QString::number(*deviation, 'f', 4));
         }
         series->append(bars);
         shown->addSeries(series);
@@ -66,13 +80,13 @@ public:
         series->attachAxis(groups);
         series->attachAxis(values);
         for (qsizetype i = 0; i < names.size(); ++i) {
-            const double mean = i < means.size() ? means[i] : 0.0;
-            const double deviation = i < deviations.size() ? deviations[i] : 0.0;
-            if (deviation <= 0.0)
+            const std::optional<double> mean = valueAt(means, i);
+            const std::optional<double> deviation = valueAt(deviations, i);
+            if (!mean || !deviation || *deviation <= 0.0)
                 continue;
             auto* whisker = new QLineSeries;
-            whisker->append(double(i), std::max(0.0, mean - deviation));
-            whisker->append(double(i), mean + deviation);
+            whisker->append(double(i), std::max(0.0, *mean - *deviation));
+            whisker->append(double(i), *mean + *deviation);
             whisker->setPen(QPen(Qt::black, 2));
             shown->addSeries(whisker);
             whisker->attachAxis(groups);

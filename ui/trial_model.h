@@ -1,12 +1,14 @@
 // A trial for the Trial window: every plot's results as the batch gives them,
 // kept as cells for a table view, with the batch's results file beside them
 // for export; and the two table models over the plots and over their summary
-// by one copied column.
+// by one copied column. A table is built whole, on any thread, and then only
+// read, so that the window can share it with an export or a copy.
 #pragma once
 
 #include "trial/trial_file.h"
 
 #include <QAbstractTableModel>
+#include <QByteArray>
 
 #include <cstdint>
 #include <map>
@@ -41,18 +43,26 @@ struct TrialTable {
     std::string results;                 // the batch's results file, byte for byte
     char separator = ',';
     DecimalMark mark{}; // a point
+    // What it was computed with: the year of dates written without one, and
+    // the days of plots that give no period.
+    int year = 0;
+    int defaultPeriod = 0;
+    std::size_t refusedPlots = 0;
 
     [[nodiscard]] std::size_t columns() const;
     [[nodiscard]] std::size_t rows() const { return values.size(); }
     [[nodiscard]] std::string_view cell(std::size_t row, std::size_t column) const;
     [[nodiscard]] bool refused(std::size_t row) const { return !cell(row, columns() - 1).empty(); }
+    // A row's cells, one after the other.
+    [[nodiscard]] std::string_view rowText(std::size_t row) const;
 };
 
 // Beyond this the window would take gigabytes; the batch takes any number.
 inline constexpr std::size_t kMostTrialPlots = 1'000'000;
 
 // The batch over a trial as it comes from the disk, in pieces cut anywhere.
-// A trial of more than mostPlots plots is refused, with no line.
+// A trial of more than mostPlots plots is refused, with no line; what it read
+// is freed at once, whatever the caller keeps.
 class TrialTableReader {
 public:
     explicit TrialTableReader(BatchSettings settings, std::size_t mostPlots = kMostTrialPlots);
@@ -72,23 +82,72 @@ private:
 // The summary of the rows grouped by copied column `column`.
 [[nodiscard]] TrialSummary SummaryOf(const TrialTable& table, std::size_t column);
 
+// The table's rows in the order of a column's cells: empty cells first, then
+// numbers and dd/mm dates by value, then other text by its bytes. Equal cells
+// keep the file's order in either direction.
+[[nodiscard]] std::vector<std::uint32_t> SortedRows(const TrialTable& table, std::size_t column,
+                                                    bool descending);
+
+// The rows that hold a text in any one cell, in any case. An ASCII text is
+// matched on the bytes; any other only against cells that are not ASCII.
+class RowFilter {
+public:
+    RowFilter() = default;
+    explicit RowFilter(const QString& text);
+    [[nodiscard]] const QString& text() const { return m_text; }
+    [[nodiscard]] bool empty() const { return m_text.isEmpty(); }
+    [[nodiscard]] bool keeps(const TrialTable& table, std::size_t row) const;
+    // True when every row this keeps, `wider` keeps too: the text typed on.
+    [[nodiscard]] bool narrows(const RowFilter& wider) const;
+
+private:
+    QString m_text;
+    QString m_folded;
+    std::string m_ascii; // lower case; empty when the text is not ASCII
+};
+
+// The rows of `after` that hold the plots of these rows of `before`: the same
+// row when it holds a plot of the same name, else the first of that name. A
+// plot no longer there is left out, as are plots past the first 100,000 that
+// must be looked for.
+[[nodiscard]] std::vector<std::uint32_t> SamePlots(const TrialTable& before,
+                                                   const TrialTable& after,
+                                                   const std::vector<std::uint32_t>& rows);
+
+// A cell as the window shows it: control characters (a NUL, a tab, a line
+// break) as their visible pictures, so that none cuts or breaks the text a
+// screen reader is given.
+[[nodiscard]] QString ShownText(std::string_view cell);
+
+// The rows, in the order given, as Copy puts them on the clipboard: a header,
+// then the cells separated by tabs. Texts stay on one line and are safe from
+// being run as formulas; the results' numbers have the decimal mark given,
+// and dates go out as yyyy-mm-dd, as the calculator's Copy table writes them.
+[[nodiscard]] QByteArray CopiedPlots(const TrialTable& table,
+                                     const std::vector<std::uint32_t>& rows, char decimalMark);
+
 // The summary sorts numbers as numbers: the sort role gives a double for them.
 inline constexpr int kSortRole = Qt::UserRole;
 // True for a plot the batch refused.
 inline constexpr int kRefusedRole = Qt::UserRole + 1;
 
-// The plots, sorted and filtered here rather than through a proxy: the sort
-// compares the cells themselves, fast enough for a trial of 100,000 plots.
+// The plots, sorted and filtered here rather than through a proxy: the whole
+// order is kept for the sort and filtered from it, so that a filter costs one
+// pass over the cells and a sort no filter.
 class TrialPlotsModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     using QAbstractTableModel::QAbstractTableModel;
     // Keeps the sort and the filter.
-    void setTable(const TrialTable* table);
+    void setTable(std::shared_ptr<const TrialTable> table);
+    [[nodiscard]] const std::shared_ptr<const TrialTable>& table() const { return m_table; }
     // The table's row shown at `row`.
     [[nodiscard]] std::size_t tableRow(int row) const { return m_shown[std::size_t(row)]; }
+    // Where a table row is shown; -1 when the filter leaves it out.
+    [[nodiscard]] int shownRow(std::size_t tableRow) const;
     // Keeps the rows that hold the text in any cell, in any case.
     void setFilter(const QString& text);
+    [[nodiscard]] bool filtered() const { return !m_filter.empty(); }
 
     [[nodiscard]] int rowCount(const QModelIndex& parent = {}) const override;
     [[nodiscard]] int columnCount(const QModelIndex& parent = {}) const override;
@@ -98,18 +157,26 @@ public:
     void sort(int column, Qt::SortOrder order) override;
 
 private:
-    void arrange();
+    // The shown rows again, with the persistent indexes (the selection, the
+    // current row) following their plots.
+    void rearrange();
     void order();
+    void keep(bool narrowing);
+    void show();
 
-    const TrialTable* m_table = nullptr;
+    std::shared_ptr<const TrialTable> m_table;
+    std::vector<std::uint32_t> m_sorted; // every row; empty: the file's order
+    std::vector<char> m_kept;            // one a row; empty: every row
     std::vector<std::uint32_t> m_shown;
+    mutable std::vector<int> m_shownAt; // built when first asked
     int m_sortColumn = -1;
     Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
-    QString m_filter;
+    RowFilter m_filter;
 };
 
 // The summary's groups, with a column where a group is made a standard by
-// giving its value on the 1-9 scale.
+// giving its value on the 1-9 scale. Standards belong to the grouping they
+// were typed in.
 class TrialSummaryModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -118,11 +185,18 @@ public:
     // The summary file's columns follow the group's name and the standard.
     static constexpr int kFirstSummaryColumn = 2;
 
+    // The same groups in the same order keep the view's current cell and
+    // selection: only the values change.
     void setSummary(const Summary& summary);
     [[nodiscard]] const Summary& summary() const { return *m_summary; }
-    // The standards by group name; kept when the summary changes.
-    [[nodiscard]] const std::map<std::string, double>& standards() const { return m_standards; }
-    void setStandards(std::map<std::string, double> standards);
+    // Which grouping the standards shown and typed belong to.
+    void setGrouping(const std::string& grouping);
+    // The standards of this grouping by group name; kept when the summary
+    // changes.
+    [[nodiscard]] const std::map<std::string, double>& standards() const;
+    // The rows, in the order given, as Copy puts them on the clipboard: a
+    // header and the cells as shown, numbers with the decimal mark given.
+    [[nodiscard]] std::string copiedRows(const std::vector<int>& rows, char decimalMark) const;
 
     [[nodiscard]] int rowCount(const QModelIndex& parent = {}) const override;
     [[nodiscard]] int columnCount(const QModelIndex& parent = {}) const override;
@@ -134,10 +208,13 @@ public:
 
 signals:
     void standardsChanged();
+    // A typed standard that is no number, and why, as the batch says it.
+    void standardRefused(const QString& why);
 
 private:
     std::shared_ptr<const Summary> m_summary;
-    std::map<std::string, double> m_standards;
+    std::string m_grouping;
+    std::map<std::string, std::map<std::string, double>> m_standards; // by grouping
 };
 
 } // namespace quarven

@@ -84,6 +84,14 @@ ScriptedDialogs& ScriptedDialogs::pick(std::optional<std::size_t> index)
     return *this;
 }
 
+ScriptedDialogs& ScriptedDialogs::meanwhile(std::function<void()> action)
+{
+    if (m_script.empty())
+        qFatal("meanwhile needs a scripted step");
+    m_script.back().meanwhile = std::move(action);
+    return *this;
+}
+
 std::optional<ScriptedDialogs::Scripted> ScriptedDialogs::take(Step step, const QString& line)
 {
     m_transcript.append(line);
@@ -93,6 +101,8 @@ std::optional<ScriptedDialogs::Scripted> ScriptedDialogs::take(Step step, const 
     }
     const Scripted next = m_script.front();
     m_script.pop_front();
+    if (next.meanwhile)
+        next.meanwhile();
     return next;
 }
 
@@ -151,6 +161,8 @@ std::string ScriptedDialogs::prompt(const std::string& text, const std::string& 
     }
     const Scripted next = m_script.front();
     m_script.pop_front();
+    if (next.meanwhile)
+        next.meanwhile();
     return next.step == Step::Answer ? next.answer.toStdString() : std::string();
 }
 
@@ -162,7 +174,10 @@ void ScriptedDialogs::message(const std::string& text)
         unexpected(line);
         return;
     }
+    const Scripted next = m_script.front();
     m_script.pop_front();
+    if (next.meanwhile)
+        next.meanwhile();
 }
 
 // Fails the running test row and cancels the prompt, which ends most of the

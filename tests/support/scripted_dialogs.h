@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <deque>
+#include <functional>
 #include <optional>
 
 namespace quarven::test {
@@ -27,6 +28,9 @@ public:
     ScriptedDialogs& file(const QString& path);
     // The next choice picks this item; nothing cancels it.
     ScriptedDialogs& pick(std::optional<std::size_t> index);
+    // Runs while the step scripted last is shown, before it is answered: what
+    // a user or another program does while a modal dialog waits.
+    ScriptedDialogs& meanwhile(std::function<void()> action);
 
     [[nodiscard]] std::string prompt(const std::string& text, const std::string& title,
                                      const std::string& defaultAnswer,
@@ -57,6 +61,7 @@ private:
         Step step;
         QString answer;
         std::optional<std::size_t> index = std::nullopt; // Pick; Confirm: 1 for Yes
+        std::function<void()> meanwhile = {};
     };
     // The next step if it is of this kind; otherwise the row fails.
     [[nodiscard]] std::optional<Scripted> take(Step step, const QString& line);

@@ -65,6 +65,7 @@ void goToPlot(LossEng& window, int row)
 {
     TrialWindow* trial = window.trialWindow();
     QVERIFY(trial);
+    QTRY_VERIFY(!trial->reading());
     auto* plots = trial->findChild<QTableView*>(QStringLiteral("plots"));
     plots->setCurrentIndex(plots->model()->index(row, 0));
     QTest::keyClick(plots, Qt::Key_Return);

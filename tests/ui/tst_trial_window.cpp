@@ -5,6 +5,7 @@
 #include "trial/trial_run.h"
 #include "trial/trial_summary.h"
 
+#include "entry/plot_file.h"
 #include "support/main_window_fixture.h"
 #include "ui/curve_loader.h"
 #include "ui/curve_window.h"
@@ -18,9 +19,12 @@
 #include <QDropEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
+#include <QRadioButton>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QToolButton>
 #include <QtTest>
 
 #include <cmath>
@@ -45,6 +49,19 @@ bool write(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush();
+}
+
+std::string_view textOf(const QByteArray& bytes)
+{
+    return std::string_view(bytes.constData(), std::size_t(bytes.size()));
+}
+
+// The table the window reads from these bytes.
+std::shared_ptr<const TrialTable> tableOf(const QByteArray& bytes)
+{
+    TrialTableReader reader(BatchSettings{kCommonYear, kDefaultPeriod});
+    reader.read(textOf(bytes));
+    return reader.finish();
 }
 
 int column(const QAbstractItemModel* model, const QString& name)
@@ -85,6 +102,27 @@ private slots:
     void everyActionHasAKey();
     void refusesMorePlotsThanItHolds_data();
     void refusesMorePlotsThanItHolds();
+    void sortsTextsAndTies();
+    void filtersWithinOneCell_data();
+    void filtersWithinOneCell();
+    void copiesInTheDesktopsMark_data();
+    void copiesInTheDesktopsMark();
+    void showsControlCharacters();
+    void readsStandardsAsTheBatch_data();
+    void readsStandardsAsTheBatch();
+    void readsAPlotNoFurtherThanItGoes_data();
+    void readsAPlotNoFurtherThanItGoes();
+    void exportsTheTableShownWhenWritten_data();
+    void exportsTheTableShownWhenWritten();
+    void followsThePeriod_data();
+    void followsThePeriod();
+    void standardsBelongToTheirGrouping();
+    void groupsByTheColumnChosen();
+    void followsARemovedFile_data();
+    void followsARemovedFile();
+    void waitsForAWholeRow();
+    void menuFromTheKeyboard();
+    void standardKeepsTheCurrentCell();
 
 private:
     TrialWindow* openTrial(const QString& path);
@@ -94,8 +132,11 @@ private:
     TrialWindow* m_trial = nullptr;
 };
 
+// Copy follows the desktop's decimal mark: a comma here, whatever the
+// locale the test runs in.
 void TestTrialWindow::initTestCase()
 {
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     RegisterCurveFactory(&MakeCurveWindow);
     RegisterSummaryChartFactory(&MakeSummaryChart);
 }
@@ -113,7 +154,8 @@ TrialWindow* TestTrialWindow::openTrial(const QString& path)
     m_trial = window.trialWindow();
     if (m_trial) {
         QApplication::setActiveWindow(m_trial);
-        if (!QTest::qWaitForWindowActive(m_trial))
+        if (!QTest::qWaitForWindowActive(m_trial) ||
+            !QTest::qWaitFor([this] { return !m_trial->reading(); }))
             return nullptr;
     }
     return m_trial;
@@ -195,10 +237,16 @@ void TestTrialWindow::sortsNumbersAndFilters()
     const QString path = trial.isEmpty() ? kLong : folder.filePath("trial.csv");
     QVERIFY(trial.isEmpty() || write(path, trial));
     QVERIFY(openTrial(path));
-    QTableView* plots = view("plots");
+    QTableView* plotsView = view("plots");
     QTest::keyClicks(m_trial->findChild<QLineEdit*>("filter"), filter);
-    const QAbstractItemModel* model = plots->model();
+    const QAbstractItemModel* model = plotsView->model();
     QCOMPARE(model->rowCount(), rows);
+    const QString status = m_trial->findChild<QLabel*>("status")->text();
+    const int plots = trial.isEmpty() ? 450 : model->rowCount();
+    QVERIFY2(status.startsWith(rows < plots
+                                   ? QStringLiteral("%1 of %2 plots shown, ").arg(rows).arg(plots)
+                                   : QStringLiteral("%1 plots, ").arg(plots)),
+             qPrintable(status));
     // Numbers and dates first, then names.
     const auto key = [](const QString& text) {
         const QStringList dayMonth = text.split(QLatin1Char('/'));
@@ -210,7 +258,7 @@ void TestTrialWindow::sortsNumbersAndFilters()
                                                  : std::tuple(2, 0.0, text);
     };
     for (const Qt::SortOrder order : {Qt::AscendingOrder, Qt::DescendingOrder}) {
-        plots->sortByColumn(column(model, sortBy), order);
+        plotsView->sortByColumn(column(model, sortBy), order);
         for (int row = 1; row < model->rowCount(); ++row) {
             const QString before = cell(model, row - 1, sortBy);
             const QString after = cell(model, row, sortBy);
@@ -219,6 +267,9 @@ void TestTrialWindow::sortsNumbersAndFilters()
             const bool ordered =
                 order == Qt::AscendingOrder ? key(before) <= key(after) : key(before) >= key(after);
             QVERIFY2(ordered, qPrintable(before + " then " + after));
+            // Equal cells in the file's order, where plots are named in it.
+            if (trial.isEmpty() && key(before) == key(after))
+                QVERIFY(cell(model, row - 1, "plot") < cell(model, row, "plot"));
         }
     }
 }
@@ -423,8 +474,21 @@ void TestTrialWindow::copiesTheSelectedRows()
     const QStringList lines = QGuiApplication::clipboard()->text().split('\n');
     QCOMPARE(lines.size(), 4);
     QVERIFY(lines[0].startsWith("plot\tclone\tassessments\t"));
-    QVERIFY(lines[1].startsWith("'=A\tG\t2\t"));
+    QVERIFY(lines[1].startsWith("'=A\tG\t2\t2026-07-01\t2026-07-11\t52\t25\t0,5\t"));
     QVERIFY(lines[2].startsWith("C\tI\t1\t"));
+
+    // The summary's rows while it has the focus.
+    auto* groupBy = m_trial->findChild<QComboBox*>("groupBy");
+    groupBy->setCurrentIndex(groupBy->findText("clone"));
+    QTableView* summary = view("summary");
+    summary->setFocus();
+    summary->selectRow(1);
+    QTest::keySequence(summary, QKeySequence::Copy);
+    QCOMPARE(QGuiApplication::clipboard()->text().split('\n'),
+             (QStringList{"group\tstandard\tplots\trefused\taudpc_mean\taudpc_sd\t"
+                          "yield_losses_mean\tyield_losses_sd\trelative_audpc_mean\t"
+                          "relative_audpc_sd\taudps_mean\taudps_sd\trank\tscale",
+                          "H\t\t1\t0\t15,0\t\t0,29\t\t0,0150\t\t30,0\t\t1\t", ""}));
 }
 
 // A spreadsheet saving the file again: a plot more, the view as it was.
@@ -443,10 +507,19 @@ void TestTrialWindow::followsTheFileAndKeepsTheView()
     QAbstractItemModel* summary = view("summary")->model();
     QVERIFY(summary->setData(summary->index(0, column(summary, "standard")), "5"));
     QCOMPARE(plots->model()->rowCount(), 2);
+    const auto selected = [plots] {
+        QStringList names;
+        for (const QModelIndex& row : plots->selectionModel()->selectedRows())
+            names.append(row.data().toString());
+        return names;
+    };
+    plots->selectRow(cell(plots->model(), 0, "plot") == "101" ? 0 : 1);
+    QCOMPARE(selected(), QStringList{"101"});
 
     QVERIFY(write(path, small + "105;Gala;;;0;10;30;60\n"));
     QTRY_COMPARE(plots->model()->rowCount(), 3);
     QCOMPARE(cell(plots->model(), 0, "plot"), QStringLiteral("105"));
+    QCOMPARE(selected(), QStringList{"101"});
     QCOMPARE(groupBy->currentText(), QStringLiteral("clone"));
     QCOMPARE(cell(summary, 0, "standard"), QStringLiteral("5.0"));
     QCOMPARE(cell(summary, 0, "plots"), QStringLiteral("3"));
@@ -477,6 +550,10 @@ void TestTrialWindow::keysAndNames()
         QVERIFY2(widget && !widget->accessibleName().isEmpty(), name);
         QVERIFY2(widget->focusPolicy() & Qt::TabFocus, name);
     }
+    const auto clear = m_trial->findChild<QLineEdit*>("filter")->findChildren<QToolButton*>();
+    QVERIFY(!clear.isEmpty());
+    for (const QToolButton* button : clear)
+        QVERIFY(!button->accessibleName().isEmpty());
     QVERIFY(!view("plots")->accessibleDescription().isEmpty());
     QVERIFY(!m_trial->findChild<QWidget*>("chart")->accessibleDescription().isEmpty());
 }
@@ -509,9 +586,19 @@ void TestTrialWindow::everyActionHasAKey_data()
                           << "";
     QTest::newRow("Close") << QKeySequence(Qt::Key_Escape) << QStringList() << QStringList() << ""
                            << "";
+    // The window opens with the filter focused, which has keys of its own.
+    QTest::newRow("Copy from the filter")
+        << QKeySequence(QKeySequence::Copy) << QStringList() << QStringList() << "filter"
+        << "plot\tblock\ttrt\tclon\tplant\tassessments";
+    QTest::newRow("Export plots... from the filter")
+        << QKeySequence(Qt::CTRL | Qt::Key_E) << QStringList{"!file:"}
+        << QStringList{saveFileLine("Export plots", folder + "/huasahuasi-long-results.csv")}
+        << "filter"
+        << "";
 }
 
-// Each key is given to the plots, as a user at the keyboard does.
+// Each key is given to the plots, or to the filter, as a user at the
+// keyboard does.
 void TestTrialWindow::everyActionHasAKey()
 {
     QFETCH(QKeySequence, key);
@@ -522,12 +609,15 @@ void TestTrialWindow::everyActionHasAKey()
 
     QVERIFY(openTrial(kLong));
     QTableView* plots = view("plots");
-    plots->setFocus();
     plots->setCurrentIndex(plots->model()->index(1, 0));
     const QString count = cell(plots->model(), 1, "assessments");
+    QWidget* given = QString(QTest::currentDataTag()).endsWith("from the filter")
+                         ? static_cast<QWidget*>(m_trial->findChild<QLineEdit*>("filter"))
+                         : plots;
+    given->setFocus();
     QGuiApplication::clipboard()->clear();
     test::script(m_fixture.dialogs, script);
-    QTest::keySequence(plots, key);
+    QTest::keySequence(given, key);
     QCOMPARE(m_fixture.dialogs.takeTranscript(), transcript);
     QVERIFY(m_fixture.dialogs.scriptFinished());
     const QString name = QTest::currentDataTag();
@@ -571,6 +661,374 @@ void TestTrialWindow::refusesMorePlotsThanItHolds()
     const std::unique_ptr<TrialTable> table = reader.finish();
     QCOMPARE(table->error ? QString::fromStdString(table->error->message) : QString(), error);
     QVERIFY(table->rows() <= std::size_t(most));
+    // Nothing of a refused trial is held while the refusal is told.
+    if (table->error)
+        QCOMPARE(table->cells.capacity() + table->results.capacity() + table->rows(),
+                 std::string().capacity() * 2);
+}
+
+// Texts that agree in more than their first bytes, ties in the file's order
+// whichever the direction, empty cells and numbers before texts.
+void TestTrialWindow::sortsTextsAndTies()
+{
+    const auto table = tableOf("plot,clone,01/07,11/07\nP0,Clone-number-10,1,2\n"
+                               "P1,Clone-number-9,1,2\nP2,,1,2\nP3,Clone-number-10,1,2\n"
+                               "P4,5,1,2\nP5,Clone-number-1,1,2\nP6,Clone-numbe,1,2\n");
+    QCOMPARE(SortedRows(*table, 1, false), (std::vector<std::uint32_t>{2, 4, 6, 5, 0, 3, 1}));
+    QCOMPARE(SortedRows(*table, 1, true), (std::vector<std::uint32_t>{1, 0, 3, 5, 6, 4, 2}));
+}
+
+void TestTrialWindow::filtersWithinOneCell_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QList<int>>("rows");
+
+    QTest::newRow("ASCII, in any case") << "AB" << QList<int>{0, 2};
+    QTest::newRow("not across two cells") << "b1" << QList<int>{};
+    QTest::newRow("not ASCII, in any case") << "é" << QList<int>{0, 1};
+    QTest::newRow("a result's cell") << "0.1" << QList<int>{2};
+}
+
+void TestTrialWindow::filtersWithinOneCell()
+{
+    QFETCH(QString, text);
+    QFETCH(QList<int>, rows);
+
+    const auto table = tableOf("plot,clone,01/07,11/07\nÉtoile,ab,1,2\nx,ÉTOILE,1,2\nabc,z,1,30\n");
+    const RowFilter filter(text);
+    QList<int> kept;
+    for (int row = 0; row < int(table->rows()); ++row)
+        if (filter.keeps(*table, std::size_t(row)))
+            kept.append(row);
+    QCOMPARE(kept, rows);
+}
+
+void TestTrialWindow::copiesInTheDesktopsMark_data()
+{
+    QTest::addColumn<char>("mark");
+    QTest::addColumn<QList<int>>("rows");
+    QTest::addColumn<QStringList>("lines"); // after the header
+
+    const QString formula = "'=A\tG H\t2\t2026-07-01\t2026-07-11\t52\t28\t0.5\t0.0275\t55.0\t";
+    const QString plain = "B\tK\t2\t2026-07-01\t2026-07-11\t52\t15\t0.3\t0.0150\t30.0\t";
+    const QString refused =
+        "C\tK\t1\t\t\t52\t\t\t\t\tThe damage level => ( x ) is not a number (line 6)";
+    QTest::newRow("decimal comma")
+        << ',' << QList<int>{0, 2} << QStringList{QString(formula).replace('.', ','), refused};
+    QTest::newRow("decimal point, in the order shown")
+        << '.' << QList<int>{1, 0} << QStringList{plain, formula};
+}
+
+// Numbers a spreadsheet reads in its locale, dates in any, texts as texts.
+void TestTrialWindow::copiesInTheDesktopsMark()
+{
+    QFETCH(char, mark);
+    QFETCH(QList<int>, rows);
+    QFETCH(QStringList, lines);
+
+    const auto table = tableOf("plot,clone,date,level\n=A,\"G\tH\",01/07,0\n=A,\"G\tH\",11/07,5.5\n"
+                               "B,K,2026-07-01,1\nB,K,2026-07-11,2\nC,K,01/07,x\n");
+    lines.prepend("plot\tclone\tassessments\tfirst_date\tlast_date\tperiod\taudpc\tyield_losses\t"
+                  "relative_audpc\taudps\tmessage");
+    const std::vector<std::uint32_t> chosen(rows.begin(), rows.end());
+    QCOMPARE(QString::fromUtf8(CopiedPlots(*table, chosen, mark)), lines.join('\n') + '\n');
+}
+
+// A screen reader's text is cut at a NUL, and a line break splits a row.
+void TestTrialWindow::showsControlCharacters()
+{
+    QCOMPARE(ShownText(std::string_view("a\0b\tc\n\x7f", 7)), QString::fromUtf8("a␀b␉c␊␡"));
+    QCOMPARE(ShownText("Ñandú"), QString::fromUtf8("Ñandú"));
+}
+
+void TestTrialWindow::readsStandardsAsTheBatch_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("shown"); // empty: refused
+    QTest::addColumn<QString>("why");
+
+    const QString noNumber = "The standard \"Gala=%1\" has no number for its value";
+    QTest::newRow("one decimal") << "8"
+                                 << "8.0"
+                                 << "";
+    QTest::newRow("decimal comma") << " 6,5 "
+                                   << "6.5"
+                                   << "";
+    QTest::newRow("more decimals than one shows") << "9.00000000001"
+                                                  << "9.00000000001"
+                                                  << "";
+    QTest::newRow("far off the scale") << "1e308"
+                                       << "1e+308"
+                                       << "";
+    QTest::newRow("letters") << "abc"
+                             << "" << noNumber.arg("abc");
+    QTest::newRow("an Arabic-Indic digit") << "٥"
+                                           << "" << noNumber.arg("٥");
+    QTest::newRow("hexadecimal") << "0x5"
+                                 << "" << noNumber.arg("0x5");
+    QTest::newRow("a name and a number") << "a=5"
+                                         << "" << noNumber.arg("a=5=");
+}
+
+// What is shown is what is used; what is not a number is refused and said why.
+void TestTrialWindow::readsStandardsAsTheBatch()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, shown);
+    QFETCH(QString, why);
+
+    TrialSummaryModel model;
+    model.setSummary(std::get<Summary>(SummaryOf(*tableOf(contents(kSmall)), 0).summarise({})));
+    QSignalSpy refused(&model, &TrialSummaryModel::standardRefused);
+    const QModelIndex gala = model.index(0, TrialSummaryModel::kStandardColumn);
+    QCOMPARE(model.setData(gala, typed, Qt::EditRole), why.isEmpty());
+    QCOMPARE(gala.data().toString(), shown);
+    QCOMPARE(refused.value(0).value(0).toString(), why);
+}
+
+void TestTrialWindow::readsAPlotNoFurtherThanItGoes_data()
+{
+    QTest::addColumn<QByteArray>("trial");
+    QTest::addColumn<int>("index");
+
+    QTest::newRow("long, the first plot") << contents(kLong) << 0;
+    QTest::newRow("long, the last plot") << contents(kLong) << 449;
+    QTest::newRow("wide, a refused plot") << contents(kWide) << 278;
+    QTest::newRow("wide, the last plot") << contents(kWide) << 449;
+    // A field left open for more than a megabyte stops the whole file.
+    QTest::newRow("wide, a broken row after the plot")
+        << contents(kSmall) + "\"" + QByteArray(2 << 20, 'x') << 1;
+}
+
+// The plot the calculator gets is the one the whole file gives.
+void TestTrialWindow::readsAPlotNoFurtherThanItGoes()
+{
+    QFETCH(QByteArray, trial);
+    QFETCH(int, index);
+
+    PlotReader reader(std::size_t(index), kCommonYear, kDefaultPeriod);
+    qsizetype at = 0;
+    while (at < trial.size() && reader.read(textOf(trial.mid(at, 4096))))
+        at += 4096;
+    const OpenedTrial opened = reader.finish();
+    QVERIFY(!opened.error && opened.plot);
+    // The whole file, less what follows a wide plot's row.
+    const qsizetype broken = trial.indexOf('"');
+    const OpenedTrial whole = ReadPlot(textOf(broken < 0 ? trial : trial.left(broken)),
+                                       std::size_t(index), kCommonYear, kDefaultPeriod);
+    QVERIFY(whole.plot);
+    const PlotSummary& got = opened.plot->summary;
+    const PlotSummary& wanted = whole.plot->summary;
+    QCOMPARE(std::tie(got.name, got.copied, got.audpc, got.losses, got.refusal),
+             std::tie(wanted.name, wanted.copied, wanted.audpc, wanted.losses, wanted.refusal));
+    QCOMPARE(opened.plot->dates, whole.plot->dates);
+    QCOMPARE(opened.plot->levels, whole.plot->levels);
+}
+
+void TestTrialWindow::exportsTheTableShownWhenWritten_data()
+{
+    QTest::addColumn<QByteArray>("meanwhile"); // written while the dialog waits
+    QTest::addColumn<bool>("readable");
+
+    QTest::newRow("a plot more") << contents(kSmall) + "105;Gala;;;0;10;30;60\n" << true;
+    QTest::newRow("a file the window cannot read") << QByteArray("plot;date\n") << false;
+}
+
+// A spreadsheet saves the trial while the save dialog waits, and the window
+// reads it again: the export is what the window shows once the dialog is
+// answered, and nothing freed meanwhile is read.
+void TestTrialWindow::exportsTheTableShownWhenWritten()
+{
+    QFETCH(QByteArray, meanwhile);
+    QFETCH(bool, readable);
+
+    QTemporaryDir folder;
+    const QString path = folder.filePath("trial.csv");
+    QVERIFY(write(path, contents(kSmall)));
+    QVERIFY(openTrial(path));
+    const QString out = folder.filePath("out.csv");
+    auto* status = m_trial->findChild<QLabel*>("status");
+    m_fixture.dialogs.file(out).meanwhile([&] {
+        QVERIFY(write(path, meanwhile));
+        QVERIFY(QTest::qWaitFor([&] {
+            return readable ? view("plots")->model()->rowCount() == 5
+                            : status->text().contains("The file cannot be read");
+        }));
+    });
+    QTest::keySequence(m_trial, QKeySequence(Qt::CTRL | Qt::Key_E));
+    const QByteArray shown = readable ? meanwhile : contents(kSmall);
+    QCOMPARE(contents(out).toStdString(),
+             RunTrial(textOf(shown), BatchSettings{kCommonYear, kDefaultPeriod}).results);
+}
+
+void TestTrialWindow::followsThePeriod_data()
+{
+    QTest::addColumn<int>("option"); // of the calculator's period frame
+    QTest::newRow("Late") << 5;
+    QTest::newRow("First early") << 0;
+}
+
+// Plots that give no period take the calculator's: a changed period changes
+// their results, in the list and in the export.
+void TestTrialWindow::followsThePeriod()
+{
+    QFETCH(int, option);
+
+    QVERIFY(openTrial(kSmall));
+    QTest::mouseClick(MainWindowControls(m_fixture.window()).Spel(option + 1), Qt::LeftButton);
+    const int days = kPeriodOptions[std::size_t(option)].days;
+    const QAbstractItemModel* plots = view("plots")->model();
+    QTRY_COMPARE(cell(plots, 0, "period"), QString::number(days));
+    QCOMPARE(cell(plots, 1, "period"), QStringLiteral("51")); // its own, from its dates
+    QTemporaryDir folder;
+    script(m_fixture.dialogs, {"!file:" + folder.filePath("out.csv")});
+    m_trial->exportPlots();
+    QCOMPARE(contents(folder.filePath("out.csv")).toStdString(),
+             RunTrial(textOf(contents(kSmall)), BatchSettings{kCommonYear, days}).results);
+}
+
+// A standard of one grouping is no group of another, and comes back with it.
+void TestTrialWindow::standardsBelongToTheirGrouping()
+{
+    QVERIFY(openTrial(kLong));
+    auto* groupBy = m_trial->findChild<QComboBox*>("groupBy");
+    QAbstractItemModel* summary = view("summary")->model();
+    const auto standardOf = [&](const QString& group) {
+        for (int row = 0; row < summary->rowCount(); ++row)
+            if (cell(summary, row, "group") == group)
+                return summary->index(row, column(summary, "standard"));
+        return QModelIndex();
+    };
+    groupBy->setCurrentIndex(groupBy->findText("clon"));
+    QVERIFY(summary->setData(standardOf("Yungay"), "8"));
+    QTRY_COMPARE(cell(summary, standardOf("Yungay").row(), "scale"), QStringLiteral("8.0"));
+    groupBy->setCurrentIndex(groupBy->findText("trt"));
+    auto* status = m_trial->findChild<QLabel*>("status");
+    QTRY_VERIFY(!status->text().contains("standard", Qt::CaseInsensitive));
+    for (int row = 0; row < summary->rowCount(); ++row)
+        QCOMPARE(cell(summary, row, "standard"), QString());
+    groupBy->setCurrentIndex(groupBy->findText("clon"));
+    QCOMPARE(standardOf("Yungay").data().toString(), QStringLiteral("8.0"));
+    QTRY_COMPARE(cell(summary, standardOf("Yungay").row(), "scale"), QStringLiteral("8.0"));
+}
+
+// Two columns of one name: the second stays chosen when the file changes.
+// A group of refused plots only is told as such, not as a mean of 0.
+void TestTrialWindow::groupsByTheColumnChosen()
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath("trial.csv");
+    const QByteArray trial = "plot,clone,clone,date,level\nA,G,X,01/07,1\nA,G,X,11/07,5\n"
+                             "B,H,Y,01/07,1\nB,H,Y,11/07,x\n";
+    QVERIFY(write(path, trial));
+    QVERIFY(openTrial(path));
+    auto* groupBy = m_trial->findChild<QComboBox*>("groupBy");
+    groupBy->setCurrentIndex(2);
+    const QAbstractItemModel* summary = view("summary")->model();
+    QCOMPARE(cell(summary, 1, "group"), QStringLiteral("Y"));
+    QVERIFY2(m_trial->findChild<QWidget*>("chart")->accessibleDescription().contains(
+                 "Y: no computed plot."),
+             qPrintable(m_trial->findChild<QWidget*>("chart")->accessibleDescription()));
+
+    QVERIFY(write(path, trial + "C,G,Z,01/07,1\nC,G,Z,11/07,2\n"));
+    QTRY_COMPARE(summary->rowCount(), 3);
+    QCOMPARE(groupBy->currentIndex(), 2);
+    QCOMPARE(cell(summary, 2, "group"), QStringLiteral("Z"));
+}
+
+void TestTrialWindow::followsARemovedFile_data()
+{
+    QTest::addColumn<bool>("folder"); // the path is a folder for a moment
+    QTest::newRow("removed, then written again") << false;
+    QTest::newRow("a folder for a moment") << true;
+}
+
+// As editors do: a file removed and written again is followed again.
+void TestTrialWindow::followsARemovedFile()
+{
+    QFETCH(bool, folder);
+
+    QTemporaryDir where;
+    const QString path = where.filePath("trial.csv");
+    QVERIFY(write(path, contents(kSmall)));
+    QVERIFY(openTrial(path));
+    QVERIFY(QFile::remove(path));
+    if (folder)
+        QVERIFY(QDir().mkdir(path));
+    auto* status = m_trial->findChild<QLabel*>("status");
+    QTRY_VERIFY(status->text().contains("The file cannot be read"));
+    QVERIFY(!folder || QDir().rmdir(path));
+    QVERIFY(write(path, contents(kSmall) + "105;Gala;;;0;10;30;60\n"));
+    QTRY_COMPARE(view("plots")->model()->rowCount(), 5);
+    QVERIFY(!status->text().contains("The file cannot be read"));
+    QVERIFY(write(path, contents(kSmall)));
+    QTRY_COMPARE(view("plots")->model()->rowCount(), 4);
+}
+
+// A writer that stops half-way through a row for longer than the window
+// waits for its writes to settle: the half row is never listed as a plot.
+void TestTrialWindow::waitsForAWholeRow()
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath("trial.csv");
+    QVERIFY(write(path, contents(kSmall)));
+    QVERIFY(openTrial(path));
+    QStringList listed; // plot 105's AUDPC in each table shown
+    connect(m_trial, &TrialWindow::tableShown, this, [&] {
+        const QAbstractItemModel* plots = view("plots")->model();
+        listed.append(cell(plots, plots->rowCount() - 1, "audpc"));
+    });
+    QFile writer(path);
+    QVERIFY(writer.open(QIODevice::Append));
+    QVERIFY(writer.write("105;Gala;;;0;1") == 14 && writer.flush());
+    QTest::qWait(300);
+    QVERIFY(writer.write("0;30;60\n") == 8 && writer.flush());
+    writer.close();
+    QTRY_COMPARE(view("plots")->model()->rowCount(), 5);
+    QCOMPARE(listed.value(0), QStringLiteral("490"));
+    QCOMPARE(listed.filter("490").size(), listed.size());
+}
+
+// Shift+F10 opens the menu the Menu key opens; Escape closes the menu only.
+void TestTrialWindow::menuFromTheKeyboard()
+{
+    QVERIFY(openTrial(kSmall));
+    QTableView* plots = view("plots");
+    plots->setFocus();
+    plots->setCurrentIndex(plots->model()->index(1, 0));
+    QStringList entries;
+    QTimer::singleShot(0, this, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu)
+            return;
+        for (const QAction* entry : menu->actions())
+            entries.append(entry->text());
+        QTest::keyClick(menu, Qt::Key_Escape);
+    });
+    QTest::keyClick(plots, Qt::Key_F10, Qt::ShiftModifier);
+    QVERIFY(entries.contains("Export plots..."));
+    QTest::qWait(50);
+    QVERIFY(m_fixture.window().trialWindow() && m_trial->isVisible());
+}
+
+// Enter after a typed standard leaves the cell where it was, so that the
+// next arrow goes on from it.
+void TestTrialWindow::standardKeepsTheCurrentCell()
+{
+    QVERIFY(openTrial(kLong));
+    auto* groupBy = m_trial->findChild<QComboBox*>("groupBy");
+    groupBy->setCurrentIndex(groupBy->findText("clon"));
+    QTableView* summary = view("summary");
+    summary->setFocus();
+    const int standard = column(summary->model(), "standard");
+    summary->setCurrentIndex(summary->model()->index(2, standard));
+    QTest::keyClick(summary, Qt::Key_F2);
+    QTest::keyClicks(QApplication::focusWidget(), "5");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QTRY_COMPARE(m_trial->findChild<QLabel*>("status")->text().contains("Standards: 1"), true);
+    QTest::keyClick(summary, Qt::Key_Down);
+    QCOMPARE(summary->currentIndex().row(), 3);
+    QCOMPARE(summary->currentIndex().column(), standard);
 }
 
 QTEST_MAIN(TestTrialWindow)
