@@ -11,7 +11,8 @@ bash scripts/install-missing.sh valgrind
 export QT_QPA_PLATFORM=offscreen QTEST_DISABLE_STACK_DUMP=1 QT_ENABLE_REGEXP_JIT=0
 status=0
 for test in tst_main_window tst_table_entry tst_tuberization_period tst_about_window \
-    tst_qt_dialogs tst_hostile_input tst_trial_vs_window tst_data_actions tst_trial_window; do
+    tst_qt_dialogs tst_hostile_input tst_trial_vs_window tst_data_actions tst_trial_window \
+    tst_trial_models; do
     echo "== $test under memcheck"
     if ! valgrind --quiet --error-exitcode=9 --leak-check=full --errors-for-leak-kinds=definite \
         --show-leak-kinds=definite --num-callers=30 "build/tests/$test" -silent; then

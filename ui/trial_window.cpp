@@ -39,6 +39,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <functional>
 #include <limits>
 
 namespace quarven {
@@ -145,6 +146,16 @@ std::string groupingKey(const std::string& name, int occurrence)
     return name + '\x1f' + std::to_string(occurrence);
 }
 
+// Where the window offers an action besides its key.
+enum Offered : unsigned { kKeyOnly = 0, kInMenu = 1, kAsButton = 2, kBeginsGroup = 4 };
+
+struct ActionRow {
+    const char* text; // none for a key alone
+    QKeySequence key;
+    std::function<void(TrialWindow*)> slot;
+    unsigned offered;
+};
+
 } // namespace
 
 TrialWindow::TrialWindow(Dialogs& dialogs, DataActions& dataActions, QWidget* parent)
@@ -157,6 +168,33 @@ TrialWindow::TrialWindow(Dialogs& dialogs, DataActions& dataActions, QWidget* pa
       m_loader(new TrialLoader([this](TrialLoaded result) { loaded(std::move(result)); }, this))
 {
     setObjectName(QStringLiteral("TrialWindow"));
+    nameControls();
+    makeViews();
+    QLayout* filter = filterRow();
+    QWidget* plots = plotsBesideSummary();
+    QLayout* buttons = makeActions();
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(filter);
+    layout->addWidget(plots, 1);
+    layout->addWidget(m_status);
+    layout->addLayout(buttons);
+    setTabOrder(m_filter, m_groupBy);
+    setTabOrder(m_groupBy, m_plots);
+    setTabOrder(m_plots, m_summary);
+    resize(1000, 560);
+    connectControls();
+    followWrites();
+}
+
+// The views outlive the table while the widget tree is taken down.
+TrialWindow::~TrialWindow()
+{
+    m_loader->cancel();
+    m_plotsModel->setTable(nullptr);
+}
+
+void TrialWindow::nameControls()
+{
     m_filter->setObjectName(QStringLiteral("filter"));
     m_filter->setAccessibleName(tr("Filter"));
     m_filter->setAccessibleDescription(tr("Keeps the plots that hold this text in any column"));
@@ -168,7 +206,10 @@ TrialWindow::TrialWindow(Dialogs& dialogs, DataActions& dataActions, QWidget* pa
     m_status->setObjectName(QStringLiteral("status"));
     m_status->setTextFormat(Qt::PlainText);
     m_status->setWordWrap(true);
+}
 
+void TrialWindow::makeViews()
+{
     m_plots = tableView(this, "plots", tr("Plots"),
                         tr("Every plot of the trial with its results; refused plots are shaded "
                            "and give their message. Enter opens a plot in the calculator."),
@@ -185,17 +226,25 @@ TrialWindow::TrialWindow(Dialogs& dialogs, DataActions& dataActions, QWidget* pa
                           m_summaryProxy);
     m_summary->setEditTriggers(QAbstractItemView::AllEditTriggers);
     m_summary->hide();
+}
 
+QLayout* TrialWindow::filterRow()
+{
     auto* filterLabel = new QLabel(tr("&Filter:"), this);
     filterLabel->setBuddy(m_filter);
     auto* groupLabel = new QLabel(tr("&Group by:"), this);
     groupLabel->setBuddy(m_groupBy);
-    auto* top = new QHBoxLayout;
-    top->addWidget(filterLabel);
-    top->addWidget(m_filter, 1);
-    top->addWidget(groupLabel);
-    top->addWidget(m_groupBy);
+    auto* row = new QHBoxLayout;
+    row->addWidget(filterLabel);
+    row->addWidget(m_filter, 1);
+    row->addWidget(groupLabel);
+    row->addWidget(m_groupBy);
+    return row;
+}
 
+// The summary and its chart at the side, shown while the plots are grouped.
+QWidget* TrialWindow::plotsBesideSummary()
+{
     auto* side = new QWidget(this);
     side->setObjectName(QStringLiteral("compare"));
     auto* sideLayout = new QVBoxLayout(side);
@@ -205,44 +254,52 @@ TrialWindow::TrialWindow(Dialogs& dialogs, DataActions& dataActions, QWidget* pa
     auto* splitter = new QSplitter(Qt::Horizontal, this);
     splitter->addWidget(m_plots);
     splitter->addWidget(side);
+    return splitter;
+}
 
-    m_actions = {
-        action(tr("Go to plot"), QKeySequence(Qt::CTRL | Qt::Key_Return), &TrialWindow::goToPlot),
-        action(tr("Copy"), QKeySequence::Copy, &TrialWindow::copyRows),
-        action(tr("Export plots..."), QKeySequence(Qt::CTRL | Qt::Key_E),
-               &TrialWindow::exportPlots),
-        action(tr("Export summary..."), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E),
-               &TrialWindow::exportSummary),
-        action(tr("Find"), QKeySequence::Find, nullptr),
-        action(tr("Close"), QKeySequence(Qt::Key_Escape), nullptr),
+// An action is one row: the menu and the buttons offer the actions in the
+// order of the rows, and a stretch parts the buttons before a row that
+// begins a group.
+QLayout* TrialWindow::makeActions()
+{
+    const ActionRow rows[] = {
+        {QT_TR_NOOP("Go to plot"), QKeySequence(Qt::CTRL | Qt::Key_Return), &TrialWindow::goToPlot,
+         kInMenu | kAsButton},
+        {QT_TR_NOOP("Copy"), QKeySequence::Copy, &TrialWindow::copyRows, kInMenu | kAsButton},
+        {QT_TR_NOOP("Export plots..."), QKeySequence(Qt::CTRL | Qt::Key_E),
+         &TrialWindow::exportPlots, kInMenu | kAsButton},
+        {QT_TR_NOOP("Export summary..."), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E),
+         &TrialWindow::exportSummary, kInMenu | kAsButton},
+        {QT_TR_NOOP("Find"), QKeySequence::Find, &TrialWindow::findPlots,
+         kInMenu | kAsButton | kBeginsGroup},
+        {QT_TR_NOOP("Close"), QKeySequence(Qt::Key_Escape), &QWidget::close, kInMenu | kAsButton},
+        // As the Menu key does, over the focused control.
+        {nullptr, QKeySequence(Qt::SHIFT | Qt::Key_F10), &TrialWindow::menuFromKeyboard, kKeyOnly},
     };
-    connect(m_actions[4], &QAction::triggered, this, [this] {
-        m_filter->setFocus(Qt::ShortcutFocusReason);
-        m_filter->selectAll();
-    });
-    connect(m_actions[5], &QAction::triggered, this, &QWidget::close);
     auto* buttons = new QHBoxLayout;
-    for (QAction* entry : m_actions) {
-        auto* button = new QPushButton(entry->text(), this);
-        button->setToolTip(entry->shortcut().toString(QKeySequence::NativeText));
-        connect(button, &QPushButton::clicked, entry, &QAction::trigger);
-        buttons->addWidget(button);
-        m_menu->addAction(entry);
+    for (const ActionRow& row : rows) {
+        auto* entry = new QAction(row.text ? tr(row.text) : QString(), this);
+        entry->setShortcut(row.key);
+        entry->setShortcutContext(Qt::WindowShortcut);
+        addAction(entry);
+        connect(entry, &QAction::triggered, this, [this, slot = row.slot] { slot(this); });
+        m_actions.push_back(entry);
+        if (row.offered & kInMenu)
+            m_menu->addAction(entry);
+        if (row.offered & kBeginsGroup)
+            buttons->addStretch();
+        if (row.offered & kAsButton) {
+            auto* button = new QPushButton(entry->text(), this);
+            button->setToolTip(row.key.toString(QKeySequence::NativeText));
+            connect(button, &QPushButton::clicked, entry, &QAction::trigger);
+            buttons->addWidget(button);
+        }
     }
-    buttons->insertStretch(4);
-    // As the Menu key does, over the focused control.
-    action(QString(), QKeySequence(Qt::SHIFT | Qt::Key_F10), &TrialWindow::menuFromKeyboard);
+    return buttons;
+}
 
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(top);
-    layout->addWidget(splitter, 1);
-    layout->addWidget(m_status);
-    layout->addLayout(buttons);
-    setTabOrder(m_filter, m_groupBy);
-    setTabOrder(m_groupBy, m_plots);
-    setTabOrder(m_plots, m_summary);
-    resize(1000, 560);
-
+void TrialWindow::connectControls()
+{
     connect(m_filter, &QLineEdit::textChanged, this, [this](const QString& text) {
         m_plotsModel->setFilter(text);
         updateStatus();
@@ -251,18 +308,7 @@ TrialWindow::TrialWindow(Dialogs& dialogs, DataActions& dataActions, QWidget* pa
     // Not activated: a platform may activate on a single click.
     connect(m_plots, &QAbstractItemView::doubleClicked, this, &TrialWindow::goToPlot);
     m_plots->installEventFilter(this);
-    connect(m_groupBy, &QComboBox::currentIndexChanged, this, [this](int at) {
-        m_groupName.clear();
-        m_groupOccurrence = 0;
-        const std::shared_ptr<const TrialTable>& table = m_plotsModel->table();
-        if (table && at > 0) {
-            const std::vector<std::string>& names = table->copiedNames;
-            m_groupName = names[std::size_t(at - 1)];
-            m_groupOccurrence =
-                int(std::count(names.begin(), names.begin() + (at - 1), m_groupName));
-        }
-        regroup();
-    });
+    connect(m_groupBy, &QComboBox::currentIndexChanged, this, &TrialWindow::chooseGrouping);
     connect(m_summaryModel, &TrialSummaryModel::standardsChanged, this, [this] {
         // Out of the editor's own commit.
         QTimer::singleShot(0, this, &TrialWindow::regroup);
@@ -272,10 +318,13 @@ TrialWindow::TrialWindow(Dialogs& dialogs, DataActions& dataActions, QWidget* pa
         updateStatus();
     });
     connect(&m_data, &DataActions::settingsChanged, this, &TrialWindow::settingsChanged);
+}
 
-    // A spreadsheet saves in several writes, some by a new file renamed over
-    // the old, some by removing the file and writing it again: read once the
-    // writes have settled. The folder tells when a removed file comes back.
+// A spreadsheet saves in several writes, some by a new file renamed over the
+// old, some by removing the file and writing it again: read once the writes
+// have settled. The folder tells when a removed file comes back.
+void TrialWindow::followWrites()
+{
     m_settle->setSingleShot(true);
     m_settle->setInterval(250);
     connect(m_watcher, &QFileSystemWatcher::fileChanged, m_settle, qOverload<>(&QTimer::start));
@@ -285,35 +334,25 @@ TrialWindow::TrialWindow(Dialogs& dialogs, DataActions& dataActions, QWidget* pa
     });
     connect(m_settle, &QTimer::timeout, this, &TrialWindow::fileChanged);
     m_progress->setInterval(250);
-    connect(m_progress, &QTimer::timeout, this, [this] {
-        if (!m_loader->busy()) {
-            m_progress->stop();
-            return;
-        }
-        m_readNote = tr("Reading %1: %2 %")
-                         .arg(QFileInfo(m_loader->current().path).fileName())
-                         .arg(m_loader->percent());
-        updateStatus();
-    });
+    connect(m_progress, &QTimer::timeout, this, &TrialWindow::showProgress);
 }
 
-// The views outlive the table while the widget tree is taken down.
-TrialWindow::~TrialWindow()
+void TrialWindow::showProgress()
 {
-    m_loader->cancel();
-    m_plotsModel->setTable(nullptr);
+    if (!m_loader->busy()) {
+        m_progress->stop();
+        return;
+    }
+    m_readNote = tr("Reading %1: %2 %")
+                     .arg(QFileInfo(m_loader->current().path).fileName())
+                     .arg(m_loader->percent());
+    updateStatus();
 }
 
-QAction* TrialWindow::action(const QString& text, const QKeySequence& key,
-                             void (TrialWindow::*slot)())
+void TrialWindow::findPlots()
 {
-    auto* entry = new QAction(text, this);
-    entry->setShortcut(key);
-    entry->setShortcutContext(Qt::WindowShortcut);
-    addAction(entry);
-    if (slot)
-        connect(entry, &QAction::triggered, this, slot);
-    return entry;
+    m_filter->setFocus(Qt::ShortcutFocusReason);
+    m_filter->selectAll();
 }
 
 void TrialWindow::contextMenuEvent(QContextMenuEvent* event)
@@ -444,6 +483,17 @@ void TrialWindow::showTable(std::shared_ptr<const TrialTable> table)
     }
     m_plotsModel->setTable(table);
     m_running.reset();
+    reselect(selected, current, currentColumn);
+    fillGroupBy(*table);
+    regroup();
+    updateStatus();
+    emit tableShown();
+}
+
+// Selected in ranges of rows shown together, not row by row.
+void TrialWindow::reselect(const std::vector<std::uint32_t>& selected,
+                           const std::vector<std::uint32_t>& current, int column)
+{
     std::vector<int> shown;
     for (const std::uint32_t row : selected)
         if (const int at = m_plotsModel->shownRow(row); at >= 0)
@@ -460,29 +510,28 @@ void TrialWindow::showTable(std::shared_ptr<const TrialTable> table)
     }
     if (!current.empty())
         if (const int at = m_plotsModel->shownRow(current.front()); at >= 0)
-            m_plots->selectionModel()->setCurrentIndex(m_plotsModel->index(at, currentColumn),
+            m_plots->selectionModel()->setCurrentIndex(m_plotsModel->index(at, column),
                                                        QItemSelectionModel::NoUpdate);
     if (!selection.isEmpty())
         m_plots->selectionModel()->select(selection, QItemSelectionModel::Select);
-    {
-        const QSignalBlocker blocker(m_groupBy);
-        m_groupBy->clear();
-        m_groupBy->addItem(tr("(none)"));
-        int grouped = 0;
-        int occurrence = 0;
-        for (std::size_t i = 0; i < table->copiedNames.size(); ++i) {
-            const std::string& name = table->copiedNames[i];
-            m_groupBy->addItem(ShownText(name));
-            if (name == m_groupName && occurrence++ == m_groupOccurrence)
-                grouped = int(i) + 1;
-        }
-        m_groupBy->setCurrentIndex(grouped);
-        if (grouped == 0)
-            m_groupName.clear();
+}
+
+void TrialWindow::fillGroupBy(const TrialTable& table)
+{
+    const QSignalBlocker blocker(m_groupBy);
+    m_groupBy->clear();
+    m_groupBy->addItem(tr("(none)"));
+    int grouped = 0;
+    int occurrence = 0;
+    for (std::size_t i = 0; i < table.copiedNames.size(); ++i) {
+        const std::string& name = table.copiedNames[i];
+        m_groupBy->addItem(ShownText(name));
+        if (name == m_groupName && occurrence++ == m_groupOccurrence)
+            grouped = int(i) + 1;
     }
-    regroup();
-    updateStatus();
-    emit tableShown();
+    m_groupBy->setCurrentIndex(grouped);
+    if (grouped == 0)
+        m_groupName.clear();
 }
 
 // The path followed, and its folder, where a removed file comes back.
@@ -534,6 +583,21 @@ void TrialWindow::updateStatus()
     m_status->setText(lines.join(QLatin1Char('\n')));
 }
 
+// Kept by its name and which of the columns of that name it is, so that
+// the grouping follows the column into a file read again.
+void TrialWindow::chooseGrouping(int at)
+{
+    m_groupName.clear();
+    m_groupOccurrence = 0;
+    const std::shared_ptr<const TrialTable>& table = m_plotsModel->table();
+    if (table && at > 0) {
+        const std::vector<std::string>& names = table->copiedNames;
+        m_groupName = names[std::size_t(at - 1)];
+        m_groupOccurrence = int(std::count(names.begin(), names.begin() + (at - 1), m_groupName));
+    }
+    regroup();
+}
+
 void TrialWindow::regroup()
 {
     QWidget* side = m_summary->parentWidget();
@@ -573,21 +637,26 @@ void TrialWindow::regroup()
     }
     const Summary summary = std::get<Summary>(std::move(drawn));
     m_summaryModel->setSummary(summary);
-    if (m_chart) {
-        // Not a number: the group has no mean, or no deviation.
-        constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
-        QStringList names;
-        QList<double> means, deviations;
-        for (const GroupSummary& group : summary.groups) {
-            names.append(ShownText(group.name));
-            means.append(group.relativeAudpc.mean.value_or(kNone));
-            deviations.append(group.relativeAudpc.sd.value_or(kNone));
-        }
-        m_chart->setGroups(names, means, deviations);
-    }
+    drawChart(summary);
     m_summary->show();
     side->show();
     updateStatus();
+}
+
+void TrialWindow::drawChart(const Summary& summary)
+{
+    if (!m_chart)
+        return;
+    // Not a number: the group has no mean, or no deviation.
+    constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
+    QStringList names;
+    QList<double> means, deviations;
+    for (const GroupSummary& group : summary.groups) {
+        names.append(ShownText(group.name));
+        means.append(group.relativeAudpc.mean.value_or(kNone));
+        deviations.append(group.relativeAudpc.sd.value_or(kNone));
+    }
+    m_chart->setGroups(names, means, deviations);
 }
 
 // The plot is read from the file only now, and only as far as it goes, so

@@ -18,6 +18,7 @@
 class QComboBox;
 class QFileSystemWatcher;
 class QLabel;
+class QLayout;
 class QLineEdit;
 class QMenu;
 class QSortFilterProxyModel;
@@ -64,6 +65,18 @@ private:
     // that follows the file or the period only in the status line.
     enum Purpose { kOpen = 1, kFollow = 2 };
 
+    // The constructor's parts, in the order the controls are made, which is
+    // the order the focus takes where the tab order is not set.
+    void nameControls();
+    void makeViews();
+    [[nodiscard]] QLayout* filterRow();
+    [[nodiscard]] QWidget* plotsBesideSummary();
+    // The window's actions, with the menu and the row of buttons that offer
+    // them.
+    [[nodiscard]] QLayout* makeActions();
+    void connectControls();
+    void followWrites();
+
     void startLoad(const QString& path, Purpose purpose, bool settle);
     void readAgain(bool settle);
     void loaded(TrialLoaded result);
@@ -71,14 +84,23 @@ private:
     void follow(const QString& path);
     void fileChanged();
     void settingsChanged();
+    // The plots selected, and the current one at column `column`, shown
+    // again where the model now shows them.
+    void reselect(const std::vector<std::uint32_t>& selected,
+                  const std::vector<std::uint32_t>& current, int column);
+    // The table's copied columns, the one grouped by chosen again.
+    void fillGroupBy(const TrialTable& table);
+    void chooseGrouping(int at);
     void regroup();
+    void drawChart(const Summary& summary);
     void updateStatus();
+    void showProgress();
+    void findPlots();
     void menuFromKeyboard();
     // A file to export to, proposed beside the trial; empty when cancelled.
     [[nodiscard]] std::string exportPath(const std::string& title, const char* ending);
     // Written whole or not at all, or the failure told after `failed`.
     void writeExport(const std::string& path, const std::string& text, const std::string& failed);
-    QAction* action(const QString& text, const QKeySequence& key, void (TrialWindow::*slot)());
 
     Dialogs& m_dialogs;
     DataActions& m_data;

@@ -128,6 +128,16 @@ void TestTrialSummary::summary_data()
                                                << "clon Z=3" << ','
                                                << QStringList{"The standard \"Z\" is no group "
                                                               "of the trial"};
+    QTest::newRow("standard at the scale's foot")
+        << "A 700|B 1400"
+        << "clon A=1" << ','
+        << QStringList{"A,1,0,700.0,,14.00,,0.1000,,710.0,,1,1.0",
+                       "B,1,0,1400.0,,28.00,,0.2000,,1410.0,,2,2.0"};
+    QTest::newRow("standard at the scale's top")
+        << "A 700|B 1400"
+        << "clon B=9" << ','
+        << QStringList{"A,1,0,700.0,,14.00,,0.1000,,710.0,,1,4.5",
+                       "B,1,0,1400.0,,28.00,,0.2000,,1410.0,,2,9.0"};
     QTest::newRow("standard outside 1..9") << "A 700"
                                            << "clon A=9.5" << ','
                                            << QStringList{"The standard \"A\" has the value "

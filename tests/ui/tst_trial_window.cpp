@@ -1,5 +1,6 @@
-// The Trial window over real trials: what it lists, how it sorts, filters,
-// groups, goes to a plot, exports, copies, follows its file and takes keys.
+// The Trial window over real trials: what it counts, groups, goes to a plot,
+// exports, copies, follows its file and takes keys. Its models' sort and
+// filter are tested on their own, in tst_trial_models.
 // Before any Qt header, which makes "emit" a macro.
 #include "trial/trial_batch.h"
 #include "trial/trial_run.h"
@@ -18,9 +19,11 @@
 #include <QComboBox>
 #include <QDropEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -84,10 +87,6 @@ class TestTrialWindow : public QObject {
 private slots:
     void initTestCase();
     void cleanup() { m_fixture.close(); }
-    void listsEveryPlot_data();
-    void listsEveryPlot();
-    void sortsNumbersAndFilters_data();
-    void sortsNumbersAndFilters();
     void groupsWithStandards_data();
     void groupsWithStandards();
     void goesToThePlotUnderTheSort_data();
@@ -102,14 +101,9 @@ private slots:
     void everyActionHasAKey();
     void refusesMorePlotsThanItHolds_data();
     void refusesMorePlotsThanItHolds();
-    void sortsTextsAndTies();
-    void filtersWithinOneCell_data();
-    void filtersWithinOneCell();
     void copiesInTheDesktopsMark_data();
     void copiesInTheDesktopsMark();
     void showsControlCharacters();
-    void readsStandardsAsTheBatch_data();
-    void readsStandardsAsTheBatch();
     void readsAPlotNoFurtherThanItGoes_data();
     void readsAPlotNoFurtherThanItGoes();
     void exportsTheTableShownWhenWritten_data();
@@ -159,119 +153,6 @@ TrialWindow* TestTrialWindow::openTrial(const QString& path)
             return nullptr;
     }
     return m_trial;
-}
-
-void TestTrialWindow::listsEveryPlot_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<int>("plots");
-    QTest::addColumn<int>("columns");
-    QTest::addColumn<QStringList>("refused"); // the refused plots' names
-
-    QTest::newRow("long layout") << kLong << 450 << 14 << QStringList{"h0279"};
-    QTest::newRow("wide layout") << kWide << 450 << 14 << QStringList{"h0279"};
-    QTest::newRow("a refused plot among others") << kSmall << 4 << 11 << QStringList{"104"};
-}
-
-void TestTrialWindow::listsEveryPlot()
-{
-    QFETCH(QString, path);
-    QFETCH(int, plots);
-    QFETCH(int, columns);
-    QFETCH(QStringList, refused);
-
-    QVERIFY(openTrial(path));
-    const QAbstractItemModel* model = view("plots")->model();
-    QCOMPARE(model->rowCount(), plots);
-    QCOMPARE(model->columnCount(), columns);
-    QStringList marked;
-    for (int row = 0; row < model->rowCount(); ++row) {
-        const bool isRefused = model->index(row, 0).data(kRefusedRole).toBool();
-        QCOMPARE(cell(model, row, "message").isEmpty(), !isRefused);
-        QCOMPARE(model->index(row, 0).data(Qt::BackgroundRole).isValid(), isRefused);
-        if (isRefused)
-            marked.append(cell(model, row, "plot"));
-    }
-    QCOMPARE(marked, refused);
-}
-
-void TestTrialWindow::sortsNumbersAndFilters_data()
-{
-    QTest::addColumn<QByteArray>("trial"); // empty for huasahuasi
-    QTest::addColumn<QString>("sortBy");
-    QTest::addColumn<QString>("filter");
-    QTest::addColumn<int>("rows");
-
-    QTest::newRow("audpc, every plot") << QByteArray() << "audpc"
-                                       << "" << 450;
-    QTest::newRow("relative AUDPC of one clone, any case") << QByteArray() << "relative_audpc"
-                                                           << "yUNGAY" << 90;
-    QTest::newRow("yield losses of ten plots") << QByteArray() << "yield_losses"
-                                               << "h001" << 10;
-    QTest::newRow("audps of a treatment") << QByteArray() << "audps"
-                                          << "40MM" << 150;
-    const QByteArray months = "plot;date;level\n9;02/07;5\n9;20/07;10\n9;30/07;20\n"
-                              "10;20/06;5\n10;30/06;10\n10;10/07;20\n"
-                              "100;25/06;1\n100;05/07;2\n100;15/07;3\n";
-    QTest::newRow("dates without a year, across months") << months << "first_date"
-                                                         << "" << 3;
-    QTest::newRow("plot names that are numbers") << months << "plot"
-                                                 << "" << 3;
-    QTest::newRow("names that read as numbers only to a parser")
-        << months + "nan;01/07;1\nnan;02/07;2\nnan;03/07;3\ninf;01/07;1\ninf;02/07;2\n"
-                    "inf;03/07;3\n-inf;01/07;1\n-inf;02/07;2\n-inf;03/07;3\n"
-        << "plot"
-        << "" << 6;
-}
-
-// A number sorted as text puts 1000 before 5, and a date without its year
-// puts 02/07 before 20/06; refused plots' empty cells come first.
-void TestTrialWindow::sortsNumbersAndFilters()
-{
-    QFETCH(QByteArray, trial);
-    QFETCH(QString, sortBy);
-    QFETCH(QString, filter);
-    QFETCH(int, rows);
-
-    QTemporaryDir folder;
-    const QString path = trial.isEmpty() ? kLong : folder.filePath("trial.csv");
-    QVERIFY(trial.isEmpty() || write(path, trial));
-    QVERIFY(openTrial(path));
-    QTableView* plotsView = view("plots");
-    QTest::keyClicks(m_trial->findChild<QLineEdit*>("filter"), filter);
-    const QAbstractItemModel* model = plotsView->model();
-    QCOMPARE(model->rowCount(), rows);
-    const QString status = m_trial->findChild<QLabel*>("status")->text();
-    const int plots = trial.isEmpty() ? 450 : model->rowCount();
-    QVERIFY2(status.startsWith(rows < plots
-                                   ? QStringLiteral("%1 of %2 plots shown, ").arg(rows).arg(plots)
-                                   : QStringLiteral("%1 plots, ").arg(plots)),
-             qPrintable(status));
-    // Numbers and dates first, then names.
-    const auto key = [](const QString& text) {
-        const QStringList dayMonth = text.split(QLatin1Char('/'));
-        if (dayMonth.size() == 2)
-            return std::tuple(1, dayMonth[1].toDouble() * 100 + dayMonth[0].toDouble(), QString());
-        bool isNumber = false;
-        const double number = text.toDouble(&isNumber);
-        return isNumber && std::isfinite(number) ? std::tuple(1, number, QString())
-                                                 : std::tuple(2, 0.0, text);
-    };
-    for (const Qt::SortOrder order : {Qt::AscendingOrder, Qt::DescendingOrder}) {
-        plotsView->sortByColumn(column(model, sortBy), order);
-        for (int row = 1; row < model->rowCount(); ++row) {
-            const QString before = cell(model, row - 1, sortBy);
-            const QString after = cell(model, row, sortBy);
-            if (before.isEmpty() || after.isEmpty())
-                continue;
-            const bool ordered =
-                order == Qt::AscendingOrder ? key(before) <= key(after) : key(before) >= key(after);
-            QVERIFY2(ordered, qPrintable(before + " then " + after));
-            // Equal cells in the file's order, where plots are named in it.
-            if (trial.isEmpty() && key(before) == key(after))
-                QVERIFY(cell(model, row - 1, "plot") < cell(model, row, "plot"));
-        }
-    }
 }
 
 void TestTrialWindow::groupsWithStandards_data()
@@ -499,7 +380,10 @@ void TestTrialWindow::followsTheFileAndKeepsTheView()
     const QByteArray small = contents(kSmall);
     QVERIFY(write(path, small));
     QVERIFY(openTrial(path));
+    auto* status = m_trial->findChild<QLabel*>("status");
+    QCOMPARE(status->text(), QStringLiteral("4 plots, 1 refused"));
     QTest::keyClicks(m_trial->findChild<QLineEdit*>("filter"), "Gala");
+    QCOMPARE(status->text(), QStringLiteral("2 of 4 plots shown, 1 refused"));
     auto* groupBy = m_trial->findChild<QComboBox*>("groupBy");
     groupBy->setCurrentIndex(groupBy->findText("clone"));
     QTableView* plots = view("plots");
@@ -518,6 +402,8 @@ void TestTrialWindow::followsTheFileAndKeepsTheView()
 
     QVERIFY(write(path, small + "105;Gala;;;0;10;30;60\n"));
     QTRY_COMPARE(plots->model()->rowCount(), 3);
+    QVERIFY2(status->text().startsWith("3 of 5 plots shown, 1 refused"),
+             qPrintable(status->text()));
     QCOMPARE(cell(plots->model(), 0, "plot"), QStringLiteral("105"));
     QCOMPARE(selected(), QStringList{"101"});
     QCOMPARE(groupBy->currentText(), QStringLiteral("clone"));
@@ -667,42 +553,6 @@ void TestTrialWindow::refusesMorePlotsThanItHolds()
                  std::string().capacity() * 2);
 }
 
-// Texts that agree in more than their first bytes, ties in the file's order
-// whichever the direction, empty cells and numbers before texts.
-void TestTrialWindow::sortsTextsAndTies()
-{
-    const auto table = tableOf("plot,clone,01/07,11/07\nP0,Clone-number-10,1,2\n"
-                               "P1,Clone-number-9,1,2\nP2,,1,2\nP3,Clone-number-10,1,2\n"
-                               "P4,5,1,2\nP5,Clone-number-1,1,2\nP6,Clone-numbe,1,2\n");
-    QCOMPARE(SortedRows(*table, 1, false), (std::vector<std::uint32_t>{2, 4, 6, 5, 0, 3, 1}));
-    QCOMPARE(SortedRows(*table, 1, true), (std::vector<std::uint32_t>{1, 0, 3, 5, 6, 4, 2}));
-}
-
-void TestTrialWindow::filtersWithinOneCell_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QList<int>>("rows");
-
-    QTest::newRow("ASCII, in any case") << "AB" << QList<int>{0, 2};
-    QTest::newRow("not across two cells") << "b1" << QList<int>{};
-    QTest::newRow("not ASCII, in any case") << "é" << QList<int>{0, 1};
-    QTest::newRow("a result's cell") << "0.1" << QList<int>{2};
-}
-
-void TestTrialWindow::filtersWithinOneCell()
-{
-    QFETCH(QString, text);
-    QFETCH(QList<int>, rows);
-
-    const auto table = tableOf("plot,clone,01/07,11/07\nÉtoile,ab,1,2\nx,ÉTOILE,1,2\nabc,z,1,30\n");
-    const RowFilter filter(text);
-    QList<int> kept;
-    for (int row = 0; row < int(table->rows()); ++row)
-        if (filter.keeps(*table, std::size_t(row)))
-            kept.append(row);
-    QCOMPARE(kept, rows);
-}
-
 void TestTrialWindow::copiesInTheDesktopsMark_data()
 {
     QTest::addColumn<char>("mark");
@@ -739,51 +589,6 @@ void TestTrialWindow::showsControlCharacters()
 {
     QCOMPARE(ShownText(std::string_view("a\0b\tc\n\x7f", 7)), QString::fromUtf8("a␀b␉c␊␡"));
     QCOMPARE(ShownText("Ñandú"), QString::fromUtf8("Ñandú"));
-}
-
-void TestTrialWindow::readsStandardsAsTheBatch_data()
-{
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<QString>("shown"); // empty: refused
-    QTest::addColumn<QString>("why");
-
-    const QString noNumber = "The standard \"Gala=%1\" has no number for its value";
-    QTest::newRow("one decimal") << "8"
-                                 << "8.0"
-                                 << "";
-    QTest::newRow("decimal comma") << " 6,5 "
-                                   << "6.5"
-                                   << "";
-    QTest::newRow("more decimals than one shows") << "9.00000000001"
-                                                  << "9.00000000001"
-                                                  << "";
-    QTest::newRow("far off the scale") << "1e308"
-                                       << "1e+308"
-                                       << "";
-    QTest::newRow("letters") << "abc"
-                             << "" << noNumber.arg("abc");
-    QTest::newRow("an Arabic-Indic digit") << "٥"
-                                           << "" << noNumber.arg("٥");
-    QTest::newRow("hexadecimal") << "0x5"
-                                 << "" << noNumber.arg("0x5");
-    QTest::newRow("a name and a number") << "a=5"
-                                         << "" << noNumber.arg("a=5=");
-}
-
-// What is shown is what is used; what is not a number is refused and said why.
-void TestTrialWindow::readsStandardsAsTheBatch()
-{
-    QFETCH(QString, typed);
-    QFETCH(QString, shown);
-    QFETCH(QString, why);
-
-    TrialSummaryModel model;
-    model.setSummary(std::get<Summary>(SummaryOf(*tableOf(contents(kSmall)), 0).summarise({})));
-    QSignalSpy refused(&model, &TrialSummaryModel::standardRefused);
-    const QModelIndex gala = model.index(0, TrialSummaryModel::kStandardColumn);
-    QCOMPARE(model.setData(gala, typed, Qt::EditRole), why.isEmpty());
-    QCOMPARE(gala.data().toString(), shown);
-    QCOMPARE(refused.value(0).value(0).toString(), why);
 }
 
 void TestTrialWindow::readsAPlotNoFurtherThanItGoes_data()
@@ -990,9 +795,19 @@ void TestTrialWindow::waitsForAWholeRow()
 }
 
 // Shift+F10 opens the menu the Menu key opens; Escape closes the menu only.
+// The menu and the buttons offer the same actions, the buttons in two groups.
 void TestTrialWindow::menuFromTheKeyboard()
 {
     QVERIFY(openTrial(kSmall));
+    QStringList buttons;
+    const QLayout* row = m_trial->layout()->itemAt(m_trial->layout()->count() - 1)->layout();
+    for (int at = 0; row && at < row->count(); ++at)
+        if (const auto* button = qobject_cast<QPushButton*>(row->itemAt(at)->widget()))
+            buttons.append(button->text());
+        else
+            buttons.append(row->itemAt(at)->spacerItem() ? "|" : "?");
+    QCOMPARE(buttons, (QStringList{"Go to plot", "Copy", "Export plots...", "Export summary...",
+                                   "|", "Find", "Close"}));
     QTableView* plots = view("plots");
     plots->setFocus();
     plots->setCurrentIndex(plots->model()->index(1, 0));
@@ -1006,7 +821,8 @@ void TestTrialWindow::menuFromTheKeyboard()
         QTest::keyClick(menu, Qt::Key_Escape);
     });
     QTest::keyClick(plots, Qt::Key_F10, Qt::ShiftModifier);
-    QVERIFY(entries.contains("Export plots..."));
+    buttons.removeOne("|");
+    QCOMPARE(entries, buttons);
     QTest::qWait(50);
     QVERIFY(m_fixture.window().trialWindow() && m_trial->isVisible());
 }

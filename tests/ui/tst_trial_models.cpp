@@ -1,0 +1,368 @@
+// The Trial window's two models on their own, under Qt's model tester: the
+// plots listed, sorted and filtered, the rows a view holds following their
+// plots, a new table under the same sort and filter; the summary's rows kept
+// over new values, and its standards read as the batch reads them.
+// Before any Qt header, which makes "emit" a macro.
+#include "core/value_conventions.h"
+#include "trial/trial_batch.h"
+#include "trial/trial_summary.h"
+
+#include "support/main_window_fixture.h"
+#include "ui/trial_model.h"
+
+#include <QAbstractItemModelTester>
+#include <QtTest>
+
+#include <cmath>
+#include <tuple>
+
+using namespace quarven;
+using namespace quarven::test;
+
+namespace {
+
+constexpr auto kFatal = QAbstractItemModelTester::FailureReportingMode::Fatal;
+const QString kLong = QStringLiteral(QUARVEN_TRIAL_DATA "/huasahuasi-long.csv");
+const QString kWide = QStringLiteral(QUARVEN_TRIAL_DATA "/huasahuasi-wide.csv");
+const QString kSmall = QStringLiteral(QUARVEN_EXAMPLES "/trial-wide.csv");
+
+QByteArray contents(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The table the window reads from these bytes.
+std::shared_ptr<const TrialTable> tableOf(const QByteArray& bytes)
+{
+    TrialTableReader reader(BatchSettings{kCommonYear, kDefaultPeriod});
+    reader.read(std::string_view(bytes.constData(), std::size_t(bytes.size())));
+    return reader.finish();
+}
+
+Summary summaryOf(const QByteArray& bytes)
+{
+    return std::get<Summary>(SummaryOf(*tableOf(bytes), 0).summarise({}));
+}
+
+int column(const QAbstractItemModel& model, const QString& name)
+{
+    for (int at = 0; at < model.columnCount(); ++at)
+        if (model.headerData(at, Qt::Horizontal).toString() == name)
+            return at;
+    return -1;
+}
+
+QString cell(const QAbstractItemModel& model, int row, const QString& name)
+{
+    return model.index(row, column(model, name)).data().toString();
+}
+
+QStringList firstColumn(const QAbstractItemModel& model)
+{
+    QStringList cells;
+    for (int row = 0; row < model.rowCount(); ++row)
+        cells.append(model.index(row, 0).data().toString());
+    return cells;
+}
+
+// As the filter box gives it, a letter at a time.
+void type(TrialPlotsModel& model, const QString& text)
+{
+    for (qsizetype size = 1; size <= text.size(); ++size)
+        model.setFilter(text.left(size));
+}
+
+} // namespace
+
+class TestTrialModels : public QObject {
+    Q_OBJECT
+private slots:
+    void listsEveryPlot_data();
+    void listsEveryPlot();
+    void sortsNumbersAndFilters_data();
+    void sortsNumbersAndFilters();
+    void sortsTextsAndTies();
+    void filtersWithinOneCell_data();
+    void filtersWithinOneCell();
+    void heldRowsFollowTheirPlots_data();
+    void heldRowsFollowTheirPlots();
+    void summaryKeepsItsRows_data();
+    void summaryKeepsItsRows();
+    void readsStandardsAsTheBatch_data();
+    void readsStandardsAsTheBatch();
+};
+
+void TestTrialModels::listsEveryPlot_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<int>("plots");
+    QTest::addColumn<int>("columns");
+    QTest::addColumn<QStringList>("refused"); // the refused plots' names
+
+    QTest::newRow("long layout") << kLong << 450 << 14 << QStringList{"h0279"};
+    QTest::newRow("wide layout") << kWide << 450 << 14 << QStringList{"h0279"};
+    QTest::newRow("a refused plot among others") << kSmall << 4 << 11 << QStringList{"104"};
+}
+
+void TestTrialModels::listsEveryPlot()
+{
+    QFETCH(QString, path);
+    QFETCH(int, plots);
+    QFETCH(int, columns);
+    QFETCH(QStringList, refused);
+
+    TrialPlotsModel model;
+    const QAbstractItemModelTester tester(&model, kFatal);
+    model.setTable(tableOf(contents(path)));
+    QCOMPARE(model.rowCount(), plots);
+    QCOMPARE(model.columnCount(), columns);
+    QStringList marked;
+    for (int row = 0; row < model.rowCount(); ++row) {
+        const bool isRefused = model.index(row, 0).data(kRefusedRole).toBool();
+        QCOMPARE(cell(model, row, "message").isEmpty(), !isRefused);
+        QCOMPARE(model.index(row, 0).data(Qt::BackgroundRole).isValid(), isRefused);
+        if (isRefused)
+            marked.append(cell(model, row, "plot"));
+    }
+    QCOMPARE(marked, refused);
+}
+
+void TestTrialModels::sortsNumbersAndFilters_data()
+{
+    QTest::addColumn<QByteArray>("trial"); // empty for huasahuasi
+    QTest::addColumn<QString>("sortBy");
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<int>("rows");
+
+    QTest::newRow("audpc, every plot") << QByteArray() << "audpc"
+                                       << "" << 450;
+    QTest::newRow("relative AUDPC of one clone, any case") << QByteArray() << "relative_audpc"
+                                                           << "yUNGAY" << 90;
+    QTest::newRow("yield losses of ten plots") << QByteArray() << "yield_losses"
+                                               << "h001" << 10;
+    QTest::newRow("audps of a treatment") << QByteArray() << "audps"
+                                          << "40MM" << 150;
+    const QByteArray months = "plot;date;level\n9;02/07;5\n9;20/07;10\n9;30/07;20\n"
+                              "10;20/06;5\n10;30/06;10\n10;10/07;20\n"
+                              "100;25/06;1\n100;05/07;2\n100;15/07;3\n";
+    QTest::newRow("dates without a year, across months") << months << "first_date"
+                                                         << "" << 3;
+    QTest::newRow("plot names that are numbers") << months << "plot"
+                                                 << "" << 3;
+    QTest::newRow("names that read as numbers only to a parser")
+        << months + "nan;01/07;1\nnan;02/07;2\nnan;03/07;3\ninf;01/07;1\ninf;02/07;2\n"
+                    "inf;03/07;3\n-inf;01/07;1\n-inf;02/07;2\n-inf;03/07;3\n"
+        << "plot"
+        << "" << 6;
+}
+
+// A number sorted as text puts 1000 before 5, and a date without its year
+// puts 02/07 before 20/06; refused plots' empty cells come first.
+void TestTrialModels::sortsNumbersAndFilters()
+{
+    QFETCH(QByteArray, trial);
+    QFETCH(QString, sortBy);
+    QFETCH(QString, filter);
+    QFETCH(int, rows);
+
+    TrialPlotsModel model;
+    const QAbstractItemModelTester tester(&model, kFatal);
+    model.setTable(tableOf(trial.isEmpty() ? contents(kLong) : trial));
+    type(model, filter);
+    QCOMPARE(model.rowCount(), rows);
+    // Numbers and dates first, then names.
+    const auto key = [](const QString& text) {
+        const QStringList dayMonth = text.split(QLatin1Char('/'));
+        if (dayMonth.size() == 2)
+            return std::tuple(1, dayMonth[1].toDouble() * 100 + dayMonth[0].toDouble(), QString());
+        bool isNumber = false;
+        const double number = text.toDouble(&isNumber);
+        return isNumber && std::isfinite(number) ? std::tuple(1, number, QString())
+                                                 : std::tuple(2, 0.0, text);
+    };
+    for (const Qt::SortOrder order : {Qt::AscendingOrder, Qt::DescendingOrder}) {
+        model.sort(column(model, sortBy), order);
+        QCOMPARE(model.rowCount(), rows);
+        for (int row = 1; row < model.rowCount(); ++row) {
+            const QString before = cell(model, row - 1, sortBy);
+            const QString after = cell(model, row, sortBy);
+            if (before.isEmpty() || after.isEmpty())
+                continue;
+            const bool ordered =
+                order == Qt::AscendingOrder ? key(before) <= key(after) : key(before) >= key(after);
+            QVERIFY2(ordered, qPrintable(before + " then " + after));
+            // Equal cells in the file's order, where plots are named in it.
+            if (trial.isEmpty() && key(before) == key(after))
+                QVERIFY(cell(model, row - 1, "plot") < cell(model, row, "plot"));
+        }
+    }
+}
+
+// Texts that agree in more than their first bytes, ties in the file's order
+// whichever the direction, empty cells and numbers before texts.
+void TestTrialModels::sortsTextsAndTies()
+{
+    const auto table = tableOf("plot,clone,01/07,11/07\nP0,Clone-number-10,1,2\n"
+                               "P1,Clone-number-9,1,2\nP2,,1,2\nP3,Clone-number-10,1,2\n"
+                               "P4,5,1,2\nP5,Clone-number-1,1,2\nP6,Clone-numbe,1,2\n");
+    QCOMPARE(SortedRows(*table, 1, false), (std::vector<std::uint32_t>{2, 4, 6, 5, 0, 3, 1}));
+    QCOMPARE(SortedRows(*table, 1, true), (std::vector<std::uint32_t>{1, 0, 3, 5, 6, 4, 2}));
+}
+
+void TestTrialModels::filtersWithinOneCell_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QList<int>>("rows");
+
+    QTest::newRow("ASCII, in any case") << "AB" << QList<int>{0, 2};
+    QTest::newRow("not across two cells") << "b1" << QList<int>{};
+    QTest::newRow("not ASCII, in any case") << "é" << QList<int>{0, 1};
+    QTest::newRow("a result's cell") << "0.1" << QList<int>{2};
+}
+
+void TestTrialModels::filtersWithinOneCell()
+{
+    QFETCH(QString, text);
+    QFETCH(QList<int>, rows);
+
+    const auto table = tableOf("plot,clone,01/07,11/07\nÉtoile,ab,1,2\nx,ÉTOILE,1,2\nabc,z,1,30\n");
+    const RowFilter filter(text);
+    QList<int> kept;
+    for (int row = 0; row < int(table->rows()); ++row)
+        if (filter.keeps(*table, std::size_t(row)))
+            kept.append(row);
+    QCOMPARE(kept, rows);
+}
+
+void TestTrialModels::heldRowsFollowTheirPlots_data()
+{
+    QTest::addColumn<QString>("sortBy"); // empty: the file's order
+    QTest::addColumn<QStringList>("filters");
+    QTest::addColumn<QByteArray>("added"); // to the trial, as a new table; empty: none
+    QTest::addColumn<QStringList>("plots");
+    QTest::addColumn<QString>("held"); // what a row held at plot 101 shows after; empty: lost
+
+    const QStringList none;
+    QTest::newRow("sorted by AUDPC, the highest first")
+        << "audpc" << none << QByteArray() << QStringList{"102", "101", "103", "104"} << "101";
+    QTest::newRow("sorted by plot, then filtered")
+        << "plot" << QStringList{"Gala"} << QByteArray() << QStringList{"104", "101"} << "101";
+    QTest::newRow("typed on, narrower at each letter")
+        << "" << QStringList{"a", "ga", "gal"} << QByteArray() << QStringList{"101", "104"}
+        << "101";
+    QTest::newRow("typed back, wider again")
+        << "" << QStringList{"Laura", "Laur", "L"} << QByteArray()
+        << QStringList{"101", "102", "103", "104"} << "";
+    QTest::newRow("a new table under the same sort and filter")
+        << "audpc" << QStringList{"Gala"} << QByteArray("105;Gala;;;0;10;30;60\n")
+        << QStringList{"105", "101", "104"} << "";
+}
+
+// The rows a view holds (its selection, its current row) follow their plots
+// through a sort or a filter; a new table is a new list, which the window
+// selects in again itself.
+void TestTrialModels::heldRowsFollowTheirPlots()
+{
+    QFETCH(QString, sortBy);
+    QFETCH(QStringList, filters);
+    QFETCH(QByteArray, added);
+    QFETCH(QStringList, plots);
+    QFETCH(QString, held);
+
+    TrialPlotsModel model;
+    const QAbstractItemModelTester tester(&model, kFatal);
+    const QByteArray trial = contents(kSmall);
+    model.setTable(tableOf(trial));
+    const QPersistentModelIndex plot101 = model.index(0, 0);
+    QCOMPARE(plot101.data().toString(), QStringLiteral("101"));
+    if (!sortBy.isEmpty())
+        model.sort(column(model, sortBy), Qt::DescendingOrder);
+    for (const QString& filter : filters)
+        model.setFilter(filter);
+    if (!added.isEmpty())
+        model.setTable(tableOf(trial + added));
+    QCOMPARE(firstColumn(model), plots);
+    QCOMPARE(plot101.data().toString(), held);
+}
+
+void TestTrialModels::summaryKeepsItsRows_data()
+{
+    QTest::addColumn<QByteArray>("after"); // the trial summarised again
+    QTest::addColumn<bool>("kept");
+
+    const QByteArray header = "plot;clone;budding;desiccation;02/07;09/07;16/07;23/07\n";
+    const QByteArray gala = "101;Gala;;;0;2,5;12;35\n";
+    const QByteArray others = "102;Bellarosa;10/6;31/7;0,5;6;25;60\n103;Laura;;;0;;2;6\n";
+    QTest::newRow("the same groups, other values")
+        << header + "101;Gala;;;0;5;20;40\n" + others << true;
+    QTest::newRow("the same groups in another order") << header + others + gala << false;
+    QTest::newRow("a group more") << header + gala + others + "105;Agria;;;0;1;2;3\n" << false;
+}
+
+// A view's current cell and selection stay on the same groups' rows only.
+void TestTrialModels::summaryKeepsItsRows()
+{
+    QFETCH(QByteArray, after);
+    QFETCH(bool, kept);
+
+    TrialSummaryModel model;
+    const QAbstractItemModelTester tester(&model, kFatal);
+    model.setSummary(summaryOf(contents(kSmall)));
+    const QPersistentModelIndex bellarosa = model.index(1, 0);
+    QCOMPARE(bellarosa.data().toString(), QStringLiteral("Bellarosa"));
+    model.setSummary(summaryOf(after));
+    QCOMPARE(bellarosa.isValid(), kept);
+    // The values are the new ones either way.
+    QCOMPARE(cell(model, 0, "audpc_mean"),
+             QString::fromStdString(FormatDecimals(*summaryOf(after).groups[0].audpc.mean, 1)));
+}
+
+void TestTrialModels::readsStandardsAsTheBatch_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("shown"); // empty: refused
+    QTest::addColumn<QString>("why");
+
+    const QString noNumber = "The standard \"Gala=%1\" has no number for its value";
+    QTest::newRow("one decimal") << "8"
+                                 << "8.0"
+                                 << "";
+    QTest::newRow("decimal comma") << " 6,5 "
+                                   << "6.5"
+                                   << "";
+    QTest::newRow("more decimals than one shows") << "9.00000000001"
+                                                  << "9.00000000001"
+                                                  << "";
+    QTest::newRow("far off the scale") << "1e308"
+                                       << "1e+308"
+                                       << "";
+    QTest::newRow("letters") << "abc"
+                             << "" << noNumber.arg("abc");
+    QTest::newRow("an Arabic-Indic digit") << "٥"
+                                           << "" << noNumber.arg("٥");
+    QTest::newRow("hexadecimal") << "0x5"
+                                 << "" << noNumber.arg("0x5");
+    QTest::newRow("a name and a number") << "a=5"
+                                         << "" << noNumber.arg("a=5=");
+}
+
+// What is shown is what is used; what is not a number is refused and said why.
+void TestTrialModels::readsStandardsAsTheBatch()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, shown);
+    QFETCH(QString, why);
+
+    TrialSummaryModel model;
+    const QAbstractItemModelTester tester(&model, kFatal);
+    model.setSummary(summaryOf(contents(kSmall)));
+    QSignalSpy refused(&model, &TrialSummaryModel::standardRefused);
+    const QModelIndex gala = model.index(0, TrialSummaryModel::kStandardColumn);
+    QCOMPARE(model.setData(gala, typed, Qt::EditRole), why.isEmpty());
+    QCOMPARE(gala.data().toString(), shown);
+    QCOMPARE(refused.value(0).value(0).toString(), why);
+}
+
+QTEST_MAIN(TestTrialModels)
+#include "tst_trial_models.moc"
