@@ -122,8 +122,8 @@ private:
             return;
         PlotSummary& summary = m_plot->summary;
         summary.copied.assign(result.copied.begin(), result.copied.end());
-        summary.audpc = result.audpc;
-        summary.losses = result.losses;
+        summary.audpc = result.measures[kAudpc];
+        summary.losses = result.measures[kYieldLosses];
         summary.refusal = result.message;
         if (!result.lines.empty())
             summary.refusal += " (" + std::string(result.lines) + ")";

@@ -132,9 +132,10 @@ std::vector<Result> runBatch(std::string_view text, int year,
     std::vector<Result> results;
     quarven::TrialBatch batch(quarven::BatchSettings{year, quarven::kDefaultPeriod},
                               [&results](const quarven::PlotResult& plot) {
-                                  results.push_back(
-                                      {std::string(plot.plot), std::string(plot.message),
-                                       std::string(plot.lines), std::string(plot.audpc)});
+                                  results.push_back({std::string(plot.plot),
+                                                     std::string(plot.message),
+                                                     std::string(plot.lines),
+                                                     std::string(plot.measures[quarven::kAudpc])});
                               });
     error = quarven::ReadTrial(text, batch);
     if (!error) {

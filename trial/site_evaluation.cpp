@@ -5,7 +5,6 @@
 #include "trial_results.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <functional>
 #include <map>
@@ -13,9 +12,6 @@
 
 namespace quarven {
 namespace {
-
-constexpr int kSlopeDecimals = 4;
-constexpr int kShortest = -1;
 
 using GroupIndex = std::map<std::string_view, std::size_t, std::less<>>;
 
@@ -33,25 +29,6 @@ const GroupSummary* find(const Summary& summary, const GroupIndex& index, std::s
     return found == index.end() ? nullptr : &summary.groups[found->second];
 }
 
-std::string shortest(double value)
-{
-    std::array<char, 32> digits{};
-    const auto written = std::to_chars(digits.data(), digits.data() + digits.size(), value);
-    return std::string(digits.data(), written.ptr);
-}
-
-void appendNumber(std::string& text, const std::optional<double>& value, int decimals, char point)
-{
-    if (!value)
-        return;
-    const std::size_t start = text.size();
-    if (decimals == kShortest)
-        text += shortest(*value);
-    else
-        AppendDecimals(text, *value, decimals);
-    std::replace(text.begin() + static_cast<std::ptrdiff_t>(start), text.end(), '.', point);
-}
-
 void appendText(std::string& text, std::string_view field, char separator)
 {
     AppendField(text, FormulaSafe(field), separator);
@@ -64,7 +41,7 @@ std::string siteLead(const SiteEvaluation& site)
 
 std::string standardAndValue(const StandardFit& fit)
 {
-    return QuotedName(fit.standard) + " of value " + shortest(fit.value);
+    return QuotedName(fit.standard) + " of value " + ShortestText(fit.value);
 }
 
 // A row per standard, each with a computed plot at the site; the fitted
@@ -75,7 +52,7 @@ std::vector<StandardFit> fitOf(const Summary& summary, const std::vector<Standar
     std::vector<StandardFit> fit;
     for (const Standard& standard : standards) {
         const GroupSummary* group = find(summary, index, standard.name);
-        StandardFit row{standard.name, standard.value, *group->relativeAudpc.mean, {}, {}, {}};
+        StandardFit row{standard.name, standard.value, *group->relativeAudpc().mean, {}, {}, {}};
         if (summary.slope) {
             row.slope = summary.slope;
             row.fitted = *summary.slope * row.relativeAudpcMean;
@@ -155,7 +132,7 @@ standardsAtSites(const std::vector<SiteEvaluation>& sites, const std::vector<Sta
     for (std::size_t s = 0; s < sites.size(); ++s)
         for (const Standard& standard : standards) {
             const GroupSummary* group = find(sites[s].summary, indices[s], standard.name);
-            if (group && group->relativeAudpc.mean)
+            if (group && group->relativeAudpc().mean)
                 present[s].push_back(standard);
         }
     return present;
@@ -267,9 +244,9 @@ SiteCorrelation correlate(const std::vector<SiteEvaluation>& sites,
     std::vector<double> here, there;
     for (const GroupSummary& group : sites[a].summary.groups) {
         const GroupSummary* found = find(sites[b].summary, indices[b], group.name);
-        if (group.relativeAudpc.mean && found && found->relativeAudpc.mean) {
-            here.push_back(*group.relativeAudpc.mean);
-            there.push_back(*found->relativeAudpc.mean);
+        if (group.relativeAudpc().mean && found && found->relativeAudpc().mean) {
+            here.push_back(*group.relativeAudpc().mean);
+            there.push_back(*found->relativeAudpc().mean);
         }
     }
     SiteCorrelation correlation{a, b, here.size(), {}};
@@ -289,31 +266,11 @@ SiteCorrelation correlate(const std::vector<SiteEvaluation>& sites,
     return correlation;
 }
 
-template <typename Row, std::size_t N>
-void appendHeader(std::string& text, const std::array<NumberColumn<Row>, N>& columns,
-                  char separator)
-{
-    for (const NumberColumn<Row>& column : columns) {
-        text += separator;
-        text += column.name;
-    }
-}
-
-template <typename Row, std::size_t N>
-void appendNumbers(std::string& text, const std::array<NumberColumn<Row>, N>& columns,
-                   const Row& row, char separator, char point)
-{
-    for (const NumberColumn<Row>& column : columns) {
-        text += separator;
-        appendNumber(text, column.value(row), column.decimals, point);
-    }
-}
-
 } // namespace
 
 const std::array<NumberColumn<StandardFit>, 5> kFitColumns{{
     {"value", kShortest, [](const StandardFit& f) -> std::optional<double> { return f.value; }},
-    {"relative_audpc_mean", kRelativeAudpcDecimals,
+    {kMeasures[kRelativeAudpc].mean, kMeasures[kRelativeAudpc].summaryDecimals,
      [](const StandardFit& f) -> std::optional<double> { return f.relativeAudpcMean; }},
     {"slope", kSlopeDecimals, [](const StandardFit& f) { return f.slope; }},
     {"fitted", kScaleDecimals, [](const StandardFit& f) { return f.fitted; }},
@@ -386,7 +343,7 @@ std::string FitText(const Evaluation& evaluation, char separator, DecimalMark ma
     const char point = DecimalPoint(separator, mark);
     const bool several = evaluation.sites.size() > 1;
     std::string text = several ? std::string("site") + separator + "standard" : "standard";
-    appendHeader(text, kFitColumns, separator);
+    AppendColumnNames(text, kFitColumns, separator);
     text += '\n';
     for (const SiteEvaluation& site : evaluation.sites)
         for (const StandardFit& fit : site.fit) {
@@ -395,7 +352,7 @@ std::string FitText(const Evaluation& evaluation, char separator, DecimalMark ma
                 text += separator;
             }
             appendText(text, fit.standard, separator);
-            appendNumbers(text, kFitColumns, fit, separator, point);
+            AppendNumbers(text, kFitColumns, fit, separator, point);
             text += '\n';
         }
     return text;
@@ -405,7 +362,7 @@ std::string CombinedText(const Evaluation& evaluation, char separator, DecimalMa
 {
     const char point = DecimalPoint(separator, mark);
     std::string text = "group";
-    appendHeader(text, kCombinedColumns, separator);
+    AppendColumnNames(text, kCombinedColumns, separator);
     for (const SiteEvaluation& site : evaluation.sites) {
         text += separator;
         appendText(text, site.name, separator);
@@ -413,10 +370,10 @@ std::string CombinedText(const Evaluation& evaluation, char separator, DecimalMa
     text += '\n';
     for (const CombinedGroup& group : evaluation.combined) {
         appendText(text, group.name, separator);
-        appendNumbers(text, kCombinedColumns, group, separator, point);
+        AppendNumbers(text, kCombinedColumns, group, separator, point);
         for (const std::optional<double>& scale : group.scales) {
             text += separator;
-            appendNumber(text, scale, kScaleDecimals, point);
+            AppendNumber(text, scale, kScaleDecimals, point);
         }
         text += '\n';
     }

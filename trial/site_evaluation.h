@@ -94,15 +94,6 @@ struct Evaluation {
 // Every notice and warning, site by site, one line each.
 [[nodiscard]] std::vector<std::string> EvaluationMessages(const Evaluation& evaluation);
 
-// A column of numbers in the texts below and in the window: its name, its
-// decimals (-1: the shortest text that reads back as the value) and how the
-// value is taken from a row.
-template <typename Row> struct NumberColumn {
-    const char* name;
-    int decimals;
-    std::optional<double> (*value)(const Row&);
-};
-
 // The fit's columns after the site and the standard's name.
 extern const std::array<NumberColumn<StandardFit>, 5> kFitColumns;
 // The combined table's columns between the group's name and the sites' scales.

@@ -11,6 +11,7 @@
 #include <limits>
 #include <new>
 #include <tuple>
+#include <utility>
 
 namespace quarven {
 namespace {
@@ -43,6 +44,28 @@ void showDate(std::string& text, TrialDate& shown, TrialDate date)
     text.clear();
     AppendTrialDate(text, date);
     shown = date;
+}
+
+// A measure's text and value. Each measure's function is known when this is
+// compiled, so that it is called directly, and inlined, rather than through
+// the table on every plot.
+template <std::size_t M>
+void measureOne(const PlotSums& sums, TrialBatch::Scratch& scratch, PlotResult& result)
+{
+    constexpr Measure measure = kMeasures[M];
+    const double value = measure.of(sums);
+    std::string& text = scratch.measures[M];
+    text.clear();
+    AppendDecimals(text, value, measure.decimals);
+    result.measures[M] = text;
+    result.values[M] = value;
+}
+
+template <std::size_t... M>
+void measureAll(const PlotSums& sums, TrialBatch::Scratch& scratch, PlotResult& result,
+                std::index_sequence<M...>)
+{
+    (measureOne<M>(sums, scratch, result), ...);
 }
 
 } // namespace
@@ -104,7 +127,7 @@ void TrialBatch::wideRow(const TrialRow& row)
     for (const TrialAssessment& assessment : row.assessments)
         add(state, assessment, row.line);
     ++m_plots;
-    if (emit(state, row.plot, row.copied, m_results, m_onResult))
+    if (giveResult(state, row.plot, row.copied, m_results, m_onResult))
         ++m_refused;
 }
 
@@ -364,9 +387,9 @@ std::size_t TrialBatch::giveResults(std::size_t first, std::size_t last, Scratch
                 blob.remove_prefix(sizeof length + length);
             }
         }
-        if (emit(state, m_index.name(static_cast<std::uint32_t>(number)),
-                 Items<std::string_view>(scratch.copied.data(), scratch.copied.size()), scratch,
-                 handler))
+        if (giveResult(state, m_index.name(static_cast<std::uint32_t>(number)),
+                       Items<std::string_view>(scratch.copied.data(), scratch.copied.size()),
+                       scratch, handler))
             ++refused;
     }
     return refused;
@@ -378,8 +401,9 @@ void TrialBatch::resultsGiven(std::size_t plots, std::size_t refused)
     m_refused += refused;
 }
 
-bool TrialBatch::emit(const PlotState& state, std::string_view plot, Items<std::string_view> copied,
-                      Scratch& scratch, const ResultHandler& handler) const
+bool TrialBatch::giveResult(const PlotState& state, std::string_view plot,
+                            Items<std::string_view> copied, Scratch& scratch,
+                            const ResultHandler& handler) const
 {
     PlotResult result;
     result.plot = plot;
@@ -392,52 +416,44 @@ bool TrialBatch::emit(const PlotState& state, std::string_view plot, Items<std::
         scratch.periodShown = state.period;
     }
     result.period = scratch.period;
+    const bool refused = state.refusal != kNone || state.count < 2;
+    if (refused)
+        refusal(state, scratch, result);
+    else
+        measure(state, scratch, result);
+    handler(result);
+    return refused;
+}
 
-    if (state.refusal != kNone || state.count < 2) {
-        if (state.refusal != kNone) {
-            result.message = m_refusals[state.refusal].message;
-            result.lines = m_refusals[state.refusal].lines;
-        } else {
-            scratch.message =
-                "At least two assessments are needed; the plot has " + std::to_string(state.count);
-            scratch.lines = lineText(state.lastLine);
-            result.message = scratch.message;
-            result.lines = scratch.lines;
-        }
-        handler(result);
-        return true;
+void TrialBatch::refusal(const PlotState& state, Scratch& scratch, PlotResult& result) const
+{
+    if (state.refusal != kNone) {
+        result.message = m_refusals[state.refusal].message;
+        result.lines = m_refusals[state.refusal].lines;
+        return;
     }
+    scratch.message =
+        "At least two assessments are needed; the plot has " + std::to_string(state.count);
+    scratch.lines = lineText(state.lastLine);
+    result.message = scratch.message;
+    result.lines = scratch.lines;
+}
 
+void TrialBatch::measure(const PlotState& state, Scratch& scratch, PlotResult& result)
+{
     showDate(scratch.firstDate, scratch.firstShown,
              {state.firstDay, (state.flags & kFirstHasYear) != 0});
     showDate(scratch.lastDate, scratch.lastShown,
              {state.lastDay, (state.flags & kLastHasYear) != 0});
-    const double days = static_cast<double>(state.lastDay - state.firstDay);
-    const double relative = state.audpc / (100.0 * days);
-    const double audps = state.audpc + (state.firstLevel + state.lastLevel) / 2 * days /
-                                           static_cast<double>(state.count - 1);
-    // The window shows an AUDPC that rounds to 0 as nothing; a results file
-    // read by a statistics package needs the number.
-    scratch.audpc.clear();
-    AppendDecimals(scratch.audpc, state.audpc, 0);
-    scratch.losses.clear();
-    AppendPattern(scratch.losses, state.audpc / state.period, Pattern::Losses);
-    scratch.relative.clear();
-    AppendDecimals(scratch.relative, relative, 4);
-    scratch.audps.clear();
-    AppendDecimals(scratch.audps, audps, 1);
     result.firstDate = scratch.firstDate;
     result.lastDate = scratch.lastDate;
-    result.audpc = scratch.audpc;
-    result.losses = scratch.losses;
-    result.relativeAudpc = scratch.relative;
-    result.audps = scratch.audps;
-    result.audpcValue = state.audpc;
-    result.lossesValue = state.audpc / state.period;
-    result.relativeAudpcValue = relative;
-    result.audpsValue = audps;
-    handler(result);
-    return false;
+    const PlotSums sums{state.audpc,
+                        state.firstLevel,
+                        state.lastLevel,
+                        static_cast<double>(state.lastDay - state.firstDay),
+                        static_cast<double>(state.count),
+                        static_cast<double>(state.period)};
+    measureAll(sums, scratch, result, std::make_index_sequence<kMeasureCount>());
 }
 
 } // namespace quarven

@@ -18,6 +18,7 @@
 #include "core/loss_calculation.h"
 #include "core/tuberization_rules.h"
 #include "plot_index.h"
+#include "trial_columns.h"
 #include "trial_file.h"
 #include "trial_values.h"
 
@@ -40,16 +41,11 @@ struct PlotResult {
     std::uint32_t assessments = 0; // its assessment rows or cells, refused or not
     std::string_view firstDate;    // empty when refused
     std::string_view lastDate;
-    std::string_view period;        // days; empty when the plot's period could not be read
-    std::string_view audpc;         // as the window shows it, but 0 where it shows nothing
-    std::string_view losses;        // as the window shows it
-    std::string_view relativeAudpc; // AUDPC / (100 x days first to last), 4 decimals
-    std::string_view audps;         // area under the disease progress stairs, 1 decimal
-    // The same four unrounded, for summaries over plots; 0 when refused.
-    double audpcValue = 0.0;
-    double lossesValue = 0.0;
-    double relativeAudpcValue = 0.0;
-    double audpsValue = 0.0;
+    std::string_view period; // days; empty when the plot's period could not be read
+    // Each of kMeasures, as text (empty when refused) and unrounded, for
+    // summaries over plots (0 when refused).
+    std::array<std::string_view, kMeasureCount> measures{};
+    MeasureValues values{};
     // The reason a plot was refused, in the window's words where it has them
     // (its carriage return included), and the file lines it concerns
     // ("line 7", "lines 3 and 7"). Both empty when the plot was computed.
@@ -84,7 +80,8 @@ public:
     // The texts a result is made in, reused from plot to plot.
     struct Scratch {
         std::vector<std::string_view> copied;
-        std::string firstDate, lastDate, period, audpc, losses, relative, audps;
+        std::string firstDate, lastDate, period;
+        std::array<std::string, kMeasureCount> measures;
         std::string message, lines;
         TrialDate firstShown, lastShown; // the days firstDate and lastDate show
         int periodShown = 0;             // the days period shows
@@ -128,8 +125,10 @@ private:
     void refuse(PlotState& state, std::string message, std::uint32_t line,
                 std::uint32_t earlierLine = 0);
     // Whether the plot was refused.
-    bool emit(const PlotState& state, std::string_view plot, Items<std::string_view> copied,
-              Scratch& scratch, const ResultHandler& handler) const;
+    bool giveResult(const PlotState& state, std::string_view plot, Items<std::string_view> copied,
+                    Scratch& scratch, const ResultHandler& handler) const;
+    void refusal(const PlotState& state, Scratch& scratch, PlotResult& result) const;
+    static void measure(const PlotState& state, Scratch& scratch, PlotResult& result);
 
     BatchSettings m_settings;
     ResultHandler m_onResult;

@@ -11,6 +11,8 @@ namespace quarven {
 namespace {
 
 constexpr std::size_t kFlushSize = std::size_t{1} << 20;
+// The longest line of a computed plot written at once.
+constexpr std::size_t kLongestLine = 256;
 
 // Whether a text may begin like a formula: one compare for the usual name,
 // which begins with a letter or a digit.
@@ -71,9 +73,9 @@ ResultsWriter::ResultsWriter(const TrialHeader& header, Output output)
         m_buffer += m_separator;
         appendText(m_buffer, name, m_separator);
     }
-    for (const char* name : kResultColumns) {
+    for (const ResultColumn& column : kResultColumns) {
         m_buffer += m_separator;
-        m_buffer += name;
+        m_buffer += column.name;
     }
     m_buffer += '\n';
 }
@@ -116,17 +118,16 @@ void ResultsWriter::writeFormatted(std::string_view text)
     m_output(text);
 }
 
-// A computed plot whose fields need no quotes, the usual case, written into
-// a line on the stack and appended at once: results for a million plots are a
-// fifth of the batch's work when written field by field.
-bool ResultsWriter::writeComputed(std::string& text, const PlotResult& result) const
+// A computed plot whose fields need no quotes, the usual case, with room for
+// its line on the stack.
+bool ResultsWriter::fitsOneLine(const PlotResult& result) const
 {
-    constexpr std::size_t kLongestLine = 256;
     if (!m_markSet || !result.message.empty() || result.plot.size() > kLongestLine / 4)
         return false;
     std::size_t length = result.plot.size() + result.firstDate.size() + result.lastDate.size() +
-                         result.period.size() + result.audpc.size() + result.losses.size() +
-                         result.relativeAudpc.size() + result.audps.size() + 32;
+                         result.period.size() + 32;
+    for (const std::string_view measure : result.measures)
+        length += measure.size();
     for (const std::string_view field : result.copied)
         length += field.size() + 1;
     if (length > kLongestLine || mayLookLikeFormula(result.plot) ||
@@ -135,7 +136,16 @@ bool ResultsWriter::writeComputed(std::string& text, const PlotResult& result) c
     for (const std::string_view field : result.copied)
         if (mayLookLikeFormula(field) || NeedsQuotes(field, m_separator))
             return false;
+    return true;
+}
 
+// Such a plot is written into a line on the stack and appended at once:
+// results for a million plots are a fifth of the batch's work when written
+// field by field.
+bool ResultsWriter::writeComputed(std::string& text, const PlotResult& result) const
+{
+    if (!fitsOneLine(result))
+        return false;
     // Only what is written into the line is read from it.
     std::array<char, kLongestLine> line;
     char* out = line.data();
@@ -173,10 +183,8 @@ bool ResultsWriter::writeComputed(std::string& text, const PlotResult& result) c
     *out++ = m_separator;
     put(result.lastDate);
     number(result.period);
-    number(result.audpc);
-    number(result.losses);
-    number(result.relativeAudpc);
-    number(result.audps);
+    for (const std::string_view measure : result.measures)
+        number(measure);
     *out++ = m_separator;
     *out++ = '\n';
     text.append(line.data(), static_cast<std::size_t>(out - line.data()));
@@ -198,10 +206,8 @@ void ResultsWriter::writeAny(std::string& text, const PlotResult& result,
     text += m_separator;
     text.append(result.lastDate);
     appendNumber(text, result.period, points);
-    appendNumber(text, result.audpc, points);
-    appendNumber(text, result.losses, points);
-    appendNumber(text, result.relativeAudpc, points);
-    appendNumber(text, result.audps, points);
+    for (const std::string_view measure : result.measures)
+        appendNumber(text, measure, points);
     text += m_separator;
     if (!result.message.empty()) {
         std::string message(result.message);

@@ -7,7 +7,6 @@
 #include "trial_batch.h"
 #include "trial_file.h"
 
-#include <array>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -20,14 +19,8 @@ namespace quarven {
 void AppendField(std::string& text, std::string_view field, char separator);
 [[nodiscard]] bool NeedsQuotes(std::string_view field, char separator);
 
-// The results' columns after the plot and its copied columns.
-inline constexpr std::array<const char*, 9> kResultColumns{
-    "assessments",  "first_date",     "last_date", "period", "audpc",
-    "yield_losses", "relative_audpc", "audps",     "message"};
-
-// Results, in the trial's separator, with a line feed after each row:
-//   plot, the copied columns, assessments, first_date, last_date, period,
-//   audpc, yield_losses, relative_audpc, audps, message
+// Results, in the trial's separator, with a line feed after each row: the
+// plot, the copied columns, then kResultColumns.
 // A refused plot's message has its carriage return turned into a blank, so
 // that every plot stays on one line, and the file lines it concerns follow it
 // in brackets. A text field that a spreadsheet would run as a formula gets a
@@ -52,6 +45,7 @@ public:
     void writeFormatted(std::string_view text);
 
 private:
+    [[nodiscard]] bool fitsOneLine(const PlotResult& result) const;
     bool writeComputed(std::string& text, const PlotResult& result) const;
     // points: where to note the decimal points of numbers written before the
     // mark is known.

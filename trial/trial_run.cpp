@@ -27,9 +27,15 @@ void TrialRun::summariseBy(std::string column)
     m_groupBy = std::move(column);
 }
 
+void TrialRun::keepResults(std::function<void(const PlotResult&)> keep)
+{
+    m_keep = std::move(keep);
+}
+
 void TrialRun::header(const TrialHeader& header)
 {
     m_separator = header.separator;
+    m_copiedNames = header.copiedNames;
     if (m_groupBy) {
         const OrError<std::size_t> column = GroupColumn(header.copiedNames, *m_groupBy);
         if (const auto* error = std::get_if<SummaryError>(&column))
@@ -58,6 +64,8 @@ void TrialRun::result(const PlotResult& plot)
     m_writer->write(plot);
     if (m_groupColumn)
         m_summary.add(SummaryPlotOf(plot, *m_groupColumn));
+    if (m_keep)
+        m_keep(plot);
 }
 
 std::optional<TrialError> TrialRun::failure(std::optional<TrialError> error) const
@@ -112,13 +120,15 @@ std::optional<TrialError> TrialRun::finishResults()
     if (std::optional<TrialError> error = failure(m_reader.finish()))
         return error;
     // The levels decide the mark; with no fraction among them, a semicolon
-    // file gets the comma that its spreadsheet expects.
+    // file gets the comma that its spreadsheet expects. A comma file's
+    // levels have no decimal comma.
     m_mark =
         m_batch.levelsMark().value_or(m_separator == ';' ? DecimalMark::Comma : DecimalMark::Point);
     m_writer->setDecimalMark(m_mark);
     const std::size_t plots = m_batch.resultsToGive();
     const std::size_t blockPlots = std::max<std::size_t>(m_options.blockPlots, 1);
-    if (!m_options.threads || plots / 2 < blockPlots || !giveResultsInTwo(plots, blockPlots))
+    if (!m_options.threads || m_keep || plots / 2 < blockPlots ||
+        !giveResultsInTwo(plots, blockPlots))
         m_batch.finish();
     if (std::optional<TrialError> error = m_batch.error())
         return error;
@@ -126,43 +136,56 @@ std::optional<TrialError> TrialRun::finishResults()
     return std::nullopt;
 }
 
+// A block of results made on one thread. Each on cache lines of its own: a
+// text's length changes with every field appended, and a line shared by the
+// two threads would travel from core to core each time, which made each half
+// take as long as the whole.
+struct alignas(64) TrialRun::Block {
+    std::string text;
+    std::size_t refused = 0;
+    TrialSummary summary;
+};
+
+void TrialRun::makeBlock(Block& block, std::size_t first, std::size_t last,
+                         TrialBatch::Scratch& scratch) const
+{
+    // Room for the usual lines at once: grown by doubling, the texts touched
+    // half again as many fresh pages, each a page fault.
+    constexpr std::size_t kUsualLine = 64;
+    block.text.clear();
+    block.text.reserve((last - first) * kUsualLine);
+    block.summary = TrialSummary();
+    block.refused = m_batch.giveResults(first, last, scratch, [&](const PlotResult& result) {
+        m_writer->format(block.text, result);
+        if (m_groupColumn)
+            block.summary.add(SummaryPlotOf(result, *m_groupColumn));
+    });
+}
+
+void TrialRun::writeBlock(const Block& block, std::size_t& refused)
+{
+    m_writer->writeFormatted(block.text);
+    refused += block.refused;
+    m_summary.merge(block.summary);
+}
+
 // Blocks of results alternate between this thread and a helper; this one
 // writes them out in order. False when no thread could be started.
 bool TrialRun::giveResultsInTwo(std::size_t plots, std::size_t blockPlots)
 {
-    // Each slot on cache lines of its own: a text's length changes with every
-    // field appended, and a line shared by the two threads would travel from
-    // core to core each time, which made each half take as long as the whole.
-    struct alignas(64) Slot {
-        std::string text;
-        std::size_t refused = 0;
-        TrialSummary summary;
-    };
     const std::size_t blocks = (plots + blockPlots - 1) / blockPlots;
-    const auto make = [&](std::size_t block, TrialBatch::Scratch& scratch, Slot& slot) {
-        // Room for the usual lines at once: grown by doubling, the texts
-        // touched half again as many fresh pages, each a page fault.
-        constexpr std::size_t kUsualLine = 64;
-        slot.text.clear();
-        slot.text.reserve(blockPlots * kUsualLine);
-        slot.summary = TrialSummary();
+    const auto make = [&](std::size_t block, TrialBatch::Scratch& scratch, Block& made) {
         const std::size_t first = block * blockPlots;
-        slot.refused = m_batch.giveResults(
-            first, std::min(plots, first + blockPlots), scratch, [&](const PlotResult& result) {
-                m_writer->format(slot.text, result);
-                if (m_groupColumn)
-                    slot.summary.add(SummaryPlotOf(result, *m_groupColumn));
-            });
+        makeBlock(made, first, std::min(plots, first + blockPlots), scratch);
     };
-
     // The helper makes the odd blocks, each in the slot not being written out.
-    std::array<Slot, 2> helperSlots;
+    std::array<Block, 2> helperBlocks;
     TrialBatch::Scratch helperScratch;
     std::size_t helperBlock = 1;
     bool failed = false; // memory ran out on the helper
     Worker helper([&] {
         try {
-            make(helperBlock, helperScratch, helperSlots[helperBlock / 2 % 2]);
+            make(helperBlock, helperScratch, helperBlocks[helperBlock / 2 % 2]);
         } catch (const std::bad_alloc&) {
             failed = true;
         }
@@ -170,14 +193,12 @@ bool TrialRun::giveResultsInTwo(std::size_t plots, std::size_t blockPlots)
     if (!helper.ask())
         return false;
 
-    Slot own;
+    Block own;
     TrialBatch::Scratch scratch;
     std::size_t refused = 0;
     for (std::size_t block = 0; block < blocks; block += 2) {
         make(block, scratch, own);
-        m_writer->writeFormatted(own.text);
-        refused += own.refused;
-        m_summary.merge(own.summary);
+        writeBlock(own, refused);
         if (block + 1 == blocks)
             break;
         helper.wait();
@@ -187,10 +208,7 @@ bool TrialRun::giveResultsInTwo(std::size_t plots, std::size_t blockPlots)
             helperBlock = block + 3;
             (void)helper.ask();
         }
-        const Slot& made = helperSlots[(block + 1) / 2 % 2];
-        m_writer->writeFormatted(made.text);
-        refused += made.refused;
-        m_summary.merge(made.summary);
+        writeBlock(helperBlocks[(block + 1) / 2 % 2], refused);
     }
     m_batch.resultsGiven(plots, refused);
     return true;

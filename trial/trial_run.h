@@ -16,7 +16,9 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace quarven {
 
@@ -54,6 +56,12 @@ public:
     // header does not have stops the run at the header.
     void summariseBy(std::string column);
     [[nodiscard]] const TrialSummary& summary() const { return m_summary; }
+    // Hands each plot's result to `keep` too, in the results' order, for a
+    // caller that keeps more than the text; called before the first read.
+    // The results are then all made on the calling thread.
+    void keepResults(std::function<void(const PlotResult&)> keep);
+    // The trial's copied columns, once its header is read.
+    [[nodiscard]] const std::vector<std::string>& copiedNames() const { return m_copiedNames; }
     // The trial's separator and the results' decimal mark, once finished.
     [[nodiscard]] char separator() const { return m_separator; }
     [[nodiscard]] DecimalMark decimalMark() const { return m_mark; }
@@ -69,12 +77,18 @@ private:
     [[nodiscard]] std::optional<TrialError> finishResults();
     [[nodiscard]] std::optional<TrialError> outOfMemory();
     bool giveResultsInTwo(std::size_t plots, std::size_t blockPlots);
+    struct Block;
+    void makeBlock(Block& block, std::size_t first, std::size_t last,
+                   TrialBatch::Scratch& scratch) const;
+    void writeBlock(const Block& block, std::size_t& refused);
 
     Output m_output;
     Options m_options;
     TrialBatch m_batch;
     TrialReader m_reader;
     std::unique_ptr<ResultsWriter> m_writer;
+    std::function<void(const PlotResult&)> m_keep;
+    std::vector<std::string> m_copiedNames;
     char m_separator = ',';
     DecimalMark m_mark = DecimalMark::Point;
     std::optional<std::string> m_groupBy;

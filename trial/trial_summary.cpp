@@ -6,34 +6,66 @@
 #include "trial_values.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
+#include <utility>
 
 namespace quarven {
 namespace {
 
-constexpr std::size_t kAudpc = 0;
-constexpr std::size_t kYieldLosses = 1;
-constexpr std::size_t kRelativeAudpc = 2;
-constexpr std::size_t kAudps = 3;
-
-std::string shortest(double value)
+std::optional<double> plotsOf(const GroupSummary& group)
 {
-    std::array<char, 32> digits{};
-    const auto written = std::to_chars(digits.data(), digits.data() + digits.size(), value);
-    return std::string(digits.data(), written.ptr);
+    return static_cast<double>(group.plots);
 }
 
-void appendNumber(std::string& text, const std::optional<double>& value, int decimals, char mark)
+std::optional<double> refusedOf(const GroupSummary& group)
 {
-    if (!value)
-        return;
-    const std::size_t start = text.size();
-    AppendDecimals(text, *value, decimals);
-    std::replace(text.begin() + static_cast<std::ptrdiff_t>(start), text.end(), '.', mark);
+    return static_cast<double>(group.refused);
+}
+
+template <std::size_t M> std::optional<double> meanOf(const GroupSummary& group)
+{
+    return group.measures[M].mean;
+}
+
+template <std::size_t M> std::optional<double> sdOf(const GroupSummary& group)
+{
+    return group.measures[M].sd;
+}
+
+std::optional<double> rankOf(const GroupSummary& group)
+{
+    if (!group.rank)
+        return std::nullopt;
+    return static_cast<double>(*group.rank);
+}
+
+std::optional<double> scaleOf(const GroupSummary& group)
+{
+    return group.scale;
+}
+
+template <std::size_t... M>
+constexpr std::array<NumberColumn<GroupSummary>, 2 * kMeasureCount + 4>
+summaryColumns(std::index_sequence<M...>)
+{
+    using Value = std::optional<double> (*)(const GroupSummary&);
+    constexpr std::array<Value, kMeasureCount> means{meanOf<M>...};
+    constexpr std::array<Value, kMeasureCount> sds{sdOf<M>...};
+    std::array<NumberColumn<GroupSummary>, 2 * kMeasureCount + 4> columns{
+        {{"plots", 0, plotsOf}, {"refused", 0, refusedOf}}};
+    for (std::size_t m = 0; m < kMeasureCount; ++m) {
+        columns[2 + 2 * m] = {kMeasures[m].mean, kMeasures[m].summaryDecimals, means[m]};
+        columns[3 + 2 * m] = {kMeasures[m].sd, kMeasures[m].summaryDecimals, sds[m]};
+    }
+    columns[columns.size() - 2] = {"rank", 0, rankOf};
+    columns[columns.size() - 1] = {"scale", kScaleDecimals, scaleOf};
+    return columns;
 }
 
 } // namespace
+
+const std::array<NumberColumn<GroupSummary>, 2 * kMeasureCount + 4> kSummaryColumns =
+    summaryColumns(std::make_index_sequence<kMeasureCount>());
 
 std::string QuotedName(std::string_view name)
 {
@@ -73,10 +105,7 @@ SummaryPlot SummaryPlotOf(const PlotResult& result, std::size_t groupColumn)
     if (groupColumn < result.copied.size())
         plot.group = result.copied[groupColumn];
     plot.computed = result.message.empty();
-    plot.audpc = result.audpcValue;
-    plot.yieldLosses = result.lossesValue;
-    plot.relativeAudpc = result.relativeAudpcValue;
-    plot.audps = result.audpsValue;
+    plot.values = result.values;
     return plot;
 }
 
@@ -118,7 +147,7 @@ std::optional<SummaryError> StandardValueError(const std::vector<Standard>& stan
         if (standards[j].name == standard.name)
             return SummaryError{name + " is given twice"};
     if (!(standard.value >= 1.0 && standard.value <= 9.0))
-        return SummaryError{name + " has the value " + shortest(standard.value) +
+        return SummaryError{name + " has the value " + ShortestText(standard.value) +
                             ", outside the scale 1..9"};
     return std::nullopt;
 }
@@ -142,13 +171,12 @@ void TrialSummary::add(const SummaryPlot& plot)
         return;
     }
     const double computed = static_cast<double>(group.plots - group.refused);
-    const std::array<double, 4> values{plot.audpc, plot.yieldLosses, plot.relativeAudpc,
-                                       plot.audps};
-    for (std::size_t m = 0; m < values.size(); ++m) {
+    for (std::size_t m = 0; m < kMeasureCount; ++m) {
         Running& running = group.measures[m];
-        const double before = values[m] - running.mean;
+        const double value = plot.values[m];
+        const double before = value - running.mean;
         running.mean += before / computed;
-        running.squares += before * (values[m] - running.mean);
+        running.squares += before * (value - running.mean);
     }
 }
 
@@ -176,51 +204,59 @@ void TrialSummary::merge(const TrialSummary& later)
 
 OrError<Summary> TrialSummary::summarise(const std::vector<Standard>& standards) const
 {
+    Summary summary = measured();
+    std::vector<GroupSummary*> ranked;
+    for (GroupSummary& group : summary.groups)
+        if (group.relativeAudpc().mean)
+            ranked.push_back(&group);
+    std::stable_sort(ranked.begin(), ranked.end(),
+                     [](const GroupSummary* a, const GroupSummary* b) {
+                         return *a->relativeAudpc().mean < *b->relativeAudpc().mean;
+                     });
+    for (std::size_t i = 0; i < ranked.size(); ++i)
+        ranked[i]->rank = i > 0 && SameMean(*ranked[i]->relativeAudpc().mean,
+                                            *ranked[i - 1]->relativeAudpc().mean)
+                              ? ranked[i - 1]->rank
+                              : i + 1;
+    if (std::optional<SummaryError> error = scale(summary, standards))
+        return std::move(*error);
+    return summary;
+}
+
+// The groups with their counts, means and deviations.
+Summary TrialSummary::measured() const
+{
     Summary summary;
     for (const Group& group : m_groups) {
-        GroupSummary out;
+        GroupSummary& out = summary.groups.emplace_back();
         out.name = group.name;
         out.plots = group.plots;
         out.refused = group.refused;
         const std::size_t computed = group.plots - group.refused;
-        const auto measure = [&group, computed](std::size_t m) {
-            MeasureSummary result;
+        for (std::size_t m = 0; m < kMeasureCount; ++m) {
             if (computed > 0)
-                result.mean = group.measures[m].mean;
+                out.measures[m].mean = group.measures[m].mean;
             if (computed > 1)
-                result.sd =
+                out.measures[m].sd =
                     std::sqrt(group.measures[m].squares / static_cast<double>(computed - 1));
-            return result;
-        };
-        out.audpc = measure(kAudpc);
-        out.yieldLosses = measure(kYieldLosses);
-        out.relativeAudpc = measure(kRelativeAudpc);
-        out.audps = measure(kAudps);
-        summary.groups.push_back(std::move(out));
+        }
     }
+    return summary;
+}
 
-    std::vector<GroupSummary*> ranked;
-    for (GroupSummary& group : summary.groups)
-        if (group.relativeAudpc.mean)
-            ranked.push_back(&group);
-    std::stable_sort(ranked.begin(), ranked.end(),
-                     [](const GroupSummary* a, const GroupSummary* b) {
-                         return *a->relativeAudpc.mean < *b->relativeAudpc.mean;
-                     });
-    for (std::size_t i = 0; i < ranked.size(); ++i)
-        ranked[i]->rank =
-            i > 0 && SameMean(*ranked[i]->relativeAudpc.mean, *ranked[i - 1]->relativeAudpc.mean)
-                ? ranked[i - 1]->rank
-                : i + 1;
-
+// The slope through the origin of the standards' values on their mean
+// relative AUDPC, by least squares, and each group's place on the scale.
+std::optional<SummaryError> TrialSummary::scale(Summary& summary,
+                                                const std::vector<Standard>& standards) const
+{
     if (standards.empty())
-        return summary;
+        return std::nullopt;
     double products = 0.0;
     double squares = 0.0;
     for (std::size_t i = 0; i < standards.size(); ++i) {
         const Standard& standard = standards[i];
         if (std::optional<SummaryError> error = StandardValueError(standards, i))
-            return std::move(*error);
+            return error;
         const std::string name = "The standard " + QuotedName(standard.name);
         const auto found = m_numbers.find(standard.name);
         if (found == m_numbers.end()) {
@@ -230,7 +266,7 @@ OrError<Summary> TrialSummary::summarise(const std::vector<Standard>& standards)
             return SummaryError{name + " is no group of the trial" +
                                 CaseHint(standard.name, groups)};
         }
-        const std::optional<double>& mean = summary.groups[found->second].relativeAudpc.mean;
+        const std::optional<double>& mean = summary.groups[found->second].relativeAudpc().mean;
         if (!mean)
             return SummaryError{name + " has no computed plot"};
         products += standard.value * *mean;
@@ -244,9 +280,9 @@ OrError<Summary> TrialSummary::summarise(const std::vector<Standard>& standards)
                                               "they give no scale")};
     summary.slope = products / squares;
     for (GroupSummary& group : summary.groups)
-        if (group.relativeAudpc.mean)
-            group.scale = *summary.slope * *group.relativeAudpc.mean;
-    return summary;
+        if (group.relativeAudpc().mean)
+            group.scale = *summary.slope * *group.relativeAudpc().mean;
+    return std::nullopt;
 }
 
 std::string SummaryText(const Summary& summary, char separator, DecimalMark mark)
@@ -260,10 +296,7 @@ std::string SummaryText(const Summary& summary, char separator, DecimalMark mark
 void AppendSummaryHeader(std::string& text, char separator)
 {
     text += "group";
-    for (const char* name : kSummaryColumns) {
-        text += separator;
-        text += name;
-    }
+    AppendColumnNames(text, kSummaryColumns, separator);
     text += '\n';
 }
 
@@ -274,21 +307,7 @@ void AppendSummaryRows(std::string& text, const Summary& summary, std::string_vi
     for (const GroupSummary& group : summary.groups) {
         text += before;
         AppendField(text, FormulaSafe(group.name), separator);
-        for (const std::size_t count : {group.plots, group.refused}) {
-            text += separator;
-            text += std::to_string(count);
-        }
-        for (const auto& [measure, decimals] : kMeasureColumns) {
-            text += separator;
-            appendNumber(text, (group.*measure).mean, decimals, point);
-            text += separator;
-            appendNumber(text, (group.*measure).sd, decimals, point);
-        }
-        text += separator;
-        if (group.rank)
-            text += std::to_string(*group.rank);
-        text += separator;
-        appendNumber(text, group.scale, kScaleDecimals, point);
+        AppendNumbers(text, kSummaryColumns, group, separator, point);
         text += '\n';
     }
 }

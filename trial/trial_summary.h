@@ -10,6 +10,7 @@
 #pragma once
 
 #include "trial_batch.h"
+#include "trial_columns.h"
 
 #include <array>
 #include <cstddef>
@@ -34,10 +35,7 @@ template <typename T> using OrError = std::variant<T, SummaryError>;
 struct SummaryPlot {
     std::string_view group;
     bool computed = false;
-    double audpc = 0.0;
-    double yieldLosses = 0.0;
-    double relativeAudpc = 0.0;
-    double audps = 0.0;
+    MeasureValues values{};
 };
 
 // The plot of a batch result, grouped by its copied column `groupColumn`.
@@ -66,13 +64,6 @@ struct Standard {
 
 // Mean and standard deviation over a group's computed plots: no mean without
 // a computed plot, no deviation with fewer than two.
-// Decimals each measure is written with, in the summary file and the window.
-inline constexpr int kAudpcDecimals = 1;
-inline constexpr int kYieldLossesDecimals = 2;
-inline constexpr int kRelativeAudpcDecimals = 4;
-inline constexpr int kAudpsDecimals = 1;
-inline constexpr int kScaleDecimals = 1;
-
 struct MeasureSummary {
     std::optional<double> mean;
     std::optional<double> sd;
@@ -82,35 +73,17 @@ struct GroupSummary {
     std::string name;
     std::size_t plots = 0;
     std::size_t refused = 0;
-    MeasureSummary audpc, yieldLosses, relativeAudpc, audps;
+    std::array<MeasureSummary, kMeasureCount> measures; // as kMeasures
     // 1 for the lowest mean relative AUDPC; equal means share the lower rank.
     std::optional<std::size_t> rank;
     std::optional<double> scale; // with standards only
+
+    [[nodiscard]] const MeasureSummary& relativeAudpc() const { return measures[kRelativeAudpc]; }
 };
 
-// The summary's columns after the group's name.
-inline constexpr std::array<const char*, 12> kSummaryColumns{"plots",
-                                                             "refused",
-                                                             "audpc_mean",
-                                                             "audpc_sd",
-                                                             "yield_losses_mean",
-                                                             "yield_losses_sd",
-                                                             "relative_audpc_mean",
-                                                             "relative_audpc_sd",
-                                                             "audps_mean",
-                                                             "audps_sd",
-                                                             "rank",
-                                                             "scale"};
-// The four measures in the columns' order, each a mean and a deviation.
-struct MeasureColumn {
-    MeasureSummary GroupSummary::*measure;
-    int decimals;
-};
-inline constexpr std::array<MeasureColumn, 4> kMeasureColumns{
-    {{&GroupSummary::audpc, kAudpcDecimals},
-     {&GroupSummary::yieldLosses, kYieldLossesDecimals},
-     {&GroupSummary::relativeAudpc, kRelativeAudpcDecimals},
-     {&GroupSummary::audps, kAudpsDecimals}}};
+// The summary's columns after the group's name: plots, refused, each
+// measure's mean and deviation, rank, scale.
+extern const std::array<NumberColumn<GroupSummary>, 2 * kMeasureCount + 4> kSummaryColumns;
 
 struct Summary {
     std::vector<GroupSummary> groups; // in the order they first appear
@@ -130,6 +103,9 @@ public:
     [[nodiscard]] OrError<Summary> summarise(const std::vector<Standard>& standards) const;
 
 private:
+    [[nodiscard]] Summary measured() const;
+    [[nodiscard]] std::optional<SummaryError> scale(Summary& summary,
+                                                    const std::vector<Standard>& standards) const;
     // Welford's running mean and sum of squared deviations: no cancellation
     // when a group's values lie far from 0 and close together.
     struct Running {
@@ -140,7 +116,7 @@ private:
         std::string name;
         std::size_t plots = 0;
         std::size_t refused = 0;
-        std::array<Running, 4> measures{};
+        std::array<Running, kMeasureCount> measures{};
     };
 
     Group& groupNamed(std::string_view name);
@@ -164,11 +140,9 @@ private:
     return mark == DecimalMark::Comma && separator != ',' ? ',' : '.';
 }
 
-// The summary as text, a line feed after each row:
-//   group, plots, refused, audpc_mean, audpc_sd, yield_losses_mean,
-//   yield_losses_sd, relative_audpc_mean, relative_audpc_sd, audps_mean,
-//   audps_sd, rank, scale
-// with the results' decimals and rounding, quoting and guard against formulas.
+// The summary as text, a line feed after each row: group, then
+// kSummaryColumns, with their decimals and the results' rounding, quoting
+// and guard against formulas.
 [[nodiscard]] std::string SummaryText(const Summary& summary, char separator, DecimalMark mark);
 // Its header line and its rows, each row after `before` (fields already
 // written, the separator after them), for texts that put columns first.

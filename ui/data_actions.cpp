@@ -1,6 +1,3 @@
-// Before any Qt header, which makes "emit" a macro.
-#include "trial/trial_batch.h"
-
 #include "data_actions.h"
 
 #include "app/file_io.h"
@@ -10,6 +7,7 @@
 #include "entry/dialogs.h"
 #include "entry/plot_file.h"
 #include "entry/table_transfer.h"
+#include "trial/trial_batch.h"
 #include "ui/control_adapters.h"
 #include "ui/controls.h"
 

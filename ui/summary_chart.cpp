@@ -1,5 +1,7 @@
 #include "summary_chart.h"
 
+#include "core/value_conventions.h"
+#include "trial/trial_columns.h"
 #include "ui/curve_loader.h"
 
 #include <QBarCategoryAxis>
@@ -45,6 +47,11 @@ public:
             shown->removeAxis(axis);
             delete axis;
         }
+        // Rounded as the summary's table and file are.
+        const auto text = [](double value) {
+            return QString::fromStdString(
+                FormatDecimals(value, kMeasures[kRelativeAudpc].summaryDecimals));
+        };
         const auto valueAt = [](const QList<double>& values, qsizetype i) {
             return i < values.size() && std::isfinite(values[i]) ? std::optional(values[i])
                                                                  : std::nullopt;
@@ -61,12 +68,10 @@ public:
             if (!mean)
                 description += tr("%1: no computed plot. ").arg(names[i]);
             else if (!deviation)
-                description +=
-                    tr("%1: mean %2, no SD. ").arg(names[i], QString::number(*mean, 'f', 4));
+                description += tr("%1: mean %2, no SD. ").arg(names[i], text(*mean));
             else
-                description += tr("%1: mean %2, SD %3. ")
-                                   .arg(names[i], QString::number(*mean, 'f', 4),
-                                        QString::number(*deviation, 'f', 4));
+                description +=
+                    tr("%1: mean %2, SD %3. ").arg(names[i], text(*mean), text(*deviation));
         }
         series->append(bars);
         shown->addSeries(series);

@@ -1,10 +1,8 @@
-// Before any Qt header, which makes "emit" a macro.
-#include "trial/trial_batch.h"
-#include "trial/worker.h"
-
 #include "trial_loader.h"
 
 #include "app/file_io.h"
+#include "trial/trial_table.h"
+#include "trial/worker.h"
 #include "ui/data_actions.h"
 
 #include <QDateTime>

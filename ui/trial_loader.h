@@ -5,7 +5,7 @@
 // line end or has held still for a while, never half-way through a row.
 #pragma once
 
-#include "ui/trial_model.h"
+#include "trial/trial_table.h"
 
 #include <QObject>
 #include <QString>

@@ -1,12 +1,8 @@
-// Before any Qt header, which makes "emit" a macro.
+#include "trial_model.h"
+
 #include "core/cell_text.h"
 #include "core/value_conventions.h"
 #include "entry/table_transfer.h"
-#include "trial/trial_batch.h"
-#include "trial/trial_results.h"
-#include "trial/trial_summary.h"
-
-#include "trial_model.h"
 
 #include <QBrush>
 #include <QColor>
@@ -25,97 +21,6 @@
 
 namespace quarven {
 namespace {
-
-// The batch with the results writer of the command line, keeping each
-// result's cells as well.
-class TableCollector final : public TrialVisitor {
-public:
-    TableCollector(TrialTable& table, BatchSettings settings, std::size_t mostPlots)
-        : m_table(table), m_mostPlots(mostPlots),
-          m_batch(settings, [this](const PlotResult& result) { keep(result); })
-    {
-        m_table.year = settings.year;
-        m_table.defaultPeriod = settings.defaultPeriod;
-    }
-
-    void header(const TrialHeader& header) override
-    {
-        m_table.separator = header.separator;
-        m_table.copiedNames = header.copiedNames;
-        m_writer = std::make_unique<ResultsWriter>(
-            header, [this](std::string_view text) { m_table.results.append(text); });
-        // A comma cannot be the decimal mark of a comma-separated file.
-        if (header.separator == ',')
-            m_writer->setDecimalMark(DecimalMark::Point);
-        m_batch.header(header);
-    }
-    void row(const TrialRow& row) override { m_batch.row(row); }
-
-    void finish()
-    {
-        if (!m_writer)
-            return;
-        const DecimalMark mark = m_batch.levelsMark().value_or(
-            m_table.separator == ';' ? DecimalMark::Comma : DecimalMark::Point);
-        if (!m_writer->decimalMarkSet())
-            m_writer->setDecimalMark(mark);
-        m_table.mark = m_table.separator == ',' ? DecimalMark::Point : mark;
-        m_batch.finish();
-        if (m_batch.error() && !m_table.error)
-            m_table.error = m_batch.error();
-        if (!m_table.error)
-            m_writer->finish();
-    }
-
-private:
-    void keep(const PlotResult& result)
-    {
-        if (m_table.error)
-            return;
-        if (m_table.rows() == m_mostPlots) {
-            m_table.error = TrialError{0, "A trial of more than " + std::to_string(m_mostPlots) +
-                                              " plots is for quarven --batch"};
-            // Not kept while the refusal is told.
-            std::string().swap(m_table.cells);
-            std::vector<std::uint32_t>().swap(m_table.cellEnds);
-            std::vector<TrialPlotValues>().swap(m_table.values);
-            std::string().swap(m_table.results);
-            return;
-        }
-        if (!m_writer->decimalMarkSet())
-            if (const std::optional<DecimalMark> mark = m_batch.levelsMark())
-                m_writer->setDecimalMark(*mark);
-        m_writer->write(result);
-        add(result.plot);
-        for (std::size_t column = 0; column < m_table.copiedNames.size(); ++column)
-            add(column < result.copied.size() ? result.copied[column] : std::string_view());
-        add(std::to_string(result.assessments));
-        for (const std::string_view cell :
-             {result.firstDate, result.lastDate, result.period, result.audpc, result.losses,
-              result.relativeAudpc, result.audps})
-            add(cell);
-        std::string message(result.message);
-        std::replace(message.begin(), message.end(), '\r', ' ');
-        std::replace(message.begin(), message.end(), '\n', ' ');
-        if (!message.empty() && !result.lines.empty())
-            message += " (" + std::string(result.lines) + ")";
-        add(message);
-        m_table.refusedPlots += !message.empty();
-        m_table.values.push_back(
-            {result.audpcValue, result.lossesValue, result.relativeAudpcValue, result.audpsValue});
-    }
-
-    void add(std::string_view cell)
-    {
-        m_table.cells.append(cell);
-        m_table.cellEnds.push_back(static_cast<std::uint32_t>(m_table.cells.size()));
-    }
-
-    TrialTable& m_table;
-    std::size_t m_mostPlots;
-    TrialBatch m_batch;
-    std::unique_ptr<ResultsWriter> m_writer;
-};
 
 QString toQString(std::string_view value)
 {
@@ -194,10 +99,6 @@ RowKey keyOf(std::string_view cell, std::uint32_t row)
     return key;
 }
 
-// After the group, the standard, and the counts of plots and refused plots.
-constexpr int kFirstMeasureColumn = TrialSummaryModel::kFirstSummaryColumn + 2;
-constexpr int kRankColumn = kFirstMeasureColumn + 2 * int(kMeasureColumns.size());
-
 bool isControl(char c)
 {
     return static_cast<unsigned char>(c) < 0x20 || c == 0x7f;
@@ -225,98 +126,20 @@ char asciiLower(char c)
     return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
 }
 
-// A standard as it is used, not rounded to look like another: one decimal
-// when that is the value, otherwise the shortest text that reads back as it.
+// A standard as it is used, not rounded to look like another: a scale
+// value's decimals when that is the value, otherwise the shortest text that reads back as it.
 std::string standardText(double value)
 {
-    std::array<char, 32> buffer{};
-    const auto [end, error] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
-    const std::string shortest(buffer.data(), error == std::errc() ? end : buffer.data());
+    const std::string shortest = ShortestText(value);
     if (!std::isfinite(value) || std::abs(value) >= 1e15)
         return shortest;
-    const std::string decimal = FormatDecimals(value, 1);
+    const std::string decimal = FormatDecimals(value, kScaleDecimals);
     double back = 0.0;
     const auto read = std::from_chars(decimal.data(), decimal.data() + decimal.size(), back);
     return read.ec == std::errc() && back == value ? decimal : shortest;
 }
 
 } // namespace
-
-std::size_t TrialTable::columns() const
-{
-    return 1 + copiedNames.size() + kResultColumns.size();
-}
-
-std::string_view TrialTable::cell(std::size_t row, std::size_t column) const
-{
-    const std::size_t at = row * columns() + column;
-    const std::size_t begin = at == 0 ? 0 : cellEnds[at - 1];
-    return std::string_view(cells).substr(begin, cellEnds[at] - begin);
-}
-
-std::string_view TrialTable::rowText(std::size_t row) const
-{
-    const std::size_t first = row * columns();
-    const std::size_t begin = first == 0 ? 0 : cellEnds[first - 1];
-    return std::string_view(cells).substr(begin, cellEnds[first + columns() - 1] - begin);
-}
-
-class TrialTableReader::Impl {
-public:
-    Impl(BatchSettings settings, std::size_t mostPlots)
-        : table(std::make_unique<TrialTable>()), collector(*table, settings, mostPlots),
-          reader(collector)
-    {
-    }
-
-    std::unique_ptr<TrialTable> table;
-    TableCollector collector;
-    TrialReader reader;
-};
-
-TrialTableReader::TrialTableReader(BatchSettings settings, std::size_t mostPlots)
-    : m_impl(std::make_unique<Impl>(settings, mostPlots))
-{
-}
-
-TrialTableReader::~TrialTableReader() = default;
-
-bool TrialTableReader::read(std::string_view piece)
-{
-    TrialTable& table = *m_impl->table;
-    if (!table.error)
-        if (std::optional<TrialError> error = m_impl->reader.read(piece))
-            table.error = std::move(error);
-    return !table.error;
-}
-
-std::unique_ptr<TrialTable> TrialTableReader::finish()
-{
-    TrialTable& table = *m_impl->table;
-    if (!table.error)
-        if (std::optional<TrialError> error = m_impl->reader.finish())
-            table.error = std::move(error);
-    if (!table.error)
-        m_impl->collector.finish();
-    return std::move(m_impl->table);
-}
-
-TrialSummary SummaryOf(const TrialTable& table, std::size_t column)
-{
-    TrialSummary summary;
-    for (std::size_t row = 0; row < table.rows(); ++row) {
-        const TrialPlotValues& values = table.values[row];
-        SummaryPlot plot;
-        plot.group = column < table.copiedNames.size() ? table.cell(row, 1 + column) : "";
-        plot.computed = !table.refused(row);
-        plot.audpc = values.audpc;
-        plot.yieldLosses = values.losses;
-        plot.relativeAudpc = values.relativeAudpc;
-        plot.audps = values.audps;
-        summary.add(plot);
-    }
-    return summary;
-}
 
 // Turned over for a descending sort, so that one comparison serves both.
 void turnOver(RowKey& key)
@@ -484,14 +307,13 @@ QByteArray CopiedPlots(const TrialTable& table, const std::vector<std::uint32_t>
 {
     const std::size_t columns = table.columns();
     const std::size_t firstResult = 1 + table.copiedNames.size();
-    const std::size_t message = columns - 1;
     std::string header = "plot";
     for (const std::string& name : table.copiedNames) {
         header += '\t';
         appendClipboardCell(header, name);
     }
-    for (const char* name : kResultColumns)
-        header.append("\t").append(name);
+    for (const ResultColumn& column : kResultColumns)
+        header.append("\t").append(column.name);
     header += '\n';
     // A tab or line end a cell, an apostrophe a text cell, five more
     // characters a date.
@@ -505,7 +327,8 @@ QByteArray CopiedPlots(const TrialTable& table, const std::vector<std::uint32_t>
         at += text.size();
     };
     put(header);
-    std::array<std::pair<std::string, std::string>, 2> dates; // the last one read, as written
+    // The last date read in each date column, as written and as copied.
+    std::array<std::pair<std::string, std::string>, kResultColumns.size()> dates;
     std::string special;
     for (const std::uint32_t row : rows) {
         const std::uint32_t* ends = table.cellEnds.data() + std::size_t(row) * columns;
@@ -515,7 +338,9 @@ QByteArray CopiedPlots(const TrialTable& table, const std::vector<std::uint32_t>
             begin = ends[column];
             if (column)
                 *at++ = '\t';
-            if (column < firstResult || column == message) {
+            const ColumnKind kind =
+                column < firstResult ? ColumnKind::Text : kResultColumns[column - firstResult].kind;
+            if (kind == ColumnKind::Text) {
                 if (!LooksLikeFormula(cell) && std::none_of(cell.begin(), cell.end(), isControl)) {
                     put(cell);
                 } else {
@@ -523,8 +348,8 @@ QByteArray CopiedPlots(const TrialTable& table, const std::vector<std::uint32_t>
                     appendClipboardCell(special, cell);
                     put(special);
                 }
-            } else if ((column == firstResult + 1 || column == firstResult + 2) && !cell.empty()) {
-                auto& [written, copied] = dates[column - firstResult - 1];
+            } else if (kind == ColumnKind::Date && !cell.empty()) {
+                auto& [written, copied] = dates[column - firstResult];
                 if (cell != written) {
                     written = cell;
                     copied = DateCellText(written, table.year);
@@ -669,7 +494,7 @@ QVariant TrialPlotsModel::headerData(int section, Qt::Orientation orientation, i
     if (at <= copied)
         return ShownText(m_table->copiedNames[at - 1]);
     return at - 1 - copied < kResultColumns.size()
-               ? QVariant(QString::fromLatin1(kResultColumns[at - 1 - copied]))
+               ? QVariant(QString::fromLatin1(kResultColumns[at - 1 - copied].name))
                : QVariant();
 }
 
@@ -770,7 +595,7 @@ QVariant TrialSummaryModel::headerData(int section, Qt::Orientation orientation,
     if (section == kStandardColumn)
         return QStringLiteral("standard");
     const auto at = static_cast<std::size_t>(section - kFirstSummaryColumn);
-    return at < kSummaryColumns.size() ? QString::fromLatin1(kSummaryColumns[at]) : QVariant();
+    return at < kSummaryColumns.size() ? QString::fromLatin1(kSummaryColumns[at].name) : QVariant();
 }
 
 Qt::ItemFlags TrialSummaryModel::flags(const QModelIndex& index) const
@@ -796,9 +621,6 @@ QVariant TrialSummaryModel::data(const QModelIndex& index, int role) const
         return sort ? QVariant(*value)
                     : QVariant(QString::fromStdString(FormatDecimals(*value, decimals)));
     };
-    const auto count = [sort](std::size_t value) -> QVariant {
-        return sort ? QVariant(double(value)) : QVariant(QString::number(value));
-    };
     switch (index.column()) {
     case 0:
         return ShownText(group.name);
@@ -809,21 +631,12 @@ QVariant TrialSummaryModel::data(const QModelIndex& index, int role) const
         return sort ? QVariant(found->second)
                     : QVariant(QString::fromStdString(standardText(found->second)));
     }
-    case kFirstSummaryColumn:
-        return count(group.plots);
-    case kFirstSummaryColumn + 1:
-        return count(group.refused);
-    case kRankColumn:
-        return group.rank ? count(*group.rank) : shown(std::nullopt, 0);
-    case kRankColumn + 1:
-        return shown(group.scale, kScaleDecimals);
     default: {
-        // Each measure's mean, then its deviation.
-        const auto at = static_cast<std::size_t>(index.column() - kFirstMeasureColumn);
-        if (at >= 2 * kMeasureColumns.size())
+        const auto at = static_cast<std::size_t>(index.column() - kFirstSummaryColumn);
+        if (at >= kSummaryColumns.size())
             return {};
-        const auto& [measure, decimals] = kMeasureColumns[at / 2];
-        return shown(at % 2 ? (group.*measure).sd : (group.*measure).mean, decimals);
+        const NumberColumn<GroupSummary>& column = kSummaryColumns[at];
+        return shown(column.value(group), column.decimals);
     }
     }
 }

@@ -1,11 +1,10 @@
-// A trial for the Trial window: every plot's results as the batch gives them,
-// kept as cells for a table view, with the batch's results file beside them
-// for export; and the two table models over the plots and over their summary
-// by one copied column. A table is built whole, on any thread, and then only
-// read, so that the window can share it with an export or a copy.
+// The Trial window's two table models, over the plots of a TrialTable and
+// over their summary by one copied column, and what they sort, filter and
+// copy with.
 #pragma once
 
-#include "trial/trial_file.h"
+#include "trial/trial_summary.h"
+#include "trial/trial_table.h"
 
 #include <QAbstractTableModel>
 #include <QByteArray>
@@ -19,68 +18,6 @@
 #include <vector>
 
 namespace quarven {
-
-// Declared only: the batch's header cannot follow a Qt header.
-struct BatchSettings;
-struct Summary;
-class TrialSummary;
-enum class DecimalMark;
-
-// A plot's unrounded results, for the summary; 0 when refused.
-struct TrialPlotValues {
-    double audpc = 0.0, losses = 0.0, relativeAudpc = 0.0, audps = 0.0;
-};
-
-// Every plot's cells as the window shows them (the plot, its copied columns,
-// then the result columns, the message last), packed into one text with an
-// end per cell, where a string per cell took some 400 bytes a plot.
-struct TrialTable {
-    std::optional<TrialError> error;
-    std::vector<std::string> copiedNames;
-    std::string cells;
-    std::vector<std::uint32_t> cellEnds; // columns() a row
-    std::vector<TrialPlotValues> values; // one a row
-    std::string results;                 // the batch's results file, byte for byte
-    char separator = ',';
-    DecimalMark mark{}; // a point
-    // What it was computed with: the year of dates written without one, and
-    // the days of plots that give no period.
-    int year = 0;
-    int defaultPeriod = 0;
-    std::size_t refusedPlots = 0;
-
-    [[nodiscard]] std::size_t columns() const;
-    [[nodiscard]] std::size_t rows() const { return values.size(); }
-    [[nodiscard]] std::string_view cell(std::size_t row, std::size_t column) const;
-    [[nodiscard]] bool refused(std::size_t row) const { return !cell(row, columns() - 1).empty(); }
-    // A row's cells, one after the other.
-    [[nodiscard]] std::string_view rowText(std::size_t row) const;
-};
-
-// Beyond this the window would take gigabytes; the batch takes any number.
-inline constexpr std::size_t kMostTrialPlots = 1'000'000;
-
-// The batch over a trial as it comes from the disk, in pieces cut anywhere.
-// A trial of more than mostPlots plots is refused, with no line; what it read
-// is freed at once, whatever the caller keeps.
-class TrialTableReader {
-public:
-    explicit TrialTableReader(BatchSettings settings, std::size_t mostPlots = kMostTrialPlots);
-    ~TrialTableReader();
-    TrialTableReader(const TrialTableReader&) = delete;
-    TrialTableReader& operator=(const TrialTableReader&) = delete;
-
-    // False once the trial is refused: the rest need not be read.
-    bool read(std::string_view piece);
-    [[nodiscard]] std::unique_ptr<TrialTable> finish();
-
-private:
-    class Impl;
-    std::unique_ptr<Impl> m_impl;
-};
-
-// The summary of the rows grouped by copied column `column`.
-[[nodiscard]] TrialSummary SummaryOf(const TrialTable& table, std::size_t column);
 
 // The table's rows in the order of a column's cells: empty cells first, then
 // numbers and dd/mm dates by value, then other text by its bytes. Equal cells

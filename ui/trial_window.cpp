@@ -1,12 +1,10 @@
-// Before any Qt header, which makes "emit" a macro.
-#include "trial/trial_batch.h"
-#include "trial/trial_summary.h"
-
 #include "trial_window.h"
 
 #include "app/file_io.h"
 #include "entry/dialogs.h"
 #include "entry/plot_file.h"
+#include "trial/trial_summary.h"
+#include "trial/trial_table.h"
 #include "ui/curve_loader.h"
 #include "ui/data_actions.h"
 
@@ -653,8 +651,8 @@ void TrialWindow::drawChart(const Summary& summary)
     QList<double> means, deviations;
     for (const GroupSummary& group : summary.groups) {
         names.append(ShownText(group.name));
-        means.append(group.relativeAudpc.mean.value_or(kNone));
-        deviations.append(group.relativeAudpc.sd.value_or(kNone));
+        means.append(group.relativeAudpc().mean.value_or(kNone));
+        deviations.append(group.relativeAudpc().sd.value_or(kNone));
     }
     m_chart->setGroups(names, means, deviations);
 }

@@ -68,9 +68,8 @@ void TestTrialSummary::matchesR()
         QCOMPARE(group.plots, r[2].toULong());
         QCOMPARE(group.refused, r[3].toULong());
         int at = 4;
-        for (const MeasureSummary* m :
-             {&group.audpc, &group.yieldLosses, &group.relativeAudpc, &group.audps})
-            for (const std::optional<double>& value : {m->mean, m->sd}) {
+        for (const MeasureSummary& m : group.measures)
+            for (const std::optional<double>& value : {m.mean, m.sd}) {
                 const double expected = r[at++].toDouble();
                 QVERIFY2(value && std::abs(*value - expected) <= 1e-9 * std::abs(expected),
                          qPrintable(r[0] + " " + r[1] + " column " + QString::number(at)));
@@ -186,10 +185,8 @@ void TestTrialSummary::summary()
                 result.copied = Items<std::string_view>(copied, 2);
                 result.message = plot.endsWith('x') ? "refused" : "";
                 // A value that refused plots never have, to show they are not averaged.
-                result.audpcValue = plot.endsWith('x') ? 1e6 : audpc;
-                result.lossesValue = audpc / 50;
-                result.relativeAudpcValue = audpc / 7000;
-                result.audpsValue = audpc + 10;
+                result.values = {plot.endsWith('x') ? 1e6 : audpc, audpc / 50, audpc / 7000,
+                                 audpc + 10};
                 later.add(SummaryPlotOf(result, std::get<std::size_t>(column)));
             }
             trial.merge(later);

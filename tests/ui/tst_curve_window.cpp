@@ -3,6 +3,7 @@
 // images of the requested size, and lives and dies with the main window.
 #include "support/main_window_fixture.h"
 #include "ui/curve_window.h"
+#include "ui/summary_chart.h"
 
 #include <QAreaSeries>
 #include <QChart>
@@ -82,6 +83,8 @@ private slots:
     void readableWithoutTheMouse();
     void theModuleGivesTheWindow();
     void theModuleGivesTheChart();
+    void chartRoundsAsTheSummary_data();
+    void chartRoundsAsTheSummary();
 
 private:
     CurveWindow& openCurve();
@@ -390,6 +393,31 @@ void TestCurveWindow::theModuleGivesTheChart()
     chart->setGroups({QStringLiteral("Gala")}, {0.25}, {0.05});
     QCOMPARE(chart->widget()->parentWidget(), &side);
     QVERIFY(chart->widget()->accessibleDescription().contains(QStringLiteral("Gala")));
+}
+
+// The chart's words give a group's mean and deviation as the summary's
+// table does, halves rounded away from zero on 15 significant digits.
+void TestCurveWindow::chartRoundsAsTheSummary_data()
+{
+    QTest::addColumn<double>("mean");
+    QTest::addColumn<double>("sd");
+    QTest::addColumn<QString>("said");
+
+    const double none = std::numeric_limits<double>::quiet_NaN();
+    // 0.00015 is a little less than that in binary.
+    QTest::newRow("a half just below in binary") << 0.00015 << none << "G: mean 0.0002, no SD.";
+    QTest::newRow("an exact binary half") << 0.03125 << 0.00015 << "G: mean 0.0313, SD 0.0002.";
+}
+
+void TestCurveWindow::chartRoundsAsTheSummary()
+{
+    QFETCH(double, mean);
+    QFETCH(double, sd);
+    QFETCH(QString, said);
+    QWidget side;
+    GroupChart* chart = MakeSummaryChart(&side);
+    chart->setGroups({QStringLiteral("G")}, {mean}, {sd});
+    QCOMPARE(chart->widget()->accessibleDescription(), said);
 }
 
 QTEST_MAIN(TestCurveWindow)

@@ -2,12 +2,11 @@
 // plots listed, sorted and filtered, the rows a view holds following their
 // plots, a new table under the same sort and filter; the summary's rows kept
 // over new values, and its standards read as the batch reads them.
-// Before any Qt header, which makes "emit" a macro.
 #include "core/value_conventions.h"
+#include "support/main_window_fixture.h"
 #include "trial/trial_batch.h"
 #include "trial/trial_summary.h"
-
-#include "support/main_window_fixture.h"
+#include "trial/trial_table.h"
 #include "ui/trial_model.h"
 
 #include <QAbstractItemModelTester>
@@ -315,7 +314,7 @@ void TestTrialModels::summaryKeepsItsRows()
     QCOMPARE(bellarosa.isValid(), kept);
     // The values are the new ones either way.
     QCOMPARE(cell(model, 0, "audpc_mean"),
-             QString::fromStdString(FormatDecimals(*summaryOf(after).groups[0].audpc.mean, 1)));
+             QString::fromStdString(FormatDecimals(*summaryOf(after).groups[0].measures[kAudpc].mean, 1)));
 }
 
 void TestTrialModels::readsStandardsAsTheBatch_data()

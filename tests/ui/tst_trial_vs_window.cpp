@@ -2,9 +2,9 @@
 // yield losses, the AUDPC and the messages must be the same texts, but for an
 // AUDPC of 0, which the window leaves empty. The window
 // is driven through its controls' object names only; the dialogs are scripted.
+#include "support/main_window_fixture.h"
 #include "trial/trial_batch.h"
 #include "trial/trial_file.h"
-#include "support/main_window_fixture.h"
 
 #include <QLineEdit>
 #include <QListWidget>
@@ -31,8 +31,10 @@ BatchResult throughBatch(const QStringList& dates, const QStringList& levels, in
                 QByteArray::number(period) + '\n';
     BatchResult got;
     TrialBatch batch(BatchSettings{kCommonYear, kDefaultPeriod}, [&got](const PlotResult& plot) {
-        got.losses = QString::fromUtf8(plot.losses.data(), qsizetype(plot.losses.size()));
-        got.audpc = QString::fromUtf8(plot.audpc.data(), qsizetype(plot.audpc.size()));
+        const std::string_view losses = plot.measures[kYieldLosses];
+        const std::string_view audpc = plot.measures[kAudpc];
+        got.losses = QString::fromUtf8(losses.data(), qsizetype(losses.size()));
+        got.audpc = QString::fromUtf8(audpc.data(), qsizetype(audpc.size()));
         got.message = QString::fromUtf8(plot.message.data(), qsizetype(plot.message.size()));
     });
     if (ReadTrial(std::string_view(text.constData(), std::size_t(text.size())), batch))

@@ -1,13 +1,11 @@
 // The Trial window over real trials: what it counts, groups, goes to a plot,
 // exports, copies, follows its file and takes keys. Its models' sort and
 // filter are tested on their own, in tst_trial_models.
-// Before any Qt header, which makes "emit" a macro.
+#include "entry/plot_file.h"
+#include "support/main_window_fixture.h"
 #include "trial/trial_batch.h"
 #include "trial/trial_run.h"
 #include "trial/trial_summary.h"
-
-#include "entry/plot_file.h"
-#include "support/main_window_fixture.h"
 #include "ui/curve_loader.h"
 #include "ui/curve_window.h"
 #include "ui/summary_chart.h"
