@@ -114,6 +114,21 @@ struct GroupCurveReader::Site {
     std::unique_ptr<TrialBatch> batch;
     std::map<std::string, Pending, std::less<>> pending; // long layout, by plot
     std::optional<Pending> wide;                         // the row being read
+    // A book's rows of one plot, or of one group, mostly come together: the
+    // last row's answers are kept rather than looked up again every row.
+    std::string lastGroup;
+    bool lastChosen = false;
+    std::string lastPlot;
+    Pending* lastPending = nullptr; // of lastPlot; none while it is not chosen
+
+    [[nodiscard]] bool chosen(const GroupCurves& curves, std::string_view group)
+    {
+        if (group != lastGroup || lastGroup.empty()) {
+            lastGroup.assign(group);
+            lastChosen = curves.chosen(name, group);
+        }
+        return lastChosen;
+    }
 };
 
 GroupCurveReader::GroupCurveReader(Options options, GroupCurves& into)
@@ -147,9 +162,11 @@ void GroupCurveReader::header(const TrialHeader& header)
 
 GroupCurveReader::Site& GroupCurveReader::siteOf(std::string_view name)
 {
+    if (m_lastSite && m_lastSite->name == name)
+        return *m_lastSite;
     const auto found = m_siteIndex.find(name);
     if (found != m_siteIndex.end())
-        return *m_sites[found->second];
+        return *(m_lastSite = m_sites[found->second].get());
     auto site = std::make_unique<Site>();
     site->name = std::string(name);
     Site* const raw = site.get();
@@ -158,6 +175,7 @@ GroupCurveReader::Site& GroupCurveReader::siteOf(std::string_view name)
     site->batch->header(*m_header);
     m_siteIndex.emplace(site->name, m_sites.size());
     m_sites.push_back(std::move(site));
+    m_lastSite = raw;
     return *raw;
 }
 
@@ -191,7 +209,7 @@ void GroupCurveReader::row(const TrialRow& row)
     const std::string_view group = row.copied[m_groupColumn];
     if (m_header->layout == TrialLayout::Wide) {
         site.wide.reset();
-        if (m_into.chosen(site.name, group)) {
+        if (site.chosen(m_into, group)) {
             Pending pending;
             std::optional<PlotSeries> series = seriesOf(row, {}, pending.hasYear);
             pending.unreadable = !series;
@@ -203,15 +221,19 @@ void GroupCurveReader::row(const TrialRow& row)
         return;
     }
     site.batch->row(row);
-    auto pending = site.pending.find(row.plot);
-    if (pending == site.pending.end()) {
+    if (row.plot != site.lastPlot || site.lastPlot.empty()) {
+        site.lastPlot.assign(row.plot);
+        const auto found = site.pending.find(row.plot);
+        site.lastPending = found == site.pending.end() ? nullptr : &found->second;
+    }
+    if (!site.lastPending) {
         // A plot's group is its first row's: rows under a chosen group of a
         // plot that began under another are dropped with it in the end.
-        if (!m_into.chosen(site.name, group))
+        if (!site.chosen(m_into, group))
             return;
-        pending = site.pending.emplace(std::string(row.plot), Pending{}).first;
+        site.lastPending = &site.pending.emplace(std::string(row.plot), Pending{}).first->second;
     }
-    Pending& plot = pending->second;
+    Pending& plot = *site.lastPending;
     if (plot.unreadable)
         return;
     std::optional<PlotSeries> series = seriesOf(row, std::move(plot.series), plot.hasYear);
@@ -232,6 +254,8 @@ void GroupCurveReader::result(Site& site, const PlotResult& result)
     } else if (const auto found = site.pending.find(result.plot); found != site.pending.end()) {
         pending = std::move(found->second);
         site.pending.erase(found);
+        site.lastPlot.clear();
+        site.lastPending = nullptr;
     }
     if (!result.message.empty()) {
         if (m_into.m_keepRefused) {
@@ -244,8 +268,10 @@ void GroupCurveReader::result(Site& site, const PlotResult& result)
         }
         return;
     }
+    if (!pending || pending->unreadable)
+        return;
     const std::optional<std::size_t> chosen = m_into.indexOf(site.name, group);
-    if (!chosen || !pending || pending->unreadable)
+    if (!chosen)
         return;
     GroupCurves::Group& curve = m_into.m_groups[*chosen];
     curve.hasYear = curve.hasYear || pending->hasYear;

@@ -132,6 +132,7 @@ private:
     std::optional<std::size_t> m_siteColumn;
     std::optional<TrialError> m_error;
     std::vector<std::unique_ptr<Site>> m_sites;
+    Site* m_lastSite = nullptr; // of the last row
     std::map<std::string, std::size_t, std::less<>> m_siteIndex;
 };
 
