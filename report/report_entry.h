@@ -2,9 +2,10 @@
 // the report module (Qt Gui) with ModuleEntry and calls its two entries.
 // First, before any application object exists, the application the module
 // makes on the offscreen platform, which needs no display; then, once the
-// evaluation and curves are drawn, the report itself.
+// evaluation and curves are drawn, the report itself, as a file or as bytes.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 class QCoreApplication;
@@ -23,5 +24,10 @@ inline constexpr const char* kReportApplicationSymbol = "quarvenReportApplicatio
 // WriteReport (report.h).
 using WriteReportEntry = bool (*)(const ReportData& data, const QString& path, QString* why);
 inline constexpr const char* kWriteReportSymbol = "quarvenWriteReport";
+
+// ReportPdf (report.h): the bytes, for a caller that writes them with its
+// other outputs, all whole or none.
+using ReportPdfEntry = bool (*)(const ReportData& data, QByteArray& pdf, QString* why);
+inline constexpr const char* kReportPdfSymbol = "quarvenReportPdf";
 
 } // namespace quarven

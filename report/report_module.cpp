@@ -22,5 +22,12 @@ extern "C" Q_DECL_EXPORT bool quarvenWriteReport(const quarven::ReportData& data
     return quarven::WriteReport(data, path, why);
 }
 
+extern "C" Q_DECL_EXPORT bool quarvenReportPdf(const quarven::ReportData& data, QByteArray& pdf,
+                                               QString* why)
+{
+    return quarven::ReportPdf(data, pdf, why);
+}
+
 static_assert(std::is_same_v<decltype(&quarvenReportApplication), quarven::ReportApplicationEntry>);
+static_assert(std::is_same_v<decltype(&quarvenReportPdf), quarven::ReportPdfEntry>);
 static_assert(std::is_same_v<decltype(&quarvenWriteReport), quarven::WriteReportEntry>);

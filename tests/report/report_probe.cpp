@@ -1,7 +1,7 @@
 // A program of Qt Core alone, as the command line is, that makes a report
 // through the report module: the module's application on the offscreen
 // platform, then the report of a trial grouped by clone with Yungay a
-// standard of value 5.
+// standard of value 5, as bytes and as a file.
 //
 //   report_probe MODULE TRIAL OUTPUT
 // Before any Qt header, which makes "emit" a macro.
@@ -26,7 +26,8 @@ int main(int argc, char** argv)
     const auto makeApplication =
         reinterpret_cast<ReportApplicationEntry>(module.resolve(kReportApplicationSymbol));
     const auto write = reinterpret_cast<WriteReportEntry>(module.resolve(kWriteReportSymbol));
-    if (!makeApplication || !write) {
+    const auto pdf = reinterpret_cast<ReportPdfEntry>(module.resolve(kReportPdfSymbol));
+    if (!makeApplication || !write || !pdf) {
         std::fprintf(stderr, "%s\n", qPrintable(module.errorString()));
         return 1;
     }
@@ -62,7 +63,9 @@ int main(int argc, char** argv)
     data.refused = curves.refused();
 
     QString why;
-    if (!write(data, QString::fromLocal8Bit(argv[3]), &why)) {
+    QByteArray report;
+    if (!pdf(data, report, &why) || !report.startsWith("%PDF-") ||
+        !write(data, QString::fromLocal8Bit(argv[3]), &why)) {
         std::fprintf(stderr, "%s\n", qPrintable(why));
         return 1;
     }
