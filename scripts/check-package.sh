@@ -47,6 +47,7 @@ files=(
     /usr/bin/quarven
     "/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/quarven/quarven-window.so"
     "/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/quarven/quarven-curve.so"
+    "/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/quarven/quarven-report.so"
     "/usr/share/applications/$id.desktop"
     "/usr/share/metainfo/$id.metainfo.xml"
     /usr/share/icons/hicolor/64x64/apps/quarven.png

@@ -15,8 +15,9 @@ packages=(cmake g++ make qt6-base-dev libqt6opengl6-dev qt6-charts-dev qt6-svg-d
 if [ "${1:-}" = "--tests" ]; then
     # Validators for the installed desktop entry, metainfo and manual page;
     # an X server for the one test that needs the X11 selection, and xauth,
-    # which xvfb-run needs and xvfb only recommends.
-    packages+=(desktop-file-utils appstream man-db xvfb xauth)
+    # which xvfb-run needs and xvfb only recommends; pdftotext and pdfinfo,
+    # which read the printed report back.
+    packages+=(desktop-file-utils appstream man-db xvfb xauth poppler-utils)
 fi
 
 as_root() {

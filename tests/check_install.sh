@@ -13,9 +13,9 @@ for file in bin/quarven "share/applications/$id.desktop" "share/metainfo/$id.met
     share/icons/hicolor/64x64/apps/quarven.png share/icons/hicolor/scalable/apps/quarven.svg; do
     [ -e "$prefix/$file" ] || { echo "missing after install: $file"; exit 1; }
 done
-# The window and curve modules where the program looks for them: the library
-# folder beside the program's own.
-for module in window curve; do
+# The window, curve and report modules where the program looks for them: the
+# library folder beside the program's own.
+for module in window curve report; do
     found=$(find "$prefix" -name "quarven-$module.so" -path '*/quarven/*')
     [ -n "$found" ] || { echo "missing after install: the $module module"; exit 1; }
 done
