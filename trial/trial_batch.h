@@ -28,6 +28,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace quarven {
@@ -55,11 +56,22 @@ struct PlotResult {
     // ("line 7", "lines 3 and 7"). Both empty when the plot was computed.
     std::string_view message;
     std::string_view lines;
+    bool refused = false;
+    // What the message column says of a computed plot, when anything
+    // ("2 observations on 2024-06-03 averaged"); empty for a refused one.
+    std::string_view note;
 };
 
 struct BatchSettings {
+    BatchSettings() = default;
+    BatchSettings(int yearOfDates, int periodOfPlots, TrialReading readingOfFile = {})
+        : year(yearOfDates), defaultPeriod(periodOfPlots), reading(std::move(readingOfFile))
+    {
+    }
+
     int year = 0;                       // of dates written without one
     int defaultPeriod = kDefaultPeriod; // for plots that give none
+    TrialReading reading;               // the reader's too
 };
 
 enum class DecimalMark { Point, Comma };
@@ -129,7 +141,7 @@ private:
                 std::uint32_t earlierLine = 0);
     // Whether the plot was refused.
     bool emit(const PlotState& state, std::string_view plot, Items<std::string_view> copied,
-              Scratch& scratch, const ResultHandler& handler) const;
+              std::string_view note, Scratch& scratch, const ResultHandler& handler) const;
 
     BatchSettings m_settings;
     ResultHandler m_onResult;
@@ -169,6 +181,8 @@ private:
         std::string lines;
     };
     std::vector<Refusal> m_refusals;
+    // Notes by plot number: few plots have one.
+    std::unordered_map<std::uint32_t, std::string> m_notes;
 
     // Reused for every plot, so that results cost no heap call each.
     std::string m_scratch;

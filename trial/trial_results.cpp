@@ -122,7 +122,8 @@ void ResultsWriter::writeFormatted(std::string_view text)
 bool ResultsWriter::writeComputed(std::string& text, const PlotResult& result) const
 {
     constexpr std::size_t kLongestLine = 256;
-    if (!m_markSet || !result.message.empty() || result.plot.size() > kLongestLine / 4)
+    if (!m_markSet || result.refused || !result.note.empty() ||
+        result.plot.size() > kLongestLine / 4)
         return false;
     std::size_t length = result.plot.size() + result.firstDate.size() + result.lastDate.size() +
                          result.period.size() + result.audpc.size() + result.losses.size() +
@@ -203,7 +204,9 @@ void ResultsWriter::writeAny(std::string& text, const PlotResult& result,
     appendNumber(text, result.relativeAudpc, points);
     appendNumber(text, result.audps, points);
     text += m_separator;
-    if (!result.message.empty()) {
+    if (!result.refused) {
+        AppendField(text, result.note, m_separator);
+    } else if (!result.message.empty()) {
         std::string message(result.message);
         for (char& c : message)
             if (c == '\r')
