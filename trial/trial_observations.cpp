@@ -1,12 +1,13 @@
 #include "trial_observations.h"
 
 #include "core/value_conventions.h"
+#include "plot_index.h"
 #include "trial_values.h"
 
 #include <algorithm>
 #include <array>
 #include <charconv>
-#include <unordered_map>
+#include <new>
 #include <unordered_set>
 
 namespace quarven {
@@ -125,10 +126,6 @@ public:
         Span date;
         Span value;
     };
-    struct Plot {
-        Span name;
-        std::size_t others = 0; // its first row's other fields, in otherFields
-    };
 
     std::size_t plot = 0, trait = 0, value = 0, time = 0;
     std::vector<std::size_t> others; // named columns handed on, in file order
@@ -139,9 +136,9 @@ public:
 
     std::string texts;
     std::vector<Observation> observations;
-    std::vector<Plot> plots;
+    PlotIndex plots;
+    // Each plot's first row's other fields, others.size() a plot.
     std::vector<Span> otherFields;
-    std::unordered_map<std::string, std::uint32_t> plotNumbers;
     std::unordered_set<std::string> traitsSeen;
     std::string lastTrait;
     bool anyTrait = false;
@@ -217,14 +214,17 @@ bool ObservationSink::observe(std::uint32_t line, Items<std::string_view> fields
     }
     Book::Observation observation;
     observation.line = line;
-    const auto [found, added] = book.plotNumbers.try_emplace(
-        std::string(plot), static_cast<std::uint32_t>(book.plots.size()));
-    observation.plot = found->second;
-    if (added) {
-        book.plots.push_back({book.keep(plot), book.otherFields.size()});
+    const PlotIndex::Found found = book.plots.find(plot);
+    if (found.failure == StoreFailure::NoMemory)
+        throw std::bad_alloc();
+    if (found.failure == StoreFailure::Full) {
+        m_error = TrialError{line, "more plot names than this program holds (4 GiB)"};
+        return false;
+    }
+    observation.plot = found.number;
+    if (found.added)
         for (const std::size_t column : book.others)
             book.otherFields.push_back(book.keep(fieldAt(fields, column)));
-    }
     const std::string_view date = dateOfTimestamp(fieldAt(fields, book.time));
     // In a leap year, as the row reader reads headings: the batch reads the
     // date again in its own year, in which the order of days is the same.
@@ -390,14 +390,14 @@ void ObservationSink::end(std::uint32_t lastLine)
             k = end;
         }
 
-        const Book::Plot& shown = book.plots[plot];
+        const std::size_t others = std::size_t{plot} * book.others.size();
         for (std::size_t d = 0; d < days.size(); ++d) {
             const Day& day = days[d];
             const Book::Observation& head = book.observations[day.first];
-            fields.assign({book.at(shown.name), book.at(head.date), day.level,
+            fields.assign({book.plots.name(plot), book.at(head.date), day.level,
                            d == 0 ? std::string_view(note) : blank});
             for (std::size_t i = 0; i < book.others.size(); ++i)
-                fields.push_back(d == 0 ? book.at(book.otherFields[shown.others + i]) : blank);
+                fields.push_back(d == 0 ? book.at(book.otherFields[others + i]) : blank);
             // The row reader counts fields past the header; their texts are
             // not shown.
             std::uint32_t extras = 0;
