@@ -56,7 +56,7 @@ struct PlotResult {
     // ("line 7", "lines 3 and 7"). Both empty when the plot was computed.
     std::string_view message;
     std::string_view lines;
-    bool refused = false;
+    bool refused = false; // the writers judge by this, not by the message
     // What the message column says of a computed plot, when anything
     // ("2 observations on 2024-06-03 averaged"); empty for a refused one.
     std::string_view note;

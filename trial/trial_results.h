@@ -30,9 +30,10 @@ inline constexpr std::array<const char*, 9> kResultColumns{
 //   audpc, yield_losses, relative_audpc, audps, message
 // A refused plot's message has its carriage return turned into a blank, so
 // that every plot stays on one line, and the file lines it concerns follow it
-// in brackets; a computed plot's message column holds its note, if any. A text field that a
-// spreadsheet would run as a formula gets a leading apostrophe (see cell_text.h). Numbers take the
-// decimal mark given by setDecimalMark; rows written before it is given wait in memory when they
+// in brackets; a computed plot's message column holds its note, if any. A
+// text field that a spreadsheet would run as a formula gets a leading
+// apostrophe (see cell_text.h). Numbers take the decimal mark given by
+// setDecimalMark; rows written before it is given wait in memory when they
 // hold a number with a fraction.
 class ResultsWriter {
 public:
