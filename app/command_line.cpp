@@ -67,7 +67,8 @@ using Failure = std::optional<QString>;
 struct Options {
     QCommandLineOption batch{
         QStringLiteral("batch"),
-        QStringLiteral("Compute every plot of the trial file TRIAL (- for standard input)."),
+        QStringLiteral("Compute every plot of the trial file TRIAL, a text or a workbook "
+                       "(.xlsx, .ods, .xls) (- for standard input)."),
         QStringLiteral("TRIAL")};
     QCommandLineOption output{
         QStringLiteral("output"),
