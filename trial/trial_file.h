@@ -41,6 +41,10 @@ public:
     [[nodiscard]] std::optional<TrialError> readWorkbook(const WorkbookSource& source,
                                                          std::string_view sheet);
 
+    // Of a file of one observation a row, the traits met so far: the
+    // window asks which to read when the file holds several.
+    [[nodiscard]] const std::vector<std::string>& traits() const { return m_observations.traits(); }
+
 private:
     [[nodiscard]] std::optional<TrialError> error() const;
 
