@@ -203,15 +203,40 @@ Failure openFiles(const BatchOptions& options, const QString& trialName, QFile& 
     return openOutput(summary);
 }
 
-// The trial through the run, piece by piece. The run's own writes tell their
-// error in writeError and stop the reading.
+// "trial.csv:7: reason", or "book.xlsx: reason" for the file as a whole.
+QString trialFailure(const QString& trialName, const TrialError& error)
+{
+    const QString message = QString::fromStdString(error.message);
+    if (error.line == 0)
+        return inFile(trialName, message);
+    return QStringLiteral("%1:%2: %3").arg(trialName).arg(error.line).arg(message);
+}
+
+// Up to `size` bytes, fewer only at the end of the input: a pipe gives what
+// it holds at the moment.
+Failure readSome(QFile& input, const QString& trialName, char* bytes, qint64 size, qint64& got)
+{
+    got = 0;
+    while (got < size) {
+        const qint64 read = input.read(bytes + got, size - got);
+        if (read < 0)
+            return inFile(trialName, input.errorString());
+        if (read == 0)
+            break;
+        got += read;
+    }
+    return std::nullopt;
+}
+
+// The trial through the run, piece by piece, from the bytes already read on.
+// The run's own writes tell their error in writeError and stop the reading.
 Failure pump(QFile& input, bool fromStandardInput, const QString& trialName, TrialRun& run,
-             const int& writeError, char* bytes)
+             const int& writeError, char* bytes, std::string_view first)
 {
     ProgressBar progress(fromStandardInput ? 0 : input.size());
-    qint64 done = 0;
-    std::optional<TrialError> error;
-    for (;;) {
+    qint64 done = static_cast<qint64>(first.size());
+    std::optional<TrialError> error = run.read(first);
+    while (!error && writeError == 0) {
         const qint64 got = input.read(bytes, static_cast<qint64>(kPiece));
         if (got < 0) {
             progress.finish();
@@ -221,8 +246,6 @@ Failure pump(QFile& input, bool fromStandardInput, const QString& trialName, Tri
             break;
         done += got;
         error = run.read(std::string_view(bytes, static_cast<std::size_t>(got)));
-        if (error || writeError != 0)
-            break;
         progress.update(done);
     }
     if (!error && writeError == 0)
@@ -230,10 +253,62 @@ Failure pump(QFile& input, bool fromStandardInput, const QString& trialName, Tri
     progress.finish();
     if (!error)
         return std::nullopt;
-    return QStringLiteral("%1:%2: %3")
-        .arg(trialName)
-        .arg(error->line)
-        .arg(QString::fromStdString(error->message));
+    return trialFailure(trialName, *error);
+}
+
+// A workbook from its file, or, through standard input or a pipe, held in
+// memory up to the reader's bound.
+Failure readWorkbook(QFile& input, const BatchOptions& options, const QString& trialName,
+                     TrialRun& run, const int& writeError, std::string_view first, char* bytes)
+{
+    std::optional<TrialError> error;
+    if (options.trial != QLatin1String("-") && !input.isSequential()) {
+        error =
+            run.readWorkbook(WorkbookSource::File(QFile::encodeName(options.trial).toStdString()),
+                             options.sheet.toStdString());
+    } else {
+        std::string book(first);
+        for (;;) {
+            const qint64 got = input.read(bytes, static_cast<qint64>(kPiece));
+            if (got < 0)
+                return inFile(trialName, input.errorString());
+            if (got == 0)
+                break;
+            if (book.size() + static_cast<std::size_t>(got) > kWorkbookInMemory)
+                return inFile(trialName,
+                              QStringLiteral("a workbook of more than %1 MiB is read from its "
+                                             "file, not through standard input or a pipe")
+                                  .arg(kWorkbookInMemory >> 20));
+            book.append(bytes, static_cast<std::size_t>(got));
+        }
+        error = run.readWorkbook(WorkbookSource::Bytes(book), options.sheet.toStdString());
+    }
+    if (!error && writeError == 0)
+        error = run.finish();
+    if (!error)
+        return std::nullopt;
+    return trialFailure(trialName, *error);
+}
+
+// The trial by its first bytes, never by its name.
+Failure readTrial(QFile& input, const BatchOptions& options, const QString& trialName,
+                  TrialRun& run, const int& writeError, char* bytes)
+{
+    qint64 got = 0;
+    if (Failure failed = readSome(input, trialName, bytes, kKindBytes, got))
+        return failed;
+    const std::string_view first(bytes, static_cast<std::size_t>(got));
+    const bool workbook = KindOfTrialFile(first) != TrialFileKind::Text;
+    if (!workbook && !options.sheet.isEmpty())
+        return inFile(trialName, QStringLiteral("--sheet %1: the trial is a text file, not a "
+                                                "workbook (.xlsx, .ods or .xls)")
+                                     .arg(options.sheet));
+    if (workbook)
+        return readWorkbook(input, options, trialName, run, writeError, first, bytes);
+    // The piece buffer is read into again: what it holds goes first.
+    const std::string held(first);
+    return pump(input, options.trial == QLatin1String("-"), trialName, run, writeError, bytes,
+                held);
 }
 
 Failure writeSummary(const TrialRun& run, const std::vector<Standard>& standards,
@@ -306,8 +381,7 @@ int runBatch(const BatchOptions& options, const QString& trialName)
         return failure(inFile(trialName, QLatin1String(kOutOfMemory)));
     static_assert(kPiece <= kMemoryBlockBytes);
     char* const bytes = static_cast<char*>(buffer.get());
-    Failure failed =
-        pump(input, options.trial == QLatin1String("-"), trialName, run, writeError, bytes);
+    Failure failed = readTrial(input, options, trialName, run, writeError, bytes);
     if (!failed && writeError != 0)
         failed = inFile(results.name, systemError(writeError));
     if (!failed)

@@ -1,5 +1,7 @@
 // One batch run over files: the trial read in pieces from a file or standard
-// input, the results and the summary of their groups made in the same pass,
+// input (a workbook, told by its first bytes, from its file, or from memory
+// when it comes through a pipe), the results and the summary of their groups
+// made in the same pass,
 // each written whole or not at all, errors as one line on standard error
 // naming the file and the line.
 #pragma once
@@ -31,6 +33,7 @@ struct ClosedStreams {
 
 struct BatchOptions {
     QString trial;   // a path, or "-" for standard input
+    QString sheet;   // of a workbook; empty for its first
     QString results; // a path, "-" for standard output, or empty for none
     BatchSettings settings;
     // The copied column to group the plots by, for the summary.

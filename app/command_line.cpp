@@ -67,7 +67,8 @@ using Failure = std::optional<QString>;
 struct Options {
     QCommandLineOption batch{
         QStringLiteral("batch"),
-        QStringLiteral("Compute every plot of the trial file TRIAL (- for standard input)."),
+        QStringLiteral("Compute every plot of the trial file TRIAL, a text or a workbook "
+                       "(.xlsx, .ods, .xls) (- for standard input)."),
         QStringLiteral("TRIAL")};
     QCommandLineOption output{
         QStringLiteral("output"),
@@ -87,6 +88,32 @@ struct Options {
         QStringLiteral("year"),
         QStringLiteral("Year of the dates written without one (default: the current year)."),
         QStringLiteral("YYYY")};
+    QCommandLineOption sheet{QStringLiteral("sheet"),
+                             QStringLiteral("With a workbook (.xlsx, .ods or .xls) as TRIAL, "
+                                            "read its sheet NAME (as written) rather than the "
+                                            "first."),
+                             QStringLiteral("NAME")};
+    QCommandLineOption dates{
+        QStringLiteral("dates"),
+        QStringLiteral("How dates other than yyyy-mm-dd are read: day-first (the default: 7/12 "
+                       "is 7 December) or month-first (7/12 is 12 July)."),
+        QStringLiteral("ORDER")};
+    QCommandLineOption daysAfter{
+        QStringLiteral("days-after"),
+        QStringLiteral("With --day-columns, the date that wide headings such as E9 count their "
+                       "days after."),
+        QStringLiteral("DATE")};
+    QCommandLineOption dayColumns{
+        QStringLiteral("day-columns"),
+        QStringLiteral("With --days-after, the prefix (any case) of wide headings made of it "
+                       "and a whole number of days: E for E9, E14..."),
+        QStringLiteral("PREFIX")};
+    QCommandLineOption trait{
+        QStringLiteral("trait"),
+        QStringLiteral("In a file of one observation a row (plot_id, trait, value, timestamp), "
+                       "the trait whose values are the levels (as written); needed when the "
+                       "file holds several."),
+        QStringLiteral("NAME")};
     QCommandLineOption by{
         QStringLiteral("by"),
         QStringLiteral("Summarise the plots by the trial's column COLUMN (any case): one row "
@@ -116,7 +143,8 @@ void describe(QCommandLineParser& parser, const Options& options)
         "Exit status: 0 every plot computed, 1 some plots refused (each with its message in\n"
         "the results), 2 a usage error or a file that cannot be read or written."));
     parser.addOptions({options.batch, options.output, options.period, options.group, options.year,
-                       options.by, options.standard, options.summary});
+                       options.sheet, options.dates, options.daysAfter, options.dayColumns,
+                       options.trait, options.by, options.standard, options.summary});
 }
 
 // "--batch -- -x.csv" reads the trial -x.csv: the "--" that ends the options
@@ -172,6 +200,40 @@ Failure parse(QCommandLineParser& parser, const Options& options)
     return std::nullopt;
 }
 
+// How the file is read where it cannot tell: its dates' order, headings in
+// days, its trait.
+Failure readReading(const QCommandLineParser& parser, const Options& options, int year,
+                    TrialReading& reading)
+{
+    if (parser.isSet(options.dates)) {
+        const QString order = parser.value(options.dates);
+        if (order == QLatin1String("month-first"))
+            reading.dates = DateOrder::MonthFirst;
+        else if (order != QLatin1String("day-first"))
+            return QStringLiteral("--dates %1: day-first or month-first").arg(order);
+    }
+    if (parser.isSet(options.daysAfter) != parser.isSet(options.dayColumns))
+        return QStringLiteral("--days-after DATE and --day-columns PREFIX go together");
+    if (parser.isSet(options.daysAfter)) {
+        const std::optional<TrialDate> start =
+            ReadTrialDate(parser.value(options.daysAfter).toStdString(), year, reading.dates);
+        if (!start)
+            return QStringLiteral("--days-after %1: not a date (%2, or yyyy-mm-dd)")
+                .arg(parser.value(options.daysAfter),
+                     QString::fromStdString(DateOrderText(reading.dates)));
+        reading.dayStart = *start;
+        reading.dayPrefix = TrimmedBlanks(parser.value(options.dayColumns).toStdString());
+        if (reading.dayPrefix.empty())
+            return QStringLiteral("--day-columns: a prefix is needed, such as E for E9, E14...");
+    }
+    if (parser.isSet(options.trait)) {
+        reading.trait = TrimmedBlanks(parser.value(options.trait).toStdString());
+        if (reading.trait.empty())
+            return QStringLiteral("--trait: the name of a trait is needed");
+    }
+    return std::nullopt;
+}
+
 Failure readSettings(const QCommandLineParser& parser, const Options& options,
                      BatchSettings& settings)
 {
@@ -206,7 +268,7 @@ Failure readSettings(const QCommandLineParser& parser, const Options& options,
                 .arg(parser.value(options.group));
         settings.defaultPeriod = *days;
     }
-    return std::nullopt;
+    return readReading(parser, options, settings.year, settings.reading);
 }
 
 // Standard output carries one text: the summary when --by is given without
@@ -328,6 +390,9 @@ int RunCommandLine(int argc, char* argv[])
     if (Failure failed = parse(parser, options))
         return usageError(*failed);
     batch.trial = parser.value(options.batch);
+    batch.sheet = parser.value(options.sheet);
+    if (parser.isSet(options.sheet) && batch.sheet.isEmpty())
+        return usageError(QStringLiteral("--sheet: the name of a sheet is needed"));
     if (Failure failed = readSettings(parser, options, batch.settings))
         return usageError(*failed);
     if (Failure failed = readOutputs(parser, options, batch))

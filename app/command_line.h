@@ -14,7 +14,9 @@ namespace quarven {
 [[nodiscard]] const char* WindowTrial(int argc, const char* const* argv);
 
 // quarven --batch TRIAL [--output RESULTS] [--period DAYS | --group NAME]
-// [--year YYYY] [--by COLUMN [--standard NAME=VALUE]... [--summary FILE]],
+// [--year YYYY] [--sheet NAME] [--dates ORDER] [--days-after DATE
+// --day-columns PREFIX] [--trait NAME] [--by COLUMN [--standard NAME=VALUE]...
+// [--summary FILE]],
 // --help, --version, under a QCoreApplication. Returns the exit
 // status: 0 every plot computed, 1 some refused, 2 a usage error or a file
 // that cannot be read or written.

@@ -257,7 +257,7 @@ void GroupCurveReader::result(Site& site, const PlotResult& result)
         site.lastPlot.clear();
         site.lastPending = nullptr;
     }
-    if (!result.message.empty()) {
+    if (result.refused) {
         if (m_into.m_keepRefused) {
             std::string message(result.message);
             std::replace(message.begin(), message.end(), '\r', ' ');

@@ -127,7 +127,7 @@ void TrialBatch::wideRow(const TrialRow& row)
     for (const TrialAssessment& assessment : row.assessments)
         add(state, assessment, row.line);
     ++m_plots;
-    if (giveResult(state, row.plot, row.copied, m_results, m_onResult))
+    if (giveResult(state, row.plot, row.copied, row.note, m_results, m_onResult))
         ++m_refused;
 }
 
@@ -144,6 +144,8 @@ bool TrialBatch::openPlot(const PlotIndex::Found& found, const TrialRow& row)
         return false;
     }
     open((*m_states)[m_states->size() - 1], row);
+    if (!row.note.empty())
+        m_notes.emplace(static_cast<std::uint32_t>(m_states->size() - 1), row.note);
     return !m_error;
 }
 
@@ -181,7 +183,8 @@ void TrialBatch::open(PlotState& state, const TrialRow& row)
 
 void TrialBatch::openPeriod(PlotState& state, const TrialRow& row)
 {
-    TrialPeriod period = ReadTrialPeriod(row, m_settings.year, m_commaIsPoint);
+    TrialPeriod period =
+        ReadTrialPeriod(row, m_settings.year, m_commaIsPoint, m_settings.reading.dates);
     state.period = period.from == TrialPeriod::From::Default
                        ? static_cast<std::int16_t>(m_settings.defaultPeriod)
                        : period.days;
@@ -271,10 +274,13 @@ void TrialBatch::refusePair(PlotState& state, std::optional<PairCheck> check, st
 
 void TrialBatch::refuseSpan(PlotState& state, std::int32_t days, std::uint32_t line)
 {
+    const bool dayFirst = m_settings.reading.dates == DateOrder::DayFirst;
     refuse(state,
            "The assessments span " + std::to_string(days) +
-               " days, more than half a year: dates are read day first (dd/mm or dd/mm/yyyy); "
-               "were these written month first?",
+               (dayFirst ? " days, more than half a year: dates are read day first (dd/mm or "
+                           "dd/mm/yyyy); were these written month first?"
+                         : " days, more than half a year: dates are read month first (mm/dd or "
+                           "mm/dd/yyyy); were these written day first?"),
            line);
 }
 
@@ -303,7 +309,7 @@ const std::optional<TrialDate>& TrialBatch::readDate(std::string_view text)
         }
     }
     if (text.size() > std::tuple_size<decltype(CachedDate::text)>::value) {
-        m_longDate = ReadTrialDate(text, m_settings.year);
+        m_longDate = ReadTrialDate(text, m_settings.year, m_settings.reading.dates);
         return m_longDate;
     }
     // The first and the last four bytes, where dates differ (day, month, year
@@ -346,7 +352,7 @@ const std::optional<TrialDate>& TrialBatch::readDate(std::string_view text)
     entry->size = text.size();
     if (!text.empty())
         std::memcpy(entry->text.data(), text.data(), text.size());
-    entry->date = ReadTrialDate(text, m_settings.year);
+    entry->date = ReadTrialDate(text, m_settings.year, m_settings.reading.dates);
     return entry->date;
 }
 
@@ -387,8 +393,13 @@ std::size_t TrialBatch::giveResults(std::size_t first, std::size_t last, Scratch
                 blob.remove_prefix(sizeof length + length);
             }
         }
+        std::string_view note;
+        if (!m_notes.empty())
+            if (const auto found = m_notes.find(static_cast<std::uint32_t>(number));
+                found != m_notes.end())
+                note = found->second;
         if (giveResult(state, m_index.name(static_cast<std::uint32_t>(number)),
-                       Items<std::string_view>(scratch.copied.data(), scratch.copied.size()),
+                       Items<std::string_view>(scratch.copied.data(), scratch.copied.size()), note,
                        scratch, handler))
             ++refused;
     }
@@ -402,7 +413,7 @@ void TrialBatch::resultsGiven(std::size_t plots, std::size_t refused)
 }
 
 bool TrialBatch::giveResult(const PlotState& state, std::string_view plot,
-                            Items<std::string_view> copied, Scratch& scratch,
+                            Items<std::string_view> copied, std::string_view note, Scratch& scratch,
                             const ResultHandler& handler) const
 {
     PlotResult result;
@@ -417,10 +428,13 @@ bool TrialBatch::giveResult(const PlotState& state, std::string_view plot,
     }
     result.period = scratch.period;
     const bool refused = state.refusal != kNone || state.count < 2;
-    if (refused)
+    result.refused = refused;
+    if (refused) {
         refusal(state, scratch, result);
-    else
+    } else {
         measure(state, scratch, result);
+        result.note = note;
+    }
     handler(result);
     return refused;
 }

@@ -29,6 +29,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace quarven {
@@ -51,11 +52,22 @@ struct PlotResult {
     // ("line 7", "lines 3 and 7"). Both empty when the plot was computed.
     std::string_view message;
     std::string_view lines;
+    bool refused = false; // the writers judge by this, not by the message
+    // What the message column says of a computed plot, when anything
+    // ("2 observations on 2024-06-03 averaged"); empty for a refused one.
+    std::string_view note;
 };
 
 struct BatchSettings {
+    BatchSettings() = default;
+    BatchSettings(int yearOfDates, int periodOfPlots, TrialReading readingOfFile = {})
+        : year(yearOfDates), defaultPeriod(periodOfPlots), reading(std::move(readingOfFile))
+    {
+    }
+
     int year = 0;                       // of dates written without one
     int defaultPeriod = kDefaultPeriod; // for plots that give none
+    TrialReading reading;               // the reader's too
 };
 
 enum class DecimalMark { Point, Comma };
@@ -126,7 +138,7 @@ private:
                 std::uint32_t earlierLine = 0);
     // Whether the plot was refused.
     bool giveResult(const PlotState& state, std::string_view plot, Items<std::string_view> copied,
-                    Scratch& scratch, const ResultHandler& handler) const;
+                    std::string_view note, Scratch& scratch, const ResultHandler& handler) const;
     void refusal(const PlotState& state, Scratch& scratch, PlotResult& result) const;
     static void measure(const PlotState& state, Scratch& scratch, PlotResult& result);
 
@@ -168,6 +180,8 @@ private:
         std::string lines;
     };
     std::vector<Refusal> m_refusals;
+    // Notes by plot number: few plots have one.
+    std::unordered_map<std::uint32_t, std::string> m_notes;
 
     // Reused for every plot, so that results cost no heap call each.
     std::string m_scratch;

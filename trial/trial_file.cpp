@@ -2,20 +2,27 @@
 
 namespace quarven {
 
-TrialReader::TrialReader(TrialVisitor& visitor) : TrialReader(visitor, Options{}) {}
+TrialReader::TrialReader(TrialVisitor& visitor) : TrialReader(visitor, TrialReading{}) {}
 
 TrialReader::TrialReader(TrialVisitor& visitor, Options options)
-    : m_rows(visitor), m_tokens(m_rows, options)
+    : TrialReader(visitor, TrialReading{}, options)
 {
 }
 
-// Each side stops as soon as either refuses the file, so only one holds a
+TrialReader::TrialReader(TrialVisitor& visitor, const TrialReading& reading, Options options)
+    : m_rows(visitor, reading), m_observations(m_rows, reading), m_tokens(m_observations, options)
+{
+}
+
+// Each side stops as soon as any refuses the file, so only one holds a
 // reason.
 std::optional<TrialError> TrialReader::error() const
 {
     if (m_bookError)
         return m_bookError;
-    return m_rows.error() ? m_rows.error() : m_tokens.error();
+    if (m_rows.error())
+        return m_rows.error();
+    return m_observations.error() ? m_observations.error() : m_tokens.error();
 }
 
 std::optional<TrialError> TrialReader::read(std::string_view chunk)
@@ -35,21 +42,23 @@ std::optional<TrialError> TrialReader::readWorkbook(const WorkbookSource& source
                                                     std::string_view sheet)
 {
     m_fromWorkbook = true;
-    m_bookError = ReadWorkbook(source, sheet, m_rows);
+    m_bookError = ReadWorkbook(source, sheet, m_observations);
     return error();
 }
 
 std::optional<TrialError> ReadTrialWorkbook(const WorkbookSource& source, std::string_view sheet,
-                                            TrialVisitor& visitor)
+                                            TrialVisitor& visitor, const TrialReading& reading)
 {
-    TrialReader reader(visitor);
+    TrialReader reader(visitor, reading);
     return reader.readWorkbook(source, sheet);
 }
 
 TrialSheets ListTrialSheets(const WorkbookSource& source)
 {
     TrialSheets list;
-    WorkbookSheets sheets = ListWorkbookSheets(source, NamesPlotColumn);
+    WorkbookSheets sheets = ListWorkbookSheets(source, [](Items<std::string_view> header) {
+        return NamesPlotColumn(header) || NamesObservations(header);
+    });
     list.error = std::move(sheets.error);
     for (WorkbookSheet& sheet : sheets.sheets)
         list.sheets.push_back({std::move(sheet.name), sheet.judged});
@@ -57,9 +66,9 @@ TrialSheets ListTrialSheets(const WorkbookSource& source)
 }
 
 std::optional<TrialError> ReadTrial(std::string_view text, TrialVisitor& visitor,
-                                    TrialReader::Options options)
+                                    TrialReader::Options options, const TrialReading& reading)
 {
-    TrialReader reader(visitor, options);
+    TrialReader reader(visitor, reading, options);
     if (std::optional<TrialError> error = reader.read(text))
         return error;
     return reader.finish();

@@ -2,11 +2,14 @@
 // bytes into records of fields, and the row reader (trial_rows.h) turns those
 // into a header and rows of a layout for a visitor, each as soon as it is
 // read. A workbook's sheet (books/workbook.h) gives its records in place of
-// the tokenizer.
+// the tokenizer; a file of one observation a row passes through
+// ObservationSink (trial_observations.h) on its way to the row reader.
 #pragma once
 
 #include "books/workbook.h"
 #include "trial_fields.h"
+#include "trial_observations.h"
+#include "trial_reading.h"
 #include "trial_rows.h"
 #include "trial_tokenizer.h"
 
@@ -23,6 +26,7 @@ public:
 
     explicit TrialReader(TrialVisitor& visitor);
     TrialReader(TrialVisitor& visitor, Options options);
+    TrialReader(TrialVisitor& visitor, const TrialReading& reading, Options options = {});
     TrialReader(const TrialReader&) = delete;
     TrialReader& operator=(const TrialReader&) = delete;
 
@@ -37,22 +41,29 @@ public:
     [[nodiscard]] std::optional<TrialError> readWorkbook(const WorkbookSource& source,
                                                          std::string_view sheet);
 
+    // Of a file of one observation a row, the traits met so far: the
+    // window asks which to read when the file holds several.
+    [[nodiscard]] const std::vector<std::string>& traits() const { return m_observations.traits(); }
+
 private:
     [[nodiscard]] std::optional<TrialError> error() const;
 
     TrialRowReader m_rows;
+    ObservationSink m_observations;
     TrialTokenizer m_tokens;
     std::optional<TrialError> m_bookError;
     bool m_fromWorkbook = false;
 };
 
 // A workbook's sheet at once.
-[[nodiscard]] std::optional<TrialError>
-ReadTrialWorkbook(const WorkbookSource& source, std::string_view sheet, TrialVisitor& visitor);
+[[nodiscard]] std::optional<TrialError> ReadTrialWorkbook(const WorkbookSource& source,
+                                                          std::string_view sheet,
+                                                          TrialVisitor& visitor,
+                                                          const TrialReading& reading = {});
 
 // A workbook's worksheets in order, each with whether its header row (its
-// first row that is not empty) names a plot column: the window asks which
-// to read when more than one does.
+// first row that is not empty) names a plot column, or the columns of one
+// observation a row: the window asks which to read when more than one does.
 struct TrialSheet {
     std::string name;
     bool namesPlot = false;
@@ -65,6 +76,7 @@ struct TrialSheets {
 
 // The whole text at once.
 [[nodiscard]] std::optional<TrialError> ReadTrial(std::string_view text, TrialVisitor& visitor,
-                                                  TrialReader::Options options = {});
+                                                  TrialReader::Options options = {},
+                                                  const TrialReading& reading = {});
 
 } // namespace quarven

@@ -29,14 +29,14 @@ TrialPeriod fromDays(const TrialRow& row, bool commaIsPoint)
     return TrialPeriod{TrialPeriod::From::Days, *days, std::nullopt};
 }
 
-TrialPeriod fromDesiccation(const TrialRow& row, int year)
+TrialPeriod fromDesiccation(const TrialRow& row, int year, DateOrder order)
 {
     constexpr TrialPeriod::From kFrom = TrialPeriod::From::Desiccation;
     std::optional<TrialDate> budding;
     std::optional<TrialDate> desiccation;
-    if (!IsBlank(row.budding) && !(budding = ReadTrialDate(row.budding, year)))
+    if (!IsBlank(row.budding) && !(budding = ReadTrialDate(row.budding, year, order)))
         return refused(kFrom, BuddingDateRejection(row.budding));
-    if (!IsBlank(row.desiccation) && !(desiccation = ReadTrialDate(row.desiccation, year)))
+    if (!IsBlank(row.desiccation) && !(desiccation = ReadTrialDate(row.desiccation, year, order)))
         return refused(kFrom, DesiccationDateRejection(row.desiccation));
     // As in the window, a missing date leaves the day count at 0.
     const long dayCount = budding && desiccation ? desiccation->day - budding->day : 0;
@@ -61,12 +61,12 @@ TrialPeriod fromGroup(const TrialRow& row)
 
 } // namespace
 
-TrialPeriod ReadTrialPeriod(const TrialRow& row, int year, bool commaIsPoint)
+TrialPeriod ReadTrialPeriod(const TrialRow& row, int year, bool commaIsPoint, DateOrder order)
 {
     if (!IsBlank(row.period))
         return fromDays(row, commaIsPoint);
     if (!IsBlank(row.budding) || !IsBlank(row.desiccation))
-        return fromDesiccation(row, year);
+        return fromDesiccation(row, year, order);
     if (!IsBlank(row.group))
         return fromGroup(row);
     return TrialPeriod{};

@@ -21,6 +21,7 @@ struct TrialPeriod {
 // The period column comes first (0 there stands for the default, as in the
 // period box), then the days from budding to desiccation, then the maturity
 // group. Dates without a year fall in `year`.
-[[nodiscard]] TrialPeriod ReadTrialPeriod(const TrialRow& row, int year, bool commaIsPoint);
+[[nodiscard]] TrialPeriod ReadTrialPeriod(const TrialRow& row, int year, bool commaIsPoint,
+                                          DateOrder order = DateOrder::DayFirst);
 
 } // namespace quarven

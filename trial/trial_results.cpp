@@ -122,7 +122,8 @@ void ResultsWriter::writeFormatted(std::string_view text)
 // its line on the stack.
 bool ResultsWriter::fitsOneLine(const PlotResult& result) const
 {
-    if (!m_markSet || !result.message.empty() || result.plot.size() > kLongestLine / 4)
+    if (!m_markSet || result.refused || !result.note.empty() ||
+        result.plot.size() > kLongestLine / 4)
         return false;
     std::size_t length = result.plot.size() + result.firstDate.size() + result.lastDate.size() +
                          result.period.size() + 32;
@@ -209,7 +210,9 @@ void ResultsWriter::writeAny(std::string& text, const PlotResult& result,
     for (const std::string_view measure : result.measures)
         appendNumber(text, measure, points);
     text += m_separator;
-    if (!result.message.empty()) {
+    if (!result.refused) {
+        AppendField(text, result.note, m_separator);
+    } else if (!result.message.empty()) {
         std::string message(result.message);
         for (char& c : message)
             if (c == '\r')

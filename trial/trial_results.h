@@ -23,8 +23,9 @@ void AppendField(std::string& text, std::string_view field, char separator);
 // plot, the copied columns, then kResultColumns.
 // A refused plot's message has its carriage return turned into a blank, so
 // that every plot stays on one line, and the file lines it concerns follow it
-// in brackets. A text field that a spreadsheet would run as a formula gets a
-// leading apostrophe (see cell_text.h). Numbers take the decimal mark given by
+// in brackets; a computed plot's message column holds its note, if any. A
+// text field that a spreadsheet would run as a formula gets a leading
+// apostrophe (see cell_text.h). Numbers take the decimal mark given by
 // setDecimalMark; rows written before it is given wait in memory when they
 // hold a number with a fraction.
 class ResultsWriter {

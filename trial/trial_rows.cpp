@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <map>
 
 namespace quarven {
 namespace {
@@ -42,12 +43,87 @@ bool writtenLikeDate(std::string_view text)
     return separated;
 }
 
+bool isAsciiLetter(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// Letters, perhaps a "_" or "-" after them, then digits: the prefix, or
+// nothing.
+std::optional<std::string_view> dayHeadingPrefix(std::string_view text)
+{
+    text = TrimmedBlanks(text);
+    std::size_t prefix = 0;
+    while (prefix < text.size() && isAsciiLetter(text[prefix]))
+        ++prefix;
+    if (prefix == 0)
+        return std::nullopt;
+    if (prefix < text.size() && (text[prefix] == '_' || text[prefix] == '-'))
+        ++prefix;
+    if (prefix == text.size() ||
+        !std::all_of(text.begin() + static_cast<std::ptrdiff_t>(prefix), text.end(), IsDigit))
+        return std::nullopt;
+    return text.substr(0, prefix);
+}
+
+// The first heading of the prefix that most headings written as letters and a
+// number share (E9, E14 ... beside rep1): the columns most likely counted in days.
+std::optional<std::size_t> firstDayHeading(Items<std::string_view> header)
+{
+    struct Seen {
+        std::size_t first = 0;
+        std::size_t count = 0;
+    };
+    std::map<std::string, Seen> prefixes; // by the prefix in lower case
+    std::optional<std::size_t> best;
+    std::size_t bestCount = 0;
+    for (std::size_t i = 0; i < header.size(); ++i) {
+        const std::optional<std::string_view> prefix = dayHeadingPrefix(header[i]);
+        if (!prefix)
+            continue;
+        std::string key(*prefix);
+        std::transform(key.begin(), key.end(), key.begin(), AsciiLower);
+        Seen& seen = prefixes.try_emplace(std::move(key), Seen{i, 0}).first->second;
+        ++seen.count;
+        if (seen.count > bestCount || (seen.count == bestCount && seen.first < *best)) {
+            best = seen.first;
+            bestCount = seen.count;
+        }
+    }
+    return best;
+}
+
+// A day counted from a date written in the form its reader gives back: with
+// its year when the start had one or the count crossed into another year,
+// otherwise as the dates of the file are read, which puts it in the same year.
+std::string countedDate(long day, TrialDate start, DateOrder order)
+{
+    std::string text;
+    const Date calendar = DateOfDayNumber(day);
+    if (start.hasYear || calendar.year != DateOfDayNumber(start.day).year) {
+        AppendTrialDate(text, {day, true});
+        return text;
+    }
+    const Date dayMonth =
+        order == DateOrder::DayFirst ? calendar : Date{calendar.year, calendar.day, calendar.month};
+    text = DayMonthText(dayMonth);
+    return text;
+}
+
 } // namespace
 
 bool NamesPlotColumn(Items<std::string_view> header)
 {
     return std::any_of(header.begin(), header.end(),
                        [](std::string_view name) { return isName(name, "plot"); });
+}
+
+std::optional<std::string> DayHeadingPrefix(Items<std::string_view> header)
+{
+    const std::optional<std::size_t> column = firstDayHeading(header);
+    if (!column)
+        return std::nullopt;
+    return std::string(*dayHeadingPrefix(header[*column]));
 }
 
 enum class TrialRowReader::Role {
@@ -60,16 +136,65 @@ enum class TrialRowReader::Role {
     Budding,
     Desiccation,
     Assessment,
+    Note,
     Copied
 };
 
-// Headings read as dates, and the first written like a date that is none.
-struct TrialRowReader::HeadingDates {
-    std::vector<std::size_t> columns;
-    std::size_t notADate = kAbsent;
+// An assessment column and the date its cells were taken on, as text.
+struct TrialRowReader::Heading {
+    std::size_t column = 0;
+    std::string date;
 };
 
-TrialRowReader::TrialRowReader(TrialVisitor& visitor) : m_visitor(visitor) {}
+// Headings read as dates, the first written like a date that is none, and
+// the first that counts days past what a trial spans.
+struct TrialRowReader::HeadingDates {
+    std::vector<Heading> columns;
+    std::size_t notADate = kAbsent;
+    std::size_t pastBounds = kAbsent;
+};
+
+TrialRowReader::TrialRowReader(TrialVisitor& visitor, const TrialReading& reading)
+    : m_visitor(visitor), m_dateOrder(reading.dates), m_dayPrefix(reading.dayPrefix),
+      m_dayStart(reading.dayStart)
+{
+    // In lower case, as names are matched.
+    std::transform(m_dayPrefix.begin(), m_dayPrefix.end(), m_dayPrefix.begin(), AsciiLower);
+}
+
+void TrialRowReader::observations()
+{
+    m_observations = true;
+}
+
+// Past 32767 days, or past the year 9999, no pair of its dates could be
+// computed: the heading is refused rather than its column copied.
+std::optional<std::string> TrialRowReader::dayHeading(std::string_view name, bool& pastBounds) const
+{
+    constexpr long kMostDays = 32767;
+    pastBounds = false;
+    name = TrimmedBlanks(name);
+    if (m_dayPrefix.empty() || name.size() <= m_dayPrefix.size() ||
+        !isName(name.substr(0, m_dayPrefix.size()), m_dayPrefix))
+        return std::nullopt;
+    const std::string_view count = name.substr(m_dayPrefix.size());
+    if (!std::all_of(count.begin(), count.end(), IsDigit))
+        return std::nullopt;
+    long days = 0;
+    for (const char c : count) {
+        days = days * 10 + (c - '0');
+        if (days > kMostDays) {
+            pastBounds = true;
+            return std::nullopt;
+        }
+    }
+    const long day = m_dayStart.day + days;
+    if (!IsCalendarDate(DateOfDayNumber(day))) {
+        pastBounds = true;
+        return std::nullopt;
+    }
+    return countedDate(day, m_dayStart, m_dateOrder);
+}
 
 void TrialRowReader::fail(std::uint32_t line, std::string message)
 {
@@ -138,7 +263,7 @@ void TrialRowReader::readHeader(std::uint32_t line, Items<std::string_view> fiel
     m_header.hasDesiccation = m_desiccation != kAbsent;
     m_plotDateLevel = m_header.layout == TrialLayout::Long && !m_header.hasPeriod &&
                       !m_header.hasGroup && !m_header.hasBudding && !m_header.hasDesiccation &&
-                      m_copiedColumns.empty() && !m_someIgnored;
+                      m_copiedColumns.empty() && !m_someIgnored && m_note == kAbsent;
     m_visitor.header(m_header);
 }
 
@@ -162,10 +287,27 @@ bool TrialRowReader::matchColumns(std::uint32_t line, Items<std::string_view> fi
         {"desiccation", Role::Desiccation, &m_desiccation},
     }};
     m_roles.assign(fields.size(), Role::Copied);
-    for (std::size_t i = 0; i < fields.size(); ++i) {
+    std::size_t first = 0;
+    if (m_observations && fields.size() >= 4) {
+        m_plot = 0;
+        m_date = 1;
+        m_level = 2;
+        m_note = 3;
+        m_roles[0] = Role::Plot;
+        m_roles[1] = Role::Date;
+        m_roles[2] = Role::Level;
+        m_roles[3] = Role::Note;
+        first = 4;
+    }
+    for (std::size_t i = first; i < fields.size(); ++i) {
         const std::string_view name = fields[i];
-        const auto match = std::find_if(known.begin(), known.end(),
-                                        [&](const Known& k) { return isName(name, k.name); });
+        auto match = std::find_if(known.begin(), known.end(),
+                                  [&](const Known& k) { return isName(name, k.name); });
+        // Beside observations, a column named plot, date or level is copied.
+        if (first > 0 && match != known.end() &&
+            (match->role == Role::Plot || match->role == Role::Date || match->role == Role::Level))
+            match = known.end();
+        bool pastBounds = false;
         if (match != known.end()) {
             if (*match->column != kAbsent) {
                 fail(line, "the header names the column " + std::string(match->name) + " twice");
@@ -177,10 +319,15 @@ bool TrialRowReader::matchColumns(std::uint32_t line, Items<std::string_view> fi
             // Spreadsheets leave unnamed columns after the last one; what stands
             // in them is counted as extra fields.
             m_roles[i] = Role::Ignored;
-        } else if (ReadTrialDate(name, 2000)) {
+        } else if (ReadTrialDate(name, 2000, m_dateOrder)) {
             // Read in a leap year here: the date column of 29/02 is known as
             // one, and its cells are refused per plot if the year has no such day.
-            dates.columns.push_back(i);
+            dates.columns.push_back({i, std::string(TrimmedBlanks(name))});
+        } else if (std::optional<std::string> date = dayHeading(name, pastBounds)) {
+            dates.columns.push_back({i, std::move(*date)});
+        } else if (pastBounds) {
+            if (dates.pastBounds == kAbsent)
+                dates.pastBounds = i;
         } else if (dates.notADate == kAbsent && writtenLikeDate(name)) {
             dates.notADate = i;
         }
@@ -190,7 +337,7 @@ bool TrialRowReader::matchColumns(std::uint32_t line, Items<std::string_view> fi
 
 // Date and level columns make the long layout, dated headings the wide one.
 bool TrialRowReader::chooseLayout(std::uint32_t line, Items<std::string_view> fields,
-                                  const HeadingDates& dates)
+                                  HeadingDates& dates)
 {
     if (m_plot == kAbsent) {
         fail(line, "the header names no plot column");
@@ -205,24 +352,39 @@ bool TrialRowReader::chooseLayout(std::uint32_t line, Items<std::string_view> fi
         m_header.layout = TrialLayout::Long;
         return true;
     }
-    if (dates.columns.empty() && dates.notADate == kAbsent) {
-        fail(line, "the header names neither date and level columns nor any assessment date");
+    const auto heading = [&](std::size_t column) {
+        return "column " + std::to_string(column + 1) + " of the header (" +
+               std::string(TrimmedBlanks(fields[column])) + ")";
+    };
+    if (dates.columns.empty() && dates.notADate == kAbsent && dates.pastBounds == kAbsent) {
+        std::string message = "the header names neither date and level columns nor any "
+                              "assessment date";
+        // CIP's books head their assessments by days after a date (E9, E14...).
+        if (const std::optional<std::size_t> column = firstDayHeading(fields))
+            message += "; a heading such as " + std::string(TrimmedBlanks(fields[*column])) +
+                       " may count days after a date: give the date and the prefix "
+                       "(--days-after DATE --day-columns " +
+                       std::string(*dayHeadingPrefix(fields[*column])) + ")";
+        fail(line, message);
         return false;
     }
     // Its assessments would be lost, or the dates read in the wrong order,
     // as a month-first spreadsheet writes them.
     if (dates.notADate != kAbsent) {
-        fail(line, "column " + std::to_string(dates.notADate + 1) + " of the header (" +
-                       std::string(TrimmedBlanks(fields[dates.notADate])) +
-                       ") is written like a date but is none: dates are read day first, "
-                       "dd/mm or dd/mm/yyyy");
+        fail(line, heading(dates.notADate) +
+                       " is written like a date but is none: dates are read " +
+                       DateOrderText(m_dateOrder));
+        return false;
+    }
+    if (dates.pastBounds != kAbsent) {
+        fail(line, heading(dates.pastBounds) + " counts more days than a trial can span");
         return false;
     }
     m_header.layout = TrialLayout::Wide;
-    for (const std::size_t column : dates.columns) {
-        m_roles[column] = Role::Assessment;
-        m_dateColumns.push_back(column);
-        m_header.dates.emplace_back(TrimmedBlanks(fields[column]));
+    for (Heading& date : dates.columns) {
+        m_roles[date.column] = Role::Assessment;
+        m_dateColumns.push_back(date.column);
+        m_header.dates.push_back(std::move(date.date));
     }
     return true;
 }
@@ -273,6 +435,8 @@ void TrialRowReader::readRow(std::uint32_t line, Items<std::string_view> fields)
         for (std::size_t i = 0; i < m_copiedColumns.size(); ++i)
             m_copied[i] = fieldAt(fields, m_copiedColumns[i]);
         row.copied = Items<std::string_view>(m_copied.data(), m_copied.size());
+        if (m_note != kAbsent)
+            row.note = fieldAt(fields, m_note);
     }
 
     row.extraFields = 0;

@@ -7,10 +7,12 @@
 // whose header is its date; an empty cell is a day the plot was not assessed.
 // Both may have the per-plot columns period, group, budding and desiccation;
 // column names are matched without regard to case, and any other column is
-// handed over as it is, to be copied.
+// handed over as it is, to be copied. How dates are read and which headings
+// count days after a date is the reading's (trial_reading.h).
 #pragma once
 
 #include "trial_fields.h"
+#include "trial_reading.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -57,10 +59,17 @@ struct TrialRow {
     Items<TrialAssessment> assessments;
     // Non-empty fields past the header's last column.
     std::size_t extraFields = 0;
+    // What the results say of a computed plot, from its first row; only a
+    // file of one observation a row gives one (trial_observations.h).
+    std::string_view note;
 };
 
 // Whether a header row names a plot column, as the row reader matches names.
 [[nodiscard]] bool NamesPlotColumn(Items<std::string_view> header);
+// The prefix of the first heading written as letters and a whole number
+// ("E9", "DAP_14": "E", "DAP_"), which may count days after a date; nothing
+// when none is.
+[[nodiscard]] std::optional<std::string> DayHeadingPrefix(Items<std::string_view> header);
 
 class TrialVisitor {
 public:
@@ -71,7 +80,12 @@ public:
 
 class TrialRowReader final : public FieldSink {
 public:
-    explicit TrialRowReader(TrialVisitor& visitor);
+    explicit TrialRowReader(TrialVisitor& visitor, const TrialReading& reading = {});
+    // The next header's first four fields are the plot, the date, the level
+    // and the plot's note, whatever their names, and no other column takes
+    // those roles: the header of a file of one observation a row, as
+    // ObservationSink hands it over.
+    void observations();
 
     void separator(char separator) override;
     bool record(std::uint32_t line, Items<std::string_view> fields) override;
@@ -84,10 +98,12 @@ private:
     struct HeadingDates;
     static constexpr std::size_t kAbsent = std::numeric_limits<std::size_t>::max();
 
+    struct Heading;
     void readHeader(std::uint32_t line, Items<std::string_view> fields);
+    [[nodiscard]] std::optional<std::string> dayHeading(std::string_view name,
+                                                        bool& pastBounds) const;
     bool matchColumns(std::uint32_t line, Items<std::string_view> fields, HeadingDates& dates);
-    bool chooseLayout(std::uint32_t line, Items<std::string_view> fields,
-                      const HeadingDates& dates);
+    bool chooseLayout(std::uint32_t line, Items<std::string_view> fields, HeadingDates& dates);
     void readRow(std::uint32_t line, Items<std::string_view> fields);
 #if defined(__GNUC__)
     __attribute__((always_inline))
@@ -97,6 +113,10 @@ private:
     void fail(std::uint32_t line, std::string message);
 
     TrialVisitor& m_visitor;
+    DateOrder m_dateOrder;
+    std::string m_dayPrefix;
+    TrialDate m_dayStart;
+    bool m_observations = false;
     std::optional<TrialError> m_error;
     char m_separator = ',';
     bool m_separatorFound = false;
@@ -112,6 +132,7 @@ private:
     std::size_t m_group = kAbsent;
     std::size_t m_budding = kAbsent;
     std::size_t m_desiccation = kAbsent;
+    std::size_t m_note = kAbsent;
     std::vector<std::size_t> m_copiedColumns;
     std::vector<std::size_t> m_dateColumns; // wide layout
     std::vector<std::string_view> m_copied;

@@ -16,7 +16,8 @@ TrialRun::TrialRun(BatchSettings settings, Output output)
 
 TrialRun::TrialRun(BatchSettings settings, Output output, Options options)
     : m_output(std::move(output)), m_options(options),
-      m_batch(settings, [this](const PlotResult& plot) { result(plot); }), m_reader(*this)
+      m_batch(settings, [this](const PlotResult& plot) { result(plot); }),
+      m_reader(*this, settings.reading)
 {
 }
 

@@ -104,7 +104,7 @@ SummaryPlot SummaryPlotOf(const PlotResult& result, std::size_t groupColumn)
     SummaryPlot plot;
     if (groupColumn < result.copied.size())
         plot.group = result.copied[groupColumn];
-    plot.computed = result.message.empty();
+    plot.computed = !result.refused;
     plot.values = result.values;
     return plot;
 }

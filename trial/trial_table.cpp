@@ -69,6 +69,7 @@ void TrialTableReader::keep(const PlotResult& result)
         std::string().swap(table.cells);
         std::vector<std::uint32_t>().swap(table.cellEnds);
         std::vector<MeasureValues>().swap(table.values);
+        std::vector<bool>().swap(table.refusals);
         std::string().swap(table.results);
         return;
     }
@@ -80,13 +81,14 @@ void TrialTableReader::keep(const PlotResult& result)
         add(cell);
     for (const std::string_view measure : result.measures)
         add(measure);
-    std::string message(result.message);
+    std::string message(result.refused ? result.message : result.note);
     std::replace(message.begin(), message.end(), '\r', ' ');
     std::replace(message.begin(), message.end(), '\n', ' ');
     if (!message.empty() && !result.lines.empty())
         message += " (" + std::string(result.lines) + ")";
     add(message);
     table.values.push_back(result.values);
+    table.refusals.push_back(result.refused);
 }
 
 void TrialTableReader::add(std::string_view cell)

@@ -30,7 +30,9 @@ struct TrialTable {
     std::string cells;
     std::vector<std::uint32_t> cellEnds; // columns() a row
     std::vector<MeasureValues> values;   // one a row, unrounded; 0 when refused
-    std::string results;                 // the batch's results file, byte for byte
+    // The message cell may hold a computed plot's note, so refusals are kept apart.
+    std::vector<bool> refusals; // one a row
+    std::string results;        // the batch's results file, byte for byte
     char separator = ',';
     DecimalMark mark = DecimalMark::Point; // the results'
     // What it was computed with: the year of dates written without one, and
@@ -45,7 +47,7 @@ struct TrialTable {
     }
     [[nodiscard]] std::size_t rows() const { return values.size(); }
     [[nodiscard]] std::string_view cell(std::size_t row, std::size_t column) const;
-    [[nodiscard]] bool refused(std::size_t row) const { return !cell(row, columns() - 1).empty(); }
+    [[nodiscard]] bool refused(std::size_t row) const { return refusals[row]; }
     // A row's cells, one after the other.
     [[nodiscard]] std::string_view rowText(std::size_t row) const;
 };

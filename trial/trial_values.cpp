@@ -34,6 +34,28 @@ std::optional<Date> isoDate(std::string_view text)
 // Out of the usual route's way, so that it costs that route nothing.
 [[gnu::noinline]] bool readGeneralNumber(std::string_view text, bool commaIsPoint, double& value);
 
+// m/d[/yy[yy]]: the day-first rules, read after the first two numbers have
+// changed places, so that both orders take the same separators and years.
+std::optional<Date> monthFirstDate(std::string_view text, int year)
+{
+    std::size_t pos = 0;
+    std::size_t digits = 0;
+    (void)ReadDigits(text, pos, 2, digits);
+    const std::size_t monthEnd = pos;
+    if (digits == 0 || pos >= text.size() ||
+        (text[pos] != '/' && text[pos] != '.' && text[pos] != '-'))
+        return std::nullopt;
+    const std::size_t dayBegin = ++pos;
+    (void)ReadDigits(text, pos, 2, digits);
+    if (digits == 0)
+        return std::nullopt;
+    std::string swapped(text.substr(dayBegin, pos - dayBegin));
+    swapped += text[monthEnd];
+    swapped.append(text.substr(0, monthEnd));
+    swapped.append(text.substr(pos));
+    return DateOf(swapped, year);
+}
+
 int separators(std::string_view text)
 {
     int count = 0;
@@ -55,16 +77,22 @@ void appendDigits(std::string& text, int value, int width)
 
 } // namespace
 
-std::optional<TrialDate> ReadTrialDate(std::string_view text, int year)
+std::optional<TrialDate> ReadTrialDate(std::string_view text, int year, DateOrder order)
 {
     text = TrimmedBlanks(text);
     std::optional<Date> date = isoDate(text);
     const bool iso = date.has_value();
     if (!iso)
-        date = DateOf(text, year);
+        date = order == DateOrder::DayFirst ? DateOf(text, year) : monthFirstDate(text, year);
     if (!date)
         return std::nullopt;
     return TrialDate{DayNumber(*date), iso || separators(text) == 2};
+}
+
+std::string DateOrderText(DateOrder order)
+{
+    return order == DateOrder::DayFirst ? "day first, dd/mm or dd/mm/yyyy"
+                                        : "month first, mm/dd or mm/dd/yyyy";
 }
 
 void AppendTrialDate(std::string& text, const TrialDate& date)

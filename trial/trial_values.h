@@ -15,8 +15,17 @@ struct TrialDate {
     bool hasYear = false;
 };
 
+// Which comes first in a date that is not ISO: a spreadsheet's CSV under a
+// US locale writes m/d/yyyy, and only its writer knows which it is.
+enum class DateOrder { DayFirst, MonthFirst };
+
 // A date without a year falls in `year`; blanks and tabs around are ignored.
-[[nodiscard]] std::optional<TrialDate> ReadTrialDate(std::string_view text, int year);
+// Month first, the day and the month of the day-first rules change places
+// (6/3/2024 is 3 June); ISO yyyy-mm-dd reads the same either way.
+[[nodiscard]] std::optional<TrialDate> ReadTrialDate(std::string_view text, int year,
+                                                     DateOrder order = DateOrder::DayFirst);
+// How the dates are read, for messages: "day first, dd/mm or dd/mm/yyyy".
+[[nodiscard]] std::string DateOrderText(DateOrder order);
 
 // "dd/mm" for a date written without a year, "yyyy-mm-dd" for one with.
 void AppendTrialDate(std::string& text, const TrialDate& date);

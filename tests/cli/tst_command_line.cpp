@@ -119,6 +119,11 @@ private slots:
 
     void statusAndStandardError_data();
     void statusAndStandardError();
+    void workbooksGiveTheirCsvResults_data();
+    void workbooksGiveTheirCsvResults();
+    void workbookRefusals_data();
+    void workbookRefusals();
+    void workbookThroughStandardInputIsBounded();
     void helpListsEveryOption();
     void helpAllIsAnswered();
     void version();
@@ -322,6 +327,35 @@ void TestCommandLine::statusAndStandardError_data()
     QTest::newRow("the summary and the results both on standard output")
         << clones + QStringList{"--output", "-"} << kClones << 2 << QByteArray()
         << QByteArray("quarven: --output and --summary cannot both be standard output\n");
+
+    // Field books: the options that tell how a file is read.
+    const QStringList toFile{"--batch", "-", "--year", "2026", "--output", "results.csv"};
+    QTest::newRow("dates month first")
+        << QStringList{"--batch", "-", "--year", "2026", "--dates", "month-first"}
+        << QByteArray("plot,date,level\nP1,7/1,0\nP1,7/11,10\nP1,7/21,30\n") << 0
+        << kComputedResults << QByteArray();
+    QTest::newRow("dates in no order known")
+        << toFile + QStringList{"--dates", "mdy"} << kComputed << 2 << QByteArray()
+        << QByteArray("quarven: --dates mdy: day-first or month-first\n");
+    QTest::newRow("headings in days")
+        << QStringList{"--batch",      "-",   "--year",        "2026",
+                       "--days-after", "1/7", "--day-columns", "e"}
+        << QByteArray("plot,E0,E10,E20\nP1,0,10,30\n") << 0 << kComputedResults << QByteArray();
+    QTest::newRow("a start without its prefix")
+        << toFile + QStringList{"--days-after", "1/7"} << kComputed << 2 << QByteArray()
+        << QByteArray("quarven: --days-after DATE and --day-columns PREFIX go together\n");
+    const QByteArray observations =
+        "plot_id,trait,value,timestamp\nP1,severity,0,2026-07-01T08:00:00-05:00\n"
+        "P1,height,40,2026-07-01T08:00:00-05:00\nP1,severity,10,2026-07-11T08:00Z\n"
+        "P1,severity,20,2026-07-21 08:00\nP1,severity,40,2026-07-21 09:00\n";
+    QTest::newRow("one observation a row, several traits, none chosen")
+        << toFile << observations << 2 << QByteArray()
+        << QByteArray("quarven: standard input:1: the file holds observations of 2 traits "
+                      "(\"severity\", \"height\"): name the one to read (--trait NAME)\n");
+    QTest::newRow("a sheet of a text trial")
+        << toFile + QStringList{"--sheet", "trial"} << kComputed << 2 << QByteArray()
+        << QByteArray("quarven: standard input: --sheet trial: the trial is a text file, not a "
+                      "workbook (.xlsx, .ods or .xls)\n");
 }
 
 void TestCommandLine::statusAndStandardError()
@@ -341,12 +375,106 @@ void TestCommandLine::statusAndStandardError()
         QCOMPARE(filesIn(m_folder->path()), files);
 }
 
+void TestCommandLine::workbooksGiveTheirCsvResults_data()
+{
+    QTest::addColumn<QString>("book");
+    QTest::addColumn<bool>("fromStandardInput");
+    for (const char* layout : {"long", "wide"})
+        for (const char* format : {"xlsx", "ods", "xls"})
+            QTest::addRow("%s %s", layout, format)
+                << QStringLiteral("huasahuasi-%1.%2").arg(layout, format) << false;
+    QTest::newRow("long xlsx through standard input") << "huasahuasi-long.xlsx" << true;
+    QTest::newRow("wide xls through standard input") << "huasahuasi-wide.xls" << true;
+}
+
+// The workbooks LibreOffice Calc saved from the CSV files, told by their
+// bytes: named .csv here, as a file manager may have renamed them.
+void TestCommandLine::workbooksGiveTheirCsvResults()
+{
+    QFETCH(QString, book);
+    QFETCH(bool, fromStandardInput);
+
+    const QString layout = book.section('.', 0, 0).section('-', 1);
+    const QByteArray csv = read(QFINDTESTDATA("../trial/data/huasahuasi-" + layout + ".csv"));
+    QVERIFY(QFile::copy(QFINDTESTDATA("../data/" + book), path("book.csv")));
+    const Run fromCsv = run({"--batch", "-", "--year", "2026"}, m_folder->path(), csv);
+    QCOMPARE(fromCsv.status, 1);
+    const Run fromBook = run({"--batch", fromStandardInput ? "-" : "book.csv", "--year", "2026"},
+                             m_folder->path(), {}, [&](QProcess& process) {
+                                 if (fromStandardInput)
+                                     process.setStandardInputFile(path("book.csv"));
+                             });
+    QCOMPARE(fromBook.err, QByteArray());
+    QCOMPARE(fromBook.status, fromCsv.status);
+    QCOMPARE(fromBook.out, fromCsv.out);
+}
+
+void TestCommandLine::workbookRefusals_data()
+{
+    QTest::addColumn<QString>("book");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<bool>("fromStandardInput");
+    QTest::addColumn<QString>("err"); // %1: how the trial is named
+
+    QTest::newRow("a sheet the workbook lacks")
+        << "cells.xlsx" << QStringList{"--sheet", "Trial"} << false
+        << "quarven: %1: the workbook has no sheet \"Trial\"; its sheets are \"notes\", "
+           "\"trial\", \"second\"\n";
+    QTest::newRow("a cell's error names its row")
+        << "shared-index.xlsx" << QStringList() << false
+        << "quarven: %1:1: a shared string (9999) past the workbook's 11 strings\n";
+    QTest::newRow("encrypted, through standard input")
+        << "encrypted.xlsx" << QStringList() << true
+        << "quarven: %1: the workbook is encrypted: save it without a password to read it\n";
+}
+
+// Told as for a text, and nothing written.
+void TestCommandLine::workbookRefusals()
+{
+    QFETCH(QString, book);
+    QFETCH(QStringList, options);
+    QFETCH(bool, fromStandardInput);
+    QFETCH(QString, err);
+
+    QVERIFY(QFile::copy(QFINDTESTDATA("../data/" + book), path(book)));
+    const QStringList files = filesIn(m_folder->path());
+    const Run result = run(
+        QStringList{"--batch", fromStandardInput ? "-" : book, "--output", "results.csv"} + options,
+        m_folder->path(), {}, [&](QProcess& process) {
+            if (fromStandardInput)
+                process.setStandardInputFile(path(book));
+        });
+    QCOMPARE(result.err, err.arg(fromStandardInput ? "standard input" : book).toUtf8());
+    QCOMPARE(result.status, 2);
+    QCOMPARE(result.out, QByteArray());
+    QCOMPARE(filesIn(m_folder->path()), files);
+}
+
+// Past the bound a workbook is not read into memory, before it is read through.
+void TestCommandLine::workbookThroughStandardInputIsBounded()
+{
+    QFile book(path("large.xlsx"));
+    QVERIFY(book.open(QIODevice::WriteOnly));
+    QCOMPARE(book.write("PK\x03\x04"), qint64(4));
+    QVERIFY(book.resize((qint64{256} << 20) + 1)); // sparse: no disk used
+    book.close();
+    const Run result =
+        run({"--batch", "-", "--output", "results.csv"}, m_folder->path(), {},
+            [&](QProcess& process) { process.setStandardInputFile(path("large.xlsx")); });
+    QCOMPARE(result.err, QByteArray("quarven: standard input: a workbook of more than 256 MiB is "
+                                    "read from its file, not through standard input or a pipe\n"));
+    QCOMPARE(result.status, 2);
+    QVERIFY(!QFileInfo::exists(path("results.csv")));
+}
+
 void TestCommandLine::helpListsEveryOption()
 {
     const Run result = run({"--help"}, m_folder->path());
     QCOMPARE(result.status, 0);
-    for (const char* option : {"--batch <TRIAL>", "--output <RESULTS>", "--period <DAYS>",
-                               "--group <NAME>", "--year <YYYY>", "--help", "--version"})
+    for (const char* option :
+         {"--batch <TRIAL>", "--output <RESULTS>", "--period <DAYS>", "--group <NAME>",
+          "--year <YYYY>", "--sheet <NAME>", "--dates <ORDER>", "--days-after <DATE>",
+          "--day-columns <PREFIX>", "--trait <NAME>", "--help", "--version"})
         QVERIFY2(result.out.contains(option), option);
     QVERIFY(result.out.contains("Exit status: 0 every plot computed"));
 }

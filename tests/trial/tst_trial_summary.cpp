@@ -183,7 +183,8 @@ void TestTrialSummary::summary()
                 const double audpc = plot.section(' ', -1).toDouble();
                 PlotResult result;
                 result.copied = Items<std::string_view>(copied, 2);
-                result.message = plot.endsWith('x') ? "refused" : "";
+                result.refused = plot.endsWith('x');
+                result.message = result.refused ? "refused" : "";
                 // A value that refused plots never have, to show they are not averaged.
                 result.values = {plot.endsWith('x') ? 1e6 : audpc, audpc / 50, audpc / 7000,
                                  audpc + 10};

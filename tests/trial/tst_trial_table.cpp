@@ -37,6 +37,11 @@ void TestTrialTable::agreesWithTheResultsFile_data()
         << QByteArray("plot;clone;01/07;11/07;21/07\nA;G;1,5;5;9\nB;H;abc;2;3\nC;G;;4;5\n") << ",";
     QTest::newRow("long file, refused plots first")
         << QByteArray("plot,date,level\nA,01/07,x\nB,01/07,1\nC,01/07,2\nC,11/07,2.5\n") << ".";
+    // Two raters on one day: a computed plot with a note in its message cell.
+    QTest::newRow("observations averaged, a note on a computed plot")
+        << QByteArray("plot_id,trait,value,timestamp\nA,blight,2,2026-07-01T09:00\n"
+                      "A,blight,4,2026-07-01T10:00\nA,blight,9,2026-07-11T09:00\n")
+        << ".";
 }
 
 void TestTrialTable::agreesWithTheResultsFile()
@@ -60,6 +65,10 @@ void TestTrialTable::agreesWithTheResultsFile()
     const QStringList lines =
         QString::fromStdString(run.results).split('\n', Qt::SkipEmptyParts).mid(1);
     QCOMPARE(std::size_t(lines.size()), table->rows());
+    std::size_t refused = 0;
+    for (std::size_t row = 0; row < table->rows(); ++row)
+        refused += table->refused(row);
+    QCOMPARE(refused, run.refused);
     const std::size_t firstResult = 1 + table->copiedNames.size();
     for (std::size_t row = 0; row < table->rows(); ++row) {
         QStringList fields;
