@@ -7,7 +7,6 @@
 // medians of RUNS runs, each phase apart.
 //
 //   bench_report [PLOTS [RUNS]]
-// Before any Qt header, which makes "emit" a macro.
 #include "report/report.h"
 #include "trial/trial_run.h"
 

@@ -1,4 +1,3 @@
-// Before any Qt header, which makes "emit" a macro.
 #include "core/value_conventions.h"
 #include "trial/trial_summary.h"
 
@@ -36,8 +35,8 @@ QString declared(double value)
 
 QString valueText(const ChartBar& bar)
 {
-    QString text =
-        bar.mean ? decimals(*bar.mean, kMeasures[kRelativeAudpc].summaryDecimals) : QStringLiteral("no computed plot");
+    QString text = bar.mean ? decimals(*bar.mean, kMeasures[kRelativeAudpc].summaryDecimals)
+                            : QStringLiteral("no computed plot");
     if (bar.standard)
         text += QStringLiteral("  standard %1").arg(declared(*bar.standard));
     return text;

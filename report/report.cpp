@@ -1,4 +1,3 @@
-// Before any Qt header, which makes "emit" a macro.
 #include "report.h"
 
 #include "app/file_io.h"
@@ -523,7 +522,8 @@ void paintFit(Pages& pages, const ReportData& data)
             if (several)
                 row.cells.append(textOf(site.name));
             row.cells << textOf(fit.standard) << declaredText(fit.value)
-                      << numberText(fit.relativeAudpcMean, kMeasures[kRelativeAudpc].summaryDecimals)
+                      << numberText(fit.relativeAudpcMean,
+                                    kMeasures[kRelativeAudpc].summaryDecimals)
                       << numberText(fit.slope, kSlopeDecimals)
                       << numberText(fit.fitted, kScaleDecimals)
                       << numberText(fit.deviation, kScaleDecimals);
@@ -625,13 +625,15 @@ void paintSite(Pages& pages, const ReportData& data, const SiteEvaluation& site,
         row.strong = standard.has_value();
         row.cells << textOf(group->name) << (standard ? declaredText(*standard) : QString())
                   << countText(group->plots) << countText(group->refused)
-                  << numberText(group->relativeAudpc().mean, kMeasures[kRelativeAudpc].summaryDecimals)
-                  << numberText(group->relativeAudpc().sd, kMeasures[kRelativeAudpc].summaryDecimals)
+                  << numberText(group->relativeAudpc().mean,
+                                kMeasures[kRelativeAudpc].summaryDecimals)
+                  << numberText(group->relativeAudpc().sd,
+                                kMeasures[kRelativeAudpc].summaryDecimals)
                   << numberText(group->scale, kScaleDecimals)
                   << (group->rank ? countText(*group->rank) : QString());
         table.rows.push_back(std::move(row));
-        bars.push_back(
-            {textOf(group->name), group->relativeAudpc().mean, group->relativeAudpc().sd, standard});
+        bars.push_back({textOf(group->name), group->relativeAudpc().mean, group->relativeAudpc().sd,
+                        standard});
     }
     pages.table(table);
 

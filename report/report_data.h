@@ -1,8 +1,7 @@
 // What a printed report of an evaluation holds, in plain C++ so that the
 // command line fills it with Qt Core only and hands it to the report module:
 // the facts of its title, the evaluation over the sites, the mean curves
-// drawn for each site and the refused plots. Include it before any Qt
-// header, which makes "emit" (a name in the batch's header) a macro.
+// drawn for each site and the refused plots.
 #pragma once
 
 #include "trial/group_curves.h"

@@ -4,7 +4,6 @@
 // standard of value 5, as bytes and as a file.
 //
 //   report_probe MODULE TRIAL OUTPUT
-// Before any Qt header, which makes "emit" a macro.
 #include "report/report_data.h"
 
 #include "report/report_entry.h"

@@ -5,7 +5,6 @@
 // there, the page is A4; a printer gets the same pages, a failed write leaves
 // nothing, and a Qt-Core-only program makes a report through the module with
 // no display. Then the ranked chart's words.
-// Before any Qt header, which makes "emit" a macro.
 #include "core/value_conventions.h"
 #include "report/report.h"
 
