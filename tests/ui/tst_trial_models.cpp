@@ -314,7 +314,8 @@ void TestTrialModels::summaryKeepsItsRows()
     QCOMPARE(bellarosa.isValid(), kept);
     // The values are the new ones either way.
     QCOMPARE(cell(model, 0, "audpc_mean"),
-             QString::fromStdString(FormatDecimals(*summaryOf(after).groups[0].measures[kAudpc].mean, 1)));
+             QString::fromStdString(
+                 FormatDecimals(*summaryOf(after).groups[0].measures[kAudpc].mean, 1)));
 }
 
 void TestTrialModels::readsStandardsAsTheBatch_data()
@@ -357,7 +358,7 @@ void TestTrialModels::readsStandardsAsTheBatch()
     const QAbstractItemModelTester tester(&model, kFatal);
     model.setSummary(summaryOf(contents(kSmall)));
     QSignalSpy refused(&model, &TrialSummaryModel::standardRefused);
-    const QModelIndex gala = model.index(0, TrialSummaryModel::kStandardColumn);
+    const QModelIndex gala = model.index(0, model.standardColumn());
     QCOMPARE(model.setData(gala, typed, Qt::EditRole), why.isEmpty());
     QCOMPARE(gala.data().toString(), shown);
     QCOMPARE(refused.value(0).value(0).toString(), why);

@@ -793,7 +793,7 @@ void TestTrialWindow::waitsForAWholeRow()
 }
 
 // Shift+F10 opens the menu the Menu key opens; Escape closes the menu only.
-// The menu and the buttons offer the same actions, the buttons in two groups.
+// The menu offers the buttons' actions, in two groups, and the combined view.
 void TestTrialWindow::menuFromTheKeyboard()
 {
     QVERIFY(openTrial(kSmall));
@@ -805,7 +805,7 @@ void TestTrialWindow::menuFromTheKeyboard()
         else
             buttons.append(row->itemAt(at)->spacerItem() ? "|" : "?");
     QCOMPARE(buttons, (QStringList{"Go to plot", "Copy", "Export plots...", "Export summary...",
-                                   "|", "Find", "Close"}));
+                                   "Export fit...", "Export combined...", "|", "Find", "Close"}));
     QTableView* plots = view("plots");
     plots->setFocus();
     plots->setCurrentIndex(plots->model()->index(1, 0));
@@ -819,7 +819,7 @@ void TestTrialWindow::menuFromTheKeyboard()
         QTest::keyClick(menu, Qt::Key_Escape);
     });
     QTest::keyClick(plots, Qt::Key_F10, Qt::ShiftModifier);
-    buttons.removeOne("|");
+    buttons.replace(buttons.indexOf("|"), "Combined view");
     QCOMPARE(entries, buttons);
     QTest::qWait(50);
     QVERIFY(m_fixture.window().trialWindow() && m_trial->isVisible());
