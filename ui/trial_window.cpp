@@ -368,14 +368,15 @@ QWidget* TrialWindow::combinedPage()
 {
     auto* page = new QWidget(this);
     page->setObjectName(QStringLiteral("combinedPage"));
-    auto* lower = new QSplitter(Qt::Horizontal, page);
-    lower->addWidget(m_fit);
-    lower->addWidget(m_correlations);
+    // One above the other, so that the fit's slope and fitted values are in
+    // view without scrolling.
     auto* splitter = new QSplitter(Qt::Vertical, page);
     splitter->addWidget(m_combined);
-    splitter->addWidget(lower);
-    splitter->setStretchFactor(0, 2);
-    splitter->setStretchFactor(1, 1);
+    splitter->addWidget(m_fit);
+    splitter->addWidget(m_correlations);
+    splitter->setStretchFactor(0, 3);
+    splitter->setStretchFactor(1, 2);
+    splitter->setStretchFactor(2, 1);
     auto* layout = new QVBoxLayout(page);
     layout->addWidget(splitter);
     return page;
@@ -962,6 +963,9 @@ void TrialWindow::showEvaluation(const std::shared_ptr<const Evaluation>& evalua
     m_combinedModel->setEvaluation(*evaluation);
     m_fitModel->setEvaluation(*evaluation);
     m_correlationModel->setEvaluation(*evaluation);
+    // A few rows each: their widths are cheap to fit.
+    for (QTableView* view : {m_combined, m_fit, m_correlations})
+        view->resizeColumnsToContents();
     m_messages->clear();
     for (const QString& note : notes)
         m_messages->addItem(note);
