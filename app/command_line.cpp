@@ -44,8 +44,6 @@ constexpr std::array<std::string_view, 16> kQtOptionsWithValue = {"platform",
                                                                   "visual"};
 constexpr std::array<std::string_view, 4> kQtOptionsAlone = {"reverse", "widgetcount", "nograb",
                                                              "dograb"};
-// The window opens one trial file.
-constexpr std::size_t kWindowTrials = 1;
 
 template <typename Names> bool among(std::string_view name, const Names& names)
 {
@@ -341,37 +339,16 @@ WindowArguments windowArguments(int argc, const char* const* argv)
     return found;
 }
 
-bool opensWindow(const WindowArguments& arguments)
-{
-    return arguments.window && arguments.trials.size() <= kWindowTrials;
-}
-
-// Window arguments with more trial files than the window opens: what is
-// wrong with them, or nothing.
-Failure tooManyTrials(int argc, const char* const* argv)
-{
-    const WindowArguments arguments = windowArguments(argc, argv);
-    if (!arguments.window || opensWindow(arguments))
-        return std::nullopt;
-    QStringList names;
-    for (const char* trial : arguments.trials)
-        names.append(QFile::decodeName(trial));
-    return QStringLiteral("%1 trial files given ('%2'): the window opens one at a time")
-        .arg(names.size())
-        .arg(names.join(QStringLiteral("', '")));
-}
-
 } // namespace
 
 bool WantsWindow(int argc, const char* const* argv)
 {
-    return opensWindow(windowArguments(argc, argv));
+    return windowArguments(argc, argv).window;
 }
 
-const char* WindowTrial(int argc, const char* const* argv)
+std::vector<const char*> WindowTrials(int argc, const char* const* argv)
 {
-    const WindowArguments arguments = windowArguments(argc, argv);
-    return opensWindow(arguments) && !arguments.trials.empty() ? arguments.trials.front() : nullptr;
+    return windowArguments(argc, argv).trials;
 }
 
 int RunCommandLine(int argc, char* argv[])
@@ -385,8 +362,6 @@ int RunCommandLine(int argc, char* argv[])
     describe(parser, options);
     BatchOptions batch;
     batch.closed = closed;
-    if (Failure failed = tooManyTrials(argc, argv))
-        return usageError(*failed);
     if (Failure failed = parse(parser, options))
         return usageError(*failed);
     batch.trial = parser.value(options.batch);

@@ -232,7 +232,16 @@ TargetCheck CheckTarget(const QString& path, const std::vector<FilePlace>& kept)
 bool WriteBesideTrial(const QString& path, const QString& trial, const std::string& text,
                       std::string& why)
 {
-    const TargetCheck target = CheckTarget(path, {FilePlace::OfPath(trial)});
+    return WriteBesideTrials(path, {trial}, text, why);
+}
+
+bool WriteBesideTrials(const QString& path, const std::vector<QString>& trials,
+                       const std::string& text, std::string& why)
+{
+    std::vector<FilePlace> kept;
+    for (const QString& trial : trials)
+        kept.push_back(FilePlace::OfPath(trial));
+    const TargetCheck target = CheckTarget(path, kept);
     switch (target.refusal) {
     case TargetRefusal::None:
         return WriteWholeFile(target.place.file, text, why);

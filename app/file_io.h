@@ -79,5 +79,8 @@ struct TargetCheck {
 // false with why otherwise.
 [[nodiscard]] bool WriteBesideTrial(const QString& path, const QString& trial,
                                     const std::string& text, std::string& why);
+// The same beside several open trials, over none of them.
+[[nodiscard]] bool WriteBesideTrials(const QString& path, const std::vector<QString>& trials,
+                                     const std::string& text, std::string& why);
 
 } // namespace quarven

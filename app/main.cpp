@@ -8,5 +8,5 @@ int main(int argc, char* argv[])
 {
     if (!quarven::WantsWindow(argc, argv))
         return quarven::RunCommandLine(argc, argv);
-    return quarven::RunWindow(argc, argv, quarven::WindowTrial(argc, argv));
+    return quarven::RunWindow(argc, argv, quarven::WindowTrials(argc, argv));
 }

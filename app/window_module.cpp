@@ -1,5 +1,5 @@
 // The entry of the window module: the calculator window's start, which the
-// program resolves when no command line, or only a trial to open, was given.
+// program resolves when no command line, or only trials to open, was given.
 #include "app/application_name.h"
 #include "app/window_start.h"
 #include "ui/appearance.h"
@@ -8,11 +8,13 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QStringList>
 #include <QTimer>
 
 #include <type_traits>
 
-extern "C" Q_DECL_EXPORT int quarvenRunWindow(int& argc, char** argv, const char* trial)
+extern "C" Q_DECL_EXPORT int quarvenRunWindow(int& argc, char** argv, const char* const* trials,
+                                              int count)
 {
     QApplication application(argc, argv);
     quarven::NameApplication();
@@ -25,10 +27,13 @@ extern "C" Q_DECL_EXPORT int quarvenRunWindow(int& argc, char** argv, const char
     window->show();
     // Once the window is up, so that a message about the file has it to
     // stand on.
-    if (trial) {
-        const QString path = QFile::decodeName(trial);
-        QTimer::singleShot(0, window, [window, path] { window->openFile(path); });
-    }
+    QStringList paths;
+    for (int at = 0; at < count; ++at)
+        paths.append(QFile::decodeName(trials[at]));
+    if (paths.size() == 1)
+        QTimer::singleShot(0, window, [window, paths] { window->openFile(paths.front()); });
+    else if (paths.size() > 1)
+        QTimer::singleShot(0, window, [window, paths] { window->openSites(paths); });
     return application.exec();
 }
 

@@ -21,8 +21,12 @@
 // adds:
 //   told_kib     while the refusal is told;
 //   refused_kib  once it has been answered.
+// With --sites, the second trial is a second site, opened with the first as
+// `quarven TRIAL SECOND` opens them; the figures are then over both sites,
+// and the file written again is the first.
 //
 //   bench_trial_window TRIAL [REFUSED_TRIAL]
+//   bench_trial_window --sites TRIAL SECOND
 #include "support/main_window_fixture.h"
 #include "ui/trial_window.h"
 
@@ -129,8 +133,14 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
+    const bool sites = argc == 4 && qstrcmp(argv[1], "--sites") == 0;
+    if (sites) {
+        --argc;
+        ++argv;
+    }
     if (argc != 2 && argc != 3) {
-        std::fprintf(stderr, "usage: bench_trial_window TRIAL [REFUSED_TRIAL]\n");
+        std::fprintf(stderr, "usage: bench_trial_window TRIAL [REFUSED_TRIAL]\n"
+                             "       bench_trial_window --sites TRIAL SECOND\n");
         return 2;
     }
     quarven::test::MainWindowFixture fixture;
@@ -149,9 +159,16 @@ int main(int argc, char** argv)
     const auto listed = [&] {
         quarven::TrialWindow* shown = window.trialWindow();
         plots = shown ? shown->findChild<QTableView*>(QStringLiteral("plots")) : nullptr;
-        return plots && plots->model()->rowCount() > 0;
+        return plots && plots->model()->rowCount() > 0 && !shown->reading();
     };
-    const double openWaitMs = longestStall([&] { window.openFile(path); }, 60000, &window, listed);
+    const double openWaitMs = longestStall(
+        [&] {
+            if (sites)
+                window.openSites({path, QString::fromLocal8Bit(argv[2])});
+            else
+                window.openFile(path);
+        },
+        60000, &window, listed);
     quarven::TrialWindow* trial = window.trialWindow();
     if (!trial || !listed() || !QTest::qWaitForWindowExposed(trial)) {
         std::fprintf(stderr, "bench_trial_window: the Trial window did not list the trial\n");
@@ -231,7 +248,7 @@ int main(int argc, char** argv)
     // memory held while the refusal is told, then once it is answered.
     long toldKib = 0;
     long refusedKib = 0;
-    if (argc == 3) {
+    if (argc == 3 && !sites) {
         trial->close();
         if (!waitUntil([&] { return !window.trialWindow(); }, 60000))
             return 2;
@@ -252,7 +269,7 @@ int main(int argc, char** argv)
     std::printf("open_ms %.1f\nwindow_kib %ld\nextra_kib %ld\nsort_ms %.1f\nfilter_ms %.1f\n"
                 "copy_ms %.1f\ngoto_ms %.1f\nexport_ms %.1f\nreread_ms %.1f\nplots %d\n",
                 openMs, before, extra, slowest, filterMs, copyMs, gotoMs, exportMs, rereadMs, rows);
-    if (argc == 3)
+    if (argc == 3 && !sites)
         std::printf("told_kib %ld\nrefused_kib %ld\n", toldKib, refusedKib);
     const QStringList shown = fixture.dialogs.takeTranscript();
     for (const QString& line : shown)

@@ -16,6 +16,7 @@
 #include <QAction>
 #include <QContextMenuEvent>
 #include <QDate>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPainter>
@@ -173,18 +174,57 @@ TrialWindow* LossEng::trialWindow() const
     return m_trial;
 }
 
-// One Trial window, beside this one, showing the trial opened last. It shows
-// at once and reads the file off this window's thread; one that cannot be
-// read is told, and a new window then closes.
+// One Trial window, beside this one. A trial opened while it holds another
+// is added as another site or takes the place of what it holds, as the user
+// chooses; a file it holds already is read again. It shows at once and reads
+// the file off this window's thread; one that cannot be read is told, and a
+// new window then closes.
 void LossEng::openTrial(const QString& path)
 {
-    const bool fresh = !m_trial;
-    if (fresh) {
+    if (m_trial && m_trial->holdsTrial() && !m_trial->holds(path)) {
+        const std::optional<std::size_t> choice = m_dialogs.choose(
+            "Open a trial",
+            "The Trial window holds " +
+                m_trial->siteNames().join(QStringLiteral(", ")).toStdString() + ". Open " +
+                QFileInfo(path).fileName().toStdString() +
+                " as another site of the evaluation, or in place of what it holds?",
+            {"As another site", "In place of what it holds"});
+        if (!choice)
+            return;
+        if (*choice == 0) {
+            m_trial->addSite(path);
+            showTrialWindow();
+            return;
+        }
+    }
+    if (m_trial && m_trial->holds(path))
+        m_trial->addSite(path);
+    else
+        makeTrialWindow()->load(path);
+    showTrialWindow();
+}
+
+void LossEng::openSites(const QStringList& paths)
+{
+    makeTrialWindow()->loadSites(paths);
+    showTrialWindow();
+}
+
+TrialWindow* LossEng::makeTrialWindow()
+{
+    if (!m_trial) {
         m_trial = new TrialWindow(m_dialogs, *m_data, this);
         m_trial->setAttribute(Qt::WA_DeleteOnClose);
         m_trial->move(frameGeometry().topRight() + QPoint(8, 0));
     }
-    m_trial->load(path);
+    return m_trial;
+}
+
+void LossEng::showTrialWindow()
+{
+    // A trial that could not be read may have closed it already.
+    if (!m_trial)
+        return;
     m_trial->show();
     m_trial->raise();
     m_trial->activateWindow();

@@ -46,6 +46,8 @@ public:
     void showCurve();
     // A trial file as Open reads it.
     void openFile(const QString& path);
+    // Trial files as the sites of one evaluation in the Trial window.
+    void openSites(const QStringList& paths);
     // The Trial window of the trial opened last, while it is open.
     [[nodiscard]] TrialWindow* trialWindow() const;
 
@@ -93,6 +95,9 @@ private:
     // Tab visits only the selected option of the frame.
     void keepTabOnSelectedOption();
     void openTrial(const QString& path);
+    // The Trial window, made on first use.
+    [[nodiscard]] TrialWindow* makeTrialWindow();
+    void showTrialWindow();
 
     Dialogs& m_dialogs;
     std::function<int()> m_currentYear;

@@ -18,6 +18,7 @@
 #include <memory>
 #include <tuple>
 #include <unordered_set>
+#include <utility>
 
 namespace quarven {
 namespace {
@@ -166,12 +167,12 @@ void sortKeys(std::vector<RowKey>::iterator begin, std::vector<RowKey>::iterator
 // The keys hold eight bytes of a text: runs that agree in them and go on are
 // sorted again on the next eight, and so on, so that texts are compared in
 // whole numbers, never byte by byte.
-std::vector<std::uint32_t> SortedRows(const TrialTable& table, std::size_t column, bool descending)
+template <typename CellAt>
+std::vector<std::uint32_t> sortedRows(std::size_t rows, const CellAt& cellAt, bool descending)
 {
-    const std::size_t rows = table.rows();
     std::vector<RowKey> keys(rows);
     for (std::size_t row = 0; row < rows; ++row) {
-        keys[row] = keyOf(table.cell(row, column), static_cast<std::uint32_t>(row));
+        keys[row] = keyOf(cellAt(row), static_cast<std::uint32_t>(row));
         if (descending)
             turnOver(keys[row]);
     }
@@ -192,7 +193,7 @@ std::vector<std::uint32_t> SortedRows(const TrialTable& table, std::size_t colum
             if (next - at > 1 && at->kind == text && at->size == longer) {
                 const std::size_t offset = run.offset + 8;
                 for (auto key = at; key != next; ++key) {
-                    textPart(*key, table.cell(key->row, column), offset);
+                    textPart(*key, cellAt(key->row), offset);
                     if (descending)
                         turnOver(*key);
                 }
@@ -206,6 +207,25 @@ std::vector<std::uint32_t> SortedRows(const TrialTable& table, std::size_t colum
     for (std::size_t at = 0; at < rows; ++at)
         sorted[at] = keys[at].row;
     return sorted;
+}
+
+std::vector<std::uint32_t> SortedRows(const TrialTable& table, std::size_t column, bool descending)
+{
+    return sortedRows(
+        table.rows(), [&](std::size_t row) { return table.cell(row, column); }, descending);
+}
+
+// Site by site, so that each row's cell needs no looking up of its site.
+std::vector<std::uint32_t> SortedRows(const TrialSites& sites, std::size_t column, bool descending)
+{
+    if (!sites.several())
+        return SortedRows(*sites.sites().front().table, column, descending);
+    std::vector<std::string_view> cells(sites.rows());
+    for (std::size_t site = 0; site < sites.sites().size(); ++site)
+        for (std::size_t row = 0; row < sites.sites()[site].table->rows(); ++row)
+            cells[sites.start(site) + row] = sites.cell(TrialSites::Place{site, row}, column);
+    return sortedRows(
+        cells.size(), [&](std::size_t row) { return cells[row]; }, descending);
 }
 
 RowFilter::RowFilter(const QString& text) : m_text(text), m_folded(text.toCaseFolded())
@@ -267,6 +287,18 @@ bool RowFilter::keeps(const TrialTable& table, std::size_t row) const
     return false;
 }
 
+bool RowFilter::keepsCell(std::string_view cell) const
+{
+    if (m_text.isEmpty())
+        return true;
+    if (!m_ascii.empty()) {
+        std::string lower(cell);
+        std::transform(lower.begin(), lower.end(), lower.begin(), asciiLower);
+        return lower.find(m_ascii) != std::string::npos;
+    }
+    return toQString(cell).contains(m_text, Qt::CaseInsensitive);
+}
+
 std::vector<std::uint32_t> SamePlots(const TrialTable& before, const TrialTable& after,
                                      const std::vector<std::uint32_t>& rows)
 {
@@ -286,6 +318,34 @@ std::vector<std::uint32_t> SamePlots(const TrialTable& before, const TrialTable&
     return same;
 }
 
+std::vector<std::uint32_t> SameSitePlots(const TrialSites& before, const TrialSites& after,
+                                         const std::vector<std::uint32_t>& rows)
+{
+    std::vector<std::vector<std::uint32_t>> bySite(before.sites().size());
+    for (const std::uint32_t row : rows) {
+        const TrialSites::Place at = before.place(row);
+        bySite[at.site].push_back(std::uint32_t(at.row));
+    }
+    std::vector<std::uint32_t> same;
+    for (std::size_t was = 0; was < bySite.size(); ++was) {
+        if (bySite[was].empty())
+            continue;
+        const SiteTable& site = before.sites()[was];
+        for (std::size_t now = 0; now < after.sites().size(); ++now) {
+            const SiteTable& there = after.sites()[now];
+            if (there.name != site.name)
+                continue;
+            const std::vector<std::uint32_t> kept =
+                there.table == site.table ? bySite[was]
+                                          : SamePlots(*site.table, *there.table, bySite[was]);
+            for (const std::uint32_t row : kept)
+                same.push_back(std::uint32_t(after.start(now) + row));
+            break;
+        }
+    }
+    return same;
+}
+
 QString ShownText(std::string_view cell)
 {
     if (std::none_of(cell.begin(), cell.end(), isControl))
@@ -299,27 +359,38 @@ QString ShownText(std::string_view cell)
     return shown;
 }
 
-// A million rows take one pass into a buffer of the most they can take, so
-// that the text is written once: most cells go out as they are, and a date
-// column holds few dates, each converted once.
 QByteArray CopiedPlots(const TrialTable& table, const std::vector<std::uint32_t>& rows,
                        char decimalMark)
 {
-    const std::size_t columns = table.columns();
-    const std::size_t firstResult = 1 + table.copiedNames.size();
-    std::string header = "plot";
-    for (const std::string& name : table.copiedNames) {
-        header += '\t';
-        appendClipboardCell(header, name);
+    return CopiedPlots(TrialSites::Of(table), rows, decimalMark);
+}
+
+// A million rows take one pass into a buffer of the most they can take, so
+// that the text is written once: most cells go out as they are, and a date
+// column holds few dates, each converted once.
+QByteArray CopiedPlots(const TrialSites& sites, const std::vector<std::uint32_t>& rows,
+                       char decimalMark)
+{
+    const std::size_t columns = sites.columns();
+    const std::size_t firstResult = columns - kResultColumns.size();
+    std::string header;
+    for (std::size_t column = 0; column < columns; ++column) {
+        if (column)
+            header += '\t';
+        appendClipboardCell(header, sites.columnName(column));
     }
-    for (const ResultColumn& column : kResultColumns)
-        header.append("\t").append(column.name);
     header += '\n';
     // A tab or line end a cell, an apostrophe a text cell, five more
-    // characters a date.
+    // characters a date, and the site's name.
     std::size_t most = header.size();
-    for (const std::uint32_t row : rows)
-        most += table.rowText(row).size() + 2 * columns + 10;
+    std::size_t longestName = 0;
+    for (const SiteTable& site : sites.sites())
+        longestName = std::max(longestName, site.name.size());
+    for (const std::uint32_t row : rows) {
+        const TrialSites::Place at = sites.place(row);
+        most +=
+            sites.sites()[at.site].table->rowText(at.row).size() + 2 * columns + 10 + longestName;
+    }
     QByteArray out(static_cast<qsizetype>(most), Qt::Uninitialized);
     char* at = out.data();
     const auto put = [&at](std::string_view text) {
@@ -327,15 +398,20 @@ QByteArray CopiedPlots(const TrialTable& table, const std::vector<std::uint32_t>
         at += text.size();
     };
     put(header);
-    // The last date read in each date column, as written and as copied.
-    std::array<std::pair<std::string, std::string>, kResultColumns.size()> dates;
+    // The last date read in each date column, as written and as copied, and
+    // the year it was read in.
+    struct CopiedDate {
+        std::string written;
+        int year = 0;
+        std::string copied;
+    };
+    std::array<CopiedDate, kResultColumns.size()> dates;
     std::string special;
     for (const std::uint32_t row : rows) {
-        const std::uint32_t* ends = table.cellEnds.data() + std::size_t(row) * columns;
-        std::size_t begin = row == 0 ? 0 : ends[-1];
+        const TrialSites::Place place = sites.place(row);
+        const int year = sites.sites()[place.site].table->year;
         for (std::size_t column = 0; column < columns; ++column) {
-            const std::string_view cell(table.cells.data() + begin, ends[column] - begin);
-            begin = ends[column];
+            const std::string_view cell = sites.cell(place, column);
             if (column)
                 *at++ = '\t';
             const ColumnKind kind =
@@ -349,12 +425,13 @@ QByteArray CopiedPlots(const TrialTable& table, const std::vector<std::uint32_t>
                     put(special);
                 }
             } else if (kind == ColumnKind::Date && !cell.empty()) {
-                auto& [written, copied] = dates[column - firstResult];
-                if (cell != written) {
-                    written = cell;
-                    copied = DateCellText(written, table.year);
+                CopiedDate& date = dates[column - firstResult];
+                if (cell != date.written || year != date.year) {
+                    date.written = cell;
+                    date.year = year;
+                    date.copied = DateCellText(date.written, year);
                 }
-                put(copied);
+                put(date.copied);
             } else {
                 char* const number = at;
                 put(cell);
@@ -368,10 +445,42 @@ QByteArray CopiedPlots(const TrialTable& table, const std::vector<std::uint32_t>
     return out;
 }
 
+namespace {
+
+// A column known by its name and which of that name it is.
+std::pair<std::string_view, int> columnKey(const TrialSites& sites, int column)
+{
+    const std::string_view name = sites.columnName(std::size_t(column));
+    int occurrence = 0;
+    for (int before = 0; before < column; ++before)
+        occurrence += sites.columnName(std::size_t(before)) == name;
+    return {name, occurrence};
+}
+
+} // namespace
+
 void TrialPlotsModel::setTable(std::shared_ptr<const TrialTable> table)
 {
+    setSites(table ? std::make_shared<const TrialSites>(
+                         std::vector<SiteTable>{{std::string(), std::move(table)}})
+                   : nullptr);
+}
+
+// A column that moved (a site column came, a file brought a copied column)
+// is still the one sorted by.
+void TrialPlotsModel::setSites(std::shared_ptr<const TrialSites> sites)
+{
     beginResetModel();
-    m_table = std::move(table);
+    if (m_sites && sites && m_sortColumn >= 0) {
+        const auto key = columnKey(*m_sites, m_sortColumn);
+        const int columns = int(sites->columns());
+        int found = -1;
+        for (int column = 0; column < columns && found < 0; ++column)
+            if (columnKey(*sites, column) == key)
+                found = column;
+        m_sortColumn = found;
+    }
+    m_sites = std::move(sites);
     order();
     keep(false);
     show();
@@ -380,10 +489,10 @@ void TrialPlotsModel::setTable(std::shared_ptr<const TrialTable> table)
 
 int TrialPlotsModel::shownRow(std::size_t tableRow) const
 {
-    if (!m_table || tableRow >= m_table->rows())
+    if (!m_sites || tableRow >= m_sites->rows())
         return -1;
     if (m_shownAt.empty()) {
-        m_shownAt.assign(m_table->rows(), -1);
+        m_shownAt.assign(m_sites->rows(), -1);
         for (std::size_t at = 0; at < m_shown.size(); ++at)
             m_shownAt[m_shown[at]] = static_cast<int>(at);
     }
@@ -437,33 +546,38 @@ void TrialPlotsModel::rearrange()
 void TrialPlotsModel::order()
 {
     m_sorted.clear();
-    if (m_table && m_sortColumn >= 0 && std::size_t(m_sortColumn) < m_table->columns())
+    if (m_sites && m_sortColumn >= 0 && std::size_t(m_sortColumn) < m_sites->columns())
         m_sorted =
-            SortedRows(*m_table, std::size_t(m_sortColumn), m_sortOrder == Qt::DescendingOrder);
+            SortedRows(*m_sites, std::size_t(m_sortColumn), m_sortOrder == Qt::DescendingOrder);
 }
 
-// Typing on narrows: only the rows kept so far need be looked at again.
+// Typing on narrows: only the rows kept so far need be looked at again. A
+// site whose name holds the text keeps all its rows.
 void TrialPlotsModel::keep(bool narrowing)
 {
-    if (!m_table || m_filter.empty()) {
+    if (!m_sites || m_filter.empty()) {
         m_kept.clear();
         return;
     }
-    const std::size_t rows = m_table->rows();
     if (!narrowing)
-        m_kept.assign(rows, 1);
-    for (std::size_t row = 0; row < rows; ++row)
-        if (m_kept[row])
-            m_kept[row] = m_filter.keeps(*m_table, row);
+        m_kept.assign(m_sites->rows(), 1);
+    for (std::size_t site = 0; site < m_sites->sites().size(); ++site) {
+        const SiteTable& each = m_sites->sites()[site];
+        const bool named = m_sites->several() && m_filter.keepsCell(each.name);
+        char* kept = m_kept.data() + m_sites->start(site);
+        for (std::size_t row = 0; row < each.table->rows(); ++row)
+            if (kept[row])
+                kept[row] = named || m_filter.keeps(*each.table, row);
+    }
 }
 
 void TrialPlotsModel::show()
 {
     m_shown.clear();
     m_shownAt.clear();
-    if (!m_table)
+    if (!m_sites)
         return;
-    const std::size_t rows = m_table->rows();
+    const std::size_t rows = m_sites->rows();
     m_shown.reserve(m_kept.empty() ? rows
                                    : std::size_t(std::count(m_kept.begin(), m_kept.end(), 1)));
     for (std::size_t at = 0; at < rows; ++at) {
@@ -480,30 +594,23 @@ int TrialPlotsModel::rowCount(const QModelIndex& parent) const
 
 int TrialPlotsModel::columnCount(const QModelIndex& parent) const
 {
-    return parent.isValid() || !m_table ? 0 : static_cast<int>(m_table->columns());
+    return parent.isValid() || !m_sites ? 0 : static_cast<int>(m_sites->columns());
 }
 
 QVariant TrialPlotsModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || !m_table || section < 0)
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || !m_sites || section < 0 ||
+        std::size_t(section) >= m_sites->columns())
         return QAbstractTableModel::headerData(section, orientation, role);
-    const auto at = static_cast<std::size_t>(section);
-    const std::size_t copied = m_table->copiedNames.size();
-    if (at == 0)
-        return QStringLiteral("plot");
-    if (at <= copied)
-        return ShownText(m_table->copiedNames[at - 1]);
-    return at - 1 - copied < kResultColumns.size()
-               ? QVariant(QString::fromLatin1(kResultColumns[at - 1 - copied].name))
-               : QVariant();
+    return ShownText(m_sites->columnName(std::size_t(section)));
 }
 
 QVariant TrialPlotsModel::data(const QModelIndex& index, int role) const
 {
-    if (!m_table || !index.isValid())
+    if (!m_sites || !index.isValid())
         return {};
-    const std::size_t row = m_shown[static_cast<std::size_t>(index.row())];
-    const bool refused = m_table->refused(row);
+    const TrialSites::Place at = m_sites->place(m_shown[static_cast<std::size_t>(index.row())]);
+    const bool refused = m_sites->sites()[at.site].table->refused(at.row);
     switch (role) {
     case kRefusedRole:
         return refused;
@@ -514,10 +621,10 @@ QVariant TrialPlotsModel::data(const QModelIndex& index, int role) const
     case Qt::ToolTipRole:
     case Qt::AccessibleDescriptionRole:
         return refused ? QVariant(QStringLiteral("Refused: ") +
-                                  ShownText(m_table->cell(row, m_table->columns() - 1)))
+                                  ShownText(m_sites->cell(at, m_sites->columns() - 1)))
                        : QVariant();
     case Qt::DisplayRole:
-        return ShownText(m_table->cell(row, static_cast<std::size_t>(index.column())));
+        return ShownText(m_sites->cell(at, static_cast<std::size_t>(index.column())));
     default:
         return {};
     }
@@ -525,17 +632,44 @@ QVariant TrialPlotsModel::data(const QModelIndex& index, int role) const
 
 void TrialSummaryModel::setSummary(const Summary& summary)
 {
-    const bool sameGroups =
-        m_summary && m_summary->groups.size() == summary.groups.size() &&
-        std::equal(summary.groups.begin(), summary.groups.end(), m_summary->groups.begin(),
-                   [](const GroupSummary& a, const GroupSummary& b) { return a.name == b.name; });
-    if (!sameGroups)
+    auto evaluation = std::make_shared<Evaluation>();
+    evaluation->sites.push_back({std::string(), summary, {}, {}, {}});
+    setEvaluation(std::move(evaluation));
+}
+
+void TrialSummaryModel::setEvaluation(std::shared_ptr<const Evaluation> evaluation)
+{
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> rows;
+    for (std::size_t site = 0; site < evaluation->sites.size(); ++site)
+        for (std::size_t group = 0; group < evaluation->sites[site].summary.groups.size(); ++group)
+            rows.emplace_back(std::uint32_t(site), std::uint32_t(group));
+    const auto sameSites = [&] {
+        return std::equal(evaluation->sites.begin(), evaluation->sites.end(),
+                          m_evaluation->sites.begin(), m_evaluation->sites.end(),
+                          [](const SiteEvaluation& a, const SiteEvaluation& b) {
+                              return a.name == b.name &&
+                                     std::equal(a.summary.groups.begin(), a.summary.groups.end(),
+                                                b.summary.groups.begin(), b.summary.groups.end(),
+                                                [](const GroupSummary& x, const GroupSummary& y) {
+                                                    return x.name == y.name;
+                                                });
+                          });
+    };
+    const bool same = m_evaluation && sameSites();
+    if (!same)
         beginResetModel();
-    m_summary = std::make_shared<const Summary>(summary);
-    if (!sameGroups)
+    m_evaluation = std::move(evaluation);
+    m_rows = std::move(rows);
+    if (!same)
         endResetModel();
     else if (rowCount() > 0)
         emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+}
+
+const GroupSummary& TrialSummaryModel::group(int row) const
+{
+    const auto [site, group] = m_rows[std::size_t(row)];
+    return m_evaluation->sites[site].summary.groups[group];
 }
 
 void TrialSummaryModel::setGrouping(const std::string& grouping)
@@ -544,7 +678,7 @@ void TrialSummaryModel::setGrouping(const std::string& grouping)
         return;
     m_grouping = grouping;
     if (rowCount() > 0)
-        emit dataChanged(index(0, kStandardColumn), index(rowCount() - 1, kStandardColumn));
+        emit dataChanged(index(0, standardColumn()), index(rowCount() - 1, standardColumn()));
 }
 
 const std::map<std::string, double>& TrialSummaryModel::standards() const
@@ -566,7 +700,7 @@ std::string TrialSummaryModel::copiedRows(const std::vector<int>& rows, char dec
             const std::string cell = index(row, column).data().toString().toStdString();
             if (column)
                 out += '\t';
-            if (column == 0)
+            if (column <= groupColumn())
                 appendClipboardCell(out, cell);
             else
                 appendNumber(out, cell, decimalMark);
@@ -578,39 +712,45 @@ std::string TrialSummaryModel::copiedRows(const std::vector<int>& rows, char dec
 
 int TrialSummaryModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() || !m_summary ? 0 : static_cast<int>(m_summary->groups.size());
+    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
 }
 
 int TrialSummaryModel::columnCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : static_cast<int>(kFirstSummaryColumn + kSummaryColumns.size());
+    return parent.isValid() ? 0 : firstSummaryColumn() + static_cast<int>(kSummaryColumns.size());
 }
 
 QVariant TrialSummaryModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0)
         return QAbstractTableModel::headerData(section, orientation, role);
-    if (section == 0)
+    if (section < groupColumn())
+        return QStringLiteral("site");
+    if (section == groupColumn())
         return QStringLiteral("group");
-    if (section == kStandardColumn)
+    if (section == standardColumn())
         return QStringLiteral("standard");
-    const auto at = static_cast<std::size_t>(section - kFirstSummaryColumn);
+    const auto at = static_cast<std::size_t>(section - firstSummaryColumn());
     return at < kSummaryColumns.size() ? QString::fromLatin1(kSummaryColumns[at].name) : QVariant();
 }
 
 Qt::ItemFlags TrialSummaryModel::flags(const QModelIndex& index) const
 {
     const Qt::ItemFlags flags = QAbstractTableModel::flags(index);
-    return index.column() == kStandardColumn ? flags | Qt::ItemIsEditable : flags;
+    return index.column() == standardColumn() ? flags | Qt::ItemIsEditable : flags;
 }
 
 QVariant TrialSummaryModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid())
         return {};
-    const GroupSummary& group = m_summary->groups[static_cast<std::size_t>(index.row())];
-    if (role == Qt::ToolTipRole && index.column() == kStandardColumn)
-        return QStringLiteral("A standard's value on the 1-9 scale; empty for none");
+    const std::uint32_t site = m_rows[std::size_t(index.row())].first;
+    const GroupSummary& group = this->group(index.row());
+    if (role == kSiteRole)
+        return int(site);
+    if (role == Qt::ToolTipRole && index.column() == standardColumn())
+        return QStringLiteral("A standard's value on the 1-9 scale, for every site; empty for "
+                              "none");
     if (role != Qt::DisplayRole && role != Qt::EditRole && role != kSortRole)
         return {};
     const bool sort = role == kSortRole;
@@ -621,33 +761,31 @@ QVariant TrialSummaryModel::data(const QModelIndex& index, int role) const
         return sort ? QVariant(*value)
                     : QVariant(QString::fromStdString(FormatDecimals(*value, decimals)));
     };
-    switch (index.column()) {
-    case 0:
+    if (index.column() < groupColumn())
+        return ShownText(m_evaluation->sites[site].name);
+    if (index.column() == groupColumn())
         return ShownText(group.name);
-    case kStandardColumn: {
+    if (index.column() == standardColumn()) {
         const auto found = standards().find(group.name);
         if (found == standards().end())
             return shown(std::nullopt, 0);
         return sort ? QVariant(found->second)
                     : QVariant(QString::fromStdString(standardText(found->second)));
     }
-    default: {
-        const auto at = static_cast<std::size_t>(index.column() - kFirstSummaryColumn);
-        if (at >= kSummaryColumns.size())
-            return {};
-        const NumberColumn<GroupSummary>& column = kSummaryColumns[at];
-        return shown(column.value(group), column.decimals);
-    }
-    }
+    const auto at = static_cast<std::size_t>(index.column() - firstSummaryColumn());
+    if (at >= kSummaryColumns.size())
+        return {};
+    const NumberColumn<GroupSummary>& column = kSummaryColumns[at];
+    return shown(column.value(group), column.decimals);
 }
 
 // The value is read as the batch reads --standard NAME=VALUE, and refused
-// with its words.
+// with its words. A group's rows at every site show it.
 bool TrialSummaryModel::setData(const QModelIndex& index, const QVariant& value, int role)
 {
-    if (!index.isValid() || index.column() != kStandardColumn || role != Qt::EditRole)
+    if (!index.isValid() || index.column() != standardColumn() || role != Qt::EditRole)
         return false;
-    const std::string& name = m_summary->groups[static_cast<std::size_t>(index.row())].name;
+    const std::string& name = group(index.row()).name;
     const std::string typed = value.toString().toStdString();
     std::map<std::string, double>& standards = m_standards[m_grouping];
     if (IsBlank(typed)) {
@@ -664,9 +802,160 @@ bool TrialSummaryModel::setData(const QModelIndex& index, const QVariant& value,
         }
         standards[name] = std::get<Standard>(read).value;
     }
-    emit dataChanged(index, index);
+    emit dataChanged(this->index(0, standardColumn()),
+                     this->index(rowCount() - 1, standardColumn()));
     emit standardsChanged();
     return true;
+}
+
+void SiteFilterProxy::setSite(int site)
+{
+    if (site == m_site)
+        return;
+    m_site = site;
+    invalidateRowsFilter();
+}
+
+bool SiteFilterProxy::filterAcceptsRow(int row, const QModelIndex& parent) const
+{
+    if (m_site >= 0 && sourceModel()->index(row, 0, parent).data(kSiteRole).toInt() != m_site)
+        return false;
+    return QSortFilterProxyModel::filterAcceptsRow(row, parent);
+}
+
+EvaluationTableModel::EvaluationTableModel(Table table, QObject* parent)
+    : QAbstractTableModel(parent), m_table(table)
+{
+}
+
+namespace {
+
+// A number as the evaluation's texts write it, "." as its point; it sorts as
+// the number, and an empty cell first.
+template <typename Cell> Cell numberCell(const std::optional<double>& value, int decimals)
+{
+    std::string text;
+    AppendNumber(text, value, decimals, '.');
+    return {QString::fromStdString(text),
+            value ? QVariant(*value) : QVariant(-std::numeric_limits<double>::infinity())};
+}
+
+template <typename Cell> Cell textCell(std::string_view text)
+{
+    const QString shown = ShownText(text);
+    return {shown, shown};
+}
+
+} // namespace
+
+void EvaluationTableModel::setEvaluation(const Evaluation& evaluation)
+{
+    EvaluationTableModel made(m_table);
+    switch (m_table) {
+    case Table::Combined:
+        made.combined(evaluation);
+        break;
+    case Table::Fit:
+        made.fit(evaluation);
+        break;
+    case Table::Correlations:
+        made.correlations(evaluation);
+        break;
+    }
+    if (made.m_header == m_header && made.m_rows.size() == m_rows.size()) {
+        m_rows = std::move(made.m_rows);
+        if (!m_rows.empty())
+            emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+        return;
+    }
+    beginResetModel();
+    m_header = std::move(made.m_header);
+    m_rows = std::move(made.m_rows);
+    endResetModel();
+}
+
+void EvaluationTableModel::combined(const Evaluation& evaluation)
+{
+    m_header.append(QStringLiteral("group"));
+    for (const NumberColumn<CombinedGroup>& column : kCombinedColumns)
+        m_header.append(QString::fromLatin1(column.name));
+    for (const SiteEvaluation& site : evaluation.sites)
+        m_header.append(ShownText(site.name));
+    for (const CombinedGroup& group : evaluation.combined) {
+        std::vector<Cell>& row = m_rows.emplace_back();
+        row.push_back(textCell<Cell>(group.name));
+        for (const NumberColumn<CombinedGroup>& column : kCombinedColumns)
+            row.push_back(numberCell<Cell>(column.value(group), column.decimals));
+        for (const std::optional<double>& scale : group.scales)
+            row.push_back(numberCell<Cell>(scale, kScaleDecimals));
+    }
+}
+
+void EvaluationTableModel::fit(const Evaluation& evaluation)
+{
+    const bool several = evaluation.sites.size() > 1;
+    if (several)
+        m_header.append(QStringLiteral("site"));
+    m_header.append(QStringLiteral("standard"));
+    for (const NumberColumn<StandardFit>& column : kFitColumns)
+        m_header.append(QString::fromLatin1(column.name));
+    for (const SiteEvaluation& site : evaluation.sites)
+        for (const StandardFit& fit : site.fit) {
+            std::vector<Cell>& row = m_rows.emplace_back();
+            if (several)
+                row.push_back(textCell<Cell>(site.name));
+            row.push_back(textCell<Cell>(fit.standard));
+            for (const NumberColumn<StandardFit>& column : kFitColumns)
+                row.push_back(numberCell<Cell>(column.value(fit), column.decimals));
+        }
+}
+
+// Spearman's rho to three decimals: two sites of a dozen shared groups
+// differ in the second.
+void EvaluationTableModel::correlations(const Evaluation& evaluation)
+{
+    m_header = QStringList{QStringLiteral("site"), QStringLiteral("other site"),
+                           QStringLiteral("shared groups"), QStringLiteral("spearman_rho")};
+    for (const SiteCorrelation& pair : evaluation.correlations) {
+        std::vector<Cell>& row = m_rows.emplace_back();
+        row.push_back(textCell<Cell>(evaluation.sites[pair.first].name));
+        row.push_back(textCell<Cell>(evaluation.sites[pair.second].name));
+        row.push_back(numberCell<Cell>(double(pair.shared), 0));
+        row.push_back(numberCell<Cell>(pair.rho, 3));
+    }
+}
+
+int EvaluationTableModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : int(m_rows.size());
+}
+
+int EvaluationTableModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : int(m_header.size());
+}
+
+QVariant EvaluationTableModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
+        section >= m_header.size())
+        return QAbstractTableModel::headerData(section, orientation, role);
+    return m_header[section];
+}
+
+QVariant EvaluationTableModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid())
+        return {};
+    const Cell& cell = m_rows[std::size_t(index.row())][std::size_t(index.column())];
+    if (role == Qt::DisplayRole)
+        return cell.text;
+    if (role == kSortRole)
+        return cell.sort;
+    if (role == Qt::ToolTipRole && m_table == Table::Correlations && index.column() == 3 &&
+        cell.text.isEmpty())
+        return QStringLiteral("Fewer than three shared groups, or ranks that do not vary");
+    return {};
 }
 
 } // namespace quarven

@@ -3,11 +3,15 @@
 // copy with.
 #pragma once
 
+#include "trial/site_evaluation.h"
 #include "trial/trial_summary.h"
 #include "trial/trial_table.h"
+#include "ui/trial_sites.h"
 
 #include <QAbstractTableModel>
 #include <QByteArray>
+#include <QSortFilterProxyModel>
+#include <QStringList>
 
 #include <cstdint>
 #include <map>
@@ -24,6 +28,8 @@ namespace quarven {
 // keep the file's order in either direction.
 [[nodiscard]] std::vector<std::uint32_t> SortedRows(const TrialTable& table, std::size_t column,
                                                     bool descending);
+[[nodiscard]] std::vector<std::uint32_t> SortedRows(const TrialSites& sites, std::size_t column,
+                                                    bool descending);
 
 // The rows that hold a text in any one cell, in any case. An ASCII text is
 // matched on the bytes; any other only against cells that are not ASCII.
@@ -34,6 +40,8 @@ public:
     [[nodiscard]] const QString& text() const { return m_text; }
     [[nodiscard]] bool empty() const { return m_text.isEmpty(); }
     [[nodiscard]] bool keeps(const TrialTable& table, std::size_t row) const;
+    // One cell on its own: a site's name.
+    [[nodiscard]] bool keepsCell(std::string_view cell) const;
     // True when every row this keeps, `wider` keeps too: the text typed on.
     [[nodiscard]] bool narrows(const RowFilter& wider) const;
 
@@ -50,6 +58,11 @@ private:
 [[nodiscard]] std::vector<std::uint32_t> SamePlots(const TrialTable& before,
                                                    const TrialTable& after,
                                                    const std::vector<std::uint32_t>& rows);
+// The same over sites, each site's rows among that site's plots; a site is
+// known by its name, and one no longer there keeps none.
+[[nodiscard]] std::vector<std::uint32_t> SameSitePlots(const TrialSites& before,
+                                                       const TrialSites& after,
+                                                       const std::vector<std::uint32_t>& rows);
 
 // A cell as the window shows it: control characters (a NUL, a tab, a line
 // break) as their visible pictures, so that none cuts or breaks the text a
@@ -62,11 +75,17 @@ private:
 // and dates go out as yyyy-mm-dd, as the calculator's Copy table writes them.
 [[nodiscard]] QByteArray CopiedPlots(const TrialTable& table,
                                      const std::vector<std::uint32_t>& rows, char decimalMark);
+// The same over sites, a site column first where there are several; dates
+// in each site's own year.
+[[nodiscard]] QByteArray CopiedPlots(const TrialSites& sites,
+                                     const std::vector<std::uint32_t>& rows, char decimalMark);
 
 // The summary sorts numbers as numbers: the sort role gives a double for them.
 inline constexpr int kSortRole = Qt::UserRole;
 // True for a plot the batch refused.
 inline constexpr int kRefusedRole = Qt::UserRole + 1;
+// The index of a summary row's site.
+inline constexpr int kSiteRole = Qt::UserRole + 2;
 
 // The plots, sorted and filtered here rather than through a proxy: the whole
 // order is kept for the sort and filtered from it, so that a filter costs one
@@ -75,16 +94,21 @@ class TrialPlotsModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     using QAbstractTableModel::QAbstractTableModel;
-    // Keeps the sort and the filter.
+    // Keeps the sort and the filter. Sites that differ in their columns keep
+    // the sort only where the column is the same.
+    void setSites(std::shared_ptr<const TrialSites> sites);
+    // One table, as one site.
     void setTable(std::shared_ptr<const TrialTable> table);
-    [[nodiscard]] const std::shared_ptr<const TrialTable>& table() const { return m_table; }
-    // The table's row shown at `row`.
+    [[nodiscard]] const std::shared_ptr<const TrialSites>& sites() const { return m_sites; }
+    // The row of the sites shown at `row`.
     [[nodiscard]] std::size_t tableRow(int row) const { return m_shown[std::size_t(row)]; }
-    // Where a table row is shown; -1 when the filter leaves it out.
+    // Where a row of the sites is shown; -1 when the filter leaves it out.
     [[nodiscard]] int shownRow(std::size_t tableRow) const;
     // Keeps the rows that hold the text in any cell, in any case.
     void setFilter(const QString& text);
     [[nodiscard]] bool filtered() const { return !m_filter.empty(); }
+    // The column sorted by, -1 for the files' order.
+    [[nodiscard]] int sortColumn() const { return m_sortColumn; }
 
     [[nodiscard]] int rowCount(const QModelIndex& parent = {}) const override;
     [[nodiscard]] int columnCount(const QModelIndex& parent = {}) const override;
@@ -101,7 +125,7 @@ private:
     void keep(bool narrowing);
     void show();
 
-    std::shared_ptr<const TrialTable> m_table;
+    std::shared_ptr<const TrialSites> m_sites;
     std::vector<std::uint32_t> m_sorted; // every row; empty: the file's order
     std::vector<char> m_kept;            // one a row; empty: every row
     std::vector<std::uint32_t> m_shown;
@@ -111,21 +135,26 @@ private:
     RowFilter m_filter;
 };
 
-// The summary's groups, with a column where a group is made a standard by
-// giving its value on the 1-9 scale. Standards belong to the grouping they
-// were typed in.
+// The summary's groups, site by site, with a column where a group is made a
+// standard by giving its value on the 1-9 scale. Standards belong to the
+// grouping they were typed in, and hold for every site. With several sites a
+// site column comes first.
 class TrialSummaryModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     using QAbstractTableModel::QAbstractTableModel;
-    static constexpr int kStandardColumn = 1;
-    // The summary file's columns follow the group's name and the standard.
-    static constexpr int kFirstSummaryColumn = 2;
 
-    // The same groups in the same order keep the view's current cell and
-    // selection: only the values change.
+    // The same groups of the same sites in the same order keep the view's
+    // current cell and selection: only the values change.
+    void setEvaluation(std::shared_ptr<const Evaluation> evaluation);
+    // One site's summary.
     void setSummary(const Summary& summary);
-    [[nodiscard]] const Summary& summary() const { return *m_summary; }
+    [[nodiscard]] const Evaluation& evaluation() const { return *m_evaluation; }
+    [[nodiscard]] bool several() const { return m_evaluation && m_evaluation->sites.size() > 1; }
+    [[nodiscard]] int groupColumn() const { return several() ? 1 : 0; }
+    [[nodiscard]] int standardColumn() const { return groupColumn() + 1; }
+    // The summary file's columns follow the group's name and the standard.
+    [[nodiscard]] int firstSummaryColumn() const { return groupColumn() + 2; }
     // Which grouping the standards shown and typed belong to.
     void setGrouping(const std::string& grouping);
     // The standards of this grouping by group name; kept when the summary
@@ -149,9 +178,61 @@ signals:
     void standardRefused(const QString& why);
 
 private:
-    std::shared_ptr<const Summary> m_summary;
+    [[nodiscard]] const GroupSummary& group(int row) const;
+
+    std::shared_ptr<const Evaluation> m_evaluation;
+    // Each row's site and its group there.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> m_rows;
     std::string m_grouping;
     std::map<std::string, std::map<std::string, double>> m_standards; // by grouping
+};
+
+// The summary's rows of one site, or of all (-1), over whatever other filter
+// is set.
+class SiteFilterProxy : public QSortFilterProxyModel {
+    Q_OBJECT
+public:
+    using QSortFilterProxyModel::QSortFilterProxyModel;
+    void setSite(int site);
+    [[nodiscard]] int site() const { return m_site; }
+
+protected:
+    [[nodiscard]] bool filterAcceptsRow(int row, const QModelIndex& parent) const override;
+
+private:
+    int m_site = -1;
+};
+
+// One of the evaluation's tables as the window shows it: the combined table
+// (the columns of CombinedText), each site's fit (those of FitText), or the
+// rank correlation of each pair of sites. Cells are the texts' own, with "."
+// as the decimal point; numbers sort as numbers (kSortRole).
+class EvaluationTableModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    enum class Table { Combined, Fit, Correlations };
+    explicit EvaluationTableModel(Table table, QObject* parent = nullptr);
+    // The same number of rows keeps the view's current cell and selection.
+    void setEvaluation(const Evaluation& evaluation);
+
+    [[nodiscard]] int rowCount(const QModelIndex& parent = {}) const override;
+    [[nodiscard]] int columnCount(const QModelIndex& parent = {}) const override;
+    [[nodiscard]] QVariant data(const QModelIndex& index, int role) const override;
+    [[nodiscard]] QVariant headerData(int section, Qt::Orientation orientation,
+                                      int role) const override;
+
+private:
+    struct Cell {
+        QString text;
+        QVariant sort;
+    };
+    void combined(const Evaluation& evaluation);
+    void fit(const Evaluation& evaluation);
+    void correlations(const Evaluation& evaluation);
+
+    Table m_table;
+    QStringList m_header;
+    std::vector<std::vector<Cell>> m_rows;
 };
 
 } // namespace quarven

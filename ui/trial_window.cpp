@@ -3,6 +3,7 @@
 #include "app/file_io.h"
 #include "entry/dialogs.h"
 #include "entry/plot_file.h"
+#include "trial/site_evaluation.h"
 #include "trial/trial_summary.h"
 #include "trial/trial_table.h"
 #include "ui/curve_loader.h"
@@ -24,11 +25,14 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMimeData>
+#include <QPointer>
 #include <QPushButton>
 #include <QSortFilterProxyModel>
 #include <QSplitter>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTimer>
 #include <QToolButton>
@@ -39,6 +43,8 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <numeric>
+#include <utility>
 
 namespace quarven {
 namespace {
@@ -60,9 +66,10 @@ QTableView* tableView(QWidget* parent, const char* name, const QString& accessib
     return view;
 }
 
-QSortFilterProxyModel* proxyOver(QAbstractItemModel* source, QObject* parent)
+template <typename Proxy = QSortFilterProxyModel>
+Proxy* proxyOver(QAbstractItemModel* source, QObject* parent)
 {
-    auto* proxy = new QSortFilterProxyModel(parent);
+    auto* proxy = new Proxy(parent);
     proxy->setSourceModel(source);
     proxy->setSortRole(kSortRole);
     proxy->setFilterKeyColumn(-1);
@@ -106,9 +113,9 @@ bool isShortcut(const QKeyEvent* key, const std::vector<QAction*>& actions)
 // million plots are some 60 MB, and Copy need not wait for them.
 class CopiedPlotsData final : public QMimeData {
 public:
-    CopiedPlotsData(std::shared_ptr<const TrialTable> table, std::vector<std::uint32_t> rows,
+    CopiedPlotsData(std::shared_ptr<const TrialSites> sites, std::vector<std::uint32_t> rows,
                     char mark)
-        : m_table(std::move(table)), m_rows(std::move(rows)), m_mark(mark)
+        : m_sites(std::move(sites)), m_rows(std::move(rows)), m_mark(mark)
     {
     }
 
@@ -123,16 +130,16 @@ protected:
     {
         if (type != QLatin1String("text/plain"))
             return {};
-        if (m_table) {
-            m_text = CopiedPlots(*m_table, m_rows, m_mark);
-            m_table.reset();
+        if (m_sites) {
+            m_text = CopiedPlots(*m_sites, m_rows, m_mark);
+            m_sites.reset();
             std::vector<std::uint32_t>().swap(m_rows);
         }
         return m_text;
     }
 
 private:
-    mutable std::shared_ptr<const TrialTable> m_table;
+    mutable std::shared_ptr<const TrialSites> m_sites;
     mutable std::vector<std::uint32_t> m_rows;
     char m_mark;
     mutable QByteArray m_text;
@@ -152,18 +159,61 @@ struct ActionRow {
     QKeySequence key;
     std::function<void(TrialWindow*)> slot;
     unsigned offered;
+    QAction** held = nullptr; // where the window keeps the action, to enable it
 };
 
+// A site is named by its file: the name without folder and extension.
+std::string siteName(const QString& path)
+{
+    return QFileInfo(path).completeBaseName().toStdString();
+}
+
+// One file under two paths is one site.
+QString samePlace(const QString& path)
+{
+    const QFileInfo info(path);
+    const QString real = info.canonicalFilePath();
+    return real.isEmpty() ? info.absoluteFilePath() : real;
+}
+
+QString quotedName(const std::string& name)
+{
+    return QString::fromStdString(QuotedName(name));
+}
+
 } // namespace
+
+// A file the window reads, and what it gave.
+struct TrialWindow::Site {
+    QString path;
+    std::string name;
+    TrialLoader* loader = nullptr;
+    std::shared_ptr<const TrialTable> table; // none until read
+    // Opened in place of the sites before it, which go once it is read; a
+    // site added after it stays.
+    bool replacing = false;
+    // The site that takes this one's place once read; none.
+    Site* replacedBy = nullptr;
+    // Written to, and to be read again once the writes settle.
+    bool changed = false;
+    QString readNote;
+    // The running sums of `table` grouped by its copied column `summedColumn`.
+    std::shared_ptr<const TrialTable> summed;
+    std::size_t summedColumn = 0;
+    TrialSummary sums;
+};
 
 TrialWindow::TrialWindow(Dialogs& dialogs, DataActions& dataActions, QWidget* parent)
     : QWidget(parent, Qt::Window), m_dialogs(dialogs), m_data(dataActions),
       m_plotsModel(new TrialPlotsModel(this)), m_summaryModel(new TrialSummaryModel(this)),
-      m_summaryProxy(proxyOver(m_summaryModel, this)), m_filter(new QLineEdit(this)),
-      m_groupBy(new QComboBox(this)), m_status(new QLabel(this)),
-      m_watcher(new QFileSystemWatcher(this)), m_settle(new QTimer(this)),
-      m_progress(new QTimer(this)), m_menu(new QMenu(this)),
-      m_loader(new TrialLoader([this](TrialLoaded result) { loaded(std::move(result)); }, this))
+      m_summaryProxy(proxyOver<SiteFilterProxy>(m_summaryModel, this)),
+      m_combinedModel(new EvaluationTableModel(EvaluationTableModel::Table::Combined, this)),
+      m_fitModel(new EvaluationTableModel(EvaluationTableModel::Table::Fit, this)),
+      m_correlationModel(new EvaluationTableModel(EvaluationTableModel::Table::Correlations, this)),
+      m_filter(new QLineEdit(this)), m_groupBy(new QComboBox(this)),
+      m_siteFilter(new QComboBox(this)), m_messages(new QListWidget(this)),
+      m_status(new QLabel(this)), m_watcher(new QFileSystemWatcher(this)),
+      m_settle(new QTimer(this)), m_progress(new QTimer(this)), m_menu(new QMenu(this))
 {
     setObjectName(QStringLiteral("TrialWindow"));
     nameControls();
@@ -178,17 +228,20 @@ TrialWindow::TrialWindow(Dialogs& dialogs, DataActions& dataActions, QWidget* pa
     layout->addLayout(buttons);
     setTabOrder(m_filter, m_groupBy);
     setTabOrder(m_groupBy, m_plots);
-    setTabOrder(m_plots, m_summary);
+    setTabOrder(m_plots, m_tabs);
+    setTabOrder(m_tabs, m_siteFilter);
+    setTabOrder(m_siteFilter, m_summary);
     resize(1000, 560);
     connectControls();
     followWrites();
 }
 
-// The views outlive the table while the widget tree is taken down.
+// The views outlive the tables while the widget tree is taken down.
 TrialWindow::~TrialWindow()
 {
-    m_loader->cancel();
-    m_plotsModel->setTable(nullptr);
+    for (const std::unique_ptr<Site>& site : m_sites)
+        site->loader->cancel();
+    m_plotsModel->setSites(nullptr);
 }
 
 void TrialWindow::nameControls()
@@ -201,6 +254,16 @@ void TrialWindow::nameControls()
         clear->setAccessibleName(tr("Clear the filter"));
     m_groupBy->setObjectName(QStringLiteral("groupBy"));
     m_groupBy->setAccessibleName(tr("Group by"));
+    m_siteFilter->setObjectName(QStringLiteral("siteFilter"));
+    m_siteFilter->setAccessibleName(tr("Site"));
+    m_siteFilter->setAccessibleDescription(
+        tr("Shows the groups of one site in the summary and its chart, or of every site"));
+    m_messages->setObjectName(QStringLiteral("warnings"));
+    m_messages->setAccessibleName(tr("Warnings and notices"));
+    m_messages->setAccessibleDescription(
+        tr("Standards fitted far from their values or running against them, and sites left "
+           "without a scale or out of the summary"));
+    m_messages->setWordWrap(true);
     m_status->setObjectName(QStringLiteral("status"));
     m_status->setTextFormat(Qt::PlainText);
     m_status->setWordWrap(true);
@@ -218,12 +281,27 @@ void TrialWindow::makeViews()
     // selection spares it. Rows are selected, never columns.
     m_plots->horizontalHeader()->setSelectionModel(new QItemSelectionModel(m_plotsModel, m_plots));
     m_summary = tableView(this, "summary", tr("Summary"),
-                          tr("One row per group: counts, means and standard deviations, rank "
-                             "and scale. Type a standard's value on the 1-9 scale in its "
-                             "standard column."),
+                          tr("One row per group, at each site: counts, means and standard "
+                             "deviations, rank and scale. Type a standard's value on the 1-9 "
+                             "scale in its standard column; it holds at every site."),
                           m_summaryProxy);
     m_summary->setEditTriggers(QAbstractItemView::AllEditTriggers);
-    m_summary->hide();
+    m_combined = tableView(this, "combined", tr("Combined table"),
+                           tr("One row per group over the sites: the sites that gave it a "
+                              "scale, the mean, standard deviation and coefficient of variation "
+                              "of its scale values, its rank, and its scale at each site."),
+                           proxyOver(m_combinedModel, this));
+    m_fit = tableView(this, "fit", tr("Standards' fit"),
+                      tr("Each site's standards: the declared value, the mean relative AUDPC, "
+                         "the slope of the site's scale, the fitted value and its deviation."),
+                      proxyOver(m_fitModel, this));
+    m_correlations = tableView(
+        this, "correlations", tr("Rank correlations between sites"),
+        tr("Spearman's rank correlation of the groups' mean relative AUDPC between each pair of "
+           "sites, over the groups computed at both, with their number."),
+        proxyOver(m_correlationModel, this));
+    for (QTableView* view : {m_combined, m_fit, m_correlations})
+        view->setEditTriggers(QAbstractItemView::NoEditTriggers);
 }
 
 QLayout* TrialWindow::filterRow()
@@ -240,19 +318,68 @@ QLayout* TrialWindow::filterRow()
     return row;
 }
 
-// The summary and its chart at the side, shown while the plots are grouped.
+// The summary and the combined view at the side, shown while the plots are
+// grouped, with the evaluation's warnings under them whichever is shown.
 QWidget* TrialWindow::plotsBesideSummary()
 {
-    auto* side = new QWidget(this);
-    side->setObjectName(QStringLiteral("compare"));
-    auto* sideLayout = new QVBoxLayout(side);
+    m_side = new QWidget(this);
+    m_side->setObjectName(QStringLiteral("compare"));
+    m_tabs = new QTabWidget(m_side);
+    m_tabs->setObjectName(QStringLiteral("views"));
+    m_tabs->setAccessibleName(tr("Summary or combined view"));
+    m_tabs->addTab(summaryPage(), tr("Summar&y"));
+    m_tabs->addTab(combinedPage(), tr("Com&bined"));
+    m_tabs->setTabToolTip(1, tr("The sites compared (Ctrl+B)"));
+    m_messagesLabel = new QLabel(tr("&Warnings and notices:"), m_side);
+    m_messagesLabel->setBuddy(m_messages);
+    m_messages->setParent(m_side);
+    m_messages->setMaximumHeight(fontMetrics().lineSpacing() * 5);
+    auto* sideLayout = new QVBoxLayout(m_side);
     sideLayout->setContentsMargins(0, 0, 0, 0);
-    sideLayout->addWidget(m_summary);
-    side->hide();
+    sideLayout->addWidget(m_tabs, 1);
+    sideLayout->addWidget(m_messagesLabel);
+    sideLayout->addWidget(m_messages);
+    m_side->hide();
     auto* splitter = new QSplitter(Qt::Horizontal, this);
     splitter->addWidget(m_plots);
-    splitter->addWidget(side);
+    splitter->addWidget(m_side);
     return splitter;
+}
+
+QWidget* TrialWindow::summaryPage()
+{
+    auto* page = new QWidget(this);
+    page->setObjectName(QStringLiteral("summaryPage"));
+    m_siteLabel = new QLabel(tr("S&ite:"), page);
+    m_siteLabel->setBuddy(m_siteFilter);
+    m_siteFilter->setParent(page);
+    auto* siteRow = new QHBoxLayout;
+    siteRow->addWidget(m_siteLabel);
+    siteRow->addWidget(m_siteFilter);
+    siteRow->addStretch();
+    auto* layout = new QVBoxLayout(page);
+    layout->addLayout(siteRow);
+    m_summary->setParent(page);
+    layout->addWidget(m_summary, 1);
+    return page;
+}
+
+QWidget* TrialWindow::combinedPage()
+{
+    auto* page = new QWidget(this);
+    page->setObjectName(QStringLiteral("combinedPage"));
+    // One above the other, so that the fit's slope and fitted values are in
+    // view without scrolling.
+    auto* splitter = new QSplitter(Qt::Vertical, page);
+    splitter->addWidget(m_combined);
+    splitter->addWidget(m_fit);
+    splitter->addWidget(m_correlations);
+    splitter->setStretchFactor(0, 3);
+    splitter->setStretchFactor(1, 2);
+    splitter->setStretchFactor(2, 1);
+    auto* layout = new QVBoxLayout(page);
+    layout->addWidget(splitter);
+    return page;
 }
 
 // An action is one row: the menu and the buttons offer the actions in the
@@ -268,6 +395,12 @@ QLayout* TrialWindow::makeActions()
          &TrialWindow::exportPlots, kInMenu | kAsButton},
         {QT_TR_NOOP("Export summary..."), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E),
          &TrialWindow::exportSummary, kInMenu | kAsButton},
+        {QT_TR_NOOP("Export fit..."), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F),
+         &TrialWindow::exportFit, kInMenu | kAsButton, &m_exportFit},
+        {QT_TR_NOOP("Export combined..."), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B),
+         &TrialWindow::exportCombined, kInMenu | kAsButton, &m_exportCombined},
+        {QT_TR_NOOP("Combined view"), QKeySequence(Qt::CTRL | Qt::Key_B),
+         &TrialWindow::toggleCombined, kInMenu, &m_toggleCombined},
         {QT_TR_NOOP("Find"), QKeySequence::Find, &TrialWindow::findPlots,
          kInMenu | kAsButton | kBeginsGroup},
         {QT_TR_NOOP("Close"), QKeySequence(Qt::Key_Escape), &QWidget::close, kInMenu | kAsButton},
@@ -282,6 +415,10 @@ QLayout* TrialWindow::makeActions()
         addAction(entry);
         connect(entry, &QAction::triggered, this, [this, slot = row.slot] { slot(this); });
         m_actions.push_back(entry);
+        if (row.held) {
+            *row.held = entry;
+            entry->setEnabled(false);
+        }
         if (row.offered & kInMenu)
             m_menu->addAction(entry);
         if (row.offered & kBeginsGroup)
@@ -289,7 +426,9 @@ QLayout* TrialWindow::makeActions()
         if (row.offered & kAsButton) {
             auto* button = new QPushButton(entry->text(), this);
             button->setToolTip(row.key.toString(QKeySequence::NativeText));
+            button->setEnabled(entry->isEnabled());
             connect(button, &QPushButton::clicked, entry, &QAction::trigger);
+            connect(entry, &QAction::enabledChanged, button, &QWidget::setEnabled);
             buttons->addWidget(button);
         }
     }
@@ -307,6 +446,10 @@ void TrialWindow::connectControls()
     connect(m_plots, &QAbstractItemView::doubleClicked, this, &TrialWindow::goToPlot);
     m_plots->installEventFilter(this);
     connect(m_groupBy, &QComboBox::currentIndexChanged, this, &TrialWindow::chooseGrouping);
+    connect(m_siteFilter, &QComboBox::currentIndexChanged, this, [this](int at) {
+        m_summaryProxy->setSite(at - 1);
+        drawChart();
+    });
     connect(m_summaryModel, &TrialSummaryModel::standardsChanged, this, [this] {
         // Out of the editor's own commit.
         QTimer::singleShot(0, this, &TrialWindow::regroup);
@@ -320,15 +463,24 @@ void TrialWindow::connectControls()
 
 // A spreadsheet saves in several writes, some by a new file renamed over the
 // old, some by removing the file and writing it again: read once the writes
-// have settled. The folder tells when a removed file comes back.
+// have settled. A folder tells when a removed file comes back.
 void TrialWindow::followWrites()
 {
     m_settle->setSingleShot(true);
     m_settle->setInterval(250);
-    connect(m_watcher, &QFileSystemWatcher::fileChanged, m_settle, qOverload<>(&QTimer::start));
+    connect(m_watcher, &QFileSystemWatcher::fileChanged, this, [this](const QString& path) {
+        for (const std::unique_ptr<Site>& site : m_sites)
+            if (site->table && site->path == path)
+                site->changed = true;
+        m_settle->start();
+    });
     connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, [this] {
-        if (!m_watcher->files().contains(m_path) && QFileInfo(m_path).isFile())
-            m_settle->start();
+        for (const std::unique_ptr<Site>& site : m_sites)
+            if (site->table && !m_watcher->files().contains(site->path) &&
+                QFileInfo(site->path).isFile()) {
+                site->changed = true;
+                m_settle->start();
+            }
     });
     connect(m_settle, &QTimer::timeout, this, &TrialWindow::fileChanged);
     m_progress->setInterval(250);
@@ -337,13 +489,15 @@ void TrialWindow::followWrites()
 
 void TrialWindow::showProgress()
 {
-    if (!m_loader->busy()) {
+    QStringList reading;
+    for (const std::unique_ptr<Site>& site : m_sites)
+        if (site->loader->busy())
+            reading.append(tr("Reading %1: %2 %")
+                               .arg(QFileInfo(site->loader->current().path).fileName())
+                               .arg(site->loader->percent()));
+    if (reading.isEmpty())
         m_progress->stop();
-        return;
-    }
-    m_readNote = tr("Reading %1: %2 %")
-                     .arg(QFileInfo(m_loader->current().path).fileName())
-                     .arg(m_loader->percent());
+    m_progressNote = reading.join(QLatin1Char('\n'));
     updateStatus();
 }
 
@@ -351,6 +505,15 @@ void TrialWindow::findPlots()
 {
     m_filter->setFocus(Qt::ShortcutFocusReason);
     m_filter->selectAll();
+}
+
+void TrialWindow::toggleCombined()
+{
+    if (!m_side->isVisible())
+        return;
+    const bool combined = m_tabs->currentIndex() == 0;
+    m_tabs->setCurrentIndex(combined ? 1 : 0);
+    (combined ? m_combined : m_summary)->setFocus(Qt::ShortcutFocusReason);
 }
 
 void TrialWindow::contextMenuEvent(QContextMenuEvent* event)
@@ -395,94 +558,190 @@ bool TrialWindow::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-void TrialWindow::load(const QString& path)
+// The site shown under this name: names are told apart when sites are added,
+// and one replacing another takes its place once read.
+TrialWindow::Site* TrialWindow::siteNamed(const std::string& name) const
 {
-    if (!m_plotsModel->table())
-        setWindowTitle(tr("Trial: %1").arg(QFileInfo(path).fileName()));
-    startLoad(path, kOpen, false);
+    for (const std::unique_ptr<Site>& site : m_sites)
+        if (site->table && site->name == name)
+            return site.get();
+    return nullptr;
 }
 
-void TrialWindow::startLoad(const QString& path, Purpose purpose, bool settle)
+bool TrialWindow::reading() const
+{
+    return std::any_of(m_sites.begin(), m_sites.end(),
+                       [](const std::unique_ptr<Site>& site) { return site->loader->busy(); });
+}
+
+bool TrialWindow::holds(const QString& path) const
+{
+    const QString place = samePlace(path);
+    return std::any_of(m_sites.begin(), m_sites.end(), [&](const std::unique_ptr<Site>& site) {
+        return samePlace(site->path) == place;
+    });
+}
+
+QStringList TrialWindow::siteNames() const
+{
+    QStringList names;
+    for (const std::unique_ptr<Site>& site : m_sites)
+        names.append(QString::fromStdString(site->name));
+    return names;
+}
+
+void TrialWindow::load(const QString& path)
+{
+    open(path, true);
+}
+
+void TrialWindow::loadSites(const QStringList& paths)
+{
+    for (qsizetype at = 0; at < paths.size(); ++at)
+        if (at == 0)
+            open(paths[at], true);
+        else
+            addSite(paths[at]);
+}
+
+// Read again when it is open already; two sites of one name cannot be told
+// apart in the outputs.
+void TrialWindow::addSite(const QString& path)
+{
+    const std::string name = siteName(path);
+    for (const std::unique_ptr<Site>& site : m_sites) {
+        if (samePlace(site->path) == samePlace(path)) {
+            if (site->table)
+                readAgain(*site, false);
+            return;
+        }
+        if (site->name == name) {
+            m_dialogs.message("The trial " + path.toStdString() + " is not opened: a site named " +
+                              QuotedName(name) + " is open already, from " +
+                              site->path.toStdString());
+            return;
+        }
+    }
+    open(path, false);
+}
+
+void TrialWindow::open(const QString& path, bool replacing)
+{
+    auto site = std::make_unique<Site>();
+    site->path = path;
+    site->name = siteName(path);
+    site->replacing = replacing;
+    Site* at = site.get();
+    if (replacing)
+        for (const std::unique_ptr<Site>& before : m_sites)
+            if (!before->replacedBy)
+                before->replacedBy = at;
+    site->loader =
+        new TrialLoader([this, at](TrialLoaded result) { loaded(*at, std::move(result)); }, this);
+    m_sites.push_back(std::move(site));
+    if (!m_plotsModel->sites())
+        updateTitle();
+    startLoad(*at, kOpen, false);
+}
+
+// Its loader may be handing over the very result that drops it.
+void TrialWindow::drop(Site* site)
+{
+    site->loader->cancel();
+    site->loader->deleteLater();
+    for (const std::unique_ptr<Site>& each : m_sites)
+        if (each->replacedBy == site)
+            each->replacedBy = nullptr;
+    m_sites.erase(
+        std::find_if(m_sites.begin(), m_sites.end(),
+                     [site](const std::unique_ptr<Site>& each) { return each.get() == site; }));
+}
+
+void TrialWindow::startLoad(Site& site, Purpose purpose, bool settle)
 {
     const BatchSettings settings = m_data.batchSettings();
-    m_loader->load({path, settings.year, settings.defaultPeriod, settle, purpose});
+    site.loader->load({site.path, settings.year, settings.defaultPeriod, settle, purpose});
     m_progress->start();
 }
 
-// The file followed, or the period changed: an Open under way comes first,
-// and the file is read again after it only if that fails.
-void TrialWindow::readAgain(bool settle)
+// The file followed, or the period changed. A site still being opened is
+// read with the period of its own checking once it comes.
+void TrialWindow::readAgain(Site& site, bool settle)
 {
-    if (m_path.isEmpty())
+    if (!site.table)
         return;
-    if (m_loader->busy() && m_loader->current().purpose == kOpen) {
-        m_missedChange = true;
-        return;
-    }
-    startLoad(m_path, kFollow, settle);
+    startLoad(site, kFollow, settle);
 }
 
-void TrialWindow::loaded(TrialLoaded result)
+void TrialWindow::loaded(Site& site, TrialLoaded result)
 {
-    m_progress->stop();
-    m_readNote.clear();
+    m_progressNote.clear();
     const QString& path = result.load.path;
     if (!result.table) {
         const std::string message =
             "The file cannot be read: " + path.toStdString() + ": " + result.why;
         if (result.load.purpose == kFollow) {
-            m_readNote = QString::fromStdString(message);
+            site.readNote = QString::fromStdString(message);
             updateStatus();
             return;
         }
+        drop(&site);
         updateStatus();
         const QPointer<TrialWindow> self(this);
         m_dialogs.message(message);
-        if (!self)
-            return;
-        if (!m_plotsModel->table() && !m_loader->busy())
+        if (self && m_sites.empty())
             close();
-        else if (std::exchange(m_missedChange, false))
-            readAgain(true);
         return;
     }
-    if (result.load.purpose == kOpen) {
-        m_missedChange = false;
-        if (path != m_path)
-            follow(path);
-        m_path = path;
-        setWindowTitle(tr("Trial: %1").arg(QFileInfo(path).fileName()));
+    if (std::exchange(site.replacing, false)) {
+        std::vector<Site*> others;
+        for (const std::unique_ptr<Site>& each : m_sites)
+            if (each->replacedBy == &site)
+                others.push_back(each.get());
+        for (Site* other : others)
+            drop(other);
     }
-    showTable(result.table);
+    site.readNote.clear();
+    site.table = result.table;
+    if (result.load.purpose == kOpen)
+        follow();
+    showSites();
     // The period changed while the file was read.
     const BatchSettings settings = m_data.batchSettings();
     if (settings.defaultPeriod != result.table->defaultPeriod ||
         settings.year != result.table->year)
-        readAgain(false);
+        readAgain(site, false);
 }
 
 // The sort, the filter and the grouping stay; the selection and the current
-// cell follow their plots into the new table.
-void TrialWindow::showTable(std::shared_ptr<const TrialTable> table)
+// cell follow their plots into the new tables.
+void TrialWindow::showSites()
 {
-    const std::shared_ptr<const TrialTable> before = m_plotsModel->table();
+    std::vector<SiteTable> tables;
+    for (const std::unique_ptr<Site>& site : m_sites)
+        if (site->table)
+            tables.push_back({site->name, site->table});
+    auto sites = std::make_shared<const TrialSites>(std::move(tables));
+    const std::shared_ptr<const TrialSites> before = m_plotsModel->sites();
     std::vector<std::uint32_t> selected;
     std::vector<std::uint32_t> current;
     const int currentColumn = std::max(0, m_plots->currentIndex().column());
     if (before) {
-        for (const int row : selectedRows(m_plots))
-            selected.push_back(std::uint32_t(m_plotsModel->tableRow(row)));
+        if (m_plots->selectionModel()->hasSelection())
+            for (const int row : selectedRows(m_plots))
+                selected.push_back(std::uint32_t(m_plotsModel->tableRow(row)));
         if (m_plots->currentIndex().isValid())
             current.push_back(std::uint32_t(m_plotsModel->tableRow(m_plots->currentIndex().row())));
-        if (!m_plots->selectionModel()->hasSelection())
-            selected.clear();
-        selected = SamePlots(*before, *table, selected);
-        current = SamePlots(*before, *table, current);
+        selected = SameSitePlots(*before, *sites, selected);
+        current = SameSitePlots(*before, *sites, current);
     }
-    m_plotsModel->setTable(table);
-    m_running.reset();
+    const Qt::SortOrder order = m_plots->horizontalHeader()->sortIndicatorOrder();
+    m_plotsModel->setSites(sites);
+    if (m_plots->horizontalHeader()->sortIndicatorSection() != m_plotsModel->sortColumn())
+        m_plots->horizontalHeader()->setSortIndicator(m_plotsModel->sortColumn(), order);
     reselect(selected, current, currentColumn);
-    fillGroupBy(*table);
+    updateTitle();
+    fillGroupBy(*sites);
     regroup();
     updateStatus();
     emit tableShown();
@@ -508,21 +767,21 @@ void TrialWindow::reselect(const std::vector<std::uint32_t>& selected,
     }
     if (!current.empty())
         if (const int at = m_plotsModel->shownRow(current.front()); at >= 0)
-            m_plots->selectionModel()->setCurrentIndex(m_plotsModel->index(at, column),
-                                                       QItemSelectionModel::NoUpdate);
+            m_plots->selectionModel()->setCurrentIndex(
+                m_plotsModel->index(at, std::min(column, last)), QItemSelectionModel::NoUpdate);
     if (!selection.isEmpty())
         m_plots->selectionModel()->select(selection, QItemSelectionModel::Select);
 }
 
-void TrialWindow::fillGroupBy(const TrialTable& table)
+void TrialWindow::fillGroupBy(const TrialSites& sites)
 {
     const QSignalBlocker blocker(m_groupBy);
     m_groupBy->clear();
     m_groupBy->addItem(tr("(none)"));
     int grouped = 0;
     int occurrence = 0;
-    for (std::size_t i = 0; i < table.copiedNames.size(); ++i) {
-        const std::string& name = table.copiedNames[i];
+    for (std::size_t i = 0; i < sites.copiedNames().size(); ++i) {
+        const std::string& name = sites.copiedNames()[i];
         m_groupBy->addItem(ShownText(name));
         if (name == m_groupName && occurrence++ == m_groupOccurrence)
             grouped = int(i) + 1;
@@ -532,50 +791,78 @@ void TrialWindow::fillGroupBy(const TrialTable& table)
         m_groupName.clear();
 }
 
-// The path followed, and its folder, where a removed file comes back.
-void TrialWindow::follow(const QString& path)
+// Every site's file and its folder, where a removed file comes back.
+void TrialWindow::follow()
 {
     if (!m_watcher->files().isEmpty())
         m_watcher->removePaths(m_watcher->files());
     if (!m_watcher->directories().isEmpty())
         m_watcher->removePaths(m_watcher->directories());
-    m_watcher->addPath(QFileInfo(path).absolutePath());
-    if (QFileInfo(path).isFile())
-        m_watcher->addPath(path);
+    for (const std::unique_ptr<Site>& site : m_sites) {
+        if (!site->table)
+            continue;
+        const QString folder = QFileInfo(site->path).absolutePath();
+        if (!m_watcher->directories().contains(folder))
+            m_watcher->addPath(folder);
+        if (QFileInfo(site->path).isFile() && !m_watcher->files().contains(site->path))
+            m_watcher->addPath(site->path);
+    }
 }
 
 void TrialWindow::fileChanged()
 {
-    // A file replaced by a rename, or removed and written again, is no
-    // longer watched.
-    if (!m_watcher->files().contains(m_path) && QFileInfo(m_path).isFile())
-        m_watcher->addPath(m_path);
-    if (!m_watcher->directories().contains(QFileInfo(m_path).absolutePath()))
-        m_watcher->addPath(QFileInfo(m_path).absolutePath());
-    readAgain(true);
+    for (const std::unique_ptr<Site>& site : m_sites) {
+        if (!std::exchange(site->changed, false))
+            continue;
+        // A file replaced by a rename, or removed and written again, is no
+        // longer watched.
+        if (!m_watcher->files().contains(site->path) && QFileInfo(site->path).isFile())
+            m_watcher->addPath(site->path);
+        const QString folder = QFileInfo(site->path).absolutePath();
+        if (!m_watcher->directories().contains(folder))
+            m_watcher->addPath(folder);
+        readAgain(*site, true);
+    }
 }
 
 void TrialWindow::settingsChanged()
 {
-    const std::shared_ptr<const TrialTable>& table = m_plotsModel->table();
     const BatchSettings settings = m_data.batchSettings();
-    if (table && (settings.defaultPeriod != table->defaultPeriod || settings.year != table->year))
-        readAgain(false);
+    for (const std::unique_ptr<Site>& site : m_sites)
+        if (site->table && (settings.defaultPeriod != site->table->defaultPeriod ||
+                            settings.year != site->table->year))
+            readAgain(*site, false);
+}
+
+void TrialWindow::updateTitle()
+{
+    QStringList files;
+    for (const std::unique_ptr<Site>& site : m_sites)
+        if (site->table || !m_plotsModel->sites())
+            files.append(QFileInfo(site->path).fileName());
+    setWindowTitle(tr("Trial: %1").arg(files.join(QStringLiteral(", "))));
 }
 
 void TrialWindow::updateStatus()
 {
     QStringList lines;
-    if (const std::shared_ptr<const TrialTable>& table = m_plotsModel->table()) {
+    if (const std::shared_ptr<const TrialSites>& sites = m_plotsModel->sites()) {
         const auto shown = std::size_t(m_plotsModel->rowCount());
-        lines.append(shown < table->rows()
-                         ? tr("%1 of %2 plots shown, %3 refused")
-                               .arg(shown)
-                               .arg(table->rows())
-                               .arg(table->refusedPlots)
-                         : tr("%1 plots, %2 refused").arg(table->rows()).arg(table->refusedPlots));
+        QString count =
+            shown < sites->rows()
+                ? tr("%1 of %2 plots shown, %3 refused")
+                      .arg(shown)
+                      .arg(sites->rows())
+                      .arg(sites->refusedPlots())
+                : tr("%1 plots, %2 refused").arg(sites->rows()).arg(sites->refusedPlots());
+        if (sites->several())
+            count += tr(", %1 sites").arg(sites->sites().size());
+        lines.append(count);
     }
-    for (const QString& note : {m_readNote, m_standardsNote})
+    for (const std::unique_ptr<Site>& site : m_sites)
+        if (!site->readNote.isEmpty())
+            lines.append(site->readNote);
+    for (const QString& note : {m_progressNote, m_standardsNote})
         if (!note.isEmpty())
             lines.append(note);
     m_status->setText(lines.join(QLatin1Char('\n')));
@@ -587,9 +874,9 @@ void TrialWindow::chooseGrouping(int at)
 {
     m_groupName.clear();
     m_groupOccurrence = 0;
-    const std::shared_ptr<const TrialTable>& table = m_plotsModel->table();
-    if (table && at > 0) {
-        const std::vector<std::string>& names = table->copiedNames;
+    const std::shared_ptr<const TrialSites>& sites = m_plotsModel->sites();
+    if (sites && at > 0) {
+        const std::vector<std::string>& names = sites->copiedNames();
         m_groupName = names[std::size_t(at - 1)];
         m_groupOccurrence = int(std::count(names.begin(), names.begin() + (at - 1), m_groupName));
     }
@@ -598,81 +885,165 @@ void TrialWindow::chooseGrouping(int at)
 
 void TrialWindow::regroup()
 {
-    QWidget* side = m_summary->parentWidget();
     const int at = m_groupBy->currentIndex();
-    const std::shared_ptr<const TrialTable> table = m_plotsModel->table();
-    if (!table || at <= 0) {
-        side->hide();
-        m_summary->hide();
+    const std::shared_ptr<const TrialSites> sites = m_plotsModel->sites();
+    if (!sites || at <= 0) {
+        m_side->hide();
+        m_evaluation.reset();
         m_standardsNote.clear();
+        m_exportFit->setEnabled(false);
+        m_exportCombined->setEnabled(false);
+        m_toggleCombined->setEnabled(false);
         updateStatus();
         return;
     }
     if (!m_chart) {
         std::string error;
-        m_chart = CreateSummaryChart(side, error);
+        QWidget* page = m_summary->parentWidget();
+        m_chart = CreateSummaryChart(page, error);
         if (m_chart)
-            side->layout()->addWidget(m_chart.widget());
+            page->layout()->addWidget(m_chart.widget());
         else
             m_standardsNote = QString::fromStdString("The chart cannot be shown: " + error);
     }
-    if (!m_running || m_runningColumn != at - 1) {
-        m_running = std::make_shared<TrialSummary>(SummaryOf(*table, std::size_t(at - 1)));
-        m_runningColumn = at - 1;
-    }
     m_summaryModel->setGrouping(groupingKey(m_groupName, m_groupOccurrence));
+    QStringList notes;
+    const std::shared_ptr<const Evaluation> evaluation = evaluate(std::size_t(at - 1), notes);
+    showEvaluation(evaluation, notes);
+    m_side->show();
+    updateStatus();
+}
+
+// Each site summed once per table and grouping: typing a standard draws the
+// evaluation again from the same sums.
+std::shared_ptr<const Evaluation> TrialWindow::evaluate(std::size_t column, QStringList& notes)
+{
+    const TrialSites& sites = *m_plotsModel->sites();
+    std::vector<SiteSums> sums;
+    for (std::size_t at = 0; at < sites.sites().size(); ++at) {
+        Site* site = siteNamed(sites.sites()[at].name);
+        const std::uint32_t own = sites.copiedColumn(at, column);
+        if (own == TrialSites::kMissing) {
+            notes.append(tr("Site %1 has no column %2: it is left out of the summary")
+                             .arg(quotedName(site->name), quotedName(m_groupName)));
+            continue;
+        }
+        const std::shared_ptr<const TrialTable>& table = sites.sites()[at].table;
+        if (site->summed != table || site->summedColumn != own) {
+            site->sums = SummaryOf(*table, own);
+            site->summed = table;
+            site->summedColumn = own;
+        }
+        sums.push_back({site->name, &site->sums});
+    }
     std::vector<Standard> standards;
     for (const auto& [name, value] : m_summaryModel->standards())
         standards.push_back({name, value});
-    OrError<Summary> drawn = m_running->summarise(standards);
+    OrError<Evaluation> drawn = Evaluate(sums, standards);
     m_standardsNote.clear();
     if (const auto* error = std::get_if<SummaryError>(&drawn)) {
         m_standardsNote =
             tr("The standards are not used: %1").arg(QString::fromStdString(error->message));
-        drawn = m_running->summarise({});
+        notes.append(m_standardsNote);
+        drawn = Evaluate(sums, {});
     } else if (!standards.empty()) {
         m_standardsNote = tr("Standards: %1").arg(standards.size());
     }
-    const Summary summary = std::get<Summary>(std::move(drawn));
-    m_summaryModel->setSummary(summary);
-    drawChart(summary);
-    m_summary->show();
-    side->show();
-    updateStatus();
+    auto evaluation = std::make_shared<const Evaluation>(std::get<Evaluation>(std::move(drawn)));
+    for (const std::string& line : EvaluationMessages(*evaluation))
+        notes.append(QString::fromStdString(line));
+    return evaluation;
 }
 
-void TrialWindow::drawChart(const Summary& summary)
+void TrialWindow::showEvaluation(const std::shared_ptr<const Evaluation>& evaluation,
+                                 const QStringList& notes)
 {
-    if (!m_chart)
+    m_evaluation = evaluation;
+    m_summaryModel->setEvaluation(evaluation);
+    m_combinedModel->setEvaluation(*evaluation);
+    m_fitModel->setEvaluation(*evaluation);
+    m_correlationModel->setEvaluation(*evaluation);
+    // A few rows each: their widths are cheap to fit.
+    for (QTableView* view : {m_combined, m_fit, m_correlations})
+        view->resizeColumnsToContents();
+    m_messages->clear();
+    for (const QString& note : notes)
+        m_messages->addItem(note);
+    m_messages->setVisible(!notes.isEmpty());
+    m_messagesLabel->setVisible(!notes.isEmpty());
+    const std::size_t warnings = std::accumulate(
+        evaluation->sites.begin(), evaluation->sites.end(), std::size_t{0},
+        [](std::size_t sum, const SiteEvaluation& site) { return sum + site.warnings.size(); });
+    if (warnings > 0)
+        m_standardsNote += warnings == 1 ? tr("; 1 warning, under the tables")
+                                         : tr("; %1 warnings, under the tables").arg(warnings);
+    {
+        // The site chosen stays chosen while it is there.
+        const QSignalBlocker blocker(m_siteFilter);
+        const QString chosen =
+            m_siteFilter->currentIndex() > 0 ? m_siteFilter->currentText() : QString();
+        m_siteFilter->clear();
+        m_siteFilter->addItem(tr("All"));
+        for (const SiteEvaluation& site : evaluation->sites)
+            m_siteFilter->addItem(ShownText(site.name));
+        const int found = chosen.isEmpty() ? 0 : std::max(0, m_siteFilter->findText(chosen));
+        m_siteFilter->setCurrentIndex(found);
+        m_summaryProxy->setSite(found - 1);
+    }
+    const bool several = evaluation->sites.size() > 1;
+    m_siteFilter->setVisible(several);
+    m_siteLabel->setVisible(several);
+    const bool standards =
+        std::any_of(evaluation->sites.begin(), evaluation->sites.end(),
+                    [](const SiteEvaluation& site) { return !site.fit.empty(); });
+    m_exportFit->setEnabled(standards);
+    m_exportCombined->setEnabled(standards);
+    m_toggleCombined->setEnabled(true);
+    drawChart();
+}
+
+// The groups the summary shows, named with their site when it shows several.
+void TrialWindow::drawChart()
+{
+    if (!m_chart || !m_evaluation)
         return;
     // Not a number: the group has no mean, or no deviation.
     constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
+    const bool named = m_evaluation->sites.size() > 1 && m_summaryProxy->site() < 0;
     QStringList names;
     QList<double> means, deviations;
-    for (const GroupSummary& group : summary.groups) {
-        names.append(ShownText(group.name));
-        means.append(group.relativeAudpc().mean.value_or(kNone));
-        deviations.append(group.relativeAudpc().sd.value_or(kNone));
+    for (std::size_t s = 0; s < m_evaluation->sites.size(); ++s) {
+        if (m_summaryProxy->site() >= 0 && std::size_t(m_summaryProxy->site()) != s)
+            continue;
+        const SiteEvaluation& site = m_evaluation->sites[s];
+        for (const GroupSummary& group : site.summary.groups) {
+            names.append(named ? ShownText(site.name) + QStringLiteral(": ") + ShownText(group.name)
+                               : ShownText(group.name));
+            means.append(group.relativeAudpc().mean.value_or(kNone));
+            deviations.append(group.relativeAudpc().sd.value_or(kNone));
+        }
     }
     m_chart->setGroups(names, means, deviations);
 }
 
-// The plot is read from the file only now, and only as far as it goes, so
-// that the window holds no plot's assessments; a file changed since it was
-// listed is listed again.
+// The plot is read from its site's file only now, and only as far as it
+// goes, so that the window holds no plot's assessments; a file changed since
+// it was listed is listed again.
 void TrialWindow::goToPlot()
 {
     const QModelIndex current = m_plots->currentIndex();
-    const std::shared_ptr<const TrialTable> table = m_plotsModel->table();
-    if (!current.isValid() || !table)
+    const std::shared_ptr<const TrialSites> sites = m_plotsModel->sites();
+    if (!current.isValid() || !sites)
         return;
-    const std::size_t row = m_plotsModel->tableRow(current.row());
-    const std::string name(table->cell(row, 0));
+    const TrialSites::Place at = sites->place(m_plotsModel->tableRow(current.row()));
+    const SiteTable& shown = sites->sites()[at.site];
+    Site& site = *siteNamed(shown.name);
+    const std::string name(shown.table->cell(at.row, 0));
     const BatchSettings settings = m_data.batchSettings();
-    PlotReader reader(row, settings.year, settings.defaultPeriod);
+    PlotReader reader(at.row, settings.year, settings.defaultPeriod);
     std::string why;
     const bool read = ReadTrialFile(
-        m_path, [&reader](std::string_view piece) { return reader.read(piece); }, why);
+        site.path, [&reader](std::string_view piece) { return reader.read(piece); }, why);
     OpenedTrial opened;
     if (read)
         opened = reader.finish();
@@ -683,10 +1054,10 @@ void TrialWindow::goToPlot()
     if (!why.empty()) {
         m_dialogs.message("The plot cannot be opened in the calculator: " + why);
         if (read && !opened.error)
-            readAgain(false);
+            readAgain(site, false);
         return;
     }
-    m_data.showPlot(opened, m_path);
+    m_data.showPlot(opened, site.path);
 }
 
 // The summary's rows while it has the focus, else the plots'.
@@ -702,61 +1073,85 @@ void TrialWindow::copyRows()
             QString::fromStdString(m_summaryModel->copiedRows(rows, mark)));
         return;
     }
-    std::shared_ptr<const TrialTable> table = m_plotsModel->table();
-    if (!table)
+    std::shared_ptr<const TrialSites> sites = m_plotsModel->sites();
+    if (!sites)
         return;
     std::vector<std::uint32_t> rows;
     for (const int row : selectedRows(m_plots))
         rows.push_back(std::uint32_t(m_plotsModel->tableRow(row)));
     QGuiApplication::clipboard()->setMimeData(
-        new CopiedPlotsData(std::move(table), std::move(rows), mark));
+        new CopiedPlotsData(std::move(sites), std::move(rows), mark));
 }
 
 // What is written is taken once the dialog has answered: while it waited,
-// the file may have been read again and the table replaced.
+// a file may have been read again and the tables replaced.
 void TrialWindow::exportPlots()
 {
-    if (!m_plotsModel->table())
+    if (!m_plotsModel->sites())
         return;
     const std::string path = exportPath("Export plots", "-results");
     if (path.empty())
         return;
-    const std::shared_ptr<const TrialTable> table = m_plotsModel->table();
-    writeExport(path, table->results, "The plots were not exported");
+    const std::shared_ptr<const TrialSites> sites = m_plotsModel->sites();
+    writeExport(path,
+                sites->several() ? ResultsText(*sites) : sites->sites().front().table->results,
+                "The plots were not exported");
 }
 
 void TrialWindow::exportSummary()
 {
-    const auto grouped = [this] { return m_plotsModel->table() && m_groupBy->currentIndex() > 0; };
-    if (!grouped()) {
+    if (!m_evaluation) {
         m_dialogs.message("Choose a column to group by first.");
         return;
     }
-    const std::string path = exportPath("Export summary", "-summary");
+    exportEvaluation("Export summary", "-summary", "summary", &EvaluationSummaryText);
+}
+
+void TrialWindow::exportFit()
+{
+    if (m_exportFit->isEnabled())
+        exportEvaluation("Export fit", "-fit", "fit", &FitText);
+}
+
+void TrialWindow::exportCombined()
+{
+    if (m_exportCombined->isEnabled())
+        exportEvaluation("Export combined table", "-combined", "combined table", &CombinedText);
+}
+
+void TrialWindow::exportEvaluation(const std::string& title, const char* ending,
+                                   const std::string& what,
+                                   std::string (*text)(const Evaluation&, char, DecimalMark))
+{
+    const std::string path = exportPath(title, ending);
     if (path.empty())
         return;
-    if (!grouped()) {
-        m_dialogs.message("The summary was not exported: " + path +
+    const std::shared_ptr<const TrialSites> sites = m_plotsModel->sites();
+    if (!m_evaluation || !sites) {
+        m_dialogs.message("The " + what + " was not exported: " + path +
                           ": the column grouped by is no longer in the trial");
         return;
     }
-    const std::shared_ptr<const TrialTable> table = m_plotsModel->table();
-    writeExport(path, SummaryText(m_summaryModel->summary(), table->separator, table->mark),
-                "The summary was not exported");
+    const TrialTable& first = *sites->sites().front().table;
+    writeExport(path, text(*m_evaluation, first.separator, first.mark),
+                "The " + what + " was not exported");
 }
 
-// Proposed beside the trial, named after it.
+// Proposed beside the first trial, named after it.
 std::string TrialWindow::exportPath(const std::string& title, const char* ending)
 {
-    return m_dialogs.saveFileName(title,
-                                  suggestedName(m_path, QString::fromLatin1(ending)).toStdString());
+    return m_dialogs.saveFileName(
+        title, suggestedName(m_sites.front()->path, QString::fromLatin1(ending)).toStdString());
 }
 
 void TrialWindow::writeExport(const std::string& path, const std::string& text,
                               const std::string& failed)
 {
+    std::vector<QString> trials;
+    for (const std::unique_ptr<Site>& site : m_sites)
+        trials.push_back(site->path);
     std::string why;
-    if (!WriteBesideTrial(QString::fromStdString(path), m_path, text, why))
+    if (!WriteBesideTrials(QString::fromStdString(path), trials, text, why))
         m_dialogs.message(failed + ": " + path + ": " + why);
 }
 

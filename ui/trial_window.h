@@ -1,8 +1,10 @@
-// The Trial window: every plot of a trial file with the batch's results, to
-// sort, filter, group by a copied column with the summary and its chart,
-// export and copy; a chosen plot goes to the calculator. The window follows
-// the file on disk (also when it is removed and written again) and the
-// calculator's period, reads the file again off its thread, and keeps its
+// The Trial window: every plot of one or more trial files with the batch's
+// results, to sort, filter, group by a copied column with the summary and its
+// chart, export and copy; a chosen plot goes to the calculator. Each file is
+// a site of one evaluation: each site's groups are placed on the scale by its
+// own standards, and a combined view compares the sites. The window follows
+// each file on disk (also when it is removed and written again) and the
+// calculator's period, reads a file again off its thread, and keeps its
 // sort, filter, grouping, standards and selection when the new table comes.
 #pragma once
 
@@ -14,15 +16,18 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 class QComboBox;
 class QFileSystemWatcher;
 class QLabel;
 class QLayout;
 class QLineEdit;
+class QListWidget;
 class QMenu;
 class QSortFilterProxyModel;
 class QTableView;
+class QTabWidget;
 class QTimer;
 
 namespace quarven {
@@ -38,18 +43,32 @@ public:
     TrialWindow(Dialogs& dialogs, DataActions& dataActions, QWidget* parent = nullptr);
     ~TrialWindow() override;
 
-    // Reads the file into the window, off its thread. One that cannot be
-    // read is told, and the window keeps what it showed, or closes when it
-    // showed nothing.
+    // Reads the file into the window, off its thread, in place of what it
+    // shows once it is read. One that cannot be read is told, and the window
+    // keeps what it showed, or closes when it showed nothing.
     void load(const QString& path);
-    [[nodiscard]] const QString& path() const { return m_path; }
+    // The file as another site, named by its file name without folder and
+    // extension; a second site of a name already shown is told and not read.
+    void addSite(const QString& path);
+    // Every file as a site, in place of what the window shows.
+    void loadSites(const QStringList& paths);
+    // The window shows a trial or is reading one.
+    [[nodiscard]] bool holdsTrial() const { return !m_sites.empty(); }
+    // A site (shown or being read) reads the file at this path.
+    [[nodiscard]] bool holds(const QString& path) const;
+    // The names of the sites, shown or being read.
+    [[nodiscard]] QStringList siteNames() const;
     // A read is under way; the table it gives will replace the one shown.
-    [[nodiscard]] bool reading() const { return m_loader->busy(); }
+    [[nodiscard]] bool reading() const;
 
     void goToPlot();
     void copyRows();
     void exportPlots();
     void exportSummary();
+    void exportFit();
+    void exportCombined();
+    // The summary, or the combined view in its place.
+    void toggleCombined();
 
 signals:
     // A table read was put in the window.
@@ -64,6 +83,7 @@ private:
     // Why a load was asked for: Open tells a failure in a message, a read
     // that follows the file or the period only in the status line.
     enum Purpose { kOpen = 1, kFollow = 2 };
+    struct Site;
 
     // The constructor's parts, in the order the controls are made, which is
     // the order the focus takes where the tab order is not set.
@@ -71,47 +91,80 @@ private:
     void makeViews();
     [[nodiscard]] QLayout* filterRow();
     [[nodiscard]] QWidget* plotsBesideSummary();
+    [[nodiscard]] QWidget* summaryPage();
+    [[nodiscard]] QWidget* combinedPage();
     // The window's actions, with the menu and the row of buttons that offer
     // them.
     [[nodiscard]] QLayout* makeActions();
     void connectControls();
     void followWrites();
 
-    void startLoad(const QString& path, Purpose purpose, bool settle);
-    void readAgain(bool settle);
-    void loaded(TrialLoaded result);
-    void showTable(std::shared_ptr<const TrialTable> table);
-    void follow(const QString& path);
+    // A site for the file, read at once; replacing: the others go once it is
+    // read.
+    void open(const QString& path, bool replacing);
+    void drop(Site* site);
+    [[nodiscard]] Site* siteNamed(const std::string& name) const;
+    void startLoad(Site& site, Purpose purpose, bool settle);
+    void readAgain(Site& site, bool settle);
+    void loaded(Site& site, TrialLoaded result);
+    // The sites read so far as the table shown.
+    void showSites();
+    void follow();
     void fileChanged();
     void settingsChanged();
     // The plots selected, and the current one at column `column`, shown
     // again where the model now shows them.
     void reselect(const std::vector<std::uint32_t>& selected,
                   const std::vector<std::uint32_t>& current, int column);
-    // The table's copied columns, the one grouped by chosen again.
-    void fillGroupBy(const TrialTable& table);
+    // The sites' copied columns, the one grouped by chosen again.
+    void fillGroupBy(const TrialSites& sites);
     void chooseGrouping(int at);
     void regroup();
-    void drawChart(const Summary& summary);
+    // The evaluation over the sites grouped by copied column `column` of
+    // the whole, with why a site is left out.
+    [[nodiscard]] std::shared_ptr<const Evaluation> evaluate(std::size_t column,
+                                                             QStringList& notes);
+    void showEvaluation(const std::shared_ptr<const Evaluation>& evaluation,
+                        const QStringList& notes);
+    void drawChart();
+    void updateTitle();
     void updateStatus();
     void showProgress();
     void findPlots();
     void menuFromKeyboard();
-    // A file to export to, proposed beside the trial; empty when cancelled.
+    // A file to export to, proposed beside the first trial; empty when
+    // cancelled.
     [[nodiscard]] std::string exportPath(const std::string& title, const char* ending);
-    // Written whole or not at all, or the failure told after `failed`.
+    // The evaluation's text for the file dialog's answer, when the window
+    // still has one by then; an export of `what` is told otherwise.
+    void exportEvaluation(const std::string& title, const char* ending, const std::string& what,
+                          std::string (*text)(const Evaluation&, char, DecimalMark));
+    // Written whole or not at all, never over a site's file, or the failure
+    // told after `failed`.
     void writeExport(const std::string& path, const std::string& text, const std::string& failed);
 
     Dialogs& m_dialogs;
     DataActions& m_data;
-    QString m_path;
+    std::vector<std::unique_ptr<Site>> m_sites;
     TrialPlotsModel* m_plotsModel;
     TrialSummaryModel* m_summaryModel;
-    QSortFilterProxyModel* m_summaryProxy;
+    SiteFilterProxy* m_summaryProxy;
+    EvaluationTableModel* m_combinedModel;
+    EvaluationTableModel* m_fitModel;
+    EvaluationTableModel* m_correlationModel;
     QLineEdit* m_filter;
     QComboBox* m_groupBy;
+    QComboBox* m_siteFilter;
     QTableView* m_plots;
     QTableView* m_summary;
+    QTableView* m_combined;
+    QTableView* m_fit;
+    QTableView* m_correlations;
+    QListWidget* m_messages;
+    QLabel* m_messagesLabel = nullptr;
+    QLabel* m_siteLabel = nullptr;
+    QWidget* m_side;
+    QTabWidget* m_tabs;
     QLabel* m_status;
     ModuleWidget<GroupChart> m_chart;
     QFileSystemWatcher* m_watcher;
@@ -119,18 +172,17 @@ private:
     QTimer* m_progress;
     QMenu* m_menu;
     std::vector<QAction*> m_actions;
-    TrialLoader* m_loader;
+    QAction* m_exportFit = nullptr;
+    QAction* m_exportCombined = nullptr;
+    QAction* m_toggleCombined = nullptr;
     // The column grouped by: its name and which of the columns of that name.
     std::string m_groupName;
     int m_groupOccurrence = 0;
-    // The summary's running sums of the table shown, by column m_runningColumn.
-    std::shared_ptr<TrialSummary> m_running;
-    int m_runningColumn = -1;
+    // The evaluation shown while grouped.
+    std::shared_ptr<const Evaluation> m_evaluation;
     // The status line's notes under the count of plots.
-    QString m_readNote;
+    QString m_progressNote;
     QString m_standardsNote;
-    // The file changed while another was being opened.
-    bool m_missedChange = false;
 };
 
 } // namespace quarven

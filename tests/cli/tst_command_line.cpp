@@ -238,10 +238,6 @@ void TestCommandLine::statusAndStandardError_data()
     QTest::newRow("options without --batch")
         << QStringList{"--period", "60"} << QByteArray() << 2 << QByteArray()
         << QByteArray("quarven: --batch TRIAL is needed; see quarven --help\n");
-    QTest::newRow("two trial files for the window")
-        << QStringList{"computed.csv", "refused.csv"} << QByteArray() << 2 << QByteArray()
-        << QByteArray("quarven: 2 trial files given ('computed.csv', 'refused.csv'): the window "
-                      "opens one at a time\n");
     QTest::newRow("a stray argument")
         << QStringList{"--batch", "computed.csv", "extra"} << QByteArray() << 2 << QByteArray()
         << QByteArray("quarven: unexpected argument 'extra'; see quarven --help\n");
@@ -889,7 +885,7 @@ void TestCommandLine::wantsWindow_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<bool>("window");
-    QTest::addColumn<QString>("trial"); // the file it opens
+    QTest::addColumn<QString>("trials"); // the files it opens, a space between two
 
     QTest::newRow("no arguments") << QStringList() << true << "";
     QTest::newRow("a platform") << QStringList{"-platform", "offscreen"} << true << "";
@@ -904,7 +900,9 @@ void TestCommandLine::wantsWindow_data()
     QTest::newRow("a trial to open") << QStringList{"t.csv"} << true << "t.csv";
     QTest::newRow("a trial to open between Qt's options")
         << QStringList{"-display", ":1", "t.csv", "-reverse"} << true << "t.csv";
-    QTest::newRow("two trials") << QStringList{"a.csv", "b.csv"} << false << "";
+    QTest::newRow("two trials, as two sites")
+        << QStringList{"a.csv", "-reverse", "b.csv"} << true << "a.csv b.csv";
+    QTest::newRow("a trial and standard input") << QStringList{"a.csv", "-"} << false << "";
     QTest::newRow("standard input") << QStringList{"-"} << false << "";
     QTest::newRow("a trial and a batch") << QStringList{"t.csv", "--batch", "t.csv"} << false << "";
     QTest::newRow("an option of Qt's that takes no value given one")
@@ -922,7 +920,7 @@ void TestCommandLine::wantsWindow()
 {
     QFETCH(QStringList, arguments);
     QFETCH(bool, window);
-    QFETCH(QString, trial);
+    QFETCH(QString, trials);
 
     std::vector<QByteArray> texts{QByteArray("quarven")};
     for (const QString& argument : arguments)
@@ -932,8 +930,10 @@ void TestCommandLine::wantsWindow()
         argv.push_back(text.constData());
     const int argc = static_cast<int>(argv.size());
     QCOMPARE(quarven::WantsWindow(argc, argv.data()), window);
-    const char* opened = quarven::WindowTrial(argc, argv.data());
-    QCOMPARE(QString::fromUtf8(opened ? opened : ""), trial);
+    QStringList opened;
+    for (const char* trial : quarven::WindowTrials(argc, argv.data()))
+        opened.append(QString::fromUtf8(trial));
+    QCOMPARE(opened.join(' '), trials);
 }
 
 void TestCommandLine::progressText_data()

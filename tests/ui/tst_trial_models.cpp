@@ -8,6 +8,7 @@
 #include "trial/trial_summary.h"
 #include "trial/trial_table.h"
 #include "ui/trial_model.h"
+#include "ui/trial_sites.h"
 
 #include <QAbstractItemModelTester>
 #include <QtTest>
@@ -65,6 +66,40 @@ QStringList firstColumn(const QAbstractItemModel& model)
     return cells;
 }
 
+// Two sites whose files differ in their copied columns; the south's Agria
+// falls, and is refused.
+const QByteArray kNorth = "plot;clone;02/07;09/07;16/07\n101;Gala;0;5;20\n102;Laura;0;1;2\n";
+const QByteArray kSouth = "plot;block;clone;02/07;09/07\n201;1;Gala;0;10\n202;1;Agria;5;1\n";
+
+std::shared_ptr<const TrialSites> sitesOf(const QStringList& names)
+{
+    std::vector<SiteTable> sites;
+    for (const QString& name : names)
+        sites.push_back({name.toStdString(), tableOf(name == "north" ? kNorth : kSouth)});
+    return std::make_shared<const TrialSites>(std::move(sites));
+}
+
+// The first cells of each row, joined.
+QStringList rowsOf(const QAbstractItemModel& model, int columns)
+{
+    QStringList rows;
+    for (int row = 0; row < model.rowCount(); ++row) {
+        QStringList cells;
+        for (int at = 0; at < columns; ++at)
+            cells.append(model.index(row, at).data().toString());
+        rows.append(cells.join('|'));
+    }
+    return rows;
+}
+
+QStringList headerOf(const QAbstractItemModel& model)
+{
+    QStringList names;
+    for (int at = 0; at < model.columnCount(); ++at)
+        names.append(model.headerData(at, Qt::Horizontal).toString());
+    return names;
+}
+
 // As the filter box gives it, a letter at a time.
 void type(TrialPlotsModel& model, const QString& text)
 {
@@ -90,6 +125,9 @@ private slots:
     void summaryKeepsItsRows();
     void readsStandardsAsTheBatch_data();
     void readsStandardsAsTheBatch();
+    void listsPlotsOverSites_data();
+    void listsPlotsOverSites();
+    void summarisesSiteBySite();
 };
 
 void TestTrialModels::listsEveryPlot_data()
@@ -314,7 +352,8 @@ void TestTrialModels::summaryKeepsItsRows()
     QCOMPARE(bellarosa.isValid(), kept);
     // The values are the new ones either way.
     QCOMPARE(cell(model, 0, "audpc_mean"),
-             QString::fromStdString(FormatDecimals(*summaryOf(after).groups[0].measures[kAudpc].mean, 1)));
+             QString::fromStdString(
+                 FormatDecimals(*summaryOf(after).groups[0].measures[kAudpc].mean, 1)));
 }
 
 void TestTrialModels::readsStandardsAsTheBatch_data()
@@ -357,10 +396,104 @@ void TestTrialModels::readsStandardsAsTheBatch()
     const QAbstractItemModelTester tester(&model, kFatal);
     model.setSummary(summaryOf(contents(kSmall)));
     QSignalSpy refused(&model, &TrialSummaryModel::standardRefused);
-    const QModelIndex gala = model.index(0, TrialSummaryModel::kStandardColumn);
+    const QModelIndex gala = model.index(0, model.standardColumn());
     QCOMPARE(model.setData(gala, typed, Qt::EditRole), why.isEmpty());
     QCOMPARE(gala.data().toString(), shown);
     QCOMPARE(refused.value(0).value(0).toString(), why);
+}
+
+void TestTrialModels::listsPlotsOverSites_data()
+{
+    QTest::addColumn<QStringList>("sites");
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<QStringList>("header");   // the columns before the results
+    QTest::addColumn<QStringList>("rows");     // their cells, and the message
+    QTest::addColumn<QByteArray>("resultRow"); // the results file's second row
+
+    QTest::newRow("one site: no site column")
+        << QStringList{"north"} << "" << QStringList{"plot", "clone", "assessments"}
+        << QStringList{"101|Gala|3|", "102|Laura|3|"}
+        << QByteArray("101;Gala;3;02/07;16/07;52;105;2,0;0,0750;175,0;");
+    const QString falls = "Data input error (assessments # 1 and  2).  Results of the next "
+                          "assessment should be equal or higher than those for the previous "
+                          "assessment! (line 3)";
+    QTest::newRow("two sites: a site column, a copied column empty where a file lacks it")
+        << QStringList{"north", "south"} << ""
+        << QStringList{"site", "plot", "clone", "block", "assessments"}
+        << QStringList{"north|101|Gala||3|", "north|102|Laura||3|", "south|201|Gala|1|2|",
+                       "south|202|Agria|1|2|" + falls}
+        << QByteArray("north;101;Gala;;3;02/07;16/07;52;105;2,0;0,0750;175,0;");
+    QTest::newRow("a site's name keeps all its plots")
+        << QStringList{"north", "south"} << "SOUTH"
+        << QStringList{"site", "plot", "clone", "block", "assessments"}
+        << QStringList{"south|201|Gala|1|2|", "south|202|Agria|1|2|" + falls}
+        << QByteArray("north;101;Gala;;3;02/07;16/07;52;105;2,0;0,0750;175,0;");
+}
+
+void TestTrialModels::listsPlotsOverSites()
+{
+    QFETCH(QStringList, sites);
+    QFETCH(QString, filter);
+    QFETCH(QStringList, header);
+    QFETCH(QStringList, rows);
+    QFETCH(QByteArray, resultRow);
+
+    TrialPlotsModel model;
+    const QAbstractItemModelTester tester(&model, kFatal);
+    model.setSites(sitesOf(sites));
+    type(model, filter);
+    QCOMPARE(headerOf(model).mid(0, header.size()), header);
+    QStringList shown = rowsOf(model, int(header.size()));
+    for (int row = 0; row < model.rowCount(); ++row)
+        shown[row] += '|' + cell(model, row, "message");
+    QCOMPARE(shown, rows);
+    QCOMPARE(model.index(model.rowCount() - 1, 0).data(kRefusedRole).toBool(),
+             rows.back().endsWith(")"));
+    // The file holds every plot, whatever the filter.
+    const QList<QByteArray> lines =
+        QByteArray::fromStdString(ResultsText(*model.sites())).split('\n');
+    QCOMPARE(lines.size(), (sites.size() == 1 ? 2 : 4) + 2);
+    QCOMPARE(lines[1], resultRow);
+}
+
+// Each site's groups, a site filter over them, the combined table's row per
+// group over the sites and a fit row per site and standard computed there.
+void TestTrialModels::summarisesSiteBySite()
+{
+    const std::shared_ptr<const TrialSites> sites = sitesOf({"north", "south"});
+    // Clone is the north's first copied column and the south's second.
+    const TrialSummary north = SummaryOf(*sites->sites()[0].table, 0);
+    const TrialSummary south = SummaryOf(*sites->sites()[1].table, 1);
+    const OrError<Evaluation> drawn =
+        Evaluate({{"north", &north}, {"south", &south}}, {{"Gala", 3}, {"Laura", 7}});
+    QVERIFY(std::holds_alternative<Evaluation>(drawn));
+    auto evaluation = std::make_shared<const Evaluation>(std::get<Evaluation>(drawn));
+
+    TrialSummaryModel summary;
+    const QAbstractItemModelTester summaryTester(&summary, kFatal);
+    summary.setEvaluation(evaluation);
+    QCOMPARE(headerOf(summary).mid(0, 3), (QStringList{"site", "group", "standard"}));
+    QCOMPARE(rowsOf(summary, 2),
+             (QStringList{"north|Gala", "north|Laura", "south|Gala", "south|Agria"}));
+    SiteFilterProxy proxy;
+    proxy.setSourceModel(&summary);
+    proxy.setSite(1);
+    QCOMPARE(rowsOf(proxy, 2), (QStringList{"south|Gala", "south|Agria"}));
+    proxy.setSite(-1);
+    QCOMPARE(proxy.rowCount(), 4);
+
+    EvaluationTableModel combined(EvaluationTableModel::Table::Combined);
+    const QAbstractItemModelTester combinedTester(&combined, kFatal);
+    combined.setEvaluation(*evaluation);
+    QCOMPARE(headerOf(combined), (QStringList{"group", "sites", "scale_mean", "scale_sd",
+                                              "scale_cv", "rank", "north", "south"}));
+    // The south has Gala alone for a standard, and scales Gala at its value.
+    QCOMPARE(rowsOf(combined, 2), (QStringList{"Gala|2", "Laura|1", "Agria|0"}));
+    QCOMPARE(combined.index(0, 7).data().toString(), QStringLiteral("3.0"));
+    QCOMPARE(combined.index(2, 7).data().toString(), QString());
+    EvaluationTableModel fit(EvaluationTableModel::Table::Fit);
+    fit.setEvaluation(*evaluation);
+    QCOMPARE(rowsOf(fit, 3), (QStringList{"north|Gala|3", "north|Laura|7", "south|Gala|3"}));
 }
 
 QTEST_MAIN(TestTrialModels)

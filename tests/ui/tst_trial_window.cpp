@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
@@ -29,6 +30,8 @@
 #include <QtTest>
 
 #include <cmath>
+#include <map>
+#include <optional>
 #include <tuple>
 
 using namespace quarven;
@@ -78,6 +81,41 @@ QString cell(const QAbstractItemModel* model, int row, const QString& name)
     return model->index(row, column(model, name)).data().toString();
 }
 
+// Dropped on the calculator, as a user brings a file from the desktop.
+void dropOn(QWidget& window, const QString& path)
+{
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(path)});
+    QDragEnterEvent enter(window.rect().center(), Qt::CopyAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(&window, &enter);
+    QDropEvent drop(window.rect().center(), Qt::CopyAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(&window, &drop);
+}
+
+// The long trial as three sites, one file per treatment named after it, as
+// R's evaluation over sites takes them.
+QStringList treatmentSites(const QTemporaryDir& folder)
+{
+    const QList<QByteArray> lines = contents(kLong).split('\n');
+    QStringList names;
+    std::map<QString, QByteArray> files;
+    for (qsizetype at = 1; at < lines.size(); ++at) {
+        const QString trt = QString::fromUtf8(lines[at].split(',').value(2));
+        if (trt.isEmpty())
+            continue;
+        if (!files.count(trt))
+            names.append(trt);
+        files[trt] += lines[at] + '\n';
+    }
+    QStringList paths;
+    for (const QString& name : names) {
+        paths.append(folder.filePath(name + ".csv"));
+        if (!write(paths.back(), lines[0] + '\n' + files[name]))
+            return {};
+    }
+    return paths;
+}
+
 } // namespace
 
 class TestTrialWindow : public QObject {
@@ -115,6 +153,9 @@ private slots:
     void waitsForAWholeRow();
     void menuFromTheKeyboard();
     void standardKeepsTheCurrentCell();
+    void addsOrReplacesASite_data();
+    void addsOrReplacesASite();
+    void comparesTheSitesAsR();
 
 private:
     TrialWindow* openTrial(const QString& path);
@@ -133,16 +174,10 @@ void TestTrialWindow::initTestCase()
     RegisterSummaryChartFactory(&MakeSummaryChart);
 }
 
-// Dropped on the calculator, as a user brings a file from the desktop.
 TrialWindow* TestTrialWindow::openTrial(const QString& path)
 {
     LossEng& window = m_fixture.open();
-    QMimeData data;
-    data.setUrls({QUrl::fromLocalFile(path)});
-    QDragEnterEvent enter(window.rect().center(), Qt::CopyAction, &data, Qt::LeftButton, {});
-    QApplication::sendEvent(&window, &enter);
-    QDropEvent drop(window.rect().center(), Qt::CopyAction, &data, Qt::LeftButton, {});
-    QApplication::sendEvent(&window, &drop);
+    dropOn(window, path);
     m_trial = window.trialWindow();
     if (m_trial) {
         QApplication::setActiveWindow(m_trial);
@@ -793,7 +828,7 @@ void TestTrialWindow::waitsForAWholeRow()
 }
 
 // Shift+F10 opens the menu the Menu key opens; Escape closes the menu only.
-// The menu and the buttons offer the same actions, the buttons in two groups.
+// The menu offers the buttons' actions, in two groups, and the combined view.
 void TestTrialWindow::menuFromTheKeyboard()
 {
     QVERIFY(openTrial(kSmall));
@@ -805,7 +840,7 @@ void TestTrialWindow::menuFromTheKeyboard()
         else
             buttons.append(row->itemAt(at)->spacerItem() ? "|" : "?");
     QCOMPARE(buttons, (QStringList{"Go to plot", "Copy", "Export plots...", "Export summary...",
-                                   "|", "Find", "Close"}));
+                                   "Export fit...", "Export combined...", "|", "Find", "Close"}));
     QTableView* plots = view("plots");
     plots->setFocus();
     plots->setCurrentIndex(plots->model()->index(1, 0));
@@ -819,7 +854,7 @@ void TestTrialWindow::menuFromTheKeyboard()
         QTest::keyClick(menu, Qt::Key_Escape);
     });
     QTest::keyClick(plots, Qt::Key_F10, Qt::ShiftModifier);
-    buttons.removeOne("|");
+    buttons.replace(buttons.indexOf("|"), "Combined view");
     QCOMPARE(entries, buttons);
     QTest::qWait(50);
     QVERIFY(m_fixture.window().trialWindow() && m_trial->isVisible());
@@ -843,6 +878,118 @@ void TestTrialWindow::standardKeepsTheCurrentCell()
     QTest::keyClick(summary, Qt::Key_Down);
     QCOMPARE(summary->currentIndex().row(), 3);
     QCOMPARE(summary->currentIndex().column(), standard);
+}
+
+void TestTrialWindow::addsOrReplacesASite_data()
+{
+    QTest::addColumn<int>("pick"); // -1 cancels
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<int>("plots");
+    QTest::addColumn<QString>("firstColumn");
+
+    QTest::newRow("as another site")
+        << 0 << "Trial: trial-wide.csv, huasahuasi-long.csv" << 454 << "site";
+    QTest::newRow("in place of what it holds")
+        << 1 << "Trial: huasahuasi-long.csv" << 450 << "plot";
+    QTest::newRow("cancelled") << -1 << "Trial: trial-wide.csv" << 4 << "plot";
+}
+
+// A second trial dropped while one is shown: the user chooses.
+void TestTrialWindow::addsOrReplacesASite()
+{
+    QFETCH(int, pick);
+    QFETCH(QString, title);
+    QFETCH(int, plots);
+    QFETCH(QString, firstColumn);
+
+    QVERIFY(openTrial(kSmall));
+    m_fixture.dialogs.pick(pick < 0 ? std::nullopt : std::optional<std::size_t>(pick));
+    dropOn(m_fixture.window(), kLong);
+    QCOMPARE(m_fixture.dialogs.takeTranscript(),
+             QStringList{chooseLine("Open a trial",
+                                    "The Trial window holds trial-wide. Open huasahuasi-long.csv "
+                                    "as another site of the evaluation, or in place of what it "
+                                    "holds?",
+                                    {"As another site", "In place of what it holds"})});
+    QTRY_COMPARE(view("plots")->model()->rowCount(), plots);
+    QVERIFY(QTest::qWaitFor([this] { return !m_trial->reading(); }));
+    QCOMPARE(m_trial->windowTitle(), title);
+    QCOMPARE(view("plots")->model()->headerData(0, Qt::Horizontal).toString(), firstColumn);
+}
+
+// Three sites by clone with two standards, against R: the combined table
+// exported, the fit's warning in view, the rank correlations; an export
+// over a site's file is refused.
+void TestTrialWindow::comparesTheSitesAsR()
+{
+    QTemporaryDir folder;
+    const QStringList paths = treatmentSites(folder);
+    QCOMPARE(paths.size(), 3);
+    m_fixture.open().openSites(paths);
+    m_trial = m_fixture.window().trialWindow();
+    QVERIFY(m_trial);
+    QTRY_COMPARE(view("plots")->model()->rowCount(), 450);
+    QVERIFY(QTest::qWaitFor([this] { return !m_trial->reading(); }));
+    auto* groupBy = m_trial->findChild<QComboBox*>("groupBy");
+    groupBy->setCurrentIndex(groupBy->findText("clon"));
+    QAbstractItemModel* summary = view("summary")->model();
+    for (const auto& [group, value] : {std::pair("Yungay", "5"), std::pair("Musuq", "8")})
+        for (int row = 0; row < summary->rowCount(); ++row)
+            if (cell(summary, row, "group") == group && cell(summary, row, "site") == "40mm")
+                QVERIFY(summary->setData(summary->index(row, column(summary, "standard")), value));
+    QTRY_COMPARE(view("fit")->model()->rowCount(), 6);
+    const auto* warnings = m_trial->findChild<QListWidget*>("warnings");
+    QCOMPARE(warnings->count(), 1);
+    QCOMPARE(warnings->item(0)->text(),
+             QStringLiteral("Site \"40mm\": the standard \"Yungay\" of value 5 is fitted at 2.5, "
+                            "2 units or more from its value"));
+    QVERIFY(!warnings->isHidden());
+
+    std::map<QString, QString> fromR; // group|site|measure, rounded as the table writes it
+    QStringList groups;
+    for (const QByteArray& line :
+         contents(QStringLiteral(QUARVEN_TRIAL_DATA "/sites_huasahuasi.csv")).split('\n')) {
+        const QStringList fields = QString::fromUtf8(line).split(',');
+        if (fields.size() != 5 || fields[0] != "clon")
+            continue;
+        const bool whole = fields[3] == "sites" || fields[3] == "rank" || fields[3] == "shared";
+        fromR[fields[2] + '|' + fields[1] + '|' + fields[3]] =
+            QString::number(fields[4].toDouble(), 'f',
+                            whole                ? 0
+                            : fields[3] == "rho" ? 3
+                                                 : 1);
+        if (fields[3] == "sites")
+            groups.append(fields[2]);
+    }
+    QAbstractItemModel* correlations = view("correlations")->model();
+    QCOMPARE(correlations->rowCount(), 3);
+    for (int row = 0; row < 3; ++row)
+        QCOMPARE(cell(correlations, row, "spearman_rho"),
+                 fromR[cell(correlations, row, "other site") + '|' +
+                       cell(correlations, row, "site") + "|rho"]);
+
+    script(m_fixture.dialogs, {"!file:" + paths[1], "!ok"});
+    const QByteArray site = contents(paths[1]);
+    QTest::keySequence(m_trial, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B));
+    QCOMPARE(m_fixture.dialogs.takeTranscript().value(1),
+             messageLine("The combined table was not exported: " + paths[1] +
+                         ": will not write over the trial file"));
+    QCOMPARE(contents(paths[1]), site);
+
+    const QString out = folder.filePath("combined.csv");
+    m_fixture.dialogs.file(out);
+    QTest::keySequence(m_trial, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B));
+    QStringList expected{
+        "group,sites,scale_mean,scale_sd,scale_cv,rank,40mm,7-days,Non-application"};
+    for (const QString& group : groups) {
+        QStringList fields{group};
+        for (const char* measure : {"sites", "scale_mean", "scale_sd", "scale_cv", "rank"})
+            fields.append(fromR[group + "||" + measure]);
+        for (const char* at : {"40mm", "7-days", "Non-application"})
+            fields.append(fromR[group + '|' + at + "|scale"]);
+        expected.append(fields.join(','));
+    }
+    QCOMPARE(QString::fromUtf8(contents(out)).split('\n'), expected << "");
 }
 
 QTEST_MAIN(TestTrialWindow)
