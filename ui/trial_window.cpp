@@ -405,7 +405,9 @@ void TrialWindow::load(const QString& path)
 void TrialWindow::startLoad(const QString& path, Purpose purpose, bool settle)
 {
     const BatchSettings settings = m_data.batchSettings();
-    m_loader->load({path, settings.year, settings.defaultPeriod, settle, purpose});
+    const FileReading how = m_data.readingOf(path);
+    m_loader->load(
+        {path, settings.year, settings.defaultPeriod, settle, purpose, how.reading, how.sheet});
     m_progress->start();
 }
 
