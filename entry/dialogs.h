@@ -18,6 +18,12 @@ struct PromptPosition {
     int top = 0;
 };
 
+// A trial to open, and whether the user chose its dates read month first.
+struct TrialFileName {
+    std::string path;
+    bool monthFirst = false;
+};
+
 class Dialogs {
 public:
     virtual ~Dialogs() = default;
@@ -37,6 +43,12 @@ public:
     // A trial file to open, or to save under a name that starts as suggested;
     // the empty text when the user cancels.
     [[nodiscard]] virtual std::string openFileName(const std::string& title) = 0;
+    // The same, with the order of day and month in the trial's dates among
+    // the file types; day first where the dialog cannot offer it.
+    [[nodiscard]] virtual TrialFileName openTrialName(const std::string& title)
+    {
+        return {openFileName(title), false};
+    }
     [[nodiscard]] virtual std::string saveFileName(const std::string& title,
                                                    const std::string& suggested) = 0;
     // An image to save under a name that starts as suggested: the dialog

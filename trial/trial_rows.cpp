@@ -126,6 +126,14 @@ std::optional<std::string> DayHeadingPrefix(Items<std::string_view> header)
     return std::string(*dayHeadingPrefix(header[*column]));
 }
 
+std::optional<std::string> DayHeadingsOnly(Items<std::string_view> header, DateOrder order)
+{
+    const bool dated = std::any_of(header.begin(), header.end(), [order](std::string_view name) {
+        return isName(name, "date") || ReadTrialDate(name, 2000, order).has_value();
+    });
+    return dated ? std::nullopt : DayHeadingPrefix(header);
+}
+
 enum class TrialRowReader::Role {
     Ignored,
     Plot,

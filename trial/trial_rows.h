@@ -70,6 +70,10 @@ struct TrialRow {
 // ("E9", "DAP_14": "E", "DAP_"), which may count days after a date; nothing
 // when none is.
 [[nodiscard]] std::optional<std::string> DayHeadingPrefix(Items<std::string_view> header);
+// That prefix, when the header has such headings and neither a date column
+// nor a dated heading: its reader must be given the date they count from.
+[[nodiscard]] std::optional<std::string> DayHeadingsOnly(Items<std::string_view> header,
+                                                         DateOrder order);
 
 class TrialVisitor {
 public:

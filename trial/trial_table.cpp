@@ -42,6 +42,14 @@ bool TrialTableReader::read(std::string_view piece)
     return !m_table->error;
 }
 
+bool TrialTableReader::readWorkbook(const WorkbookSource& source, std::string_view sheet)
+{
+    if (!m_table->error)
+        if (std::optional<TrialError> error = m_run.readWorkbook(source, sheet))
+            m_table->error = std::move(error);
+    return !m_table->error;
+}
+
 std::unique_ptr<TrialTable> TrialTableReader::finish()
 {
     TrialTable& table = *m_table;

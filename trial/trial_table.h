@@ -67,6 +67,9 @@ public:
 
     // False once the trial is refused: the rest need not be read.
     bool read(std::string_view piece);
+    // A workbook's sheet (the first when `sheet` is empty) in place of the
+    // pieces; finish() follows as for a text.
+    bool readWorkbook(const WorkbookSource& source, std::string_view sheet);
     [[nodiscard]] std::unique_ptr<TrialTable> finish();
 
 private:

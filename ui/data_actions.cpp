@@ -253,9 +253,10 @@ void DataActions::clearTable()
 
 void DataActions::open()
 {
-    const std::string path = m_dialogs.openFileName("Open a plot");
-    if (!path.empty())
-        openFile(QString::fromStdString(path));
+    const TrialFileName chosen = m_dialogs.openTrialName("Open a plot");
+    if (!chosen.path.empty())
+        openFile(QString::fromStdString(chosen.path),
+                 chosen.monthFirst ? DateOrder::MonthFirst : DateOrder::DayFirst);
 }
 
 void DataActions::save()
@@ -295,9 +296,20 @@ void DataActions::save()
         m_dialogs.message("The plot was not saved: " + path + ": " + why);
 }
 
-void DataActions::openFile(const QString& path)
+void DataActions::openFile(const QString& path, DateOrder dates)
 {
     const std::string where = path.toStdString();
+    const std::optional<FileReading> how = AskHowToRead(path, dates, m_currentYear(), m_dialogs);
+    if (!how)
+        return;
+    m_readings[QFileInfo(path).absoluteFilePath()] = *how;
+    // What the plain reader of one plot cannot read goes to the Trial window.
+    const TrialReading plain;
+    if (how->workbook || how->reading.dates != plain.dates || !how->reading.dayPrefix.empty() ||
+        !how->reading.trait.empty()) {
+        emit trialOpened(path);
+        return;
+    }
     std::string why;
     // A trial is read in the Trial window, where the user picks a plot: it is
     // sent there once a second plot shows, without holding the whole file.
@@ -340,6 +352,12 @@ BatchSettings DataActions::batchSettings() const
 {
     const std::optional<std::int16_t> days = ReadInt16(periodText().toStdString());
     return {m_currentYear(), days && PeriodInRange(*days) ? *days : kDefaultPeriod};
+}
+
+FileReading DataActions::readingOf(const QString& path) const
+{
+    const auto found = m_readings.find(QFileInfo(path).absoluteFilePath());
+    return found == m_readings.end() ? FileReading{} : found->second;
 }
 
 void DataActions::showPlot(const OpenedTrial& opened, const QString& path)

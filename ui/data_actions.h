@@ -7,6 +7,7 @@
 
 #include "entry/plot_file.h"
 #include "entry/tuberization_period.h"
+#include "ui/trial_questions.h"
 
 #include <QByteArray>
 #include <QKeySequence>
@@ -15,6 +16,7 @@
 
 #include <array>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -66,7 +68,8 @@ public:
     void copyTable();
     void copyResults();
     void open();
-    void openFile(const QString& path);
+    // Dates read day first unless the user chose otherwise.
+    void openFile(const QString& path, DateOrder dates = DateOrder::DayFirst);
     void save();
     void clearTable();
     void fillDates();
@@ -76,6 +79,9 @@ public:
     void showPlot(const OpenedTrial& opened, const QString& path);
     // The year and default period a trial opened now is read with.
     [[nodiscard]] BatchSettings batchSettings() const;
+
+    // How the trial at path is read, as the user answered when it was opened.
+    [[nodiscard]] FileReading readingOf(const QString& path) const;
 
     // The name of the plot opened from a file; empty before any.
     [[nodiscard]] std::string plotName() const;
@@ -117,6 +123,7 @@ private:
     // The plot opened last, and the folder it came from.
     std::optional<PlotOrigin> m_opened;
     QString m_folder;
+    std::map<QString, FileReading> m_readings;
     QMenu* m_menu = nullptr;
 };
 

@@ -24,7 +24,13 @@ QString displayText(const std::string& text)
     return shown;
 }
 
-const char* const kTrialFilter = "Trial files (*.csv *.tsv *.txt);;All files (*)";
+const char* const kTrialFilter =
+    "Trial files (*.csv *.tsv *.txt *.xlsx *.ods *.xls);;All files (*)";
+// The second type reads the same files with their dates month first: the
+// only place the window is told so, as a file never is.
+const char* const kDayFirst = "Trial files (*.csv *.tsv *.txt *.xlsx *.ods *.xls)";
+const char* const kMonthFirst =
+    "Trial files, dates month first: m/d/yyyy (*.csv *.tsv *.txt *.xlsx *.ods *.xls)";
 
 } // namespace
 
@@ -74,6 +80,17 @@ std::string QtDialogs::openFileName(const std::string& title)
     return QFileDialog::getOpenFileName(QApplication::activeWindow(), QString::fromStdString(title),
                                         QString(), QString::fromLatin1(kTrialFilter))
         .toStdString();
+}
+
+TrialFileName QtDialogs::openTrialName(const std::string& title)
+{
+    QString selected;
+    const QString path = QFileDialog::getOpenFileName(
+        QApplication::activeWindow(), QString::fromStdString(title), QString(),
+        QStringLiteral("%1;;%2;;All files (*)")
+            .arg(QLatin1String(kDayFirst), QLatin1String(kMonthFirst)),
+        &selected);
+    return {path.toStdString(), selected == QLatin1String(kMonthFirst)};
 }
 
 std::string QtDialogs::saveFileName(const std::string& title, const std::string& suggested)

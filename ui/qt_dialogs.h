@@ -16,6 +16,7 @@ public:
     void beep() override;
     [[nodiscard]] bool confirm(const std::string& text) override;
     [[nodiscard]] std::string openFileName(const std::string& title) override;
+    [[nodiscard]] TrialFileName openTrialName(const std::string& title) override;
     [[nodiscard]] std::string saveFileName(const std::string& title,
                                            const std::string& suggested) override;
     [[nodiscard]] std::string saveImageName(const std::string& title, const std::string& suggested,

@@ -110,17 +110,27 @@ TrialLoaded LoadTrial(const TrialLoad& load, const std::function<bool()>& stoppe
     bool read = false;
     try {
         // Read in pieces: the window never holds the file's bytes, only the
-        // results.
-        TrialTableReader reader(BatchSettings{load.year, load.defaultPeriod});
+        // results. A workbook is known by its first bytes and read whole by
+        // its own reader.
+        TrialTableReader reader(BatchSettings{load.year, load.defaultPeriod, load.reading});
+        bool workbook = false;
         read = ReadTrialFile(
             load.path,
             [&](std::string_view piece) {
+                if (done == 0 &&
+                    KindOfTrialFile(piece.substr(0, kKindBytes)) != TrialFileKind::Text) {
+                    workbook = true;
+                    return false;
+                }
                 done += static_cast<long long>(piece.size());
                 if (percent && size > 0)
                     percent->store(static_cast<int>(std::min(100LL, done * 100 / size)));
                 return !stopped() && reader.read(piece);
             },
             loaded.why);
+        if (read && workbook && !stopped())
+            reader.readWorkbook(WorkbookSource::File(QFile::encodeName(load.path).toStdString()),
+                                load.sheet);
         if (read && !stopped())
             table = reader.finish();
     } catch (const std::bad_alloc&) {

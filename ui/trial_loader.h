@@ -31,6 +31,10 @@ struct TrialLoad {
     bool settle = false;
     // What the window asked it for; handed back as it was.
     int purpose = 0;
+    // What the file cannot tell its reader, as the user answered.
+    TrialReading reading;
+    // Of a workbook: the sheet to read; the first when empty.
+    std::string sheet;
 };
 
 struct TrialLoaded {

@@ -660,7 +660,9 @@ void TrialWindow::drop(Site* site)
 void TrialWindow::startLoad(Site& site, Purpose purpose, bool settle)
 {
     const BatchSettings settings = m_data.batchSettings();
-    site.loader->load({site.path, settings.year, settings.defaultPeriod, settle, purpose});
+    const FileReading how = m_data.readingOf(site.path);
+    site.loader->load({site.path, settings.year, settings.defaultPeriod, settle, purpose,
+                       how.reading, how.sheet});
     m_progress->start();
 }
 

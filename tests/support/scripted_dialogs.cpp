@@ -78,6 +78,12 @@ ScriptedDialogs& ScriptedDialogs::file(const QString& path)
     return *this;
 }
 
+ScriptedDialogs& ScriptedDialogs::fileMonthFirst(const QString& path)
+{
+    m_script.push_back({Step::File, path, 1u});
+    return *this;
+}
+
 ScriptedDialogs& ScriptedDialogs::pick(std::optional<std::size_t> index)
 {
     m_script.push_back({Step::Pick, {}, index});
@@ -118,6 +124,15 @@ std::string ScriptedDialogs::openFileName(const std::string& title)
     const std::optional<Scripted> next =
         take(Step::File, openFileLine(QString::fromStdString(title)));
     return next ? next->answer.toStdString() : std::string();
+}
+
+TrialFileName ScriptedDialogs::openTrialName(const std::string& title)
+{
+    const std::optional<Scripted> next =
+        take(Step::File, openFileLine(QString::fromStdString(title)));
+    if (!next)
+        return {};
+    return {next->answer.toStdString(), next->index == 1u};
 }
 
 std::string ScriptedDialogs::saveFileName(const std::string& title, const std::string& suggested)

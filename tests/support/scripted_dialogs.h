@@ -26,6 +26,8 @@ public:
     ScriptedDialogs& confirm(bool yes);
     // The next file dialog gives this path; the empty text cancels it.
     ScriptedDialogs& file(const QString& path);
+    // The next Open gives this path with its dates month first.
+    ScriptedDialogs& fileMonthFirst(const QString& path);
     // The next choice picks this item; nothing cancels it.
     ScriptedDialogs& pick(std::optional<std::size_t> index);
     // Runs while the step scripted last is shown, before it is answered: what
@@ -39,6 +41,7 @@ public:
     void beep() override;
     [[nodiscard]] bool confirm(const std::string& text) override;
     [[nodiscard]] std::string openFileName(const std::string& title) override;
+    [[nodiscard]] TrialFileName openTrialName(const std::string& title) override;
     [[nodiscard]] std::string saveFileName(const std::string& title,
                                            const std::string& suggested) override;
     [[nodiscard]] std::string saveImageName(const std::string& title, const std::string& suggested,
