@@ -3,10 +3,13 @@
 #include "core/cell_text.h"
 #include "core/value_conventions.h"
 #include "entry/table_transfer.h"
+#include "ui/curve_loader.h"
 
 #include <QBrush>
 #include <QColor>
 #include <QLocale>
+#include <QSettings>
+#include <QSortFilterProxyModel>
 
 #include <algorithm>
 #include <array>
@@ -559,7 +562,7 @@ std::string TrialSummaryModel::copiedRows(const std::vector<int>& rows, char dec
     std::string out;
     for (int column = 0; column < columnCount(); ++column)
         out.append(column ? "\t" : "")
-            .append(headerData(column, Qt::Horizontal, Qt::DisplayRole).toString().toStdString());
+            .append(headerData(column, Qt::Horizontal, kColumnNameRole).toString().toStdString());
     out += '\n';
     for (const int row : rows) {
         for (int column = 0; column < columnCount(); ++column) {
@@ -588,14 +591,26 @@ int TrialSummaryModel::columnCount(const QModelIndex& parent) const
 
 QVariant TrialSummaryModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0)
+    if (orientation != Qt::Horizontal || section < 0 || section >= columnCount())
         return QAbstractTableModel::headerData(section, orientation, role);
-    if (section == 0)
-        return QStringLiteral("group");
-    if (section == kStandardColumn)
-        return QStringLiteral("standard");
-    const auto at = static_cast<std::size_t>(section - kFirstSummaryColumn);
-    return at < kSummaryColumns.size() ? QString::fromLatin1(kSummaryColumns[at].name) : QVariant();
+    const char* name = section == 0 ? "group"
+                       : section == kStandardColumn
+                           ? "standard"
+                           : kSummaryColumns[std::size_t(section - kFirstSummaryColumn)].name;
+    switch (role) {
+    case Qt::DisplayRole: {
+        const std::string_view words = SummaryWords(name);
+        return QString::fromUtf8(words.data(), qsizetype(words.size()));
+    }
+    case Qt::ToolTipRole:
+        return section == kStandardColumn
+                   ? QStringLiteral("A standard's value on the 1-9 scale; not in the file")
+                   : QString::fromLatin1(name);
+    case kColumnNameRole:
+        return QString::fromLatin1(name);
+    default:
+        return QAbstractTableModel::headerData(section, orientation, role);
+    }
 }
 
 Qt::ItemFlags TrialSummaryModel::flags(const QModelIndex& index) const
@@ -667,6 +682,75 @@ bool TrialSummaryModel::setData(const QModelIndex& index, const QVariant& value,
     emit dataChanged(index, index);
     emit standardsChanged();
     return true;
+}
+
+namespace {
+
+const QString kShownKey = QStringLiteral("trial/summaryColumns");
+
+bool shownFirst(const QString& name)
+{
+    static const QStringList needed = {QStringLiteral("group"),
+                                       QStringLiteral("standard"),
+                                       QStringLiteral("plots"),
+                                       QStringLiteral("refused"),
+                                       QString::fromLatin1(kMeasures[kRelativeAudpc].mean),
+                                       QString::fromLatin1(kMeasures[kRelativeAudpc].sd),
+                                       QStringLiteral("rank"),
+                                       QStringLiteral("scale")};
+    return needed.contains(name);
+}
+
+} // namespace
+
+std::vector<bool> ShownSummaryColumns(const QSettings& settings)
+{
+    const TrialSummaryModel model;
+    const QVariant kept = settings.value(kShownKey);
+    const QStringList names = kept.toStringList();
+    std::vector<bool> shown;
+    for (int column = 0; column < model.columnCount(); ++column) {
+        const QString name = model.headerData(column, Qt::Horizontal, kColumnNameRole).toString();
+        shown.push_back(column == 0 || (kept.isValid() ? names.contains(name) : shownFirst(name)));
+    }
+    return shown;
+}
+
+// Under the file's names, so that a column added later is shown by default
+// and none is mistaken for another.
+void RememberSummaryColumns(QSettings& settings, const std::vector<bool>& shown)
+{
+    const TrialSummaryModel model;
+    QStringList names;
+    for (int column = 0; column < model.columnCount(); ++column)
+        if (std::size_t(column) < shown.size() && shown[std::size_t(column)])
+            names.append(model.headerData(column, Qt::Horizontal, kColumnNameRole).toString());
+    settings.setValue(kShownKey, names);
+}
+
+ChartGroups ChartGroupsOf(const QSortFilterProxyModel& shown, const TrialSummaryModel& summary)
+{
+    // Not a number: the group has no such value.
+    constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
+    ChartGroups groups;
+    const int rows = shown.rowCount();
+    groups.names.reserve(rows);
+    groups.means.reserve(rows);
+    groups.deviations.reserve(rows);
+    groups.standards.reserve(rows);
+    const std::map<std::string, double>& standards = summary.standards();
+    for (int row = 0; row < rows; ++row) {
+        const int at = shown.mapToSource(shown.index(row, 0)).row();
+        if (at < 0)
+            continue;
+        const GroupSummary& group = summary.summary().groups[std::size_t(at)];
+        groups.names.append(ShownText(group.name));
+        groups.means.append(group.relativeAudpc().mean.value_or(kNone));
+        groups.deviations.append(group.relativeAudpc().sd.value_or(kNone));
+        const auto standard = standards.find(group.name);
+        groups.standards.append(standard == standards.end() ? kNone : standard->second);
+    }
+    return groups;
 }
 
 } // namespace quarven

@@ -9,6 +9,9 @@
 #include <QAbstractTableModel>
 #include <QByteArray>
 
+class QSettings;
+class QSortFilterProxyModel;
+
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -67,6 +70,9 @@ private:
 inline constexpr int kSortRole = Qt::UserRole;
 // True for a plot the batch refused.
 inline constexpr int kRefusedRole = Qt::UserRole + 1;
+// A summary column's name in the exported file, which its header words stand
+// for.
+inline constexpr int kColumnNameRole = Qt::UserRole + 2;
 
 // The plots, sorted and filtered here rather than through a proxy: the whole
 // order is kept for the sort and filtered from it, so that a filter costs one
@@ -153,5 +159,18 @@ private:
     std::string m_grouping;
     std::map<std::string, std::map<std::string, double>> m_standards; // by grouping
 };
+
+// The summary's columns shown, one flag a column: those remembered under
+// their names in the file, else the ones a resistance evaluation reads (the
+// group, its standard, plots, refused, relative AUDPC and its deviation, rank
+// and scale). The group is always shown.
+[[nodiscard]] std::vector<bool> ShownSummaryColumns(const QSettings& settings);
+void RememberSummaryColumns(QSettings& settings, const std::vector<bool>& shown);
+
+struct ChartGroups;
+// The chart's groups in the order the view shows them, through its sort and
+// filter, with the standards' declared values.
+[[nodiscard]] ChartGroups ChartGroupsOf(const QSortFilterProxyModel& shown,
+                                        const TrialSummaryModel& summary);
 
 } // namespace quarven

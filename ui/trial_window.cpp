@@ -7,6 +7,7 @@
 #include "trial/trial_table.h"
 #include "ui/curve_loader.h"
 #include "ui/data_actions.h"
+#include "ui/summary_table.h"
 
 #include <QAction>
 #include <QApplication>
@@ -44,9 +45,11 @@ namespace quarven {
 namespace {
 
 QTableView* tableView(QWidget* parent, const char* name, const QString& accessible,
-                      const QString& description, QAbstractItemModel* model)
+                      const QString& description, QAbstractItemModel* model,
+                      QTableView* view = nullptr)
 {
-    auto* view = new QTableView(parent);
+    if (!view)
+        view = new QTableView(parent);
     view->setObjectName(QString::fromLatin1(name));
     view->setAccessibleName(accessible);
     view->setAccessibleDescription(description);
@@ -221,7 +224,7 @@ void TrialWindow::makeViews()
                           tr("One row per group: counts, means and standard deviations, rank "
                              "and scale. Type a standard's value on the 1-9 scale in its "
                              "standard column."),
-                          m_summaryProxy);
+                          m_summaryProxy, new SummaryTable(this));
     m_summary->setEditTriggers(QAbstractItemView::AllEditTriggers);
     m_summary->hide();
 }
@@ -316,6 +319,10 @@ void TrialWindow::connectControls()
         updateStatus();
     });
     connect(&m_data, &DataActions::settingsChanged, this, &TrialWindow::settingsChanged);
+    // The chart follows the summary's sort and filter.
+    connect(m_summaryProxy, &QAbstractItemModel::layoutChanged, this, &TrialWindow::drawChart);
+    connect(m_summaryProxy, &QAbstractItemModel::rowsInserted, this, &TrialWindow::drawChart);
+    connect(m_summaryProxy, &QAbstractItemModel::rowsRemoved, this, &TrialWindow::drawChart);
 }
 
 // A spreadsheet saves in several writes, some by a new file renamed over the
@@ -635,26 +642,16 @@ void TrialWindow::regroup()
     }
     const Summary summary = std::get<Summary>(std::move(drawn));
     m_summaryModel->setSummary(summary);
-    drawChart(summary);
+    drawChart();
     m_summary->show();
     side->show();
     updateStatus();
 }
 
-void TrialWindow::drawChart(const Summary& summary)
+void TrialWindow::drawChart()
 {
-    if (!m_chart)
-        return;
-    // Not a number: the group has no mean, or no deviation.
-    constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
-    QStringList names;
-    QList<double> means, deviations;
-    for (const GroupSummary& group : summary.groups) {
-        names.append(ShownText(group.name));
-        means.append(group.relativeAudpc().mean.value_or(kNone));
-        deviations.append(group.relativeAudpc().sd.value_or(kNone));
-    }
-    m_chart->setGroups(names, means, deviations);
+    if (m_chart)
+        m_chart->setGroups(ChartGroupsOf(*m_summaryProxy, *m_summaryModel));
 }
 
 // The plot is read from the file only now, and only as far as it goes, so

@@ -92,7 +92,7 @@ private:
     void fillGroupBy(const TrialTable& table);
     void chooseGrouping(int at);
     void regroup();
-    void drawChart(const Summary& summary);
+    void drawChart();
     void updateStatus();
     void showProgress();
     void findPlots();
