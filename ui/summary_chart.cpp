@@ -48,7 +48,10 @@ protected:
         const std::size_t count = std::size_t(std::ceil(event->rect().height() / row)) + 2;
         const qreal from = first == 0 ? 0.0 : RankedChart::height(first, metrics) - above;
         painter.setRenderHint(QPainter::Antialiasing);
-        m_chart->paint(painter, QRectF(0.0, from, width(), height() - from), first, count);
+        // A margin either side, so that no name or value touches the frame.
+        const qreal margin = metrics.averageCharWidth();
+        m_chart->paint(painter, QRectF(margin, from, width() - 2.0 * margin, height() - from),
+                       first, count);
     }
 
 private:

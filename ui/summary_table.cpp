@@ -115,6 +115,8 @@ void SummaryTable::setModel(QAbstractItemModel* model)
 void SummaryTable::showColumn(int column, bool shown)
 {
     setColumnHidden(column, !shown);
+    if (shown)
+        fitColumn(column);
     std::vector<bool> kept;
     for (int at = 0; at < model()->columnCount(); ++at)
         kept.push_back(!isColumnHidden(at));
@@ -125,18 +127,23 @@ void SummaryTable::showColumn(int column, bool shown)
 
 // Each column as wide as its words or its widest value of the first few
 // hundred groups; a long group name is cut rather than pushing the numbers
-// off the screen.
+// off the screen. A hidden column is measured when it is shown.
 void SummaryTable::fitColumns()
 {
     horizontalHeader()->setResizeContentsPrecision(300);
-    const int widestName = fontMetrics().averageCharWidth() * 24;
-    for (int column = 0; column < model()->columnCount(); ++column) {
-        const int width =
-            std::max(horizontalHeader()->sectionSizeHint(column), sizeHintForColumn(column));
-        setColumnWidth(column, column == 0 ? std::min(width, widestName) : width);
-    }
+    for (int column = 0; column < model()->columnCount(); ++column)
+        if (!isColumnHidden(column))
+            fitColumn(column);
     m_frozen->setColumnWidth(0, columnWidth(0));
     placeFrozen();
+}
+
+void SummaryTable::fitColumn(int column)
+{
+    const int width =
+        std::max(horizontalHeader()->sectionSizeHint(column), sizeHintForColumn(column));
+    const int widestName = fontMetrics().averageCharWidth() * 24;
+    setColumnWidth(column, column == 0 ? std::min(width, widestName) : width);
 }
 
 void SummaryTable::placeFrozen()

@@ -34,6 +34,7 @@ protected:
 private:
     void placeFrozen();
     void fitColumns();
+    void fitColumn(int column);
     void showColumn(int column, bool shown);
 
     QTableView* m_frozen;
