@@ -123,6 +123,7 @@ void SummaryTable::showColumn(int column, bool shown)
     RememberSummaryColumns(*m_settings, kept);
     m_settings->sync();
     placeFrozen();
+    updateGeometry();
 }
 
 // Each column as wide as its words or its widest value of the first few
@@ -136,6 +137,7 @@ void SummaryTable::fitColumns()
             fitColumn(column);
     m_frozen->setColumnWidth(0, columnWidth(0));
     placeFrozen();
+    updateGeometry();
 }
 
 void SummaryTable::fitColumn(int column)
@@ -144,6 +146,15 @@ void SummaryTable::fitColumn(int column)
         std::max(horizontalHeader()->sectionSizeHint(column), sizeHintForColumn(column));
     const int widestName = fontMetrics().averageCharWidth() * 24;
     setColumnWidth(column, column == 0 ? std::min(width, widestName) : width);
+}
+
+QSize SummaryTable::sizeHint() const
+{
+    QSize size = QTableView::sizeHint();
+    if (model())
+        size.setWidth(horizontalHeader()->length() + 2 * frameWidth() +
+                      verticalScrollBar()->sizeHint().width());
+    return size;
 }
 
 void SummaryTable::placeFrozen()

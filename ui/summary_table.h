@@ -25,6 +25,8 @@ public:
     // The header's menu of columns, one checkable action a column.
     [[nodiscard]] QMenu* columnsMenu() const { return m_columns; }
     [[nodiscard]] QTableView* frozen() const { return m_frozen; }
+    // As wide as the columns shown, so that a splitter gives it their room.
+    [[nodiscard]] QSize sizeHint() const override;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
