@@ -159,7 +159,8 @@ QSize SummaryTable::sizeHint() const
 
 void SummaryTable::placeFrozen()
 {
-    m_frozen->horizontalHeader()->setFixedHeight(horizontalHeader()->height());
+    if (m_frozen->horizontalHeader()->height() != horizontalHeader()->height())
+        m_frozen->horizontalHeader()->setFixedHeight(horizontalHeader()->height());
     m_frozen->setGeometry(verticalHeader()->width() + frameWidth(), frameWidth(), columnWidth(0),
                           viewport()->height() + horizontalHeader()->height());
 }
