@@ -178,7 +178,8 @@ int summaryBench(int groups)
     auto* summary = trial->findChild<QTableView*>(QStringLiteral("summary"));
     auto* proxy = qobject_cast<QSortFilterProxyModel*>(summary->model());
     auto* model = qobject_cast<quarven::TrialSummaryModel*>(proxy->sourceModel());
-    auto* chart = dynamic_cast<quarven::GroupChart*>(trial->findChild<QWidget*>(QStringLiteral("chart")));
+    auto* chart =
+        dynamic_cast<quarven::GroupChart*>(trial->findChild<QWidget*>(QStringLiteral("chart")));
     if (!chart || !waitUntil([&] { return proxy->rowCount() == groups; }, 60000)) {
         std::fprintf(stderr, "bench_trial_window: the trial was not grouped\n");
         return 2;
