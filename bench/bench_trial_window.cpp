@@ -27,10 +27,22 @@
 //
 //   bench_trial_window TRIAL [REFUSED_TRIAL]
 //   bench_trial_window --sites TRIAL SECOND
+//
+// Given --summary GROUPS instead, a trial of GROUPS clones of four plots is
+// written, opened and grouped by clone, and the summary and its chart timed,
+// each a median, until the window has painted:
+//   summary_sort_ms  the slowest column's sort of the summary, up and down
+//                    three times each (the chart follows the sort);
+//   chart_ms         the chart given the groups again and painted;
+//   standard_ms      a standard typed, or cleared, until the chart shows it.
 #include "support/main_window_fixture.h"
+#include "ui/curve_loader.h"
+#include "ui/summary_chart.h"
+#include "ui/trial_model.h"
 #include "ui/trial_window.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -38,12 +50,15 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QSortFilterProxyModel>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <vector>
 
@@ -126,6 +141,103 @@ bool waitUntil(const std::function<bool()>& done, int ms)
     return true;
 }
 
+// Clones of four plots, each a little more diseased than the one before,
+// assessed five times.
+QByteArray groupedTrial(int groups)
+{
+    QByteArray text = "plot,clone,date,level\n";
+    for (int group = 0; group < groups; ++group)
+        for (int plot = 0; plot < 4; ++plot)
+            for (int day = 0; day < 5; ++day)
+                text += QByteArray::number(group * 4 + plot) + ",C" + QByteArray::number(group) +
+                        ',' + QByteArray::number(1 + day * 7) + "/07," +
+                        QByteArray::number(std::min(100, day * (group % 97 + plot + 1) / 4)) + '\n';
+    return text;
+}
+
+int summaryBench(int groups)
+{
+    quarven::RegisterSummaryChartFactory(&quarven::MakeSummaryChart);
+    quarven::test::MainWindowFixture fixture;
+    quarven::LossEng& window = fixture.open();
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("grouped.csv"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(groupedTrial(groups)) < 0 || !file.flush())
+        return 2;
+    file.close();
+    window.openFile(path);
+    const auto listed = [&] {
+        const quarven::TrialWindow* shown = window.trialWindow();
+        const auto* plots =
+            shown ? shown->findChild<QTableView*>(QStringLiteral("plots")) : nullptr;
+        return plots && plots->model()->rowCount() > 0;
+    };
+    quarven::TrialWindow* trial = nullptr;
+    if (!waitUntil(listed, 60000) || !(trial = window.trialWindow()) ||
+        !QTest::qWaitForWindowExposed(trial))
+        return 2;
+    auto* groupBy = trial->findChild<QComboBox*>(QStringLiteral("groupBy"));
+    groupBy->setCurrentIndex(groupBy->findText(QStringLiteral("clone")));
+    auto* summary = trial->findChild<QTableView*>(QStringLiteral("summary"));
+    auto* proxy = qobject_cast<QSortFilterProxyModel*>(summary->model());
+    auto* model = qobject_cast<quarven::TrialSummaryModel*>(proxy->sourceModel());
+    auto* chart =
+        dynamic_cast<quarven::GroupChart*>(trial->findChild<QWidget*>(QStringLiteral("chart")));
+    if (!chart || !waitUntil([&] { return proxy->rowCount() == groups; }, 60000)) {
+        std::fprintf(stderr, "bench_trial_window: the trial was not grouped\n");
+        return 2;
+    }
+    settle(trial);
+
+    QElapsedTimer clock;
+    double slowest = 0.0;
+    for (int column = 0; column < proxy->columnCount(); ++column) {
+        std::vector<double> times;
+        for (int repeat = 0; repeat < 3; ++repeat) {
+            for (const Qt::SortOrder order : {Qt::AscendingOrder, Qt::DescendingOrder}) {
+                clock.restart();
+                summary->sortByColumn(column, order);
+                settle(trial);
+                times.push_back(double(clock.nsecsElapsed()) / 1e6);
+            }
+        }
+        slowest = std::max(slowest, medianOf(times));
+    }
+
+    std::vector<double> drawn;
+    for (int repeat = 0; repeat < 11; ++repeat) {
+        clock.restart();
+        chart->setGroups(quarven::ChartGroupsOf(*proxy, *model));
+        chart->widget()->repaint();
+        drawn.push_back(double(clock.nsecsElapsed()) / 1e6);
+    }
+
+    std::vector<double> typed;
+    const QString standard = QStringLiteral("C1, standard of value 5");
+    for (int repeat = 0; repeat < 11; ++repeat) {
+        const bool set = repeat % 2 == 0;
+        int row = 0;
+        while (row < proxy->rowCount() && proxy->index(row, 0).data().toString() != "C1")
+            ++row;
+        clock.restart();
+        proxy->setData(proxy->index(row, quarven::TrialSummaryModel::kStandardColumn),
+                       set ? QStringLiteral("5") : QString());
+        if (!waitUntil(
+                [&] { return chart->widget()->accessibleDescription().contains(standard) == set; },
+                60000))
+            return 2;
+        settle(trial);
+        typed.push_back(double(clock.nsecsElapsed()) / 1e6);
+    }
+    std::printf("groups %d\nsummary_sort_ms %.1f\nchart_ms %.1f\nstandard_ms %.1f\n",
+                int(proxy->rowCount()), slowest, medianOf(drawn), medianOf(typed));
+    const QStringList shown = fixture.dialogs.takeTranscript();
+    for (const QString& line : shown)
+        std::fprintf(stderr, "bench_trial_window: %s\n", qPrintable(line));
+    return shown.isEmpty() ? 0 : 2;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -133,6 +245,8 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
+    if (argc == 3 && qstrcmp(argv[1], "--summary") == 0)
+        return summaryBench(std::max(1, std::atoi(argv[2])));
     const bool sites = argc == 4 && qstrcmp(argv[1], "--sites") == 0;
     if (sites) {
         --argc;
@@ -140,7 +254,8 @@ int main(int argc, char** argv)
     }
     if (argc != 2 && argc != 3) {
         std::fprintf(stderr, "usage: bench_trial_window TRIAL [REFUSED_TRIAL]\n"
-                             "       bench_trial_window --sites TRIAL SECOND\n");
+                             "       bench_trial_window --sites TRIAL SECOND\n"
+                             "       bench_trial_window --summary GROUPS\n");
         return 2;
     }
     quarven::test::MainWindowFixture fixture;

@@ -32,6 +32,8 @@ struct Measure {
     const char* name; // its column in the results
     const char* mean; // its two columns in the summary
     const char* sd;
+    const char* meanWords; // the two as the Trial window heads them
+    const char* sdWords;
     int decimals;        // in the results and the Trial window's plots
     int summaryDecimals; // of its mean and deviation
     double (*of)(const PlotSums&);
@@ -41,14 +43,16 @@ struct Measure {
 inline constexpr Measure kMeasures[] = {
     // As the window shows it, but 0 where it shows nothing: a statistics
     // package must not read a healthy plot as missing.
-    {"audpc", "audpc_mean", "audpc_sd", 0, 1, [](const PlotSums& p) { return p.audpc; }},
+    {"audpc", "audpc_mean", "audpc_sd", "AUDPC", "AUDPC SD", 0, 1,
+     [](const PlotSums& p) { return p.audpc; }},
     // As the window shows it.
-    {"yield_losses", "yield_losses_mean", "yield_losses_sd", 1, 2,
-     [](const PlotSums& p) { return p.audpc / p.period; }},
-    {"relative_audpc", "relative_audpc_mean", "relative_audpc_sd", 4, 4,
+    {"yield_losses", "yield_losses_mean", "yield_losses_sd", "Yield losses", "Yield losses SD", 1,
+     2, [](const PlotSums& p) { return p.audpc / p.period; }},
+    // Its deviation stands beside it, the one a resistance evaluation reads.
+    {"relative_audpc", "relative_audpc_mean", "relative_audpc_sd", "Relative AUDPC", "SD", 4, 4,
      [](const PlotSums& p) { return p.audpc / (100.0 * p.days); }},
     // The area under the disease progress stairs (Simko & Piepho 2012).
-    {"audps", "audps_mean", "audps_sd", 1, 1,
+    {"audps", "audps_mean", "audps_sd", "AUDPS", "AUDPS SD", 1, 1,
      [](const PlotSums& p) {
          return p.audpc + (p.firstLevel + p.lastLevel) / 2 * p.days / (p.assessments - 1);
      }},
@@ -81,6 +85,26 @@ inline constexpr int kScaleDecimals = 1;
 inline constexpr int kSlopeDecimals = 4;
 // Decimals that ask for the shortest text that reads back as the value.
 inline constexpr int kShortest = -1;
+
+// A summary column as the Trial window heads it, by its name in the file;
+// the name itself when it has no words.
+[[nodiscard]] constexpr std::string_view SummaryWords(std::string_view name)
+{
+    constexpr std::string_view words[][2] = {{"group", "Group"},         {"standard", "Standard"},
+                                             {"site", "Site"},           {"plots", "Plots"},
+                                             {"refused", "Refused"},     {"rank", "Rank"},
+                                             {"scale", "Scale 1\u20139"}};
+    for (const auto& [file, shown] : words)
+        if (name == file)
+            return shown;
+    for (const Measure& measure : kMeasures) {
+        if (name == measure.mean)
+            return measure.meanWords;
+        if (name == measure.sd)
+            return measure.sdWords;
+    }
+    return name;
+}
 
 // The results' columns after the plot and its copied columns, in the order
 // the batch gives them.

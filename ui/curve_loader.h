@@ -46,13 +46,22 @@ protected:
     ~CurveView() = default;
 };
 
+// The Trial window's groups as its chart draws them, one entry a group in
+// the order shown; not a number where a group has no mean (no computed plot),
+// no deviation (fewer than two) or is no standard.
+struct ChartGroups {
+    QStringList names;
+    QList<double> means;
+    QList<double> deviations;
+    QList<double> standards; // the declared values
+};
+
 // The Trial window's chart of each group's mean relative AUDPC and its
 // standard deviation, as the Trial window sees it.
 class GroupChart {
 public:
     [[nodiscard]] virtual QWidget* widget() = 0;
-    virtual void setGroups(const QStringList& names, const QList<double>& means,
-                           const QList<double>& deviations) = 0;
+    virtual void setGroups(const ChartGroups& groups) = 0;
 
 protected:
     ~GroupChart() = default;

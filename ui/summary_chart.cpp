@@ -1,104 +1,97 @@
 #include "summary_chart.h"
 
-#include "core/value_conventions.h"
-#include "trial/trial_columns.h"
+#include "report/ranked_chart.h"
 #include "ui/curve_loader.h"
 
-#include <QBarCategoryAxis>
-#include <QBarSeries>
-#include <QBarSet>
-#include <QChart>
-#include <QChartView>
-#include <QLineSeries>
-#include <QValueAxis>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScrollArea>
+#include <QScrollBar>
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <optional>
 
 namespace quarven {
 namespace {
 
-class SummaryChart : public QChartView, public GroupChart {
+// The bars, painted only where they are exposed: a thousand groups cost a
+// screenful of bars.
+class Bars : public QWidget {
+public:
+    explicit Bars(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_OpaquePaintEvent); }
+
+    void setChart(std::unique_ptr<RankedChart> chart)
+    {
+        m_chart = std::move(chart);
+        const QFontMetricsF metrics(font(), this);
+        setMinimumHeight(int(std::ceil(RankedChart::height(m_chart->size(), metrics))));
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        QPainter painter(this);
+        // White as the report is: the bars paint their words in black.
+        painter.fillRect(event->rect(), Qt::white);
+        if (!m_chart || m_chart->size() == 0)
+            return;
+        const QFontMetricsF metrics(font(), this);
+        // Bar i begins where the height of i bars ends, less the margin below.
+        const qreal above = RankedChart::height(0, metrics);
+        const qreal row = RankedChart::height(1, metrics) - above;
+        const qreal top = qreal(event->rect().top()) - (above - metrics.lineSpacing() * 0.5);
+        const std::size_t first =
+            top <= 0.0 ? 0 : std::min(m_chart->size() - 1, std::size_t(top / row));
+        const std::size_t count = std::size_t(std::ceil(event->rect().height() / row)) + 2;
+        const qreal from = first == 0 ? 0.0 : RankedChart::height(first, metrics) - above;
+        painter.setRenderHint(QPainter::Antialiasing);
+        // A margin either side, so that no name or value touches the frame.
+        const qreal margin = metrics.averageCharWidth();
+        m_chart->paint(painter, QRectF(margin, from, width() - 2.0 * margin, height() - from),
+                       first, count);
+    }
+
+private:
+    std::unique_ptr<RankedChart> m_chart;
+};
+
+class SummaryChart : public QScrollArea, public GroupChart {
     Q_OBJECT
 public:
-    explicit SummaryChart(QWidget* parent) : QChartView(new QChart, parent)
+    explicit SummaryChart(QWidget* parent) : QScrollArea(parent), m_bars(new Bars(this))
     {
         setObjectName(QStringLiteral("chart"));
         setAccessibleName(tr("Mean relative AUDPC by group"));
         setFocusPolicy(Qt::StrongFocus);
         setMinimumHeight(220);
-        setRenderHint(QPainter::Antialiasing);
-        chart()->legend()->hide();
-        chart()->setTitle(tr("Mean relative AUDPC (bars) and standard deviation (lines)"));
+        setWidgetResizable(true);
+        setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        setWidget(m_bars);
     }
 
     [[nodiscard]] QWidget* widget() override { return this; }
 
-    // A mean or deviation that is not a number is none: the group has no
-    // computed plot, or only one.
-    void setGroups(const QStringList& names, const QList<double>& means,
-                   const QList<double>& deviations) override
+    void setGroups(const ChartGroups& groups) override
     {
-        QChart* shown = chart();
-        shown->removeAllSeries();
-        // The chart deletes the series it removes but hands removed axes back.
-        for (QAbstractAxis* axis : shown->axes()) {
-            shown->removeAxis(axis);
-            delete axis;
-        }
-        // Rounded as the summary's table and file are.
-        const auto text = [](double value) {
-            return QString::fromStdString(
-                FormatDecimals(value, kMeasures[kRelativeAudpc].summaryDecimals));
-        };
         const auto valueAt = [](const QList<double>& values, qsizetype i) {
             return i < values.size() && std::isfinite(values[i]) ? std::optional(values[i])
                                                                  : std::nullopt;
         };
-        auto* bars = new QBarSet(tr("mean"));
-        auto* series = new QBarSeries;
-        double top = 0.0;
-        QString description;
-        for (qsizetype i = 0; i < names.size(); ++i) {
-            const std::optional<double> mean = valueAt(means, i);
-            const std::optional<double> deviation = valueAt(deviations, i);
-            bars->append(mean.value_or(0.0));
-            top = std::max(top, mean.value_or(0.0) + deviation.value_or(0.0));
-            if (!mean)
-                description += tr("%1: no computed plot. ").arg(names[i]);
-            else if (!deviation)
-                description += tr("%1: mean %2, no SD. ").arg(names[i], text(*mean));
-            else
-                description +=
-                    tr("%1: mean %2, SD %3. ").arg(names[i], text(*mean), text(*deviation));
-        }
-        series->append(bars);
-        shown->addSeries(series);
-        auto* groups = new QBarCategoryAxis;
-        groups->append(names);
-        auto* values = new QValueAxis;
-        values->setRange(0.0, top > 0.0 ? top * 1.1 : 1.0);
-        values->setLabelFormat(QStringLiteral("%.3f"));
-        shown->addAxis(groups, Qt::AlignBottom);
-        shown->addAxis(values, Qt::AlignLeft);
-        series->attachAxis(groups);
-        series->attachAxis(values);
-        for (qsizetype i = 0; i < names.size(); ++i) {
-            const std::optional<double> mean = valueAt(means, i);
-            const std::optional<double> deviation = valueAt(deviations, i);
-            if (!mean || !deviation || *deviation <= 0.0)
-                continue;
-            auto* whisker = new QLineSeries;
-            whisker->append(double(i), std::max(0.0, *mean - *deviation));
-            whisker->append(double(i), *mean + *deviation);
-            whisker->setPen(QPen(Qt::black, 2));
-            shown->addSeries(whisker);
-            whisker->attachAxis(groups);
-            whisker->attachAxis(values);
-        }
-        setAccessibleDescription(description.trimmed());
+        std::vector<ChartBar> bars;
+        bars.reserve(std::size_t(groups.names.size()));
+        for (qsizetype i = 0; i < groups.names.size(); ++i)
+            bars.push_back({groups.names[i], valueAt(groups.means, i),
+                            valueAt(groups.deviations, i), valueAt(groups.standards, i)});
+        auto chart = std::make_unique<RankedChart>(std::move(bars));
+        setAccessibleDescription(chart->description());
+        m_bars->setChart(std::move(chart));
     }
+
+private:
+    Bars* m_bars;
 };
 
 } // namespace

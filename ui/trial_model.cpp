@@ -3,10 +3,13 @@
 #include "core/cell_text.h"
 #include "core/value_conventions.h"
 #include "entry/table_transfer.h"
+#include "ui/curve_loader.h"
 
 #include <QBrush>
 #include <QColor>
 #include <QLocale>
+#include <QSettings>
+#include <QSortFilterProxyModel>
 
 #include <algorithm>
 #include <array>
@@ -666,6 +669,16 @@ void TrialSummaryModel::setEvaluation(std::shared_ptr<const Evaluation> evaluati
         emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
 }
 
+int TrialSummaryModel::siteOf(int row) const
+{
+    return row < 0 ? -1 : int(m_rows[std::size_t(row)].first);
+}
+
+const std::string& TrialSummaryModel::siteName(int row) const
+{
+    return m_evaluation->sites[m_rows[std::size_t(row)].first].name;
+}
+
 const GroupSummary& TrialSummaryModel::group(int row) const
 {
     const auto [site, group] = m_rows[std::size_t(row)];
@@ -678,7 +691,7 @@ void TrialSummaryModel::setGrouping(const std::string& grouping)
         return;
     m_grouping = grouping;
     if (rowCount() > 0)
-        emit dataChanged(index(0, standardColumn()), index(rowCount() - 1, standardColumn()));
+        emit dataChanged(index(0, kStandardColumn), index(rowCount() - 1, kStandardColumn));
 }
 
 const std::map<std::string, double>& TrialSummaryModel::standards() const
@@ -693,14 +706,14 @@ std::string TrialSummaryModel::copiedRows(const std::vector<int>& rows, char dec
     std::string out;
     for (int column = 0; column < columnCount(); ++column)
         out.append(column ? "\t" : "")
-            .append(headerData(column, Qt::Horizontal, Qt::DisplayRole).toString().toStdString());
+            .append(headerData(column, Qt::Horizontal, kColumnNameRole).toString().toStdString());
     out += '\n';
     for (const int row : rows) {
         for (int column = 0; column < columnCount(); ++column) {
             const std::string cell = index(row, column).data().toString().toStdString();
             if (column)
                 out += '\t';
-            if (column <= groupColumn())
+            if (column == kGroupColumn || column == siteColumn())
                 appendClipboardCell(out, cell);
             else
                 appendNumber(out, cell, decimalMark);
@@ -722,22 +735,33 @@ int TrialSummaryModel::columnCount(const QModelIndex& parent) const
 
 QVariant TrialSummaryModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0)
+    if (orientation != Qt::Horizontal || section < 0 || section >= columnCount())
         return QAbstractTableModel::headerData(section, orientation, role);
-    if (section < groupColumn())
-        return QStringLiteral("site");
-    if (section == groupColumn())
-        return QStringLiteral("group");
-    if (section == standardColumn())
-        return QStringLiteral("standard");
-    const auto at = static_cast<std::size_t>(section - firstSummaryColumn());
-    return at < kSummaryColumns.size() ? QString::fromLatin1(kSummaryColumns[at].name) : QVariant();
+    const char* name = section == kGroupColumn      ? "group"
+                       : section == kStandardColumn ? "standard"
+                       : section == siteColumn()
+                           ? "site"
+                           : kSummaryColumns[std::size_t(section - firstSummaryColumn())].name;
+    switch (role) {
+    case Qt::DisplayRole: {
+        const std::string_view words = SummaryWords(name);
+        return QString::fromUtf8(words.data(), qsizetype(words.size()));
+    }
+    case Qt::ToolTipRole:
+        return section == kStandardColumn
+                   ? QStringLiteral("A standard's value on the 1-9 scale; not in the file")
+                   : QString::fromLatin1(name);
+    case kColumnNameRole:
+        return QString::fromLatin1(name);
+    default:
+        return QAbstractTableModel::headerData(section, orientation, role);
+    }
 }
 
 Qt::ItemFlags TrialSummaryModel::flags(const QModelIndex& index) const
 {
     const Qt::ItemFlags flags = QAbstractTableModel::flags(index);
-    return index.column() == standardColumn() ? flags | Qt::ItemIsEditable : flags;
+    return index.column() == kStandardColumn ? flags | Qt::ItemIsEditable : flags;
 }
 
 QVariant TrialSummaryModel::data(const QModelIndex& index, int role) const
@@ -748,7 +772,7 @@ QVariant TrialSummaryModel::data(const QModelIndex& index, int role) const
     const GroupSummary& group = this->group(index.row());
     if (role == kSiteRole)
         return int(site);
-    if (role == Qt::ToolTipRole && index.column() == standardColumn())
+    if (role == Qt::ToolTipRole && index.column() == kStandardColumn)
         return QStringLiteral("A standard's value on the 1-9 scale, for every site; empty for "
                               "none");
     if (role != Qt::DisplayRole && role != Qt::EditRole && role != kSortRole)
@@ -761,11 +785,11 @@ QVariant TrialSummaryModel::data(const QModelIndex& index, int role) const
         return sort ? QVariant(*value)
                     : QVariant(QString::fromStdString(FormatDecimals(*value, decimals)));
     };
-    if (index.column() < groupColumn())
+    if (index.column() == siteColumn())
         return ShownText(m_evaluation->sites[site].name);
-    if (index.column() == groupColumn())
+    if (index.column() == kGroupColumn)
         return ShownText(group.name);
-    if (index.column() == standardColumn()) {
+    if (index.column() == kStandardColumn) {
         const auto found = standards().find(group.name);
         if (found == standards().end())
             return shown(std::nullopt, 0);
@@ -783,7 +807,7 @@ QVariant TrialSummaryModel::data(const QModelIndex& index, int role) const
 // with its words. A group's rows at every site show it.
 bool TrialSummaryModel::setData(const QModelIndex& index, const QVariant& value, int role)
 {
-    if (!index.isValid() || index.column() != standardColumn() || role != Qt::EditRole)
+    if (!index.isValid() || index.column() != kStandardColumn || role != Qt::EditRole)
         return false;
     const std::string& name = group(index.row()).name;
     const std::string typed = value.toString().toStdString();
@@ -802,8 +826,7 @@ bool TrialSummaryModel::setData(const QModelIndex& index, const QVariant& value,
         }
         standards[name] = std::get<Standard>(read).value;
     }
-    emit dataChanged(this->index(0, standardColumn()),
-                     this->index(rowCount() - 1, standardColumn()));
+    emit dataChanged(this->index(0, kStandardColumn), this->index(rowCount() - 1, kStandardColumn));
     emit standardsChanged();
     return true;
 }
@@ -956,6 +979,84 @@ QVariant EvaluationTableModel::data(const QModelIndex& index, int role) const
         cell.text.isEmpty())
         return QStringLiteral("Fewer than three shared groups, or ranks that do not vary");
     return {};
+}
+
+namespace {
+
+const QString kShownKey = QStringLiteral("trial/summaryColumns");
+
+bool shownFirst(const QString& name)
+{
+    static const QStringList needed = {QStringLiteral("group"),
+                                       QStringLiteral("standard"),
+                                       QStringLiteral("plots"),
+                                       QStringLiteral("refused"),
+                                       QString::fromLatin1(kMeasures[kRelativeAudpc].mean),
+                                       QString::fromLatin1(kMeasures[kRelativeAudpc].sd),
+                                       QStringLiteral("rank"),
+                                       QStringLiteral("scale")};
+    return needed.contains(name);
+}
+
+} // namespace
+
+std::vector<bool> ShownSummaryColumns(const QSettings& settings, const QAbstractItemModel& model)
+{
+    const QVariant kept = settings.value(kShownKey);
+    const QStringList names = kept.toStringList();
+    std::vector<bool> shown;
+    for (int column = 0; column < model.columnCount(); ++column) {
+        const QString name = model.headerData(column, Qt::Horizontal, kColumnNameRole).toString();
+        shown.push_back(column == 0 || name == QLatin1String("site") ||
+                        (kept.isValid() ? names.contains(name) : shownFirst(name)));
+    }
+    return shown;
+}
+
+// Under the file's names, so that a column added later is shown by default
+// and none is mistaken for another.
+void RememberSummaryColumns(QSettings& settings, const QAbstractItemModel& model,
+                            const std::vector<bool>& shown)
+{
+    QStringList names;
+    for (int column = 0; column < model.columnCount(); ++column)
+        if (std::size_t(column) < shown.size() && shown[std::size_t(column)])
+            names.append(model.headerData(column, Qt::Horizontal, kColumnNameRole).toString());
+    settings.setValue(kShownKey, names);
+}
+
+ChartGroups ChartGroupsOf(const QSortFilterProxyModel& shown, const TrialSummaryModel& summary)
+{
+    // Not a number: the group has no such value.
+    constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
+    ChartGroups groups;
+    const int rows = shown.rowCount();
+    groups.names.reserve(rows);
+    groups.means.reserve(rows);
+    groups.deviations.reserve(rows);
+    groups.standards.reserve(rows);
+    const std::map<std::string, double>& standards = summary.standards();
+    std::vector<int> at;
+    at.reserve(std::size_t(rows));
+    bool severalShown = false;
+    for (int row = 0; row < rows; ++row) {
+        at.push_back(shown.mapToSource(shown.index(row, 0)).row());
+        severalShown = severalShown || summary.siteOf(at.back()) != summary.siteOf(at.front());
+    }
+    for (const int row : at) {
+        if (row < 0)
+            continue;
+        const GroupSummary& group = summary.group(row);
+        // Named with their site where the chart shows more than one.
+        groups.names.append(severalShown ? ShownText(summary.siteName(row)) + QStringLiteral(": ") +
+                                               ShownText(group.name)
+                                         : ShownText(group.name));
+        groups.means.append(group.relativeAudpc().mean.value_or(kNone));
+        groups.deviations.append(group.relativeAudpc().sd.value_or(kNone));
+        const auto standard = standards.find(group.name);
+        groups.standards.append(standard == standards.end() ? kNone : standard->second);
+    }
+    return groups;
 }
 
 } // namespace quarven

@@ -13,6 +13,8 @@
 #include <QSortFilterProxyModel>
 #include <QStringList>
 
+class QSettings;
+
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -86,6 +88,9 @@ inline constexpr int kSortRole = Qt::UserRole;
 inline constexpr int kRefusedRole = Qt::UserRole + 1;
 // The index of a summary row's site.
 inline constexpr int kSiteRole = Qt::UserRole + 2;
+// A summary column's name in the exported file, which its header words stand
+// for.
+inline constexpr int kColumnNameRole = Qt::UserRole + 3;
 
 // The plots, sorted and filtered here rather than through a proxy: the whole
 // order is kept for the sort and filtered from it, so that a filter costs one
@@ -151,10 +156,13 @@ public:
     void setSummary(const Summary& summary);
     [[nodiscard]] const Evaluation& evaluation() const { return *m_evaluation; }
     [[nodiscard]] bool several() const { return m_evaluation && m_evaluation->sites.size() > 1; }
-    [[nodiscard]] int groupColumn() const { return several() ? 1 : 0; }
-    [[nodiscard]] int standardColumn() const { return groupColumn() + 1; }
-    // The summary file's columns follow the group's name and the standard.
-    [[nodiscard]] int firstSummaryColumn() const { return groupColumn() + 2; }
+    // The group's name first, for the view to keep it in sight, then the
+    // standard, then the site when there are several.
+    static constexpr int kGroupColumn = 0;
+    static constexpr int kStandardColumn = 1;
+    [[nodiscard]] int siteColumn() const { return several() ? 2 : -1; }
+    // The summary file's columns follow.
+    [[nodiscard]] int firstSummaryColumn() const { return several() ? 3 : 2; }
     // Which grouping the standards shown and typed belong to.
     void setGrouping(const std::string& grouping);
     // The standards of this grouping by group name; kept when the summary
@@ -163,6 +171,10 @@ public:
     // The rows, in the order given, as Copy puts them on the clipboard: a
     // header and the cells as shown, numbers with the decimal mark given.
     [[nodiscard]] std::string copiedRows(const std::vector<int>& rows, char decimalMark) const;
+    // A row's group, its site's index and its site's name.
+    [[nodiscard]] const GroupSummary& group(int row) const;
+    [[nodiscard]] int siteOf(int row) const;
+    [[nodiscard]] const std::string& siteName(int row) const;
 
     [[nodiscard]] int rowCount(const QModelIndex& parent = {}) const override;
     [[nodiscard]] int columnCount(const QModelIndex& parent = {}) const override;
@@ -178,8 +190,6 @@ signals:
     void standardRefused(const QString& why);
 
 private:
-    [[nodiscard]] const GroupSummary& group(int row) const;
-
     std::shared_ptr<const Evaluation> m_evaluation;
     // Each row's site and its group there.
     std::vector<std::pair<std::uint32_t, std::uint32_t>> m_rows;
@@ -234,5 +244,20 @@ private:
     QStringList m_header;
     std::vector<std::vector<Cell>> m_rows;
 };
+
+// The summary's columns shown, one flag a column: those remembered under
+// their names in the file, else the ones a resistance evaluation reads (the
+// group, its standard, plots, refused, relative AUDPC and its deviation, rank
+// and scale) of `model`'s columns. The group and the site are always shown.
+[[nodiscard]] std::vector<bool> ShownSummaryColumns(const QSettings& settings,
+                                                    const QAbstractItemModel& model);
+void RememberSummaryColumns(QSettings& settings, const QAbstractItemModel& model,
+                            const std::vector<bool>& shown);
+
+struct ChartGroups;
+// The chart's groups in the order the view shows them, through its sort and
+// filter, with the standards' declared values.
+[[nodiscard]] ChartGroups ChartGroupsOf(const QSortFilterProxyModel& shown,
+                                        const TrialSummaryModel& summary);
 
 } // namespace quarven

@@ -8,6 +8,7 @@
 #include "trial/trial_table.h"
 #include "ui/curve_loader.h"
 #include "ui/data_actions.h"
+#include "ui/summary_table.h"
 
 #include <QAction>
 #include <QApplication>
@@ -50,9 +51,11 @@ namespace quarven {
 namespace {
 
 QTableView* tableView(QWidget* parent, const char* name, const QString& accessible,
-                      const QString& description, QAbstractItemModel* model)
+                      const QString& description, QAbstractItemModel* model,
+                      QTableView* view = nullptr)
 {
-    auto* view = new QTableView(parent);
+    if (!view)
+        view = new QTableView(parent);
     view->setObjectName(QString::fromLatin1(name));
     view->setAccessibleName(accessible);
     view->setAccessibleDescription(description);
@@ -284,7 +287,7 @@ void TrialWindow::makeViews()
                           tr("One row per group, at each site: counts, means and standard "
                              "deviations, rank and scale. Type a standard's value on the 1-9 "
                              "scale in its standard column; it holds at every site."),
-                          m_summaryProxy);
+                          m_summaryProxy, new SummaryTable(this));
     m_summary->setEditTriggers(QAbstractItemView::AllEditTriggers);
     m_combined = tableView(this, "combined", tr("Combined table"),
                            tr("One row per group over the sites: the sites that gave it a "
@@ -459,6 +462,10 @@ void TrialWindow::connectControls()
         updateStatus();
     });
     connect(&m_data, &DataActions::settingsChanged, this, &TrialWindow::settingsChanged);
+    // The chart follows the summary's sort and filter.
+    connect(m_summaryProxy, &QAbstractItemModel::layoutChanged, this, &TrialWindow::drawChart);
+    connect(m_summaryProxy, &QAbstractItemModel::rowsInserted, this, &TrialWindow::drawChart);
+    connect(m_summaryProxy, &QAbstractItemModel::rowsRemoved, this, &TrialWindow::drawChart);
 }
 
 // A spreadsheet saves in several writes, some by a new file renamed over the
@@ -1004,28 +1011,10 @@ void TrialWindow::showEvaluation(const std::shared_ptr<const Evaluation>& evalua
     drawChart();
 }
 
-// The groups the summary shows, named with their site when it shows several.
 void TrialWindow::drawChart()
 {
-    if (!m_chart || !m_evaluation)
-        return;
-    // Not a number: the group has no mean, or no deviation.
-    constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
-    const bool named = m_evaluation->sites.size() > 1 && m_summaryProxy->site() < 0;
-    QStringList names;
-    QList<double> means, deviations;
-    for (std::size_t s = 0; s < m_evaluation->sites.size(); ++s) {
-        if (m_summaryProxy->site() >= 0 && std::size_t(m_summaryProxy->site()) != s)
-            continue;
-        const SiteEvaluation& site = m_evaluation->sites[s];
-        for (const GroupSummary& group : site.summary.groups) {
-            names.append(named ? ShownText(site.name) + QStringLiteral(": ") + ShownText(group.name)
-                               : ShownText(group.name));
-            means.append(group.relativeAudpc().mean.value_or(kNone));
-            deviations.append(group.relativeAudpc().sd.value_or(kNone));
-        }
-    }
-    m_chart->setGroups(names, means, deviations);
+    if (m_chart && m_evaluation)
+        m_chart->setGroups(ChartGroupsOf(*m_summaryProxy, *m_summaryModel));
 }
 
 // The plot is read from its site's file only now, and only as far as it

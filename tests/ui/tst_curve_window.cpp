@@ -390,7 +390,7 @@ void TestCurveWindow::theModuleGivesTheChart()
     QVERIFY2(entry, qPrintable(module.errorString()));
     QWidget side;
     GroupChart* chart = entry()(&side);
-    chart->setGroups({QStringLiteral("Gala")}, {0.25}, {0.05});
+    chart->setGroups({{QStringLiteral("Gala")}, {0.25}, {0.05}, {}});
     QCOMPARE(chart->widget()->parentWidget(), &side);
     QVERIFY(chart->widget()->accessibleDescription().contains(QStringLiteral("Gala")));
 }
@@ -405,8 +405,10 @@ void TestCurveWindow::chartRoundsAsTheSummary_data()
 
     const double none = std::numeric_limits<double>::quiet_NaN();
     // 0.00015 is a little less than that in binary.
-    QTest::newRow("a half just below in binary") << 0.00015 << none << "G: mean 0.0002, no SD.";
-    QTest::newRow("an exact binary half") << 0.03125 << 0.00015 << "G: mean 0.0313, SD 0.0002.";
+    QTest::newRow("a half just below in binary")
+        << 0.00015 << none << "G: mean relative AUDPC 0.0002, no SD.";
+    QTest::newRow("an exact binary half")
+        << 0.03125 << 0.00015 << "G: mean relative AUDPC 0.0313, SD 0.0002.";
 }
 
 void TestCurveWindow::chartRoundsAsTheSummary()
@@ -416,7 +418,7 @@ void TestCurveWindow::chartRoundsAsTheSummary()
     QFETCH(QString, said);
     QWidget side;
     GroupChart* chart = MakeSummaryChart(&side);
-    chart->setGroups({QStringLiteral("G")}, {mean}, {sd});
+    chart->setGroups({{QStringLiteral("G")}, {mean}, {sd}, {}});
     QCOMPARE(chart->widget()->accessibleDescription(), said);
 }
 

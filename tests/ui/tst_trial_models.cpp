@@ -7,10 +7,15 @@
 #include "trial/trial_batch.h"
 #include "trial/trial_summary.h"
 #include "trial/trial_table.h"
+#include "ui/curve_loader.h"
+#include "ui/summary_chart.h"
 #include "ui/trial_model.h"
 #include "ui/trial_sites.h"
 
 #include <QAbstractItemModelTester>
+#include <QSettings>
+#include <QSortFilterProxyModel>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cmath>
@@ -48,7 +53,8 @@ Summary summaryOf(const QByteArray& bytes)
 int column(const QAbstractItemModel& model, const QString& name)
 {
     for (int at = 0; at < model.columnCount(); ++at)
-        if (model.headerData(at, Qt::Horizontal).toString() == name)
+        if (model.headerData(at, Qt::Horizontal, Qt::DisplayRole).toString() == name ||
+            model.headerData(at, Qt::Horizontal, kColumnNameRole).toString() == name)
             return at;
     return -1;
 }
@@ -128,6 +134,12 @@ private slots:
     void listsPlotsOverSites_data();
     void listsPlotsOverSites();
     void summarisesSiteBySite();
+    void summaryHeadsInWords_data();
+    void summaryHeadsInWords();
+    void remembersTheColumnsShown_data();
+    void remembersTheColumnsShown();
+    void chartFollowsTheView_data();
+    void chartFollowsTheView();
 };
 
 void TestTrialModels::listsEveryPlot_data()
@@ -396,7 +408,7 @@ void TestTrialModels::readsStandardsAsTheBatch()
     const QAbstractItemModelTester tester(&model, kFatal);
     model.setSummary(summaryOf(contents(kSmall)));
     QSignalSpy refused(&model, &TrialSummaryModel::standardRefused);
-    const QModelIndex gala = model.index(0, model.standardColumn());
+    const QModelIndex gala = model.index(0, TrialSummaryModel::kStandardColumn);
     QCOMPARE(model.setData(gala, typed, Qt::EditRole), why.isEmpty());
     QCOMPARE(gala.data().toString(), shown);
     QCOMPARE(refused.value(0).value(0).toString(), why);
@@ -472,13 +484,14 @@ void TestTrialModels::summarisesSiteBySite()
     TrialSummaryModel summary;
     const QAbstractItemModelTester summaryTester(&summary, kFatal);
     summary.setEvaluation(evaluation);
-    QCOMPARE(headerOf(summary).mid(0, 3), (QStringList{"site", "group", "standard"}));
-    QCOMPARE(rowsOf(summary, 2),
-             (QStringList{"north|Gala", "north|Laura", "south|Gala", "south|Agria"}));
+    // The group first, kept in view, and the site after the standard.
+    QCOMPARE(headerOf(summary).mid(0, 3), (QStringList{"Group", "Standard", "Site"}));
+    QCOMPARE(rowsOf(summary, 3),
+             (QStringList{"Gala||north", "Laura||north", "Gala||south", "Agria||south"}));
     SiteFilterProxy proxy;
     proxy.setSourceModel(&summary);
     proxy.setSite(1);
-    QCOMPARE(rowsOf(proxy, 2), (QStringList{"south|Gala", "south|Agria"}));
+    QCOMPARE(rowsOf(proxy, 3), (QStringList{"Gala||south", "Agria||south"}));
     proxy.setSite(-1);
     QCOMPARE(proxy.rowCount(), 4);
 
@@ -494,6 +507,153 @@ void TestTrialModels::summarisesSiteBySite()
     EvaluationTableModel fit(EvaluationTableModel::Table::Fit);
     fit.setEvaluation(*evaluation);
     QCOMPARE(rowsOf(fit, 3), (QStringList{"north|Gala|3", "north|Laura|7", "south|Gala|3"}));
+}
+
+void TestTrialModels::summaryHeadsInWords_data()
+{
+    QTest::addColumn<QString>("name"); // in the exported summary
+    QTest::addColumn<QString>("words");
+    QTest::addColumn<QString>("tip");
+
+    const auto row = [](const char* name, const QString& words, const char* tip = nullptr) {
+        QTest::newRow(name) << name << words << QString::fromLatin1(tip ? tip : name);
+    };
+    row("group", "Group");
+    row("standard", "Standard", "A standard's value on the 1-9 scale; not in the file");
+    row("plots", "Plots");
+    row("refused", "Refused");
+    row("relative_audpc_mean", "Relative AUDPC");
+    row("relative_audpc_sd", "SD");
+    row("audpc_sd", "AUDPC SD");
+    row("yield_losses_mean", "Yield losses");
+    row("rank", "Rank");
+    row("scale", QString::fromUtf8("Scale 1\u20139"));
+}
+
+// Each column is headed in words that no other column shares, and names its
+// column of the file in its tooltip; Copy heads its columns as the file does.
+void TestTrialModels::summaryHeadsInWords()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, words);
+    QFETCH(QString, tip);
+
+    TrialSummaryModel model;
+    const QAbstractItemModelTester tester(&model, kFatal);
+    model.setSummary(summaryOf(contents(kSmall)));
+    int found = -1;
+    QStringList heads;
+    for (int at = 0; at < model.columnCount(); ++at) {
+        heads.append(model.headerData(at, Qt::Horizontal, Qt::DisplayRole).toString());
+        if (model.headerData(at, Qt::Horizontal, kColumnNameRole).toString() == name)
+            found = at;
+    }
+    QVERIFY(found >= 0);
+    QCOMPARE(model.headerData(found, Qt::Horizontal, Qt::DisplayRole).toString(), words);
+    QCOMPARE(model.headerData(found, Qt::Horizontal, Qt::ToolTipRole).toString(), tip);
+    QCOMPARE(heads.count(words), 1);
+    const QString copied = QString::fromStdString(model.copiedRows({0}, '.'));
+    QCOMPARE(copied.section(QLatin1Char('\n'), 0, 0).split(QLatin1Char('\t')).value(found), name);
+}
+
+void TestTrialModels::remembersTheColumnsShown_data()
+{
+    QTest::addColumn<QVariant>("stored");
+    QTest::addColumn<QStringList>("shown");
+
+    QTest::newRow("nothing stored: what an evaluation reads")
+        << QVariant()
+        << QStringList{
+               "group", "standard", "plots", "refused", "relative_audpc_mean", "relative_audpc_sd",
+               "rank",  "scale"};
+    QTest::newRow("chosen ones") << QVariant(QStringList{"plots", "audps_mean"})
+                                 << QStringList{"group", "plots", "audps_mean"};
+    QTest::newRow("none chosen keeps the group") << QVariant(QStringList{}) << QStringList{"group"};
+    QTest::newRow("an unknown name")
+        << QVariant(QStringList{"clone", "rank"}) << QStringList{"group", "rank"};
+}
+
+// Read from the settings, and written back as read in a new session.
+void TestTrialModels::remembersTheColumnsShown()
+{
+    QFETCH(QVariant, stored);
+    QFETCH(QStringList, shown);
+
+    QTemporaryDir folder;
+    const QString path = folder.filePath("quarven.ini");
+    TrialSummaryModel model;
+    const auto names = [&](const std::vector<bool>& flags) {
+        QStringList on;
+        for (int at = 0; at < model.columnCount(); ++at)
+            if (flags.at(std::size_t(at)))
+                on.append(model.headerData(at, Qt::Horizontal, kColumnNameRole).toString());
+        return on;
+    };
+    {
+        QSettings settings(path, QSettings::IniFormat);
+        if (stored.isValid())
+            settings.setValue("trial/summaryColumns", stored);
+        const std::vector<bool> read = ShownSummaryColumns(settings, model);
+        QCOMPARE(read.size(), std::size_t(model.columnCount()));
+        QCOMPARE(names(read), shown);
+        RememberSummaryColumns(settings, model, read);
+        settings.sync();
+        QCOMPARE(settings.status(), QSettings::NoError);
+    }
+    const QSettings again(path, QSettings::IniFormat);
+    QCOMPARE(names(ShownSummaryColumns(again, model)), shown);
+}
+
+void TestTrialModels::chartFollowsTheView_data()
+{
+    QTest::addColumn<QString>("column"); // sorted by
+    QTest::addColumn<int>("order");
+    QTest::addColumn<QString>("filter");     // a pattern of the group's name
+    QTest::addColumn<QStringList>("groups"); // in the chart's order
+
+    // Laura's curve lies lowest, Bellarosa's highest.
+    QTest::newRow("the file's order") << "" << 0 << "" << QStringList{"Gala", "Bellarosa", "Laura"};
+    QTest::newRow("most resistant first") << "relative_audpc_mean" << int(Qt::AscendingOrder) << ""
+                                          << QStringList{"Laura", "Gala", "Bellarosa"};
+    QTest::newRow("most susceptible first") << "relative_audpc_mean" << int(Qt::DescendingOrder)
+                                            << "" << QStringList{"Bellarosa", "Gala", "Laura"};
+    QTest::newRow("by name, filtered")
+        << "group" << int(Qt::DescendingOrder) << "^[gl]" << QStringList{"Laura", "Gala"};
+    QTest::newRow("the standard filtered out")
+        << "group" << int(Qt::AscendingOrder) << "r" << QStringList{"Bellarosa", "Laura"};
+}
+
+// The chart's words give the groups in the view's order, through its sort
+// and filter, the standard with its declared value.
+void TestTrialModels::chartFollowsTheView()
+{
+    QFETCH(QString, column);
+    QFETCH(int, order);
+    QFETCH(QString, filter);
+    QFETCH(QStringList, groups);
+
+    TrialSummaryModel model;
+    model.setSummary(summaryOf(contents(kSmall)));
+    QVERIFY(model.setData(model.index(0, TrialSummaryModel::kStandardColumn), "5", Qt::EditRole));
+    QSortFilterProxyModel view;
+    view.setSourceModel(&model);
+    view.setSortRole(kSortRole);
+    view.setFilterCaseSensitivity(Qt::CaseInsensitive);
+    view.setFilterRegularExpression(filter);
+    view.sort(::column(model, column), Qt::SortOrder(order));
+    QWidget side;
+    GroupChart* chart = MakeSummaryChart(&side);
+    chart->setGroups(ChartGroupsOf(view, model));
+    const QString said = chart->widget()->accessibleDescription();
+    qsizetype from = 0;
+    for (const QString& group : groups) {
+        const qsizetype at = said.indexOf(QRegularExpression("\\b" + group + "[,:]"), from);
+        QVERIFY2(at >= from, qPrintable(group + " not in its place: " + said));
+        from = at + 1;
+    }
+    QCOMPARE(said.count(QStringLiteral("relative AUDPC")) + said.count("no computed plot"),
+             groups.size());
+    QCOMPARE(said.contains(QStringLiteral("Gala, standard of value 5:")), groups.contains("Gala"));
 }
 
 QTEST_MAIN(TestTrialModels)

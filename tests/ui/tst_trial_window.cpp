@@ -71,7 +71,8 @@ std::shared_ptr<const TrialTable> tableOf(const QByteArray& bytes)
 int column(const QAbstractItemModel* model, const QString& name)
 {
     for (int at = 0; at < model->columnCount(); ++at)
-        if (model->headerData(at, Qt::Horizontal).toString() == name)
+        if (model->headerData(at, Qt::Horizontal).toString() == name ||
+            model->headerData(at, Qt::Horizontal, kColumnNameRole).toString() == name)
             return at;
     return -1;
 }
