@@ -7,6 +7,7 @@
 
 #include "entry/plot_file.h"
 #include "entry/tuberization_period.h"
+#include "ui/curve_loader.h"
 
 #include <QByteArray>
 #include <QKeySequence>
@@ -72,13 +73,15 @@ public:
     void fillDates();
     void fillLevels();
 
-    // The plot read from a trial into the table, as Open does.
-    void showPlot(const OpenedTrial& opened, const QString& path);
+    // The plot read from a trial into the table, as Open does; place gives
+    // its site and group when a window knows them.
+    void showPlot(const OpenedTrial& opened, const QString& path, const CurveLabel& place = {});
     // The year and default period a trial opened now is read with.
     [[nodiscard]] BatchSettings batchSettings() const;
 
-    // The name of the plot opened from a file; empty before any.
-    [[nodiscard]] std::string plotName() const;
+    // The trial, site, group and plot of the plot opened from a file; empty
+    // before any.
+    [[nodiscard]] CurveLabel curveLabel() const;
 
 signals:
     // Another plot was opened.
@@ -117,6 +120,7 @@ private:
     // The plot opened last, and the folder it came from.
     std::optional<PlotOrigin> m_opened;
     QString m_folder;
+    CurveLabel m_label;
     QMenu* m_menu = nullptr;
 };
 

@@ -7,6 +7,7 @@
 #include "trial/trial_table.h"
 #include "ui/curve_loader.h"
 #include "ui/data_actions.h"
+#include "ui/trial_reports.h"
 
 #include <QAction>
 #include <QApplication>
@@ -268,6 +269,11 @@ QLayout* TrialWindow::makeActions()
          &TrialWindow::exportPlots, kInMenu | kAsButton},
         {QT_TR_NOOP("Export summary..."), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E),
          &TrialWindow::exportSummary, kInMenu | kAsButton},
+        {QT_TR_NOOP("Curves..."), QKeySequence(Qt::CTRL | Qt::Key_G), &TrialReports::showCurves,
+         kInMenu | kAsButton},
+        {QT_TR_NOOP("Export report..."), QKeySequence(Qt::CTRL | Qt::Key_R),
+         &TrialReports::exportReport, kInMenu | kAsButton},
+        {QT_TR_NOOP("Print..."), QKeySequence::Print, &TrialReports::print, kInMenu | kAsButton},
         {QT_TR_NOOP("Find"), QKeySequence::Find, &TrialWindow::findPlots,
          kInMenu | kAsButton | kBeginsGroup},
         {QT_TR_NOOP("Close"), QKeySequence(Qt::Key_Escape), &QWidget::close, kInMenu | kAsButton},
@@ -606,6 +612,7 @@ void TrialWindow::regroup()
         m_summary->hide();
         m_standardsNote.clear();
         updateStatus();
+        TrialReports::follow(this);
         return;
     }
     if (!m_chart) {
@@ -639,6 +646,7 @@ void TrialWindow::regroup()
     m_summary->show();
     side->show();
     updateStatus();
+    TrialReports::follow(this);
 }
 
 void TrialWindow::drawChart(const Summary& summary)
@@ -686,7 +694,7 @@ void TrialWindow::goToPlot()
             readAgain(false);
         return;
     }
-    m_data.showPlot(opened, m_path);
+    m_data.showPlot(opened, m_path, TrialReports::placeOf(this, row));
 }
 
 // The summary's rows while it has the focus, else the plots'.

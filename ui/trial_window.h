@@ -32,6 +32,8 @@ class Dialogs;
 
 class TrialWindow : public QWidget {
     Q_OBJECT
+    friend class TrialReports;
+
 public:
     // A chosen plot goes to the calculator through data, which also gives
     // the year and period the trial is read with.
@@ -114,6 +116,7 @@ private:
     QTableView* m_summary;
     QLabel* m_status;
     ModuleWidget<GroupChart> m_chart;
+    ModuleWidget<GroupCurvesView> m_curves;
     QFileSystemWatcher* m_watcher;
     QTimer* m_settle;
     QTimer* m_progress;

@@ -249,7 +249,8 @@ void TestTrialWindow::goesToThePlotUnderTheSort()
     const MainWindowControls ui(m_fixture.window());
     QCOMPARE(items(ui.sX), levels);
     QCOMPARE(m_fixture.window().curveWindow()->windowTitle(),
-             QStringLiteral("Disease progress curve: plot %1").arg(plot));
+             QStringLiteral("Disease progress curve: %1, site %2, plot %3")
+                 .arg(QFileInfo(kLong).fileName(), QFileInfo(kLong).completeBaseName(), plot));
 }
 
 void TestTrialWindow::exportsTheBatchFiles_data()
