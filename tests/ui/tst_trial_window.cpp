@@ -805,8 +805,9 @@ void TestTrialWindow::menuFromTheKeyboard()
             buttons.append(button->text());
         else
             buttons.append(row->itemAt(at)->spacerItem() ? "|" : "?");
-    QCOMPARE(buttons, (QStringList{"Go to plot", "Copy", "Export plots...", "Export summary...",
-                                   "|", "Find", "Close"}));
+    QCOMPARE(buttons,
+             (QStringList{"Go to plot", "Copy", "Export plots...", "Export summary...", "Curves...",
+                          "Export report...", "Print...", "|", "Find", "Close"}));
     QTableView* plots = view("plots");
     plots->setFocus();
     plots->setCurrentIndex(plots->model()->index(1, 0));
