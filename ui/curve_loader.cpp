@@ -7,6 +7,8 @@ namespace {
 
 CurveFactory g_curveFactory = nullptr;
 SummaryChartFactory g_chartFactory = nullptr;
+GroupCurvesFactory g_groupCurvesFactory = nullptr;
+ReportOutputFactory g_reportFactory = nullptr;
 
 // The factory registered, or else the module's, loaded now.
 template <typename Factory>
@@ -42,6 +44,29 @@ void RegisterSummaryChartFactory(SummaryChartFactory factory)
 GroupChart* CreateSummaryChart(QWidget* parent, std::string& error)
 {
     return known(g_chartFactory, kSummaryChartSymbol, error) ? g_chartFactory(parent) : nullptr;
+}
+
+void RegisterGroupCurvesFactory(GroupCurvesFactory factory)
+{
+    g_groupCurvesFactory = factory;
+}
+
+GroupCurvesView* CreateGroupCurves(const GroupCurveSources& sources, Dialogs& dialogs,
+                                   QWidget* owner, std::string& error)
+{
+    return known(g_groupCurvesFactory, kGroupCurvesSymbol, error)
+               ? g_groupCurvesFactory(sources, dialogs, owner)
+               : nullptr;
+}
+
+void RegisterReportOutput(ReportOutputFactory factory)
+{
+    g_reportFactory = factory;
+}
+
+const ReportOutput* LoadReportOutput(std::string& error)
+{
+    return known(g_reportFactory, kReportOutputSymbol, error) ? g_reportFactory() : nullptr;
 }
 
 } // namespace quarven

@@ -13,23 +13,39 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
+class QByteArray;
 class QLineEdit;
 class QListWidget;
 
 namespace quarven {
 
 class Dialogs;
+struct GroupCurve;
+struct ReportData;
+struct Standard;
 
-// What the curve reads: the table, the count, the period and the name of
-// the plot opened from a file (empty for none).
+// What a curve is of, for its titles and for the names its images are
+// proposed under: all empty for a plot typed by hand.
+struct CurveLabel {
+    QString trial;  // the file's name
+    QString folder; // the file's folder, where images are proposed
+    QString site;
+    QString groupColumn; // the column grouped by, when the plot came grouped
+    QString group;
+    QString plot;
+};
+
+// What the curve reads: the table, the count, the period and what the plot
+// opened from a file is.
 struct CurveSources {
     QListWidget* dates;
     QListWidget* levels;
     QLineEdit* count;
     QLineEdit* period;
     std::function<int()> currentYear;
-    std::function<std::string()> plotName;
+    std::function<CurveLabel()> label;
 };
 
 // The curve window as the main window sees it.
@@ -67,6 +83,39 @@ protected:
     ~GroupChart() = default;
 };
 
+// The mean disease progress curves of a trial's groups: the trial, site and
+// column (label, its group and plot empty), the groups in the summary's
+// order, the standards, and the curves of chosen groups read from the trial
+// (empty with why when it cannot be read).
+struct GroupCurveSources {
+    CurveLabel label;
+    std::vector<std::string> groups;
+    std::vector<Standard> standards;
+    std::function<std::vector<GroupCurve>(const std::vector<std::string>& groups, std::string& why)>
+        read;
+};
+
+// The window of those curves, with the groups to choose, as the Trial window
+// sees it.
+class GroupCurvesView {
+public:
+    [[nodiscard]] virtual QWidget* widget() = 0;
+    // New groups or standards; the groups chosen stay chosen while they are
+    // there, and every curve is read again.
+    virtual void setSources(const GroupCurveSources& sources) = 0;
+
+protected:
+    ~GroupCurvesView() = default;
+};
+
+// The report of an evaluation, as the Trial window makes it: the PDF's
+// bytes, and the pages on a printer that the system's print dialog chooses
+// (false with why empty when the dialog is cancelled).
+struct ReportOutput {
+    bool (*pdf)(const ReportData& data, QByteArray& bytes, QString* why);
+    bool (*print)(const ReportData& data, QWidget* parent, QString* why);
+};
+
 // A module's widget through its interface, empty once the widget is gone (a
 // closed curve window deletes itself).
 template <typename Seam> class ModuleWidget {
@@ -101,5 +150,20 @@ using SummaryChartFactory = GroupChart* (*)(QWidget* parent);
 inline constexpr const char* kSummaryChartSymbol = "quarvenSummaryChartFactory";
 void RegisterSummaryChartFactory(SummaryChartFactory factory);
 [[nodiscard]] GroupChart* CreateSummaryChart(QWidget* parent, std::string& error);
+
+// Makes a window of group curves owned by owner (it closes with it).
+using GroupCurvesFactory = GroupCurvesView* (*)(const GroupCurveSources& sources, Dialogs& dialogs,
+                                                QWidget* owner);
+inline constexpr const char* kGroupCurvesSymbol = "quarvenGroupCurvesFactory";
+void RegisterGroupCurvesFactory(GroupCurvesFactory factory);
+[[nodiscard]] GroupCurvesView* CreateGroupCurves(const GroupCurveSources& sources, Dialogs& dialogs,
+                                                 QWidget* owner, std::string& error);
+
+// The report's outputs, drawn by the same module, which alone loads Qt
+// Print Support.
+using ReportOutputFactory = const ReportOutput* (*)();
+inline constexpr const char* kReportOutputSymbol = "quarvenReportOutput";
+void RegisterReportOutput(ReportOutputFactory factory);
+[[nodiscard]] const ReportOutput* LoadReportOutput(std::string& error);
 
 } // namespace quarven

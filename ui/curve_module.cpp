@@ -2,6 +2,8 @@
 // the user first asks for the curve.
 #include "ui/curve_loader.h"
 #include "ui/curve_window.h"
+#include "ui/group_curves_window.h"
+#include "ui/report_output.h"
 #include "ui/summary_chart.h"
 
 extern "C" Q_DECL_EXPORT quarven::CurveFactory quarvenCurveFactory()
@@ -12,4 +14,14 @@ extern "C" Q_DECL_EXPORT quarven::CurveFactory quarvenCurveFactory()
 extern "C" Q_DECL_EXPORT quarven::SummaryChartFactory quarvenSummaryChartFactory()
 {
     return &quarven::MakeSummaryChart;
+}
+
+extern "C" Q_DECL_EXPORT quarven::GroupCurvesFactory quarvenGroupCurvesFactory()
+{
+    return &quarven::MakeGroupCurves;
+}
+
+extern "C" Q_DECL_EXPORT quarven::ReportOutputFactory quarvenReportOutput()
+{
+    return &quarven::ReportOutputs;
 }

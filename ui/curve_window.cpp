@@ -3,6 +3,7 @@
 #include "core/disease_curve.h"
 #include "core/loss_calculation.h"
 #include "entry/dialogs.h"
+#include "ui/curve_naming.h"
 #include "ui/list_texts.h"
 
 #include <QAreaSeries>
@@ -197,19 +198,32 @@ void CurveWindow::redraw()
     }
     m_dates->setTickCount(int(std::clamp<qsizetype>(points.size(), 2, 8)));
 
-    const std::string plot = m_sources.plotName ? m_sources.plotName() : std::string();
-    setWindowTitle(plot.empty() ? tr("Disease progress curve")
-                                : tr("Disease progress curve: plot %1").arg(shownText(plot)));
+    const QString named = LabelText(label());
+    setWindowTitle(named.isEmpty() ? tr("Disease progress curve")
+                                   : tr("Disease progress curve: %1").arg(named));
     const QString title = titleText();
-    m_chart->setTitle(title);
+    // The chart's title is rich text: what the file named is escaped.
+    m_chart->setTitle(named.isEmpty() ? title
+                                      : named.toHtmlEscaped() + QStringLiteral("<br>") + title);
     m_stop->setText(shownText(curve.stop));
     m_stop->setVisible(!curve.stop.empty());
-    QString description = title + QStringLiteral(". ");
+    QString description = plainTitle() + QStringLiteral(". ");
     description += spoken.isEmpty() ? tr("No assessment is drawn yet.")
                                     : tr("Assessments: %1.").arg(spoken.join(QStringLiteral("; ")));
     if (!curve.stop.empty())
         description += QLatin1Char(' ') + shownText(curve.stop).replace(QLatin1Char('\n'), ' ');
     m_view->setAccessibleDescription(description);
+}
+
+CurveLabel CurveWindow::label() const
+{
+    return m_sources.label ? m_sources.label() : CurveLabel();
+}
+
+QString CurveWindow::plainTitle() const
+{
+    const QString named = LabelText(label());
+    return named.isEmpty() ? titleText() : named + QStringLiteral(": ") + titleText();
 }
 
 // The results as the result boxes would show them after Calculate.
@@ -277,7 +291,7 @@ QByteArray CurveWindow::svg(int scale) const
     // Letters as large as on screen: the generator's own 72 dots per inch
     // would shrink them.
     generator.setResolution(m_view->logicalDpiX());
-    generator.setTitle(m_chart->title());
+    generator.setTitle(plainTitle());
     generator.setDescription(m_view->accessibleDescription());
     QPainter painter(&generator);
     paintChart(painter, scale);
@@ -292,12 +306,16 @@ void CurveWindow::copyImage()
 
 void CurveWindow::savePng()
 {
-    const std::string path = m_dialogs.saveImageName("Save the curve as PNG", "curve.png", "png");
+    const CurveLabel named = label();
+    const std::string path = m_dialogs.saveImageName(
+        "Save the curve as PNG", ProposedImage(named, named.plot, "png").toStdString(), "png");
     if (path.empty())
         return;
     QBuffer encoded;
     encoded.open(QIODevice::WriteOnly);
-    if (!image(exportScale()).save(&encoded, "PNG")) {
+    QImage picture = image(exportScale());
+    picture.setText(QStringLiteral("Title"), plainTitle());
+    if (!picture.save(&encoded, "PNG")) {
         m_dialogs.message("The curve was not saved: " + path + ": the image could not be encoded");
         return;
     }
@@ -306,7 +324,9 @@ void CurveWindow::savePng()
 
 void CurveWindow::saveSvg()
 {
-    const std::string path = m_dialogs.saveImageName("Save the curve as SVG", "curve.svg", "svg");
+    const CurveLabel named = label();
+    const std::string path = m_dialogs.saveImageName(
+        "Save the curve as SVG", ProposedImage(named, named.plot, "svg").toStdString(), "svg");
     if (!path.empty())
         saveAs(path, svg(exportScale()));
 }

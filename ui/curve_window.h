@@ -56,6 +56,9 @@ private:
     [[nodiscard]] QByteArray svg(int scale) const;
     void saveAs(const std::string& path, const QByteArray& bytes);
     [[nodiscard]] QString titleText() const;
+    [[nodiscard]] CurveLabel label() const;
+    // The title on one line, with what the curve is of.
+    [[nodiscard]] QString plainTitle() const;
 
     CurveSources m_sources;
     Dialogs& m_dialogs;

@@ -219,9 +219,9 @@ int DataActions::plotYear() const
     return m_opened && m_opened->year ? *m_opened->year : m_currentYear();
 }
 
-std::string DataActions::plotName() const
+CurveLabel DataActions::curveLabel() const
 {
-    return m_opened ? m_opened->name : std::string();
+    return m_opened ? m_label : CurveLabel();
 }
 
 void DataActions::copyTable()
@@ -360,13 +360,19 @@ FileReading DataActions::readingOf(const QString& path) const
     return found == m_readings.end() ? FileReading{} : found->second;
 }
 
-void DataActions::showPlot(const OpenedTrial& opened, const QString& path)
+void DataActions::showPlot(const OpenedTrial& opened, const QString& path, const CurveLabel& place)
 {
     if (!opened.plot)
         return;
     const WindowPlot& plot = *opened.plot;
     m_opened = OriginOf(opened, plot);
     m_folder = QFileInfo(path).absolutePath();
+    m_label = place;
+    m_label.trial = QFileInfo(path).fileName();
+    m_label.folder = m_folder;
+    if (m_label.site.isEmpty())
+        m_label.site = QFileInfo(path).completeBaseName();
+    m_label.plot = QString::fromStdString(plot.summary.name);
     show(plot);
     emit plotOpened();
     if (!plot.summary.refusal.empty())

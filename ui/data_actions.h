@@ -7,6 +7,7 @@
 
 #include "entry/plot_file.h"
 #include "entry/tuberization_period.h"
+#include "ui/curve_loader.h"
 #include "ui/trial_questions.h"
 
 #include <QByteArray>
@@ -75,16 +76,18 @@ public:
     void fillDates();
     void fillLevels();
 
-    // The plot read from a trial into the table, as Open does.
-    void showPlot(const OpenedTrial& opened, const QString& path);
+    // The plot read from a trial into the table, as Open does; place gives
+    // its site and group when a window knows them.
+    void showPlot(const OpenedTrial& opened, const QString& path, const CurveLabel& place = {});
     // The year and default period a trial opened now is read with.
     [[nodiscard]] BatchSettings batchSettings() const;
 
     // How the trial at path is read, as the user answered when it was opened.
     [[nodiscard]] FileReading readingOf(const QString& path) const;
 
-    // The name of the plot opened from a file; empty before any.
-    [[nodiscard]] std::string plotName() const;
+    // The trial, site, group and plot of the plot opened from a file; empty
+    // before any.
+    [[nodiscard]] CurveLabel curveLabel() const;
 
 signals:
     // Another plot was opened.
@@ -124,6 +127,7 @@ private:
     std::optional<PlotOrigin> m_opened;
     QString m_folder;
     std::map<QString, FileReading> m_readings;
+    CurveLabel m_label;
     QMenu* m_menu = nullptr;
 };
 

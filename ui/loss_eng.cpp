@@ -240,7 +240,7 @@ void LossEng::showCurve()
     if (!m_curve) {
         std::string error;
         m_curve = CreateCurveWindow({m_ui.sTx, m_ui.sX, m_ui.sNx, m_ui.sQ, m_currentYear,
-                                     [this] { return m_data->plotName(); }},
+                                     [this] { return m_data->curveLabel(); }},
                                     m_dialogs, this, error);
         if (!m_curve) {
             m_dialogs.message("The curve cannot be shown: " + error);

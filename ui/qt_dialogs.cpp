@@ -109,7 +109,9 @@ std::string QtDialogs::saveImageName(const std::string& title, const std::string
                        QString::fromStdString(suggested));
     const QString suffix = QString::fromStdString(extension);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setNameFilter(QStringLiteral("%1 images (*.%2)").arg(suffix.toUpper(), suffix));
+    const QString kind =
+        suffix == QLatin1String("pdf") ? QStringLiteral("documents") : QStringLiteral("images");
+    dialog.setNameFilter(QStringLiteral("%1 %2 (*.%3)").arg(suffix.toUpper(), kind, suffix));
     dialog.setDefaultSuffix(suffix);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};

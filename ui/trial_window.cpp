@@ -9,6 +9,7 @@
 #include "ui/curve_loader.h"
 #include "ui/data_actions.h"
 #include "ui/summary_table.h"
+#include "ui/trial_reports.h"
 
 #include <QAction>
 #include <QApplication>
@@ -187,24 +188,6 @@ QString quotedName(const std::string& name)
 } // namespace
 
 // A file the window reads, and what it gave.
-struct TrialWindow::Site {
-    QString path;
-    std::string name;
-    TrialLoader* loader = nullptr;
-    std::shared_ptr<const TrialTable> table; // none until read
-    // Opened in place of the sites before it, which go once it is read; a
-    // site added after it stays.
-    bool replacing = false;
-    // The site that takes this one's place once read; none.
-    Site* replacedBy = nullptr;
-    // Written to, and to be read again once the writes settle.
-    bool changed = false;
-    QString readNote;
-    // The running sums of `table` grouped by its copied column `summedColumn`.
-    std::shared_ptr<const TrialTable> summed;
-    std::size_t summedColumn = 0;
-    TrialSummary sums;
-};
 
 TrialWindow::TrialWindow(Dialogs& dialogs, DataActions& dataActions, QWidget* parent)
     : QWidget(parent, Qt::Window), m_dialogs(dialogs), m_data(dataActions),
@@ -404,6 +387,11 @@ QLayout* TrialWindow::makeActions()
          &TrialWindow::exportCombined, kInMenu | kAsButton, &m_exportCombined},
         {QT_TR_NOOP("Combined view"), QKeySequence(Qt::CTRL | Qt::Key_B),
          &TrialWindow::toggleCombined, kInMenu, &m_toggleCombined},
+        {QT_TR_NOOP("Curves..."), QKeySequence(Qt::CTRL | Qt::Key_G), &TrialReports::showCurves,
+         kInMenu | kAsButton},
+        {QT_TR_NOOP("Export report..."), QKeySequence(Qt::CTRL | Qt::Key_R),
+         &TrialReports::exportReport, kInMenu | kAsButton},
+        {QT_TR_NOOP("Print..."), QKeySequence::Print, &TrialReports::print, kInMenu | kAsButton},
         {QT_TR_NOOP("Find"), QKeySequence::Find, &TrialWindow::findPlots,
          kInMenu | kAsButton | kBeginsGroup},
         {QT_TR_NOOP("Close"), QKeySequence(Qt::Key_Escape), &QWidget::close, kInMenu | kAsButton},
@@ -904,6 +892,7 @@ void TrialWindow::regroup()
         m_exportCombined->setEnabled(false);
         m_toggleCombined->setEnabled(false);
         updateStatus();
+        TrialReports::follow(this);
         return;
     }
     if (!m_chart) {
@@ -950,10 +939,12 @@ std::shared_ptr<const Evaluation> TrialWindow::evaluate(std::size_t column, QStr
         standards.push_back({name, value});
     OrError<Evaluation> drawn = Evaluate(sums, standards);
     m_standardsNote.clear();
+    m_standardsUsed = standards;
     if (const auto* error = std::get_if<SummaryError>(&drawn)) {
         m_standardsNote =
             tr("The standards are not used: %1").arg(QString::fromStdString(error->message));
         notes.append(m_standardsNote);
+        m_standardsUsed.clear();
         drawn = Evaluate(sums, {});
     } else if (!standards.empty()) {
         m_standardsNote = tr("Standards: %1").arg(standards.size());
@@ -1009,6 +1000,7 @@ void TrialWindow::showEvaluation(const std::shared_ptr<const Evaluation>& evalua
     m_exportCombined->setEnabled(standards);
     m_toggleCombined->setEnabled(true);
     drawChart();
+    TrialReports::follow(this);
 }
 
 void TrialWindow::drawChart()
@@ -1048,7 +1040,7 @@ void TrialWindow::goToPlot()
             readAgain(site, false);
         return;
     }
-    m_data.showPlot(opened, site.path);
+    m_data.showPlot(opened, site.path, TrialReports::placeOf(this, *sites, at));
 }
 
 // The summary's rows while it has the focus, else the plots'.

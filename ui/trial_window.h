@@ -37,6 +37,8 @@ class Dialogs;
 
 class TrialWindow : public QWidget {
     Q_OBJECT
+    friend class TrialReports;
+
 public:
     // A chosen plot goes to the calculator through data, which also gives
     // the year and period the trial is read with.
@@ -83,7 +85,24 @@ private:
     // Why a load was asked for: Open tells a failure in a message, a read
     // that follows the file or the period only in the status line.
     enum Purpose { kOpen = 1, kFollow = 2 };
-    struct Site;
+    struct Site {
+        QString path;
+        std::string name;
+        TrialLoader* loader = nullptr;
+        std::shared_ptr<const TrialTable> table; // none until read
+        // Opened in place of the sites before it, which go once it is read; a
+        // site added after it stays.
+        bool replacing = false;
+        // The site that takes this one's place once read; none.
+        Site* replacedBy = nullptr;
+        // Written to, and to be read again once the writes settle.
+        bool changed = false;
+        QString readNote;
+        // The running sums of `table` grouped by its copied column `summedColumn`.
+        std::shared_ptr<const TrialTable> summed;
+        std::size_t summedColumn = 0;
+        TrialSummary sums;
+    };
 
     // The constructor's parts, in the order the controls are made, which is
     // the order the focus takes where the tab order is not set.
@@ -167,6 +186,7 @@ private:
     QTabWidget* m_tabs;
     QLabel* m_status;
     ModuleWidget<GroupChart> m_chart;
+    ModuleWidget<GroupCurvesView> m_curves;
     QFileSystemWatcher* m_watcher;
     QTimer* m_settle;
     QTimer* m_progress;
@@ -180,6 +200,8 @@ private:
     int m_groupOccurrence = 0;
     // The evaluation shown while grouped.
     std::shared_ptr<const Evaluation> m_evaluation;
+    // The standards it was drawn with: none when those typed are refused.
+    std::vector<Standard> m_standardsUsed;
     // The status line's notes under the count of plots.
     QString m_progressNote;
     QString m_standardsNote;

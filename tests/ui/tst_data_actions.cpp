@@ -700,7 +700,8 @@ void TestDataActions::openListsEveryPlotOfTheFile()
     QCOMPARE(items(ui.sX), levels);
     QCOMPARE(ui.sQ->text(), period);
     QCOMPARE(m_fixture.window().curveWindow()->windowTitle(),
-             QStringLiteral("Disease progress curve: plot %1").arg(plot));
+             QStringLiteral("Disease progress curve: %1, site %2, plot %3")
+                 .arg(QFileInfo(path).fileName(), QFileInfo(path).completeBaseName(), plot));
 
     script(m_fixture.dialogs, {"!file:" + path});
     menuOn(ui.sTx->viewport(), QStringLiteral("Open..."));
