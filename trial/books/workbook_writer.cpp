@@ -14,6 +14,7 @@
 #include <map>
 
 #include <fcntl.h>
+#include <locale.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -30,9 +31,43 @@ struct WorkbookWriter::Formats {
     std::map<int, lxw_format*> decimals;
     lxw_format* isoDate = nullptr;
     lxw_format* dayMonth = nullptr;
+    // The program's locale with C's numbers, or none when it cannot be made.
+    locale_t numbers = nullptr;
+
+    Formats()
+    {
+        if (const locale_t current = ::duplocale(::uselocale(nullptr)))
+            if (!(numbers = ::newlocale(LC_NUMERIC_MASK, "C", current)))
+                ::freelocale(current);
+    }
+    ~Formats()
+    {
+        if (numbers)
+            ::freelocale(numbers);
+    }
+    Formats(const Formats&) = delete;
+    Formats& operator=(const Formats&) = delete;
 };
 
 namespace {
+
+// libxlsxwriter as Debian builds it writes numbers through printf, whose
+// decimal mark is the locale's: "0,2833" in a workbook's XML is no number.
+// Its calls are made with C's numbers on this thread only.
+class CNumbers {
+public:
+    explicit CNumbers(locale_t numbers) : m_saved(numbers ? ::uselocale(numbers) : nullptr) {}
+    ~CNumbers()
+    {
+        if (m_saved)
+            ::uselocale(m_saved);
+    }
+    CNumbers(const CNumbers&) = delete;
+    CNumbers& operator=(const CNumbers&) = delete;
+
+private:
+    locale_t m_saved;
+};
 
 // libxlsxwriter tells its own failures on standard error, in lines of its
 // own; the caller tells them once, in its words.
@@ -277,6 +312,7 @@ WorkbookWriter::WorkbookWriter(std::string path, int year)
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;
     options.tmpdir = m_folder.data();
+    const CNumbers numbers(m_formats->numbers);
     m_book = workbook_new_opt(m_temporary.c_str(), &options);
     if (!m_book)
         fail("out of memory");
@@ -309,6 +345,7 @@ std::size_t WorkbookWriter::addSheet(std::string_view name, const std::vector<Sh
         return number;
     }
     Sheet& sheet = *m_sheets.back();
+    const CNumbers numbers(m_formats->numbers);
     {
         const QuietStandardError quiet;
         errno = 0;
@@ -355,6 +392,7 @@ void WorkbookWriter::addRow(std::size_t number, Items<std::string_view> cells)
     if (failed() || number >= m_sheets.size() || !m_sheets[number]->sheet)
         return;
     Sheet& sheet = *m_sheets[number];
+    const CNumbers numbers(m_formats->numbers);
     if (sheet.row >= kMostSheetRows) {
         fail("more rows than a sheet holds (" + std::to_string(kMostSheetRows) + ")");
         return;
@@ -447,6 +485,7 @@ bool WorkbookWriter::finish()
     lxw_error closed = LXW_NO_ERROR;
     {
         const QuietStandardError quiet;
+        const CNumbers numbers(m_formats->numbers);
         errno = 0;
         closed = workbook_close(m_book);
     }
