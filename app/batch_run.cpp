@@ -4,6 +4,7 @@
 #include "app/progress_bar.h"
 #include "trial/block_memory.h"
 #include "trial/trial_run.h"
+#include "trial/trial_workbook.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -104,11 +105,20 @@ struct Output {
     std::unique_ptr<QSaveFile> file;
     std::unique_ptr<QTemporaryFile> staged;
     int handle = -1;
-    QString name; // of what is written, in messages
+    QString name;                         // of what is written, in messages
+    std::unique_ptr<WorkbookWriter> book; // in place of file for a path ending in .xlsx
 
     [[nodiscard]] bool wanted() const { return !path.isEmpty(); }
     [[nodiscard]] bool toFile() const { return wanted() && path != QLatin1String("-"); }
 };
+
+// A workbook's failure so far, told as any other file's.
+Failure bookFailure(const Output& output)
+{
+    if (!output.book || !output.book->failed())
+        return std::nullopt;
+    return inFile(output.name, QString::fromStdString(output.book->error()));
+}
 
 Failure openInput(QFile& input, const QString& trial, const QString& trialName)
 {
@@ -153,7 +163,7 @@ Failure checkTarget(Output& output, std::vector<FilePlace>& kept,
     return inFile(output.path, systemError(check.place.error));
 }
 
-Failure openOutput(Output& output)
+Failure openOutput(Output& output, int year)
 {
     if (!output.wanted())
         return std::nullopt;
@@ -165,6 +175,12 @@ Failure openOutput(Output& output)
         output.handle = output.staged->handle();
         output.name = output.staged->fileName();
         return std::nullopt;
+    }
+    output.name = output.path;
+    if (output.path.endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive)) {
+        output.book = std::make_unique<WorkbookWriter>(
+            QFile::encodeName(output.place.file).toStdString(), year);
+        return bookFailure(output);
     }
     // Where the check found the path to lead, its links followed.
     output.file = std::make_unique<QSaveFile>(output.place.file);
@@ -198,9 +214,9 @@ Failure openFiles(const BatchOptions& options, const QString& trialName, QFile& 
                 keptOutputs.push_back(output);
         }
     }
-    if (Failure failed = openOutput(results))
+    if (Failure failed = openOutput(results, options.settings.year))
         return failed;
-    return openOutput(summary);
+    return openOutput(summary, options.settings.year);
 }
 
 // "trial.csv:7: reason", or "book.xlsx: reason" for the file as a whole.
@@ -319,6 +335,10 @@ Failure writeSummary(const TrialRun& run, const std::vector<Standard>& standards
     const OrError<Summary> summary = run.summary().summarise(standards);
     if (const auto* error = std::get_if<SummaryError>(&summary))
         return inFile(trialName, QString::fromStdString(error->message));
+    if (output.book) {
+        AddSheet(*output.book, SummaryTable(std::get<Summary>(summary)));
+        return bookFailure(output);
+    }
     const std::string text =
         SummaryText(std::get<Summary>(summary), run.separator(), run.decimalMark());
     if (const int error = writeAll(output.handle, text.data(), text.size()))
@@ -328,6 +348,8 @@ Failure writeSummary(const TrialRun& run, const std::vector<Standard>& standards
 
 Failure syncOutput(const Output& output)
 {
+    if (output.book && !output.book->finish())
+        return bookFailure(output);
     if (!output.file)
         return std::nullopt;
     const int synced = SyncFile(output.handle);
@@ -336,6 +358,8 @@ Failure syncOutput(const Output& output)
 
 Failure commitOutput(Output& output, char* buffer)
 {
+    if (output.book && !output.book->commit())
+        return bookFailure(output);
     if (output.file && !output.file->commit())
         return inFile(output.name, output.file->errorString());
     if (output.staged)
@@ -359,20 +383,27 @@ Failure deliver(Output& results, Output& summary, char* buffer)
 int runBatch(const BatchOptions& options, const QString& trialName)
 {
     QFile input;
-    Output results{options.results, QStringLiteral("results"), {}, {}, {}, -1, {}};
-    Output summary{options.summary, QStringLiteral("summary"), {}, {}, {}, -1, {}};
+    Output results{options.results, QStringLiteral("results"), {}, {}, {}, -1, {}, {}};
+    Output summary{options.summary, QStringLiteral("summary"), {}, {}, {}, -1, {}, {}};
     if (Failure failed = openFiles(options, trialName, input, results, summary))
         return failure(*failed);
 
     int writeError = 0;
     TrialRun run(options.settings, [&](std::string_view piece) {
-        if (!results.wanted())
+        if (!results.wanted() || results.book)
             return;
         if (writeError == 0)
             writeError = writeAll(results.handle, piece.data(), piece.size());
     });
     if (options.groupBy)
         run.summariseBy(*options.groupBy);
+    std::optional<ResultsSheet> sheet;
+    if (results.book)
+        run.keepResults([&](const PlotResult& result) {
+            if (!sheet)
+                sheet.emplace(*results.book, run.copiedNames());
+            sheet->add(result);
+        });
 
     // One huge page, never cleared by hand: a vector's zeroed megabyte cost
     // 256 page faults, a tenth of a small trial's whole run.
@@ -384,6 +415,10 @@ int runBatch(const BatchOptions& options, const QString& trialName)
     Failure failed = readTrial(input, options, trialName, run, writeError, bytes);
     if (!failed && writeError != 0)
         failed = inFile(results.name, systemError(writeError));
+    if (!failed && results.book && !sheet)
+        sheet.emplace(*results.book, run.copiedNames());
+    if (!failed)
+        failed = bookFailure(results);
     if (!failed)
         failed = writeSummary(run, options.standards, trialName, summary);
     if (!failed)

@@ -71,7 +71,8 @@ struct Options {
     QCommandLineOption output{
         QStringLiteral("output"),
         QStringLiteral("Write the results to RESULTS rather than to standard output (- for "
-                       "standard output): whole or not at all, and never over TRIAL."),
+                       "standard output): whole or not at all, and never over TRIAL; a "
+                       "workbook when RESULTS ends in .xlsx."),
         QStringLiteral("RESULTS")};
     QCommandLineOption period{QStringLiteral("period"),
                               QStringLiteral("Tuberization period for plots that give none, 10 "
@@ -112,6 +113,11 @@ struct Options {
                        "the trait whose values are the levels (as written); needed when the "
                        "file holds several."),
         QStringLiteral("NAME")};
+    QCommandLineOption falls{
+        QStringLiteral("falls"),
+        QStringLiteral("A plot whose level falls: refuse it (the default), or keep it, computed "
+                       "as the trapezoids give it, with a note in its message column."),
+        QStringLiteral("keep|refuse")};
     QCommandLineOption by{
         QStringLiteral("by"),
         QStringLiteral("Summarise the plots by the trial's column COLUMN (any case): one row "
@@ -127,7 +133,8 @@ struct Options {
     QCommandLineOption summary{
         QStringLiteral("summary"),
         QStringLiteral("With --by, write the summary to FILE (- for standard output): whole "
-                       "or not at all, never over TRIAL or RESULTS."),
+                       "or not at all, never over TRIAL or RESULTS; a workbook when FILE ends "
+                       "in .xlsx."),
         QStringLiteral("FILE")};
 };
 
@@ -142,7 +149,8 @@ void describe(QCommandLineParser& parser, const Options& options)
         "the results), 2 a usage error or a file that cannot be read or written."));
     parser.addOptions({options.batch, options.output, options.period, options.group, options.year,
                        options.sheet, options.dates, options.daysAfter, options.dayColumns,
-                       options.trait, options.by, options.standard, options.summary});
+                       options.trait, options.falls, options.by, options.standard,
+                       options.summary});
 }
 
 // "--batch -- -x.csv" reads the trial -x.csv: the "--" that ends the options
@@ -265,6 +273,12 @@ Failure readSettings(const QCommandLineParser& parser, const Options& options,
                                   "Mid-early, Mid, Mid-late, Late)")
                 .arg(parser.value(options.group));
         settings.defaultPeriod = *days;
+    }
+    if (parser.isSet(options.falls)) {
+        const QString falls = parser.value(options.falls);
+        if (falls != QLatin1String("keep") && falls != QLatin1String("refuse"))
+            return QStringLiteral("--falls %1: keep or refuse").arg(falls);
+        settings.keepFalls = falls == QLatin1String("keep");
     }
     return readReading(parser, options, settings.year, settings.reading);
 }

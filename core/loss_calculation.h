@@ -41,6 +41,12 @@ struct CalculationOutcome {
 // audpc. The window and the trial batch both sum through here, so that the
 // same data gives bit-identical results either way.
 enum class PairCheck { Summed, DatesNotIncreasing, LevelFalls };
+// The pair's trapezoid, whatever its levels: a batch asked to keep a falling
+// level adds it as it is.
+inline void AddTrapezoid(double& audpc, std::int16_t days, double x1, double x2)
+{
+    audpc = audpc + ((x1 + x2) * days) / 2;
+}
 // In the header: the batch calls it for every row of a trial.
 [[nodiscard]] inline PairCheck AddPair(double& audpc, std::int16_t days, double x1, double x2)
 {
@@ -48,7 +54,7 @@ enum class PairCheck { Summed, DatesNotIncreasing, LevelFalls };
         return PairCheck::DatesNotIncreasing;
     if (x2 - x1 < 0)
         return PairCheck::LevelFalls;
-    audpc = audpc + ((x1 + x2) * days) / 2;
+    AddTrapezoid(audpc, days, x1, x2);
     return PairCheck::Summed;
 }
 

@@ -28,7 +28,7 @@ fi
 assessments=10
 
 # The same packages as scripts/bench.sh: build-bench/ configures all benchmarks.
-packages=(cmake g++ make qt6-base-dev libqt6opengl6-dev qt6-charts-dev qt6-svg-dev libcsv-dev libzip-dev libexpat1-dev
+packages=(cmake g++ make qt6-base-dev libqt6opengl6-dev qt6-charts-dev qt6-svg-dev libcsv-dev libzip-dev libexpat1-dev libxlsxwriter-dev
     fonts-liberation libbenchmark-dev libx11-dev
     libxdamage-dev time)
 bash scripts/install-missing.sh "${packages[@]}"

@@ -22,7 +22,7 @@ runs=${1:-7}
 plots=100000
 assessments=10
 
-packages=(cmake g++ make qt6-base-dev libqt6opengl6-dev qt6-charts-dev qt6-svg-dev libcsv-dev libzip-dev
+packages=(cmake g++ make qt6-base-dev libqt6opengl6-dev qt6-charts-dev qt6-svg-dev libcsv-dev libzip-dev libxlsxwriter-dev
     libexpat1-dev time libreoffice-calc)
 bash scripts/install-missing.sh "${packages[@]}"
 

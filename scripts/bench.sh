@@ -23,7 +23,7 @@ if [ "${1:-}" = "--quick" ]; then
     startup_runs=5
 fi
 
-packages=(cmake g++ make qt6-base-dev libqt6opengl6-dev qt6-charts-dev qt6-svg-dev libcsv-dev libzip-dev libexpat1-dev
+packages=(cmake g++ make qt6-base-dev libqt6opengl6-dev qt6-charts-dev qt6-svg-dev libcsv-dev libzip-dev libexpat1-dev libxlsxwriter-dev
     fonts-liberation libbenchmark-dev xvfb libx11-dev
     libxdamage-dev jq)
 bash scripts/install-missing.sh "${packages[@]}"

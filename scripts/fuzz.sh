@@ -26,7 +26,7 @@ if [ "${#targets[@]}" -eq 0 ]; then
 fi
 
 bash scripts/install-missing.sh cmake make clang libclang-rt-14-dev libcsv-dev libzip-dev \
-    libexpat1-dev
+    libexpat1-dev libxlsxwriter-dev
 
 if [ ! -f build-fuzz/CMakeCache.txt ]; then
     CC=clang CXX=clang++ cmake -S . -B build-fuzz -DQUARVEN_FUZZ=ON

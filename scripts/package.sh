@@ -14,7 +14,7 @@ cd "$(dirname "$0")/.."
 # dpkg-dev: dpkg-shlibdeps and dpkg-buildflags; file: CPack finds the
 # binaries to strip and to scan with it.
 bash scripts/install-missing.sh cmake g++ make qt6-base-dev libqt6opengl6-dev qt6-charts-dev qt6-svg-dev \
-    libcsv-dev libzip-dev libexpat1-dev scdoc dpkg-dev file lintian
+    libcsv-dev libzip-dev libexpat1-dev libxlsxwriter-dev scdoc dpkg-dev file lintian
 
 if [ ! -f build-package/CMakeCache.txt ]; then
     # The flags Debian builds its own packages with, every hardening on:

@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 # without: Qt Charts' CMake files need Qt OpenGL's (libqt6opengl6-dev), which
 # qt6-base-dev only recommends.
 packages=(cmake g++ make qt6-base-dev libqt6opengl6-dev qt6-charts-dev qt6-svg-dev
-    fonts-liberation locales libcsv-dev libzip-dev libexpat1-dev scdoc)
+    fonts-liberation locales libcsv-dev libzip-dev libexpat1-dev libxlsxwriter-dev scdoc)
 if [ "${1:-}" = "--tests" ]; then
     # Validators for the installed desktop entry, metainfo and manual page;
     # an X server for the one test that needs the X11 selection, and xauth,

@@ -7,6 +7,7 @@
 #include "trial_period.h"
 #include "trial_values.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -19,6 +20,7 @@ namespace {
 constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
 constexpr std::uint8_t kFirstHasYear = 1;
 constexpr std::uint8_t kLastHasYear = 2;
+constexpr std::uint8_t kFallHasYear = 4;
 // No potato epidemic is assessed over half a year; dates that span more were
 // most likely written month first.
 constexpr std::int32_t kLongestSpan = 183;
@@ -81,6 +83,9 @@ struct TrialBatch::PlotState {
     std::uint32_t refusal = kNone; // index of its refusal
     std::int16_t period = 0;       // 0: none could be read
     std::uint8_t flags = 0;
+    // The first falling level kept, as 1 + its days after the first
+    // assessment (a span past kLongestSpan refuses the plot); 0: none.
+    std::uint8_t fall = 0;
 };
 
 TrialBatch::TrialBatch(BatchSettings settings, ResultHandler onResult)
@@ -231,7 +236,10 @@ void TrialBatch::add(PlotState& state, const TrialAssessment& assessment, std::u
     }
     const PairCheck check =
         AddPair(state.audpc, static_cast<std::int16_t>(difference), state.lastLevel, level);
-    if (check != PairCheck::Summed) {
+    if (check == PairCheck::LevelFalls && m_settings.keepFalls) {
+        AddTrapezoid(state.audpc, static_cast<std::int16_t>(difference), state.lastLevel, level);
+        keepFall(state, day, date->hasYear);
+    } else if (check != PairCheck::Summed) {
         refusePair(state, check, line);
         return;
     }
@@ -242,7 +250,8 @@ void TrialBatch::add(PlotState& state, const TrialAssessment& assessment, std::u
     state.lastDay = day;
     state.lastLevel = level;
     state.lastLine = line;
-    state.flags = static_cast<std::uint8_t>((state.flags & kFirstHasYear) | hasYear);
+    state.flags =
+        static_cast<std::uint8_t>((state.flags & (kFirstHasYear | kFallHasYear)) | hasYear);
 }
 
 void TrialBatch::refuseAssessment(PlotState& state, const TrialAssessment& assessment,
@@ -270,6 +279,15 @@ void TrialBatch::refusePair(PlotState& state, std::optional<PairCheck> check, st
                    " and " + SignedText(static_cast<int>(row + 2)) +
                    "). The dates lie more than 32767 days apart",
                line, state.lastLine);
+}
+
+void TrialBatch::keepFall(PlotState& state, std::int32_t day, bool hasYear)
+{
+    if (state.fall != 0)
+        return;
+    // A fall further on is refused with the span that holds it.
+    state.fall = static_cast<std::uint8_t>(std::min(day - state.firstDay, kLongestSpan + 1) + 1);
+    state.flags = static_cast<std::uint8_t>(state.flags | (hasYear ? kFallHasYear : 0));
 }
 
 void TrialBatch::refuseSpan(PlotState& state, std::int32_t days, std::uint32_t line)
@@ -434,6 +452,15 @@ bool TrialBatch::giveResult(const PlotState& state, std::string_view plot,
     } else {
         measure(state, scratch, result);
         result.note = note;
+        if (state.fall != 0) {
+            scratch.message.assign(note);
+            if (!note.empty())
+                scratch.message += "; ";
+            scratch.message += "the level falls on ";
+            AppendTrialDate(scratch.message,
+                            {state.firstDay + state.fall - 1, (state.flags & kFallHasYear) != 0});
+            result.note = scratch.message;
+        }
     }
     handler(result);
     return refused;

@@ -7,7 +7,8 @@
 // a date cannot be read, a level is not wholly a number or lies outside
 // 0..100, a pair of dates does not increase, a level falls, its assessments
 // span more than 183 days, its period cannot be used, or it has fewer than
-// two assessments. Every message names the file lines it comes from. A long
+// two assessments; a level that falls is kept on request, with a note in its
+// message column. Every message names the file lines it comes from. A long
 // row with a date and no level is a day not assessed, like an empty wide cell.
 //
 // Long layout: results come when the file ends, in the order the plots first
@@ -68,6 +69,10 @@ struct BatchSettings {
     int year = 0;                       // of dates written without one
     int defaultPeriod = kDefaultPeriod; // for plots that give none
     TrialReading reading;               // the reader's too
+    // A level that falls (a rater's slip, lesions washed off) is summed as
+    // the trapezoids give it, and the plot's message notes it, rather than
+    // refusing the plot.
+    bool keepFalls = false;
 };
 
 enum class DecimalMark { Point, Comma };
@@ -132,6 +137,7 @@ private:
     // check: why the pair failed; none when its dates lie too far apart.
     [[gnu::cold]] void refusePair(PlotState& state, std::optional<PairCheck> check,
                                   std::uint32_t line);
+    [[gnu::cold]] void keepFall(PlotState& state, std::int32_t day, bool hasYear);
     [[gnu::cold]] void refuseSpan(PlotState& state, std::int32_t days, std::uint32_t line);
     [[gnu::cold]] void noteLevelsMark(std::string_view level);
     void refuse(PlotState& state, std::string message, std::uint32_t line,

@@ -112,17 +112,18 @@ enum class ColumnKind { Number, Date, Text };
 struct ResultColumn {
     const char* name;
     ColumnKind kind;
+    int decimals = kShortest; // of a Number column, as the results write it
 };
 
 namespace detail {
 constexpr std::array<ResultColumn, kMeasureCount + 5> resultColumns()
 {
-    std::array<ResultColumn, kMeasureCount + 5> columns{{{"assessments", ColumnKind::Number},
+    std::array<ResultColumn, kMeasureCount + 5> columns{{{"assessments", ColumnKind::Number, 0},
                                                          {"first_date", ColumnKind::Date},
                                                          {"last_date", ColumnKind::Date},
-                                                         {"period", ColumnKind::Number}}};
+                                                         {"period", ColumnKind::Number, 0}}};
     for (std::size_t m = 0; m < kMeasureCount; ++m)
-        columns[4 + m] = {kMeasures[m].name, ColumnKind::Number};
+        columns[4 + m] = {kMeasures[m].name, ColumnKind::Number, kMeasures[m].decimals};
     columns.back() = {"message", ColumnKind::Text};
     return columns;
 }

@@ -213,15 +213,29 @@ void ResultsWriter::writeAny(std::string& text, const PlotResult& result,
     if (!result.refused) {
         AppendField(text, result.note, m_separator);
     } else if (!result.message.empty()) {
-        std::string message(result.message);
-        for (char& c : message)
-            if (c == '\r')
-                c = ' ';
-        if (!result.lines.empty())
-            message += " (" + std::string(result.lines) + ")";
+        std::string message;
+        AppendMessage(message, result);
         AppendField(text, message, m_separator);
     }
     text += '\n';
+}
+
+void AppendMessage(std::string& text, const PlotResult& result)
+{
+    if (!result.refused) {
+        text.append(result.note);
+        return;
+    }
+    if (result.message.empty())
+        return;
+    const std::size_t start = text.size();
+    text.append(result.message);
+    std::replace(text.begin() + static_cast<std::ptrdiff_t>(start), text.end(), '\r', ' ');
+    if (!result.lines.empty()) {
+        text += " (";
+        text.append(result.lines);
+        text += ')';
+    }
 }
 
 void ResultsWriter::setDecimalMark(DecimalMark mark)

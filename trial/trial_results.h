@@ -19,6 +19,10 @@ namespace quarven {
 void AppendField(std::string& text, std::string_view field, char separator);
 [[nodiscard]] bool NeedsQuotes(std::string_view field, char separator);
 
+// A plot's message column, unquoted: a computed plot's note, or why it was
+// refused on one line, the file lines it concerns in brackets.
+void AppendMessage(std::string& text, const PlotResult& result);
+
 // Results, in the trial's separator, with a line feed after each row: the
 // plot, the copied columns, then kResultColumns.
 // A refused plot's message has its carriage return turned into a blank, so

@@ -202,6 +202,16 @@ void TestCommandLine::statusAndStandardError_data()
                       "assessment should be equal or higher than those for the previous "
                       "assessment! (lines 4 and 5)\n")
         << QByteArray();
+    // P2 falls from 5 to 3 in 10 days: 10 * (5 + 3) / 2 = 40.
+    QTest::newRow("a falling level kept: status 0")
+        << (QStringList{"--batch", "refused.csv", "--falls", "keep"} + year) << QByteArray() << 0
+        << QByteArray("plot,assessments,first_date,last_date,period,audpc,yield_losses,relative_"
+                      "audpc,audps,message\nP1,2,01/07,11/07,52,50,1.0,0.0500,100.0,\nP2,2,01/07,"
+                      "11/07,52,40,0.8,0.0400,80.0,the level falls on 11/07\n")
+        << QByteArray();
+    QTest::newRow("--falls neither keep nor refuse")
+        << QStringList{"--batch", "refused.csv", "--falls", "sometimes"} << QByteArray() << 2
+        << QByteArray() << QByteArray("quarven: --falls sometimes: keep or refuse\n");
     QTest::newRow("the default period from a group")
         << (QStringList{"--batch", "computed.csv", "--group", "late"} + year) << QByteArray() << 0
         << QByteArray("plot,assessments,first_date,last_date,period,audpc,yield_losses,relative_"
@@ -540,6 +550,9 @@ void TestCommandLine::refusesToWriteOverTheTrial_data()
     QTest::newRow("a device, which a run as root would replace")
         << "null" << false << node << output;
     QTest::newRow("a named pipe") << "pipe" << false << node << output;
+    QTest::newRow("a workbook through a link to the trial")
+        << "link.xlsx" << false << over << output;
+    QTest::newRow("a workbook in place of a named pipe") << "pipe.xlsx" << false << node << output;
 
     const QString summary = QStringLiteral("--summary");
     const QString overTrial = QStringLiteral("will not write the summary over the trial file");
@@ -569,6 +582,8 @@ void TestCommandLine::refusesToWriteOverTheTrial()
     const QStringList grouped{"--by", "plot", "--output",
                               output.contains("new") ? "new.csv" : "results.csv"};
     QVERIFY(QFile::link(trial, path("link.csv")));
+    QVERIFY(QFile::link(trial, path("link.xlsx")));
+    QCOMPARE(::mkfifo(qPrintable(path("pipe.xlsx")), 0666), 0);
     QCOMPARE(::link(qPrintable(trial), qPrintable(path("hard-link.csv"))), 0);
     QCOMPARE(::mkfifo(qPrintable(path("pipe")), 0666), 0);
     // The device of /dev/null.
@@ -589,7 +604,7 @@ void TestCommandLine::refusesToWriteOverTheTrial()
     QCOMPARE(read(path("hard-link.csv")), kComputed);
     QCOMPARE(read(path("results.csv")), QByteArray("earlier results\n"));
     QVERIFY(!QFileInfo::exists(path("new.csv")));
-    for (const char* node : {"pipe", "null"})
+    for (const char* node : {"pipe", "pipe.xlsx", "null"})
         QVERIFY2(!QFileInfo(path(node)).isFile(), node);
 }
 
@@ -690,6 +705,11 @@ void TestCommandLine::failedWriteIsTold_data()
         << 1 << results << "-" << true << QByteArray("earlier results\n");
     QTest::newRow("results file filling the disk midway")
         << 3000 << results << "-" << false << QByteArray();
+    const QString book = QStringLiteral("%disk/results.xlsx");
+    QTest::newRow("a workbook on a full disk, an earlier one stays")
+        << 1 << book << "-" << true << QByteArray("earlier results\n");
+    QTest::newRow("a workbook filling the disk midway")
+        << 3000 << book << "-" << false << QByteArray();
 }
 
 void TestCommandLine::failedWriteIsTold()
@@ -740,33 +760,35 @@ void TestCommandLine::failedWriteIsTold()
 void TestCommandLine::failedSyncIsTold_data()
 {
     QTest::addColumn<int>("plots");
+    QTest::addColumn<QString>("output");
 
     // The first sync fails: the one made before the results file is
     // committed, for a small file and for results of some 10 MB.
-    QTest::newRow("a small file") << 1;
-    QTest::newRow("results of some 10 MB") << 200000;
+    QTest::newRow("a small file") << 1 << "results.csv";
+    QTest::newRow("results of some 10 MB") << 200000 << "results.csv";
+    QTest::newRow("a workbook") << 1 << "results.xlsx";
 }
 
 void TestCommandLine::failedSyncIsTold()
 {
     QFETCH(int, plots);
+    QFETCH(QString, output);
 
     write(path("trial.csv"), trialOf(plots));
-    write(path("results.csv"), "earlier results\n");
+    write(path(output), "earlier results\n");
     const QStringList files = filesIn(m_folder->path());
-    const Run result =
-        run({"--batch", "trial.csv", "--output", "results.csv"}, m_folder->path(), {},
-            [&](QProcess& process) {
-                QProcessEnvironment environment = process.processEnvironment();
-                environment.insert("LD_PRELOAD", QUARVEN_FAILING_SYNC);
-                // A preloaded library comes before AddressSanitizer's.
-                environment.insert("ASAN_OPTIONS",
-                                   environment.value("ASAN_OPTIONS") + ":verify_asan_link_order=0");
-                process.setProcessEnvironment(environment);
-            });
-    QCOMPARE(result.err, ("quarven: results.csv: " + systemError(EIO) + "\n").toUtf8());
+    const Run result = run(
+        {"--batch", "trial.csv", "--output", output}, m_folder->path(), {}, [&](QProcess& process) {
+            QProcessEnvironment environment = process.processEnvironment();
+            environment.insert("LD_PRELOAD", QUARVEN_FAILING_SYNC);
+            // A preloaded library comes before AddressSanitizer's.
+            environment.insert("ASAN_OPTIONS",
+                               environment.value("ASAN_OPTIONS") + ":verify_asan_link_order=0");
+            process.setProcessEnvironment(environment);
+        });
+    QCOMPARE(result.err, ("quarven: " + output + ": " + systemError(EIO) + "\n").toUtf8());
     QCOMPARE(result.status, 2);
-    QCOMPARE(read(path("results.csv")), QByteArray("earlier results\n"));
+    QCOMPARE(read(path(output)), QByteArray("earlier results\n"));
     QCOMPARE(filesIn(m_folder->path()), files);
 }
 

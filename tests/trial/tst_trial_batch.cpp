@@ -84,6 +84,8 @@ private slots:
     void wideResultsLeaveBeforeTheEnd();
     void twoThreadsGiveTheSameBytes_data();
     void twoThreadsGiveTheSameBytes();
+    void fallsKeptOnRequest_data();
+    void fallsKeptOnRequest();
 };
 
 void TestTrialBatch::plots_data()
@@ -382,6 +384,59 @@ void TestTrialBatch::twoThreadsGiveTheSameBytes()
     for (int plot = 1; plot <= plots; ++plot)
         QVERIFY2(lines[plot].startsWith("P" + QByteArray::number(plot) + lines[0].at(4)),
                  lines[plot].constData());
+}
+
+void TestTrialBatch::fallsKeptOnRequest_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<bool>("keep");
+    QTest::addColumn<QString>("row"); // the first plot's
+    QTest::addColumn<int>("refused");
+
+    // 35 -> 25 a week apart. By the trapezoids: 7 * (10 + 35) / 2 = 157.5,
+    // 7 * (35 + 25) / 2 = 210 and 7 * (25 + 40) / 2 = 227.5, an AUDPC of 595;
+    // 595 / 52 = 11.4; 595 / (100 * 21) = 0.2833; AUDPS 595 + (10 + 40) / 2 *
+    // 21 / 3 = 770.
+    const QByteArray falls = "plot,date,level\nP1,01/07,10\nP1,08/07,35\nP1,15/07,25\n"
+                             "P1,22/07,40\nP2,01/07,0\nP2,08/07,5\n";
+    QTest::newRow("refused without the option")
+        << falls << false
+        << "P1,4,,,52,,,,,Data input error (assessments # 2 and  3).  Results of the next "
+           "assessment should be equal or higher than those for the previous assessment! "
+           "(lines 3 and 4)"
+        << 1;
+    QTest::newRow("kept, computed, with a note")
+        << falls << true << "P1,4,01/07,22/07,52,595,11.4,0.2833,770.0,the level falls on 15/07"
+        << 0;
+    // 7 * (10 + 35) / 2 + 7 * (35 + 25) / 2 + 7 * (25 + 20) / 2 = 525; AUDPS 525 +
+    // (10 + 20) / 2 * 21 / 3 = 630.
+    QTest::newRow("wide, falling twice: the first fall noted")
+        << QByteArray("plot,01/07/2005,08/07/2005,15/07/2005,22/07/2005\nP1,10,35,25,20\n") << true
+        << "P1,4,2005-07-01,2005-07-22,52,525,10.1,0.2500,630.0,the level falls on "
+           "2005-07-15"
+        << 0;
+    QTest::newRow("kept falls refuse nothing else")
+        << QByteArray("plot,date,level\nP1,01/07,10\nP1,01/07,5\n") << true
+        << "P1,2,,,52,,,,,Assessment date input error(assessments # 1 and  2). Consequent "
+           "assessments should differ from one another! (lines 2 and 3)"
+        << 1;
+}
+
+void TestTrialBatch::fallsKeptOnRequest()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(bool, keep);
+    QFETCH(QString, row);
+    QFETCH(int, refused);
+
+    BatchSettings settings;
+    settings.year = kYear;
+    settings.keepFalls = keep;
+    const TrialRunOutcome outcome = RunTrial(
+        std::string_view(text.constData(), static_cast<std::size_t>(text.size())), settings);
+    QVERIFY(!outcome.error);
+    QCOMPARE(QString::fromStdString(outcome.results).split('\n').value(1), row);
+    QCOMPARE(outcome.refused, static_cast<std::size_t>(refused));
 }
 
 QTEST_GUILESS_MAIN(TestTrialBatch)
