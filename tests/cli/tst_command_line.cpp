@@ -11,6 +11,7 @@
 #include <QtTest>
 
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <functional>
 
@@ -144,6 +145,9 @@ private slots:
     void resultsFileHoldsWhatStandardOutputShows_data();
     void resultsFileHoldsWhatStandardOutputShows();
     void summaryOfBlocksMadeOnTwoThreads();
+    void sites_data();
+    void sites();
+    void sitesAgainstR();
     void wantsWindow_data();
     void wantsWindow();
     void progressText_data();
@@ -883,6 +887,207 @@ void TestCommandLine::summaryOfBlocksMadeOnTwoThreads()
     QCOMPARE(fromLong.status, 0);
     QVERIFY(fromLong.out.startsWith(kSummaryColumns + "C1,14286,0,"));
     QCOMPARE(fromLong.out, fromWide.out);
+}
+
+// Relative AUDPC by hand (a plot's 10 days from 0 to L: L / 200): at a.csv A
+// 0.05 and B 0.2, at b.csv 0.1 and 0.15. With A=3 and B=7, the slope through
+// the origin at a is (3 x 0.05 + 7 x 0.2) / (0.05^2 + 0.2^2) = 36.4706, at b
+// 1.35 / 0.0325 = 41.5385; A's scales 1.8235 and 4.1538 (mean 2.9887, SD
+// 1.6478, CV 55.1), B's 7.2941 and 6.2308 (6.7624, 0.7519, 11.1).
+// long.csv's site x: A 0.2, B 0.05, slope 0.95 / 0.0425 = 22.3529, fitted
+// 4.47 and 1.12; y: A 0.1 alone, slope 30, C 0.15 x 30 = 4.5; z no standard.
+void TestCommandLine::sites_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("file"); // the output compared; - for standard output
+    QTest::addColumn<QByteArray>("expected");
+    QTest::addColumn<QByteArray>("err");
+
+    const QStringList twoSites{"--batch", "a.csv",     "b.csv",      "--year", "2026",
+                               "--by",    "clone",     "--standard", "A=3",    "--standard",
+                               "B=7",     "--summary", "summary.csv"};
+    const QStringList fit = twoSites + QStringList{"--output", "results.csv", "--fit", "-"};
+    QTest::newRow("one site: no site column in the fit")
+        << QStringList{"--batch",    "a.csv",       "--year",     "2026", "--by",     "clone",
+                       "--standard", "A=3",         "--standard", "B=7",  "--output", "results.csv",
+                       "--summary",  "summary.csv", "--fit",      "-"}
+        << 0 << "-"
+        << QByteArray("standard,value,relative_audpc_mean,slope,fitted,deviation\n"
+                      "A,3,0.0500,36.4706,1.8,-1.2\nB,7,0.2000,36.4706,7.3,0.3\n")
+        << QByteArray();
+    QTest::newRow("two sites: their columns joined, the first file's separator")
+        << twoSites << 0 << "-"
+        << QByteArray("site,plot,clone,rep,assessments,first_date,last_date,period,audpc,"
+                      "yield_losses,relative_audpc,audps,message\n"
+                      "a,P1,A,,2,01/07,11/07,52,50,1.0,0.0500,100.0,\n"
+                      "a,P2,B,,2,01/07,11/07,52,200,3.8,0.2000,400.0,\n"
+                      "b,P1,A,1,2,01/07,11/07,52,100,1.9,0.1000,200.0,\n"
+                      "b,P2,B,1,2,01/07,11/07,52,150,2.9,0.1500,300.0,\n")
+        << QByteArray();
+    QTest::newRow("two sites: the fit, each site by its own standards")
+        << fit << 0 << "-"
+        << QByteArray("site,standard,value,relative_audpc_mean,slope,fitted,deviation\n"
+                      "a,A,3,0.0500,36.4706,1.8,-1.2\na,B,7,0.2000,36.4706,7.3,0.3\n"
+                      "b,A,3,0.1000,41.5385,4.2,1.2\nb,B,7,0.1500,41.5385,6.2,-0.8\n")
+        << QByteArray();
+    QTest::newRow("two sites: the combined table")
+        << twoSites + QStringList{"--output", "results.csv", "--combined", "-"} << 0 << "-"
+        << QByteArray("group,sites,scale_mean,scale_sd,scale_cv,rank,a,b\n"
+                      "A,2,3.0,1.6,55.1,1,1.8,4.2\nB,2,6.8,0.8,11.1,2,7.3,6.2\n")
+        << QByteArray();
+    const QStringList long_{"--batch",     "long.csv",   "--site",      "SITE",        "--year",
+                            "2026",        "--by",       "clone",       "--standard",  "A=3",
+                            "--standard",  "B=7",        "--output",    "results.csv", "--summary",
+                            "summary.csv", "--combined", "combined.csv"};
+    const QByteArray warnings =
+        "quarven: Site \"x\": the standard \"B\" of value 7 is fitted at 1.1, 2 units or more "
+        "from its value\n"
+        "quarven: Site \"x\": the standard \"A\" of value 3 (fitted 4.5) is more diseased than "
+        "\"B\" of value 7 (fitted 1.1), declared more susceptible\n"
+        "quarven: Site \"z\" has no scale: no standard has a computed plot there\n";
+    QTest::newRow("a site column: misfits and a missing standard told, the status kept")
+        << long_ + QStringList{"--fit", "-"} << 0 << "-"
+        << QByteArray("site,standard,value,relative_audpc_mean,slope,fitted,deviation\n"
+                      "x,A,3,0.2000,22.3529,4.5,1.5\nx,B,7,0.0500,22.3529,1.1,-5.9\n"
+                      "y,A,3,0.1000,30.0000,3.0,0.0\n")
+        << warnings;
+    QTest::newRow("a site column: a group not grown, a site with no scale")
+        << long_ << 0 << "combined.csv"
+        << QByteArray("group,sites,scale_mean,scale_sd,scale_cv,rank,x,y,z\n"
+                      "A,2,3.7,1.0,27.8,2,4.5,3.0,\nB,1,1.1,,,1,1.1,,\nC,1,4.5,,,3,,4.5,\n")
+        << warnings;
+
+    // Usage errors: nothing written.
+    const QStringList toFiles{"--output", "results.csv", "--summary", "summary.csv"};
+    QTest::newRow("two files of one site")
+        << QStringList{"--batch", "a.csv", "other/a.csv", "--output", "results.csv"} << 2 << "-"
+        << QByteArray()
+        << QByteArray("quarven: 'a.csv' and 'other/a.csv' are both the site \"a\": each trial "
+                      "file is a site named by its file name; rename one, or take the sites from "
+                      "a column (--site COLUMN)\n");
+    QTest::newRow("a site column one file lacks")
+        << QStringList{"--batch", "long.csv", "b.csv", "--site", "site", "--output", "results.csv"}
+        << 2 << "-" << QByteArray()
+        << QByteArray("quarven: b.csv:1: No column \"site\" to take the sites from: the trial "
+                      "has \"clone\", \"rep\"\n");
+    QTest::newRow("--combined without standards")
+        << QStringList{"--batch", "a.csv", "--by", "clone", "--combined", "c.csv"} + toFiles << 2
+        << "-" << QByteArray()
+        << QByteArray("quarven: --combined needs a standard (--standard NAME=VALUE)\n");
+    QTest::newRow("--combined without --by")
+        << QStringList{"--batch", "a.csv", "--combined", "c.csv", "--output", "results.csv"} << 2
+        << "-" << QByteArray() << QByteArray("quarven: --combined needs --by COLUMN\n");
+    QTest::newRow("--report without --by")
+        << QStringList{"--batch", "a.csv", "--report", "r.pdf", "--output", "results.csv"} << 2
+        << "-" << QByteArray() << QByteArray("quarven: --report needs --by COLUMN\n");
+    QTest::newRow("a standard matched only without regard to case")
+        << QStringList{"--batch",    "a.csv", "b.csv",      "--by", "clone",
+                       "--standard", "a=3",   "--combined", "c.csv"} +
+               toFiles
+        << 2 << "-" << QByteArray()
+        << QByteArray("quarven: The standard \"a\" is no group at any site; did you mean \"A\"?\n");
+}
+
+void TestCommandLine::sites()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QString, file);
+    QFETCH(QByteArray, expected);
+    QFETCH(QByteArray, err);
+
+    write(path("a.csv"), "plot,clone,date,level\nP1,A,01/07,0\nP1,A,11/07,10\nP2,B,01/07,0\n"
+                         "P2,B,11/07,40\n");
+    write(path("b.csv"), "plot;clone;rep;date;level\nP1;A;1;01/07;0\nP1;A;1;11/07;20\n"
+                         "P2;B;1;01/07;0\nP2;B;1;11/07;30\n");
+    write(path("long.csv"), "plot,site,clone,date,level\nP1,x,A,01/07,0\nP1,x,A,11/07,40\n"
+                            "P2,x,B,01/07,0\nP2,x,B,11/07,10\nP1,y,A,01/07,0\nP1,y,A,11/07,20\n"
+                            "P3,y,C,01/07,0\nP3,y,C,11/07,30\nP4,z,C,01/07,0\nP4,z,C,11/07,10\n");
+    const QStringList files = filesIn(m_folder->path());
+    const Run result = run(arguments, m_folder->path());
+    QCOMPARE(result.err, err);
+    QCOMPARE(result.status, status);
+    QCOMPARE(file == "-" ? result.out : read(path(file)), expected);
+    if (status == 2)
+        QCOMPARE(filesIn(m_folder->path()), files);
+}
+
+// huasahuasi's three fungicide treatments as sites, against base R
+// (tests/trial/data/sites_huasahuasi.R): the fit, the combined table and a
+// warning for each standard fitted 2 units or more from its value.
+void TestCommandLine::sitesAgainstR()
+{
+    QFile rFile(QFINDTESTDATA("../trial/data/sites_huasahuasi.csv"));
+    QVERIFY(rFile.open(QIODevice::ReadOnly));
+    // by,site,item,measure,value
+    QMap<QString, QString> r;
+    QStringList sites;
+    QStringList groups;
+    while (!rFile.atEnd()) {
+        const QStringList row = QString::fromUtf8(rFile.readLine()).trimmed().split(',');
+        QCOMPARE(row.size(), 5);
+        if (row[0] != "clon")
+            continue;
+        r.insert(row[1] + "|" + row[2] + "|" + row[3], row[4]);
+        if (!row[1].isEmpty() && !sites.contains(row[1]))
+            sites += row[1];
+        if (row[1].isEmpty() && !groups.contains(row[2]))
+            groups += row[2];
+    }
+    QCOMPARE(sites.size(), 3);
+    const auto value = [&r](const QString& site, const QString& item, const char* measure,
+                            int decimals) {
+        const QString text = r.value(site + "|" + item + "|" + measure);
+        return text.isEmpty() ? QString() : QString::number(text.toDouble(), 'f', decimals);
+    };
+    const QList<QPair<QString, int>> standards{{"Yungay", 5}, {"Musuq", 8}};
+    QString fit = "site,standard,value,relative_audpc_mean,slope,fitted,deviation\n";
+    QString warnings;
+    for (const QString& site : sites)
+        for (const auto& [standard, declared] : standards) {
+            const QString fitted = value(site, standard, "fitted", 1);
+            fit += QStringList{site,
+                               standard,
+                               QString::number(declared),
+                               value(site, standard, "relative_audpc_mean", 4),
+                               value(site, standard, "slope", 4),
+                               fitted,
+                               value(site, standard, "deviation", 1)}
+                       .join(',') +
+                   "\n";
+            if (std::abs(r.value(site + "|" + standard + "|deviation").toDouble()) >= 2.0)
+                warnings += QStringLiteral("quarven: Site \"%1\": the standard \"%2\" of value %3 "
+                                           "is fitted at %4, 2 units or more from its value\n")
+                                .arg(site, standard)
+                                .arg(declared)
+                                .arg(fitted);
+        }
+    QString combined = "group,sites,scale_mean,scale_sd,scale_cv,rank," + sites.join(',') + "\n";
+    for (const QString& group : groups) {
+        QStringList row{group,
+                        value("", group, "sites", 0),
+                        value("", group, "scale_mean", 1),
+                        value("", group, "scale_sd", 1),
+                        value("", group, "scale_cv", 1),
+                        value("", group, "rank", 0)};
+        for (const QString& site : sites)
+            row += value(site, group, "scale", 1);
+        combined += row.join(',') + "\n";
+    }
+    QVERIFY(QFile::copy(QFINDTESTDATA("../trial/data/huasahuasi-long.csv"), path("h.csv")));
+    const Run result =
+        run({"--batch", "h.csv", "--site", "trt", "--by", "clon", "--standard", "Yungay=5",
+             "--standard", "Musuq=8", "--output", "results.csv", "--summary", "summary.csv",
+             "--fit", "fit.csv", "--combined", "combined.csv"},
+            m_folder->path());
+    QCOMPARE(result.status, 1); // a refused plot at one site
+    QVERIFY(!warnings.isEmpty());
+    QCOMPARE(QString::fromUtf8(result.err), warnings);
+    QCOMPARE(QString::fromUtf8(read(path("fit.csv"))), fit);
+    QCOMPARE(QString::fromUtf8(read(path("combined.csv"))), combined);
+    QVERIFY(read(path("results.csv")).startsWith("site,plot,block,trt,clon,plant,"));
+    QVERIFY(read(path("summary.csv")).startsWith("site,group,plots,"));
 }
 
 void TestCommandLine::wantsWindow_data()
