@@ -478,7 +478,8 @@ void TestCommandLine::helpListsEveryOption()
     for (const char* option :
          {"--batch <TRIAL>", "--output <RESULTS>", "--period <DAYS>", "--group <NAME>",
           "--year <YYYY>", "--sheet <NAME>", "--dates <ORDER>", "--days-after <DATE>",
-          "--day-columns <PREFIX>", "--trait <NAME>", "--help", "--version"})
+          "--day-columns <PREFIX>", "--trait <NAME>", "--site <COLUMN>", "--fit <FILE>",
+          "--combined <FILE>", "--report <FILE>", "--help", "--version"})
         QVERIFY2(result.out.contains(option), option);
     QVERIFY(result.out.contains("Exit status: 0 every plot computed"));
 }
@@ -561,6 +562,10 @@ void TestCommandLine::refusesToWriteOverTheTrial_data()
         << "./../%1/new.csv" << false << overResults << summary;
     QTest::newRow("the summary over a hard link to the results")
         << "results-link.csv" << false << overResults << summary;
+    const QString report = QStringLiteral("--report");
+    QTest::newRow("the report over the trial")
+        << "hard-link.csv" << false << "will not write the report over the trial file" << report;
+    QTest::newRow("the report into a named pipe") << "pipe" << false << node << report;
 }
 
 void TestCommandLine::refusesToWriteOverTheTrial()
@@ -573,7 +578,7 @@ void TestCommandLine::refusesToWriteOverTheTrial()
     const QString trial = path("computed.csv");
     write(path("results.csv"), "earlier results\n");
     QCOMPARE(::link(qPrintable(path("results.csv")), qPrintable(path("results-link.csv"))), 0);
-    const bool summary = option == "--summary";
+    const bool summary = option != "--output"; // an output that needs --by
     const QStringList grouped{"--by", "plot", "--output",
                               output.contains("new") ? "new.csv" : "results.csv"};
     QVERIFY(QFile::link(trial, path("link.csv")));
@@ -1076,11 +1081,11 @@ void TestCommandLine::sitesAgainstR()
         combined += row.join(',') + "\n";
     }
     QVERIFY(QFile::copy(QFINDTESTDATA("../trial/data/huasahuasi-long.csv"), path("h.csv")));
-    const Run result =
-        run({"--batch", "h.csv", "--site", "trt", "--by", "clon", "--standard", "Yungay=5",
-             "--standard", "Musuq=8", "--output", "results.csv", "--summary", "summary.csv",
-             "--fit", "fit.csv", "--combined", "combined.csv"},
-            m_folder->path());
+    const Run result = run({"--batch",  "h.csv",       "--site",       "trt",         "--by",
+                            "clon",     "--standard",  "Yungay=5",     "--standard",  "Musuq=8",
+                            "--output", "results.csv", "--summary",    "summary.csv", "--fit",
+                            "fit.csv",  "--combined",  "combined.csv", "--report",    "report.pdf"},
+                           m_folder->path());
     QCOMPARE(result.status, 1); // a refused plot at one site
     QVERIFY(!warnings.isEmpty());
     QCOMPARE(QString::fromUtf8(result.err), warnings);
@@ -1088,6 +1093,8 @@ void TestCommandLine::sitesAgainstR()
     QCOMPARE(QString::fromUtf8(read(path("combined.csv"))), combined);
     QVERIFY(read(path("results.csv")).startsWith("site,plot,block,trt,clon,plant,"));
     QVERIFY(read(path("summary.csv")).startsWith("site,group,plots,"));
+    const QByteArray pdf = read(path("report.pdf"));
+    QVERIFY2(pdf.startsWith("%PDF-") && pdf.trimmed().endsWith("%%EOF"), pdf.left(64));
 }
 
 void TestCommandLine::wantsWindow_data()
