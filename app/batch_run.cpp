@@ -658,6 +658,11 @@ int runBatch(const BatchOptions& options, std::deque<Trial>& trials, std::size_t
                     {options.fit, QStringLiteral("fit"), {}, {}, {}, -1, {}},
                     {options.combined, QStringLiteral("combined table"), {}, {}, {}, -1, {}},
                     {options.report, QStringLiteral("report"), {}, {}, {}, -1, {}}};
+    // Told before any trial is read, not after.
+    if (!options.report.isEmpty() && !options.reportWhy.isEmpty())
+        return failure(
+            inFile(options.report,
+                   QStringLiteral("the report cannot be made: %1").arg(options.reportWhy)));
     if (Failure failed = openFiles(options, trials, outputs))
         return failure(*failed);
 

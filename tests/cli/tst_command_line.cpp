@@ -148,6 +148,7 @@ private slots:
     void sites_data();
     void sites();
     void sitesAgainstR();
+    void reportWithoutItsModule();
     void wantsWindow_data();
     void wantsWindow();
     void progressText_data();
@@ -1095,6 +1096,26 @@ void TestCommandLine::sitesAgainstR()
     QVERIFY(read(path("summary.csv")).startsWith("site,group,plots,"));
     const QByteArray pdf = read(path("report.pdf"));
     QVERIFY2(pdf.startsWith("%PDF-") && pdf.trimmed().endsWith("%%EOF"), pdf.left(64));
+}
+
+// A report that cannot be made: one line, and nothing written.
+void TestCommandLine::reportWithoutItsModule()
+{
+    QVERIFY(QDir(m_folder->path()).mkdir("bin"));
+    QVERIFY(QFile::copy(kBinary, path("bin/quarven")));
+    write(path("clones.csv"), kClones);
+    const QStringList files = filesIn(m_folder->path());
+    QProcess process;
+    process.setWorkingDirectory(m_folder->path());
+    process.start(path("bin/quarven"), {"--batch", "clones.csv", "--by", "clone", "--report",
+                                        "report.pdf", "--output", "results.csv"});
+    QVERIFY(process.waitForFinished(30000));
+    QCOMPARE(process.exitCode(), 2);
+    const QByteArray err = process.readAllStandardError();
+    QVERIFY2(err.startsWith("quarven: report.pdf: the report cannot be made: Cannot load library"),
+             err);
+    QCOMPARE(err.count('\n'), 1);
+    QCOMPARE(filesIn(m_folder->path()), files);
 }
 
 void TestCommandLine::wantsWindow_data()
