@@ -35,6 +35,11 @@ const QByteArray kNoPlot = "name,date,level\nP1,01/07,0\n";
 const QByteArray kClones =
     "plot;clone;date;level\nP1;A;01/07;0\nP1;A;11/07;10\nP2;A;01/07;0\n"
     "P2;A;11/07;20\nP3;B;01/07;5\nP3;B;11/07;3\nP4;C;01/07;0\nP4;C;11/07;30\n";
+// Two sites of clones A and B (see sites()).
+const QByteArray kSiteA =
+    "plot,clone,date,level\nP1,A,01/07,0\nP1,A,11/07,10\nP2,B,01/07,0\nP2,B,11/07,40\n";
+const QByteArray kSiteB = "plot;clone;rep;date;level\nP1;A;1;01/07;0\nP1;A;1;11/07;20\n"
+                          "P2;B;1;01/07;0\nP2;B;1;11/07;30\n";
 const QByteArray kSummaryColumns =
     "group,plots,refused,audpc_mean,audpc_sd,yield_losses_mean,yield_losses_sd,relative_audpc_"
     "mean,relative_audpc_sd,audps_mean,audps_sd,rank,scale\n";
@@ -149,6 +154,8 @@ private slots:
     void sites();
     void sitesAgainstR();
     void reportWithoutItsModule();
+    void evaluationOutputOnAFullDisk_data();
+    void evaluationOutputOnAFullDisk();
     void wantsWindow_data();
     void wantsWindow();
     void progressText_data();
@@ -1003,10 +1010,8 @@ void TestCommandLine::sites()
     QFETCH(QByteArray, expected);
     QFETCH(QByteArray, err);
 
-    write(path("a.csv"), "plot,clone,date,level\nP1,A,01/07,0\nP1,A,11/07,10\nP2,B,01/07,0\n"
-                         "P2,B,11/07,40\n");
-    write(path("b.csv"), "plot;clone;rep;date;level\nP1;A;1;01/07;0\nP1;A;1;11/07;20\n"
-                         "P2;B;1;01/07;0\nP2;B;1;11/07;30\n");
+    write(path("a.csv"), kSiteA);
+    write(path("b.csv"), kSiteB);
     write(path("long.csv"), "plot,site,clone,date,level\nP1,x,A,01/07,0\nP1,x,A,11/07,40\n"
                             "P2,x,B,01/07,0\nP2,x,B,11/07,10\nP1,y,A,01/07,0\nP1,y,A,11/07,20\n"
                             "P3,y,C,01/07,0\nP3,y,C,11/07,30\nP4,z,C,01/07,0\nP4,z,C,11/07,10\n");
@@ -1116,6 +1121,42 @@ void TestCommandLine::reportWithoutItsModule()
              err);
     QCOMPARE(err.count('\n'), 1);
     QCOMPARE(filesIn(m_folder->path()), files);
+}
+
+void TestCommandLine::evaluationOutputOnAFullDisk_data()
+{
+    QTest::addColumn<QString>("option");
+    QTest::newRow("the fit") << "--fit";
+    QTest::newRow("the combined table") << "--combined";
+    QTest::newRow("the report") << "--report";
+}
+
+// The disk fills on the one output; none of the others is written either.
+void TestCommandLine::evaluationOutputOnAFullDisk()
+{
+    QFETCH(QString, option);
+
+    if (m_smallDisk.isEmpty())
+        QSKIP("cannot mount a small file system here");
+    for (const QString& name : filesIn(m_smallDisk))
+        QVERIFY(QFile::remove(m_smallDisk + "/" + name));
+    QFile filler(m_smallDisk + "/filler");
+    QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    while (filler.write(QByteArray(4096, 'x')) == 4096) {
+    }
+    write(path("a.csv"), kSiteA);
+    write(path("b.csv"), kSiteB);
+    const QStringList files = filesIn(m_folder->path());
+    const QString full = m_smallDisk + "/out";
+    const Run result = run({"--batch", "a.csv", "b.csv", "--year", "2026", "--by", "clone",
+                            "--standard", "A=3", "--standard", "B=7", "--output", "results.csv",
+                            "--summary", "summary.csv", option, full},
+                           m_folder->path());
+    QCOMPARE(result.err,
+             QStringLiteral("quarven: %1: %2\n").arg(full, systemError(ENOSPC)).toUtf8());
+    QCOMPARE(result.status, 2);
+    QCOMPARE(filesIn(m_folder->path()), files);
+    QCOMPARE(filesIn(m_smallDisk), QStringList{"filler"});
 }
 
 void TestCommandLine::wantsWindow_data()
