@@ -3,6 +3,7 @@
 #include "app/file_io.h"
 #include "app/module_loader.h"
 #include "app/progress_bar.h"
+#include "core/value_conventions.h"
 #include "report/report_data.h"
 #include "report/report_entry.h"
 #include "trial/block_memory.h"
@@ -15,6 +16,7 @@
 #include <QSaveFile>
 #include <QTemporaryFile>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -139,7 +141,8 @@ struct Trial {
     // from its file, all of it.
     std::string held;
     bool wholeHeld = false;
-    std::optional<TrialHeader> header; // read ahead when there are several trials
+    // Read ahead when there are several trials or a site column.
+    std::optional<TrialHeader> header;
     // For the report, which reads the trials again: a copy of one that
     // cannot be read again.
     std::unique_ptr<QTemporaryFile> copy;
@@ -445,18 +448,40 @@ struct RunRead {
     DecimalMark mark = DecimalMark::Point;
 };
 
+// A --site column named "site" is the site column the results begin with:
+// written once, not twice under one name.
+void dropSiteColumn(const BatchOptions& options, JoinedColumns& joined)
+{
+    const auto isSite = [](std::string_view name) {
+        const std::string_view site = "site";
+        return std::equal(name.begin(), name.end(), site.begin(), site.end(),
+                          [](char a, char b) { return AsciiLower(a) == b; });
+    };
+    if (!options.siteBy || !isSite(*options.siteBy))
+        return;
+    for (std::size_t at = 0; at < joined.names.size(); ++at)
+        if (isSite(joined.names[at])) {
+            joined.names.erase(joined.names.begin() + static_cast<std::ptrdiff_t>(at));
+            for (std::vector<std::size_t>& places : joined.places)
+                places.erase(places.begin() + static_cast<std::ptrdiff_t>(at));
+            return;
+        }
+}
+
 // Every trial through a run of its own, one after another, their results in
 // one text: the columns of them all and the first trial's separator and mark.
 Failure runTrials(const BatchOptions& options, std::deque<Trial>& trials, Output& results,
                   char* bytes, std::size_t& current, RunRead& read)
 {
     const bool several = trials.size() > 1;
+    const bool joining = several || options.siteBy;
     JoinedColumns joined;
-    if (several) {
+    if (joining) {
         std::vector<std::vector<std::string>> names;
         for (const Trial& trial : trials)
             names.push_back(trial.header->copiedNames);
         joined = JoinColumns(names);
+        dropSiteColumn(options, joined);
     }
     for (current = 0; current < trials.size(); ++current) {
         Trial& trial = trials[current];
@@ -471,7 +496,7 @@ Failure runTrials(const BatchOptions& options, std::deque<Trial>& trials, Output
             run.sitesFrom(*options.siteBy);
         else if (several)
             run.atSite(trial.site.toStdString());
-        if (several)
+        if (joining)
             run.joinResults({trials.front().header->separator, false, joined.names,
                              joined.places[current], current == 0},
                             current == 0 ? std::nullopt : std::optional<DecimalMark>(read.mark));
@@ -631,8 +656,8 @@ Failure deliver(Outputs& outputs, char* buffer)
     return std::nullopt;
 }
 
-// Opens the trials, reads each kind, and, with several, each header ahead,
-// so that the results' columns are known before any is written.
+// Opens the trials, reads each kind, and, with several or a site column, each
+// header ahead, so that the results' columns are known before any is written.
 Failure readAhead(const BatchOptions& options, std::deque<Trial>& trials, char* bytes)
 {
     for (Trial& trial : trials) {
@@ -644,7 +669,7 @@ Failure readAhead(const BatchOptions& options, std::deque<Trial>& trials, char* 
         }
         if (Failure failed = readKind(trial, options, bytes))
             return failed;
-        if (trials.size() > 1)
+        if (trials.size() > 1 || options.siteBy)
             if (Failure failed = readHeader(trial, options, bytes))
                 return failed;
     }

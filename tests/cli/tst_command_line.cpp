@@ -907,6 +907,7 @@ void TestCommandLine::summaryOfBlocksMadeOnTwoThreads()
 // the origin at a is (3 x 0.05 + 7 x 0.2) / (0.05^2 + 0.2^2) = 36.4706, at b
 // 1.35 / 0.0325 = 41.5385; A's scales 1.8235 and 4.1538 (mean 2.9887, SD
 // 1.6478, CV 55.1), B's 7.2941 and 6.2308 (6.7624, 0.7519, 11.1).
+// Yield losses are AUDPC / period (52 days): 200 / 52 = 3.8, 100 / 52 = 1.9.
 // long.csv's site x: A 0.2, B 0.05, slope 0.95 / 0.0425 = 22.3529, fitted
 // 4.47 and 1.12; y: A 0.1 alone, slope 30, C 0.15 x 30 = 4.5; z no standard.
 void TestCommandLine::sites_data()
@@ -965,6 +966,16 @@ void TestCommandLine::sites_data()
                       "x,A,3,0.2000,22.3529,4.5,1.5\nx,B,7,0.0500,22.3529,1.1,-5.9\n"
                       "y,A,3,0.1000,30.0000,3.0,0.0\n")
         << warnings;
+    QTest::newRow("a site column named site: written once, first")
+        << QStringList{"--batch", "long.csv", "--site", "SITE", "--year", "2026"} << 0 << "-"
+        << QByteArray("site,plot,clone,assessments,first_date,last_date,period,audpc,yield_"
+                      "losses,relative_audpc,audps,message\n"
+                      "x,P1,A,2,01/07,11/07,52,200,3.8,0.2000,400.0,\n"
+                      "x,P2,B,2,01/07,11/07,52,50,1.0,0.0500,100.0,\n"
+                      "y,P1,A,2,01/07,11/07,52,100,1.9,0.1000,200.0,\n"
+                      "y,P3,C,2,01/07,11/07,52,150,2.9,0.1500,300.0,\n"
+                      "z,P4,C,2,01/07,11/07,52,50,1.0,0.0500,100.0,\n")
+        << QByteArray();
     QTest::newRow("a site column: a group not grown, a site with no scale")
         << long_ << 0 << "combined.csv"
         << QByteArray("group,sites,scale_mean,scale_sd,scale_cv,rank,x,y,z\n"
