@@ -1,8 +1,14 @@
 #include "batch_run.h"
 
 #include "app/file_io.h"
+#include "app/module_loader.h"
 #include "app/progress_bar.h"
+#include "core/value_conventions.h"
+#include "report/report_data.h"
+#include "report/report_entry.h"
 #include "trial/block_memory.h"
+#include "trial/group_curves.h"
+#include "trial/site_evaluation.h"
 #include "trial/trial_run.h"
 #include "trial/trial_workbook.h"
 
@@ -11,9 +17,13 @@
 #include <QSaveFile>
 #include <QTemporaryFile>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <deque>
+#include <map>
 #include <memory>
 #include <new>
 #include <optional>
@@ -29,6 +39,8 @@ namespace quarven {
 namespace {
 
 constexpr std::size_t kPiece = std::size_t{1} << 20;
+// Read at a time while only a trial's header is wanted.
+constexpr qint64 kHeaderPiece = qint64{64} << 10;
 
 QString systemError(int error)
 {
@@ -100,43 +112,81 @@ Failure copyToStandardOutput(int staged, const QString& stagedName, char* buffer
 // result of its own sync.
 struct Output {
     QString path;    // "-" for standard output, empty for none
-    QString what;    // in messages: "results" or "summary"
+    QString what;    // in messages: "results", "summary"...
     FilePlace place; // of a file, once checked
     std::unique_ptr<QSaveFile> file;
     std::unique_ptr<QTemporaryFile> staged;
     int handle = -1;
-    QString name;                         // of what is written, in messages
-    std::unique_ptr<WorkbookWriter> book; // in place of file for a path ending in .xlsx
+    QString name; // of what is written, in messages
+    // A path ending in .xlsx: the text waits in `staged` and is made a
+    // workbook, its cells typed by their columns, when the outputs are synced.
+    std::unique_ptr<WorkbookWriter> book;
 
     [[nodiscard]] bool wanted() const { return !path.isEmpty(); }
     [[nodiscard]] bool toFile() const { return wanted() && path != QLatin1String("-"); }
+    [[nodiscard]] bool toWorkbook() const
+    {
+        return toFile() && what != QLatin1String("report") &&
+               path.endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive);
+    }
 };
 
-// A workbook's failure so far, told as any other file's.
-Failure bookFailure(const Output& output)
+struct Outputs {
+    Output results, summary, fit, combined, report;
+    [[nodiscard]] std::array<Output*, 5> all()
+    {
+        return {&results, &summary, &fit, &combined, &report};
+    }
+};
+
+// A trial file, and what has been read of it ahead of its turn.
+struct Trial {
+    QString path; // "-" for standard input
+    QString name; // in messages
+    QString site; // when each file is a site
+    QFile input;
+    bool workbook = false;
+    // Its first bytes, read ahead; a workbook that cannot be read again
+    // from its file, all of it.
+    std::string held;
+    bool wholeHeld = false;
+    // Read ahead when there are several trials or a site column.
+    std::optional<TrialHeader> header;
+    // For the report, which reads the trials again: a copy of one that
+    // cannot be read again.
+    std::unique_ptr<QTemporaryFile> copy;
+
+    [[nodiscard]] bool fromStandardInput() const { return path == QLatin1String("-"); }
+    [[nodiscard]] bool readOnce() const { return fromStandardInput() || input.isSequential(); }
+};
+
+// "trial.csv:7: reason", or "book.xlsx: reason" for the file as a whole.
+QString trialFailure(const QString& trialName, const TrialError& error)
 {
-    if (!output.book || !output.book->failed())
-        return std::nullopt;
-    return inFile(output.name, QString::fromStdString(output.book->error()));
+    const QString message = QString::fromStdString(error.message);
+    if (error.line == 0)
+        return inFile(trialName, message);
+    return QStringLiteral("%1:%2: %3").arg(trialName).arg(error.line).arg(message);
 }
 
-Failure openInput(QFile& input, const QString& trial, const QString& trialName)
+Failure openInput(Trial& trial)
 {
     const QIODevice::OpenMode reading = QIODevice::ReadOnly | QIODevice::Unbuffered;
-    if (trial == QLatin1String("-"))
-        return input.open(stdin, reading) ? Failure() : inFile(trialName, input.errorString());
-    if (QFileInfo(trial).isDir())
-        return inFile(trialName, QStringLiteral("is a folder"));
-    input.setFileName(trial);
-    return input.open(reading) ? Failure() : inFile(trialName, input.errorString());
+    if (trial.fromStandardInput())
+        return trial.input.open(stdin, reading) ? Failure()
+                                                : inFile(trial.name, trial.input.errorString());
+    if (QFileInfo(trial.path).isDir())
+        return inFile(trial.name, QStringLiteral("is a folder"));
+    trial.input.setFileName(trial.path);
+    return trial.input.open(reading) ? Failure() : inFile(trial.name, trial.input.errorString());
 }
 
 // The files themselves are compared, not their names: standard input, a
-// hard link or a symbolic one may be the trial, or the other output, under
-// another name, and a link may lead to where the other output is still to
-// be made. kept: the trial, then any output checked before.
-Failure checkTarget(Output& output, std::vector<FilePlace>& kept,
-                    const std::vector<const Output*>& keptOutputs)
+// hard link or a symbolic one may be a trial, or another output, under
+// another name, and a link may lead to where another output is still to be
+// made. kept: the trials, then the outputs checked before, each with what it
+// is.
+Failure checkTarget(Output& output, std::vector<FilePlace>& kept, std::vector<QString>& keptWhat)
 {
     if (!output.toFile())
         return std::nullopt;
@@ -145,12 +195,11 @@ Failure checkTarget(Output& output, std::vector<FilePlace>& kept,
     switch (check.refusal) {
     case TargetRefusal::None:
         kept.push_back(check.place);
+        keptWhat.push_back(output.what);
         return std::nullopt;
     case TargetRefusal::Kept:
-        return inFile(output.path,
-                      QStringLiteral("will not write the %1 over the %2 file")
-                          .arg(output.what, check.kept == 0 ? QStringLiteral("trial")
-                                                            : keptOutputs[check.kept - 1]->what));
+        return inFile(output.path, QStringLiteral("will not write the %1 over the %2 file")
+                                       .arg(output.what, keptWhat[check.kept]));
     case TargetRefusal::Folder:
         return inFile(output.path, QStringLiteral("is a folder"));
     case TargetRefusal::NotRegular:
@@ -163,11 +212,11 @@ Failure checkTarget(Output& output, std::vector<FilePlace>& kept,
     return inFile(output.path, systemError(check.place.error));
 }
 
-Failure openOutput(Output& output, int year)
+Failure openOutput(Output& output)
 {
     if (!output.wanted())
         return std::nullopt;
-    if (!output.toFile()) {
+    if (!output.toFile() || output.toWorkbook()) {
         output.staged = std::make_unique<QTemporaryFile>();
         if (!output.staged->open())
             return QStringLiteral("cannot make a temporary file: %1")
@@ -175,12 +224,6 @@ Failure openOutput(Output& output, int year)
         output.handle = output.staged->handle();
         output.name = output.staged->fileName();
         return std::nullopt;
-    }
-    output.name = output.path;
-    if (output.path.endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive)) {
-        output.book = std::make_unique<WorkbookWriter>(
-            QFile::encodeName(output.place.file).toStdString(), year);
-        return bookFailure(output);
     }
     // Where the check found the path to lead, its links followed.
     output.file = std::make_unique<QSaveFile>(output.place.file);
@@ -191,41 +234,37 @@ Failure openOutput(Output& output, int year)
     return std::nullopt;
 }
 
-// The trial open, both outputs checked against it and each other, and ready.
-Failure openFiles(const BatchOptions& options, const QString& trialName, QFile& input,
-                  Output& results, Output& summary)
+// Every trial open, every output checked against them and each other, and
+// ready.
+Failure openFiles(const BatchOptions& options, std::deque<Trial>& trials, Outputs& outputs)
 {
-    if (options.trial == QLatin1String("-") && options.closed.input)
-        return QStringLiteral("standard input: %1").arg(systemError(EBADF));
-    for (const Output* output : {&results, &summary})
+    std::vector<FilePlace> kept;
+    std::vector<QString> keptWhat;
+    for (Trial& trial : trials) {
+        if (trial.fromStandardInput() && options.closed.input)
+            return QStringLiteral("standard input: %1").arg(systemError(EBADF));
+        if (Failure failed = openInput(trial))
+            return failed;
+        const FilePlace place = FilePlace::OfOpenFile(trial.input.handle());
+        if (place.error != 0)
+            return inFile(trial.name, systemError(place.error));
+        for (std::size_t i = 0; i < kept.size(); ++i)
+            if (place.kind == FilePlace::Kind::Regular && kept[i] == place)
+                return inFile(trial.name,
+                              QStringLiteral("is the same file as %1").arg(trials[i].name));
+        kept.push_back(place);
+        keptWhat.push_back(QStringLiteral("trial"));
+    }
+    for (Output* output : outputs.all())
         if (output->wanted() && !output->toFile() && options.closed.output)
             return QStringLiteral("standard output: %1").arg(systemError(EBADF));
-    if (Failure failed = openInput(input, options.trial, trialName))
-        return failed;
-    if (results.toFile() || summary.toFile()) {
-        std::vector<FilePlace> kept{FilePlace::OfOpenFile(input.handle())};
-        if (kept.front().error != 0)
-            return inFile(trialName, systemError(kept.front().error));
-        std::vector<const Output*> keptOutputs;
-        for (Output* output : {&results, &summary}) {
-            if (Failure failed = checkTarget(*output, kept, keptOutputs))
-                return failed;
-            if (output->toFile())
-                keptOutputs.push_back(output);
-        }
-    }
-    if (Failure failed = openOutput(results, options.settings.year))
-        return failed;
-    return openOutput(summary, options.settings.year);
-}
-
-// "trial.csv:7: reason", or "book.xlsx: reason" for the file as a whole.
-QString trialFailure(const QString& trialName, const TrialError& error)
-{
-    const QString message = QString::fromStdString(error.message);
-    if (error.line == 0)
-        return inFile(trialName, message);
-    return QStringLiteral("%1:%2: %3").arg(trialName).arg(error.line).arg(message);
+    for (Output* output : outputs.all())
+        if (Failure failed = checkTarget(*output, kept, keptWhat))
+            return failed;
+    for (Output* output : outputs.all())
+        if (Failure failed = openOutput(*output))
+            return failed;
+    return std::nullopt;
 }
 
 // Up to `size` bytes, fewer only at the end of the input: a pipe gives what
@@ -244,112 +283,395 @@ Failure readSome(QFile& input, const QString& trialName, char* bytes, qint64 siz
     return std::nullopt;
 }
 
-// The trial through the run, piece by piece, from the bytes already read on.
-// The run's own writes tell their error in writeError and stop the reading.
-Failure pump(QFile& input, bool fromStandardInput, const QString& trialName, TrialRun& run,
-             const int& writeError, char* bytes, std::string_view first)
+// The report reads a trial again: one that cannot be is copied as it is read.
+Failure copyForReport(Trial& trial, std::string_view piece)
 {
-    ProgressBar progress(fromStandardInput ? 0 : input.size());
-    qint64 done = static_cast<qint64>(first.size());
-    std::optional<TrialError> error = run.read(first);
-    while (!error && writeError == 0) {
-        const qint64 got = input.read(bytes, static_cast<qint64>(kPiece));
+    if (!trial.copy)
+        return std::nullopt;
+    if (const int error = writeAll(trial.copy->handle(), piece.data(), piece.size()))
+        return inFile(trial.copy->fileName(), systemError(error));
+    return std::nullopt;
+}
+
+// A workbook through standard input or a pipe, held in memory up to the
+// reader's bound.
+Failure holdWorkbook(Trial& trial, char* bytes)
+{
+    for (;;) {
+        const qint64 got = trial.input.read(bytes, static_cast<qint64>(kPiece));
+        if (got < 0)
+            return inFile(trial.name, trial.input.errorString());
+        if (got == 0)
+            break;
+        if (trial.held.size() + static_cast<std::size_t>(got) > kWorkbookInMemory)
+            return inFile(trial.name,
+                          QStringLiteral("a workbook of more than %1 MiB is read from its "
+                                         "file, not through standard input or a pipe")
+                              .arg(kWorkbookInMemory >> 20));
+        trial.held.append(bytes, static_cast<std::size_t>(got));
+    }
+    trial.wholeHeld = true;
+    return copyForReport(trial, trial.held);
+}
+
+// The trial's kind by its first bytes, never by its name.
+Failure readKind(Trial& trial, const BatchOptions& options, char* bytes)
+{
+    qint64 got = 0;
+    if (Failure failed = readSome(trial.input, trial.name, bytes, kKindBytes, got))
+        return failed;
+    trial.held.assign(bytes, static_cast<std::size_t>(got));
+    trial.workbook = KindOfTrialFile(trial.held) != TrialFileKind::Text;
+    if (!trial.workbook && !options.sheet.isEmpty())
+        return inFile(trial.name, QStringLiteral("--sheet %1: the trial is a text file, not a "
+                                                 "workbook (.xlsx, .ods or .xls)")
+                                      .arg(options.sheet));
+    if (trial.workbook && trial.readOnce())
+        return holdWorkbook(trial, bytes);
+    return std::nullopt;
+}
+
+WorkbookSource workbookOf(const Trial& trial)
+{
+    if (trial.wholeHeld)
+        return WorkbookSource::Bytes(trial.held);
+    return WorkbookSource::File(QFile::encodeName(trial.path).toStdString());
+}
+
+// The columns the run is asked to find, in the trial's header.
+Failure findColumns(const Trial& trial, const BatchOptions& options)
+{
+    const std::array<std::pair<const std::optional<std::string>*, const char*>, 2> columns{
+        {{&options.groupBy, "to group by"}, {&options.siteBy, "to take the sites from"}}};
+    for (const auto& [column, use] : columns) {
+        if (!*column)
+            continue;
+        const OrError<std::size_t> found = GroupColumn(trial.header->copiedNames, **column, use);
+        if (const auto* error = std::get_if<SummaryError>(&found))
+            return trialFailure(trial.name, TrialError{trial.header->line, error->message});
+    }
+    return std::nullopt;
+}
+
+// The header ahead of the trial's turn, its bytes held to be read again.
+Failure readHeader(Trial& trial, const BatchOptions& options, char* bytes)
+{
+    TrialHeaderReader reader(options.settings.reading);
+    if (trial.workbook) {
+        reader.readWorkbook(workbookOf(trial), options.sheet.toStdString());
+    } else if (!reader.read(trial.held)) {
+        for (;;) {
+            const qint64 got = trial.input.read(bytes, kHeaderPiece);
+            if (got < 0)
+                return inFile(trial.name, trial.input.errorString());
+            if (got == 0) {
+                reader.finish();
+                break;
+            }
+            const std::string_view piece(bytes, static_cast<std::size_t>(got));
+            trial.held.append(piece);
+            if (reader.read(piece))
+                break;
+        }
+    }
+    if (const std::optional<TrialError> error = reader.error())
+        return trialFailure(trial.name, *error);
+    trial.header = reader.header();
+    return findColumns(trial, options);
+}
+
+// The trial through the run, piece by piece, from the bytes held on. The
+// run's own writes tell their error in writeError and stop the reading.
+Failure pump(Trial& trial, TrialRun& run, const int& writeError, char* bytes)
+{
+    ProgressBar progress(trial.fromStandardInput() ? 0 : trial.input.size());
+    const std::string held = std::move(trial.held);
+    trial.held.clear();
+    qint64 done = static_cast<qint64>(held.size());
+    Failure copied = copyForReport(trial, held);
+    std::optional<TrialError> error = run.read(held);
+    while (!error && !copied && writeError == 0) {
+        const qint64 got = trial.input.read(bytes, static_cast<qint64>(kPiece));
         if (got < 0) {
             progress.finish();
-            return inFile(trialName, input.errorString());
+            return inFile(trial.name, trial.input.errorString());
         }
         if (got == 0)
             break;
         done += got;
-        error = run.read(std::string_view(bytes, static_cast<std::size_t>(got)));
+        const std::string_view piece(bytes, static_cast<std::size_t>(got));
+        copied = copyForReport(trial, piece);
+        error = run.read(piece);
         progress.update(done);
     }
-    if (!error && writeError == 0)
+    if (!error && !copied && writeError == 0)
         error = run.finish();
     progress.finish();
+    if (copied)
+        return copied;
     if (!error)
         return std::nullopt;
-    return trialFailure(trialName, *error);
+    return trialFailure(trial.name, *error);
 }
 
-// A workbook from its file, or, through standard input or a pipe, held in
-// memory up to the reader's bound.
-Failure readWorkbook(QFile& input, const BatchOptions& options, const QString& trialName,
-                     TrialRun& run, const int& writeError, std::string_view first, char* bytes)
+Failure readTrial(Trial& trial, const BatchOptions& options, TrialRun& run, const int& writeError,
+                  char* bytes)
 {
-    std::optional<TrialError> error;
-    if (options.trial != QLatin1String("-") && !input.isSequential()) {
-        error =
-            run.readWorkbook(WorkbookSource::File(QFile::encodeName(options.trial).toStdString()),
-                             options.sheet.toStdString());
-    } else {
-        std::string book(first);
-        for (;;) {
-            const qint64 got = input.read(bytes, static_cast<qint64>(kPiece));
-            if (got < 0)
-                return inFile(trialName, input.errorString());
-            if (got == 0)
-                break;
-            if (book.size() + static_cast<std::size_t>(got) > kWorkbookInMemory)
-                return inFile(trialName,
-                              QStringLiteral("a workbook of more than %1 MiB is read from its "
-                                             "file, not through standard input or a pipe")
-                                  .arg(kWorkbookInMemory >> 20));
-            book.append(bytes, static_cast<std::size_t>(got));
-        }
-        error = run.readWorkbook(WorkbookSource::Bytes(book), options.sheet.toStdString());
-    }
+    if (!trial.workbook)
+        return pump(trial, run, writeError, bytes);
+    std::optional<TrialError> error =
+        run.readWorkbook(workbookOf(trial), options.sheet.toStdString());
+    std::string().swap(trial.held);
     if (!error && writeError == 0)
         error = run.finish();
     if (!error)
         return std::nullopt;
-    return trialFailure(trialName, *error);
+    return trialFailure(trial.name, *error);
 }
 
-// The trial by its first bytes, never by its name.
-Failure readTrial(QFile& input, const BatchOptions& options, const QString& trialName,
-                  TrialRun& run, const int& writeError, char* bytes)
+// Each site's sums over the trials, in the order sites first appear.
+struct HeldSite {
+    std::string name;
+    TrialSummary sums;
+};
+
+struct Sites {
+    std::deque<HeldSite> all;
+    std::map<std::string, std::size_t, std::less<>> index;
+
+    void add(const std::string& name, const TrialSummary& sums)
+    {
+        const auto [at, added] = index.emplace(name, all.size());
+        if (added)
+            all.push_back({name, sums});
+        else
+            all[at->second].sums.merge(sums);
+    }
+};
+
+// What the run has read, for the texts after it.
+struct RunRead {
+    Sites sites;
+    std::size_t refused = 0;
+    char separator = ',';
+    DecimalMark mark = DecimalMark::Point;
+};
+
+// A --site column named "site" is the site column the results begin with:
+// written once, not twice under one name.
+void dropSiteColumn(const BatchOptions& options, JoinedColumns& joined)
 {
-    qint64 got = 0;
-    if (Failure failed = readSome(input, trialName, bytes, kKindBytes, got))
-        return failed;
-    const std::string_view first(bytes, static_cast<std::size_t>(got));
-    const bool workbook = KindOfTrialFile(first) != TrialFileKind::Text;
-    if (!workbook && !options.sheet.isEmpty())
-        return inFile(trialName, QStringLiteral("--sheet %1: the trial is a text file, not a "
-                                                "workbook (.xlsx, .ods or .xls)")
-                                     .arg(options.sheet));
-    if (workbook)
-        return readWorkbook(input, options, trialName, run, writeError, first, bytes);
-    // The piece buffer is read into again: what it holds goes first.
-    const std::string held(first);
-    return pump(input, options.trial == QLatin1String("-"), trialName, run, writeError, bytes,
-                held);
+    const auto isSite = [](std::string_view name) {
+        const std::string_view site = "site";
+        return std::equal(name.begin(), name.end(), site.begin(), site.end(),
+                          [](char a, char b) { return AsciiLower(a) == b; });
+    };
+    if (!options.siteBy || !isSite(*options.siteBy))
+        return;
+    for (std::size_t at = 0; at < joined.names.size(); ++at)
+        if (isSite(joined.names[at])) {
+            joined.names.erase(joined.names.begin() + static_cast<std::ptrdiff_t>(at));
+            for (std::vector<std::size_t>& places : joined.places)
+                places.erase(places.begin() + static_cast<std::ptrdiff_t>(at));
+            return;
+        }
 }
 
-Failure writeSummary(const TrialRun& run, const std::vector<Standard>& standards,
-                     const QString& trialName, Output& output)
+// Every trial through a run of its own, one after another, their results in
+// one text: the columns of them all and the first trial's separator and mark.
+Failure runTrials(const BatchOptions& options, std::deque<Trial>& trials, Output& results,
+                  char* bytes, std::size_t& current, RunRead& read)
+{
+    const bool several = trials.size() > 1;
+    const bool joining = several || options.siteBy;
+    JoinedColumns joined;
+    if (joining) {
+        std::vector<std::vector<std::string>> names;
+        for (const Trial& trial : trials)
+            names.push_back(trial.header->copiedNames);
+        joined = JoinColumns(names);
+        dropSiteColumn(options, joined);
+    }
+    for (current = 0; current < trials.size(); ++current) {
+        Trial& trial = trials[current];
+        int writeError = 0;
+        TrialRun run(options.settings, [&](std::string_view piece) {
+            if (results.wanted() && writeError == 0)
+                writeError = writeAll(results.handle, piece.data(), piece.size());
+        });
+        if (options.groupBy)
+            run.summariseBy(*options.groupBy);
+        if (options.siteBy)
+            run.sitesFrom(*options.siteBy);
+        else if (several)
+            run.atSite(trial.site.toStdString());
+        if (joining)
+            run.joinResults({trials.front().header->separator, false, joined.names,
+                             joined.places[current], current == 0},
+                            current == 0 ? std::nullopt : std::optional<DecimalMark>(read.mark));
+        Failure failed = readTrial(trial, options, run, writeError, bytes);
+        if (!failed && writeError != 0)
+            failed = inFile(results.name, systemError(writeError));
+        if (failed)
+            return failed;
+        if (current == 0) {
+            read.separator = run.separator();
+            read.mark = run.decimalMark();
+        }
+        read.refused += run.refused();
+        for (const TrialRun::SiteSummary& site : run.sites())
+            read.sites.add(options.siteBy ? site.name : trial.site.toStdString(), site.summary);
+    }
+    return std::nullopt;
+}
+
+Failure writeText(Output& output, const std::string& text)
 {
     if (!output.wanted())
         return std::nullopt;
-    const OrError<Summary> summary = run.summary().summarise(standards);
-    if (const auto* error = std::get_if<SummaryError>(&summary))
-        return inFile(trialName, QString::fromStdString(error->message));
-    if (output.book) {
-        AddSheet(*output.book, SummaryTable(std::get<Summary>(summary)));
-        return bookFailure(output);
-    }
-    const std::string text =
-        SummaryText(std::get<Summary>(summary), run.separator(), run.decimalMark());
     if (const int error = writeAll(output.handle, text.data(), text.size()))
         return inFile(output.name, systemError(error));
     return std::nullopt;
 }
 
-Failure syncOutput(const Output& output)
+// A trial read again, as it was read the first time, for the report.
+Failure readAgain(const Trial& trial, const BatchOptions& options, TrialVisitor& visitor,
+                  char* bytes)
 {
-    if (output.book && !output.book->finish())
-        return bookFailure(output);
+    const QString path = trial.copy ? trial.copy->fileName() : trial.path;
+    std::optional<TrialError> error;
+    if (trial.workbook) {
+        error = ReadTrialWorkbook(WorkbookSource::File(QFile::encodeName(path).toStdString()),
+                                  options.sheet.toStdString(), visitor, options.settings.reading);
+    } else {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+            return inFile(trial.name, file.errorString());
+        TrialReader reader(visitor, options.settings.reading);
+        while (!error) {
+            const qint64 got = file.read(bytes, static_cast<qint64>(kPiece));
+            if (got < 0)
+                return inFile(trial.name, file.errorString());
+            if (got == 0)
+                break;
+            error = reader.read(std::string_view(bytes, static_cast<std::size_t>(got)));
+        }
+        if (!error)
+            error = reader.finish();
+    }
+    return error ? Failure(trialFailure(trial.name, *error)) : std::nullopt;
+}
+
+// The printed report through the report module: the evaluation, and the
+// trials read again for the mean curves and the refused plots.
+Failure writeReport(const BatchOptions& options, const std::deque<Trial>& trials,
+                    const Evaluation& evaluation, Output& output, char* bytes)
+{
+    if (!output.wanted())
+        return std::nullopt;
+    const QString cannot = QStringLiteral("the report cannot be made: %1");
+    std::string why = options.reportWhy.toStdString();
+    const auto makePdf =
+        why.empty() ? ModuleEntry<ReportPdfEntry>(kReportModule, kReportPdfSymbol, why) : nullptr;
+    if (!makePdf)
+        return inFile(output.path, cannot.arg(QString::fromStdString(why)));
+    ReportData data;
+    for (const Trial& trial : trials)
+        data.trials.push_back(trial.name.toStdString());
+    data.groupedBy = *options.groupBy;
+    data.siteColumn = options.siteBy.value_or(std::string());
+    data.standards = options.standards;
+    data.evaluation = evaluation;
+    GroupCurves curves;
+    curves.keepRefused();
+    ChooseCurves(evaluation, options.standards, curves);
+    for (const Trial& trial : trials) {
+        GroupCurveReader reader(
+            {options.settings, *options.groupBy, data.siteColumn, trial.site.toStdString()},
+            curves);
+        if (Failure failed = readAgain(trial, options, reader, bytes))
+            return failed;
+        if (const std::optional<TrialError> error = reader.finish())
+            return trialFailure(trial.name, *error);
+    }
+    data.curves = curves.curves();
+    data.refused = curves.refused();
+    QByteArray pdf;
+    QString reason;
+    if (!makePdf(data, pdf, &reason))
+        return inFile(output.path, cannot.arg(reason));
+    return writeText(output, pdf.toStdString());
+}
+
+// The summary and the texts over the sites, once every trial has been read;
+// the notices and warnings on standard error.
+Failure writeEvaluation(const BatchOptions& options, const std::deque<Trial>& trials,
+                        const RunRead& read, Outputs& outputs, char* bytes)
+{
+    if (!options.groupBy)
+        return std::nullopt;
+    std::vector<SiteSums> sites;
+    for (const HeldSite& site : read.sites.all)
+        sites.push_back({site.name, &site.sums});
+    const OrError<Evaluation> drawn = Evaluate(sites, options.standards);
+    if (const auto* error = std::get_if<SummaryError>(&drawn)) {
+        const QString message = QString::fromStdString(error->message);
+        return trials.size() == 1 ? inFile(trials.front().name, message) : message;
+    }
+    const Evaluation& evaluation = std::get<Evaluation>(drawn);
+    for (const std::string& line : EvaluationMessages(evaluation))
+        std::fprintf(stderr, "quarven: %s\n", line.c_str());
+    // The columns hang on what was asked for, not on the sites found.
+    const bool siteColumn = trials.size() > 1 || options.siteBy;
+    const char separator = read.separator;
+    const DecimalMark mark = read.mark;
+    if (Failure failed = writeText(outputs.summary,
+                                   EvaluationSummaryText(evaluation, separator, mark, siteColumn)))
+        return failed;
+    if (Failure failed = writeText(outputs.fit, FitText(evaluation, separator, mark, siteColumn)))
+        return failed;
+    if (Failure failed = writeText(outputs.combined, CombinedText(evaluation, separator, mark)))
+        return failed;
+    return writeReport(options, trials, evaluation, outputs.report, bytes);
+}
+
+// The staged text of an output as a sheet of its workbook, written and
+// synced under a temporary name.
+Failure makeWorkbook(Output& output, int year, char* buffer)
+{
+    output.book =
+        std::make_unique<WorkbookWriter>(QFile::encodeName(output.place.file).toStdString(), year);
+    const auto failed = [&output]() -> Failure {
+        return inFile(output.path, QString::fromStdString(output.book->error()));
+    };
+    if (output.book->failed())
+        return failed();
+    if (::lseek(output.handle, 0, SEEK_SET) != 0)
+        return inFile(output.name, systemError(errno));
+    const bool combined = output.what == QLatin1String("combined table");
+    TextSheet sheet(*output.book, output.what.toStdString(),
+                    combined ? SheetColumn{"", CellKind::Number, kScaleDecimals}
+                             : SheetColumn{"", CellKind::Name});
+    for (;;) {
+        const ssize_t got = ::read(output.handle, buffer, kPiece);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return inFile(output.name, systemError(errno));
+        if (got == 0)
+            break;
+        sheet.read(std::string_view(buffer, std::size_t(got)));
+    }
+    sheet.finish();
+    if (output.book->failed() || !output.book->finish())
+        return failed();
+    return std::nullopt;
+}
+
+Failure syncOutput(Output& output, int year, char* buffer)
+{
+    if (output.toWorkbook())
+        return makeWorkbook(output, year, buffer);
     if (!output.file)
         return std::nullopt;
     const int synced = SyncFile(output.handle);
@@ -358,8 +680,10 @@ Failure syncOutput(const Output& output)
 
 Failure commitOutput(Output& output, char* buffer)
 {
-    if (output.book && !output.book->commit())
-        return bookFailure(output);
+    if (output.book)
+        return output.book->commit()
+                   ? Failure()
+                   : inFile(output.path, QString::fromStdString(output.book->error()));
     if (output.file && !output.file->commit())
         return inFile(output.name, output.file->errorString());
     if (output.staged)
@@ -367,68 +691,85 @@ Failure commitOutput(Output& output, char* buffer)
     return std::nullopt;
 }
 
-// Both outputs on the disk before either takes the place of an old file, so
-// that a failed sync leaves both as they were.
-Failure deliver(Output& results, Output& summary, char* buffer)
+// Every output on the disk before any takes the place of an old file, so
+// that a failed sync leaves them all as they were.
+Failure deliver(Outputs& outputs, int year, char* buffer)
 {
-    if (Failure failed = syncOutput(results))
-        return failed;
-    if (Failure failed = syncOutput(summary))
-        return failed;
-    if (Failure failed = commitOutput(results, buffer))
-        return failed;
-    return commitOutput(summary, buffer);
+    for (Output* output : outputs.all())
+        if (Failure failed = syncOutput(*output, year, buffer))
+            return failed;
+    for (Output* output : outputs.all())
+        if (Failure failed = commitOutput(*output, buffer))
+            return failed;
+    return std::nullopt;
 }
 
-int runBatch(const BatchOptions& options, const QString& trialName)
+// Opens the trials, reads each kind, and, with several or a site column, each
+// header ahead, so that the results' columns are known before any is written.
+Failure readAhead(const BatchOptions& options, std::deque<Trial>& trials, char* bytes)
 {
-    QFile input;
-    Output results{options.results, QStringLiteral("results"), {}, {}, {}, -1, {}, {}};
-    Output summary{options.summary, QStringLiteral("summary"), {}, {}, {}, -1, {}, {}};
-    if (Failure failed = openFiles(options, trialName, input, results, summary))
-        return failure(*failed);
+    for (Trial& trial : trials) {
+        if (!options.report.isEmpty() && trial.readOnce()) {
+            trial.copy = std::make_unique<QTemporaryFile>();
+            if (!trial.copy->open())
+                return QStringLiteral("cannot make a temporary file: %1")
+                    .arg(trial.copy->errorString());
+        }
+        if (Failure failed = readKind(trial, options, bytes))
+            return failed;
+        if (trials.size() > 1 || options.siteBy)
+            if (Failure failed = readHeader(trial, options, bytes))
+                return failed;
+    }
+    return std::nullopt;
+}
 
-    int writeError = 0;
-    TrialRun run(options.settings, [&](std::string_view piece) {
-        if (!results.wanted() || results.book)
-            return;
-        if (writeError == 0)
-            writeError = writeAll(results.handle, piece.data(), piece.size());
-    });
-    if (options.groupBy)
-        run.summariseBy(*options.groupBy);
-    std::optional<ResultsSheet> sheet;
-    if (results.book)
-        run.keepResults([&](const PlotResult& result) {
-            if (!sheet)
-                sheet.emplace(*results.book, run.copiedNames());
-            sheet->add(result);
-        });
+int runBatch(const BatchOptions& options, std::deque<Trial>& trials, std::size_t& current)
+{
+    Outputs outputs{{options.results, QStringLiteral("results"), {}, {}, {}, -1, {}, {}},
+                    {options.summary, QStringLiteral("summary"), {}, {}, {}, -1, {}, {}},
+                    {options.fit, QStringLiteral("fit"), {}, {}, {}, -1, {}, {}},
+                    {options.combined, QStringLiteral("combined table"), {}, {}, {}, -1, {}, {}},
+                    {options.report, QStringLiteral("report"), {}, {}, {}, -1, {}, {}}};
+    // Told before any trial is read, not after.
+    if (!options.report.isEmpty() && !options.reportWhy.isEmpty())
+        return failure(
+            inFile(options.report,
+                   QStringLiteral("the report cannot be made: %1").arg(options.reportWhy)));
+    if (Failure failed = openFiles(options, trials, outputs))
+        return failure(*failed);
 
     // One huge page, never cleared by hand: a vector's zeroed megabyte cost
     // 256 page faults, a tenth of a small trial's whole run.
     const MemoryBlock buffer = AllocateBlock(kMemoryBlockBytes);
     if (!buffer)
-        return failure(inFile(trialName, QLatin1String(kOutOfMemory)));
+        return failure(inFile(trials.front().name, QLatin1String(kOutOfMemory)));
     static_assert(kPiece <= kMemoryBlockBytes);
     char* const bytes = static_cast<char*>(buffer.get());
-    Failure failed = readTrial(input, options, trialName, run, writeError, bytes);
-    if (!failed && writeError != 0)
-        failed = inFile(results.name, systemError(writeError));
-    if (!failed && results.book && !sheet)
-        sheet.emplace(*results.book, run.copiedNames());
+    RunRead read;
+    Failure failed = readAhead(options, trials, bytes);
     if (!failed)
-        failed = bookFailure(results);
+        failed = runTrials(options, trials, outputs.results, bytes, current, read);
+    current = 0;
     if (!failed)
-        failed = writeSummary(run, options.standards, trialName, summary);
+        failed = writeEvaluation(options, trials, read, outputs, bytes);
     if (!failed)
-        failed = deliver(results, summary, bytes);
+        failed = deliver(outputs, options.settings.year, bytes);
     if (failed)
         return failure(*failed);
-    return run.refused() > 0 ? kExitRefused : kExitComputed;
+    return read.refused > 0 ? kExitRefused : kExitComputed;
 }
 
 } // namespace
+
+QString TrialSite(const QString& trial)
+{
+    if (trial == QLatin1String("-"))
+        return QStringLiteral("standard input");
+    const QFileInfo file(trial);
+    const QString base = file.completeBaseName();
+    return base.isEmpty() ? file.fileName() : base;
+}
 
 ClosedStreams HoldStandardStreams()
 {
@@ -450,16 +791,24 @@ ClosedStreams HoldStandardStreams()
 
 int RunBatch(const BatchOptions& options)
 {
-    const QString trialName =
-        options.trial == QLatin1String("-") ? QStringLiteral("standard input") : options.trial;
-    // Made before memory can run out, to be told when it has.
-    const QByteArray outOfMemory = QStringLiteral("quarven: %1: %2\n")
-                                       .arg(trialName, QLatin1String(kOutOfMemory))
-                                       .toLocal8Bit();
+    std::deque<Trial> trials;
+    // Made before memory can run out, to be told when it has, naming the
+    // trial being read.
+    std::vector<QByteArray> outOfMemory;
+    for (const QString& path : options.trials) {
+        Trial& trial = trials.emplace_back();
+        trial.path = path;
+        trial.name = trial.fromStandardInput() ? QStringLiteral("standard input") : path;
+        trial.site = TrialSite(path);
+        outOfMemory.push_back(QStringLiteral("quarven: %1: %2\n")
+                                  .arg(trial.name, QLatin1String(kOutOfMemory))
+                                  .toLocal8Bit());
+    }
+    std::size_t current = 0;
     try {
-        return runBatch(options, trialName);
+        return runBatch(options, trials, current);
     } catch (const std::bad_alloc&) {
-        std::fputs(outOfMemory.constData(), stderr);
+        std::fputs(outOfMemory[current < outOfMemory.size() ? current : 0].constData(), stderr);
         return kExitFailed;
     }
 }

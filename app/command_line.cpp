@@ -2,8 +2,10 @@
 
 #include "app/application_name.h"
 #include "app/batch_run.h"
+#include "app/module_loader.h"
 #include "core/tuberization_rules.h"
 #include "core/value_conventions.h"
+#include "report/report_entry.h"
 #include "trial/trial_values.h"
 
 #include <QCommandLineParser>
@@ -15,8 +17,11 @@
 
 #include <array>
 #include <cstdio>
+#include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -66,8 +71,16 @@ struct Options {
     QCommandLineOption batch{
         QStringLiteral("batch"),
         QStringLiteral("Compute every plot of the trial file TRIAL, a text or a workbook "
-                       "(.xlsx, .ods, .xls) (- for standard input)."),
+                       "(.xlsx, .ods, .xls) (- for standard input). Trial files after it are "
+                       "more sites: each file is a site named by its file name, unless --site "
+                       "is given."),
         QStringLiteral("TRIAL")};
+    QCommandLineOption site{
+        QStringLiteral("site"),
+        QStringLiteral("Take each plot's site from the trial's column COLUMN (any case) rather "
+                       "than from its file: a file may hold several sites, and a site's plots "
+                       "may come from several files."),
+        QStringLiteral("COLUMN")};
     QCommandLineOption output{
         QStringLiteral("output"),
         QStringLiteral("Write the results to RESULTS rather than to standard output (- for "
@@ -136,6 +149,21 @@ struct Options {
                        "or not at all, never over TRIAL or RESULTS; a workbook when FILE ends "
                        "in .xlsx."),
         QStringLiteral("FILE")};
+    QCommandLineOption fit{
+        QStringLiteral("fit"),
+        QStringLiteral("With --by and standards, write each site's standards and how they fit "
+                       "the scale (declared and fitted value, deviation, slope) to FILE."),
+        QStringLiteral("FILE")};
+    QCommandLineOption combined{
+        QStringLiteral("combined"),
+        QStringLiteral("With --by and standards, write each group's scale over the sites (its "
+                       "mean, deviation, coefficient of variation, rank and the scale at each "
+                       "site) to FILE."),
+        QStringLiteral("FILE")};
+    QCommandLineOption report{
+        QStringLiteral("report"),
+        QStringLiteral("With --by, write the evaluation as a printable A4 PDF report to FILE."),
+        QStringLiteral("FILE")};
 };
 
 void describe(QCommandLineParser& parser, const Options& options)
@@ -147,10 +175,11 @@ void describe(QCommandLineParser& parser, const Options& options)
         "display.\n"
         "Exit status: 0 every plot computed, 1 some plots refused (each with its message in\n"
         "the results), 2 a usage error or a file that cannot be read or written."));
-    parser.addOptions({options.batch, options.output, options.period, options.group, options.year,
-                       options.sheet, options.dates, options.daysAfter, options.dayColumns,
-                       options.trait, options.falls, options.by, options.standard,
-                       options.summary});
+    parser.addOptions({options.batch, options.site, options.output, options.period, options.group,
+                       options.year, options.sheet, options.dates, options.daysAfter,
+                       options.dayColumns, options.trait, options.falls, options.by,
+                       options.standard, options.summary, options.fit, options.combined,
+                       options.report});
 }
 
 // "--batch -- -x.csv" reads the trial -x.csv: the "--" that ends the options
@@ -198,11 +227,36 @@ Failure parse(QCommandLineParser& parser, const Options& options)
         parser.process(QCoreApplication::arguments());
     if (parser.isSet(version))
         parser.showVersion();
-    if (!parser.positionalArguments().isEmpty())
+    // Arguments after --batch's own are more trial files.
+    if (!parser.isSet(options.batch) && !parser.positionalArguments().isEmpty())
         return QStringLiteral("unexpected argument '%1'; see quarven --help")
             .arg(parser.positionalArguments().constFirst());
     if (!parser.isSet(options.batch))
         return QStringLiteral("--batch TRIAL is needed; see quarven --help");
+    return std::nullopt;
+}
+
+// The trial files, each read once; without --site each is a site named by its
+// file name, which must then be its own.
+Failure readTrials(const QCommandLineParser& parser, const Options& options, BatchOptions& batch)
+{
+    batch.trials = parser.values(options.batch) + parser.positionalArguments();
+    if (batch.trials.count(QStringLiteral("-")) > 1)
+        return QStringLiteral("standard input (-) is given %1 times: it can be read only once")
+            .arg(batch.trials.count(QStringLiteral("-")));
+    if (parser.isSet(options.site)) {
+        batch.siteBy = TrimmedBlanks(parser.value(options.site).toStdString());
+        if (batch.siteBy->empty())
+            return QStringLiteral("--site: the name of a column is needed");
+        return std::nullopt;
+    }
+    for (qsizetype i = 0; i < batch.trials.size(); ++i)
+        for (qsizetype j = i + 1; j < batch.trials.size(); ++j)
+            if (TrialSite(batch.trials[i]) == TrialSite(batch.trials[j]))
+                return QStringLiteral("'%1' and '%2' are both the site \"%3\": each trial file is "
+                                      "a site named by its file name; rename one, or take the "
+                                      "sites from a column (--site COLUMN)")
+                    .arg(batch.trials[i], batch.trials[j], TrialSite(batch.trials[i]));
     return std::nullopt;
 }
 
@@ -284,22 +338,39 @@ Failure readSettings(const QCommandLineParser& parser, const Options& options,
 }
 
 // Standard output carries one text: the summary when --by is given without
-// --summary, the results otherwise.
+// --summary, the results otherwise, or the one other output named "-".
 Failure readOutputs(const QCommandLineParser& parser, const Options& options, BatchOptions& batch)
 {
     const QString standardOutput = QStringLiteral("-");
     const bool grouped = parser.isSet(options.by);
-    for (const QCommandLineOption* needsBy : {&options.standard, &options.summary})
+    for (const QCommandLineOption* needsBy :
+         {&options.standard, &options.summary, &options.fit, &options.combined, &options.report})
         if (!grouped && parser.isSet(*needsBy))
             return QStringLiteral("--%1 needs --by COLUMN").arg(needsBy->names().constFirst());
+    for (const QCommandLineOption* needsStandard : {&options.fit, &options.combined})
+        if (parser.isSet(*needsStandard) && !parser.isSet(options.standard))
+            return QStringLiteral("--%1 needs a standard (--standard NAME=VALUE)")
+                .arg(needsStandard->names().constFirst());
+    batch.fit = parser.value(options.fit);
+    batch.combined = parser.value(options.combined);
+    batch.report = parser.value(options.report);
     batch.summary = grouped ? parser.value(options.summary) : QString();
     if (grouped && batch.summary.isEmpty())
         batch.summary = standardOutput;
     batch.results = parser.value(options.output);
     if (batch.results.isEmpty() && batch.summary != standardOutput)
         batch.results = standardOutput;
-    if (batch.results == standardOutput && batch.summary == standardOutput)
-        return QStringLiteral("--output and --summary cannot both be standard output");
+    const std::array<std::pair<const QString*, const char*>, 5> outputs{
+        {{&batch.results, "--output"},
+         {&batch.summary, "--summary"},
+         {&batch.fit, "--fit"},
+         {&batch.combined, "--combined"},
+         {&batch.report, "--report"}}};
+    for (std::size_t i = 0; i < outputs.size(); ++i)
+        for (std::size_t j = i + 1; j < outputs.size(); ++j)
+            if (*outputs[i].first == standardOutput && *outputs[j].first == standardOutput)
+                return QStringLiteral("%1 and %2 cannot both be standard output")
+                    .arg(QLatin1String(outputs[i].second), QLatin1String(outputs[j].second));
     if (!grouped)
         return std::nullopt;
     batch.groupBy = parser.value(options.by).toStdString();
@@ -365,10 +436,56 @@ std::vector<const char*> WindowTrials(int argc, const char* const* argv)
     return windowArguments(argc, argv).trials;
 }
 
+namespace {
+
+// Whether --report is among the arguments, before any application object
+// exists: a report needs the report module's, and only one may be made.
+bool asksForReport(int argc, const char* const* argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument == "--")
+            break;
+        for (const std::string_view option : {"--report", "-report"})
+            if (argument.substr(0, option.size()) == option &&
+                (argument.size() == option.size() || argument[option.size()] == '='))
+                return true;
+    }
+    return false;
+}
+
+// The report module's application on the offscreen platform when a report is
+// asked for and the module is found; why not, otherwise.
+std::unique_ptr<QCoreApplication> makeApplication(int& argc, char* argv[], QString& reportWhy)
+{
+    if (asksForReport(argc, argv)) {
+        std::string why;
+        const auto make = ModuleEntry<ReportApplicationEntry>(
+            kReportModule, kReportApplicationSymbol, why, argv[0]);
+        if (make) {
+            // The offscreen platform's notes (no runtime folder...) are no
+            // concern of the batch, whose standard error has one line a fault.
+            const QtMessageHandler previous = qInstallMessageHandler(
+                [](QtMsgType type, const QMessageLogContext&, const QString& text) {
+                    if (type == QtCriticalMsg || type == QtFatalMsg)
+                        std::fprintf(stderr, "quarven: %s\n", qPrintable(text));
+                });
+            std::unique_ptr<QCoreApplication> application(make(argc, argv));
+            qInstallMessageHandler(previous);
+            return application;
+        }
+        reportWhy = QString::fromStdString(why);
+    }
+    return std::make_unique<QCoreApplication>(argc, argv);
+}
+
+} // namespace
+
 int RunCommandLine(int argc, char* argv[])
 {
     const ClosedStreams closed = HoldStandardStreams();
-    QCoreApplication application(argc, argv);
+    QString reportWhy;
+    const std::unique_ptr<QCoreApplication> application = makeApplication(argc, argv, reportWhy);
     NameApplication();
 
     QCommandLineParser parser;
@@ -378,7 +495,8 @@ int RunCommandLine(int argc, char* argv[])
     batch.closed = closed;
     if (Failure failed = parse(parser, options))
         return usageError(*failed);
-    batch.trial = parser.value(options.batch);
+    if (Failure failed = readTrials(parser, options, batch))
+        return usageError(*failed);
     batch.sheet = parser.value(options.sheet);
     if (parser.isSet(options.sheet) && batch.sheet.isEmpty())
         return usageError(QStringLiteral("--sheet: the name of a sheet is needed"));
@@ -386,6 +504,7 @@ int RunCommandLine(int argc, char* argv[])
         return usageError(*failed);
     if (Failure failed = readOutputs(parser, options, batch))
         return usageError(*failed);
+    batch.reportWhy = reportWhy;
     return RunBatch(batch);
 }
 

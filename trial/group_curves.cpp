@@ -188,8 +188,8 @@ std::optional<PlotSeries> GroupCurveReader::seriesOf(const TrialRow& row, PlotSe
     for (const TrialAssessment& assessment : row.assessments) {
         if (IsBlank(assessment.level))
             continue;
-        const std::optional<TrialDate> date =
-            ReadTrialDate(assessment.date, m_options.settings.year);
+        const std::optional<TrialDate> date = ReadTrialDate(
+            assessment.date, m_options.settings.year, m_options.settings.reading.dates);
         const std::optional<double> level = ReadWholeNumber(assessment.level, commaIsPoint);
         if (!date || !level)
             return std::nullopt;

@@ -324,7 +324,13 @@ std::vector<std::string> EvaluationMessages(const Evaluation& evaluation)
 
 std::string EvaluationSummaryText(const Evaluation& evaluation, char separator, DecimalMark mark)
 {
-    if (evaluation.sites.size() == 1)
+    return EvaluationSummaryText(evaluation, separator, mark, evaluation.sites.size() > 1);
+}
+
+std::string EvaluationSummaryText(const Evaluation& evaluation, char separator, DecimalMark mark,
+                                  bool siteColumn)
+{
+    if (!siteColumn)
         return SummaryText(evaluation.sites.front().summary, separator, mark);
     std::string text = "site";
     text += separator;
@@ -340,8 +346,13 @@ std::string EvaluationSummaryText(const Evaluation& evaluation, char separator, 
 
 std::string FitText(const Evaluation& evaluation, char separator, DecimalMark mark)
 {
+    return FitText(evaluation, separator, mark, evaluation.sites.size() > 1);
+}
+
+std::string FitText(const Evaluation& evaluation, char separator, DecimalMark mark, bool siteColumn)
+{
     const char point = DecimalPoint(separator, mark);
-    const bool several = evaluation.sites.size() > 1;
+    const bool several = siteColumn;
     std::string text = several ? std::string("site") + separator + "standard" : "standard";
     AppendColumnNames(text, kFitColumns, separator);
     text += '\n';

@@ -110,6 +110,12 @@ extern const std::array<NumberColumn<CombinedGroup>, 5> kCombinedColumns;
 // [site,] standard, value, relative_audpc_mean, slope, fitted, deviation:
 // one row per site and standard, the site only when there are several.
 [[nodiscard]] std::string FitText(const Evaluation& evaluation, char separator, DecimalMark mark);
+// Both with the site column or without it whatever the number of sites, for
+// outputs whose columns must not hang on what the trials hold.
+[[nodiscard]] std::string EvaluationSummaryText(const Evaluation& evaluation, char separator,
+                                                DecimalMark mark, bool siteColumn);
+[[nodiscard]] std::string FitText(const Evaluation& evaluation, char separator, DecimalMark mark,
+                                  bool siteColumn);
 // group, sites, scale_mean, scale_sd, scale_cv, rank, then a column per site
 // named after it.
 [[nodiscard]] std::string CombinedText(const Evaluation& evaluation, char separator,

@@ -46,6 +46,64 @@ std::optional<TrialError> TrialReader::readWorkbook(const WorkbookSource& source
     return error();
 }
 
+// Hands records on until the header has come, then stops the reader.
+class TrialHeaderReader::UntilHeader final : public FieldSink {
+public:
+    UntilHeader(FieldSink& next, const std::optional<TrialHeader>& header)
+        : m_next(next), m_header(header)
+    {
+    }
+    void separator(char separator) override { m_next.separator(separator); }
+    bool record(std::uint32_t line, Items<std::string_view> fields) override
+    {
+        return m_next.record(line, fields) && !m_header;
+    }
+    void end(std::uint32_t lastLine) override
+    {
+        if (!m_header)
+            m_next.end(lastLine);
+    }
+
+private:
+    FieldSink& m_next;
+    const std::optional<TrialHeader>& m_header;
+};
+
+TrialHeaderReader::TrialHeaderReader(const TrialReading& reading)
+    : m_rows(*this, reading), m_observations(m_rows, reading),
+      m_untilHeader(std::make_unique<UntilHeader>(m_observations, m_header)),
+      m_tokens(*m_untilHeader, {})
+{
+}
+
+TrialHeaderReader::~TrialHeaderReader() = default;
+
+std::optional<TrialError> TrialHeaderReader::error() const
+{
+    if (m_bookError)
+        return m_bookError;
+    if (m_rows.error())
+        return m_rows.error();
+    return m_observations.error() ? m_observations.error() : m_tokens.error();
+}
+
+bool TrialHeaderReader::read(std::string_view chunk)
+{
+    m_tokens.read(chunk);
+    return m_header || error();
+}
+
+void TrialHeaderReader::finish()
+{
+    if (!m_header && !error())
+        m_tokens.finish();
+}
+
+void TrialHeaderReader::readWorkbook(const WorkbookSource& source, std::string_view sheet)
+{
+    m_bookError = ReadWorkbook(source, sheet, *m_untilHeader);
+}
+
 std::optional<TrialError> ReadTrialWorkbook(const WorkbookSource& source, std::string_view sheet,
                                             TrialVisitor& visitor, const TrialReading& reading)
 {

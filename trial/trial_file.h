@@ -13,6 +13,7 @@
 #include "trial_rows.h"
 #include "trial_tokenizer.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -53,6 +54,42 @@ private:
     TrialTokenizer m_tokens;
     std::optional<TrialError> m_bookError;
     bool m_fromWorkbook = false;
+};
+
+// A trial's header alone, for a caller that must know several trials'
+// columns before reading any of them through: a text is read until its
+// header line ends, a workbook's sheet until its first row that is not empty.
+// The header and its refusals are those TrialReader gives.
+class TrialHeaderReader final : private TrialVisitor {
+public:
+    explicit TrialHeaderReader(const TrialReading& reading = {});
+    ~TrialHeaderReader() override;
+    TrialHeaderReader(const TrialHeaderReader&) = delete;
+    TrialHeaderReader& operator=(const TrialHeaderReader&) = delete;
+
+    // The next piece of a text; true once the header has come or the file
+    // was refused, when no more is needed.
+    bool read(std::string_view chunk);
+    // The end of a text.
+    void finish();
+    // A workbook's sheet (the first when `sheet` is empty).
+    void readWorkbook(const WorkbookSource& source, std::string_view sheet);
+
+    [[nodiscard]] const std::optional<TrialHeader>& header() const { return m_header; }
+    // Why the file was refused; line 0 concerns the whole file.
+    [[nodiscard]] std::optional<TrialError> error() const;
+
+private:
+    class UntilHeader;
+    void header(const TrialHeader& header) override { m_header = header; }
+    void row(const TrialRow&) override {}
+
+    std::optional<TrialHeader> m_header;
+    TrialRowReader m_rows;
+    ObservationSink m_observations;
+    std::unique_ptr<UntilHeader> m_untilHeader;
+    TrialTokenizer m_tokens;
+    std::optional<TrialError> m_bookError;
 };
 
 // A workbook's sheet at once.

@@ -1,6 +1,7 @@
 #include "trial_results.h"
 
 #include "core/cell_text.h"
+#include "core/value_conventions.h"
 
 #include <algorithm>
 #include <array>
@@ -65,11 +66,56 @@ void AppendField(std::string& text, std::string_view field, char separator)
     text += '"';
 }
 
-ResultsWriter::ResultsWriter(const TrialHeader& header, Output output)
-    : m_output(std::move(output)), m_separator(header.separator)
+JoinedColumns JoinColumns(const std::vector<std::vector<std::string>>& trials)
 {
+    const auto sameName = [](std::string_view a, std::string_view b) {
+        return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                          [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
+    };
+    JoinedColumns joined;
+    std::vector<std::vector<std::size_t>> joinedOf; // per trial, of each own column
+    for (const std::vector<std::string>& names : trials) {
+        std::vector<bool> taken(joined.names.size(), false);
+        std::vector<std::size_t>& own = joinedOf.emplace_back();
+        for (const std::string& name : names) {
+            std::size_t at = 0;
+            while (at < joined.names.size() && (taken[at] || !sameName(joined.names[at], name)))
+                ++at;
+            if (at == joined.names.size()) {
+                joined.names.push_back(name);
+                taken.push_back(false);
+            }
+            taken[at] = true;
+            own.push_back(at);
+        }
+    }
+    for (const std::vector<std::size_t>& own : joinedOf) {
+        std::vector<std::size_t>& places =
+            joined.places.emplace_back(joined.names.size(), kNoColumn);
+        for (std::size_t column = 0; column < own.size(); ++column)
+            places[own[column]] = column;
+    }
+    return joined;
+}
+
+ResultsWriter::ResultsWriter(const TrialHeader& header, Output output)
+    : ResultsWriter(ResultsColumns{header.separator, false, header.copiedNames, {}, true},
+                    std::move(output))
+{
+}
+
+ResultsWriter::ResultsWriter(ResultsColumns columns, Output output)
+    : m_output(std::move(output)), m_separator(columns.separator), m_site(columns.site),
+      m_places(std::move(columns.places))
+{
+    if (!columns.header)
+        return;
+    if (m_site) {
+        m_buffer += "site";
+        m_buffer += m_separator;
+    }
     AppendField(m_buffer, "plot", m_separator);
-    for (const std::string& name : header.copiedNames) {
+    for (const std::string& name : columns.names) {
         m_buffer += m_separator;
         appendText(m_buffer, name, m_separator);
     }
@@ -78,6 +124,17 @@ ResultsWriter::ResultsWriter(const TrialHeader& header, Output output)
         m_buffer += column.name;
     }
     m_buffer += '\n';
+}
+
+template <typename Take> void ResultsWriter::eachCopied(const PlotResult& result, Take take) const
+{
+    if (m_places.empty()) {
+        for (const std::string_view field : result.copied)
+            take(field);
+        return;
+    }
+    for (const std::size_t place : m_places)
+        take(place == kNoColumn ? std::string_view() : result.copied[place]);
 }
 
 void ResultsWriter::appendNumber(std::string& text, std::string_view number,
@@ -96,17 +153,17 @@ void ResultsWriter::appendNumber(std::string& text, std::string_view number,
     text.append(number.substr(point + 1));
 }
 
-void ResultsWriter::write(const PlotResult& result)
+void ResultsWriter::write(const PlotResult& result, std::string_view site)
 {
-    if (!writeComputed(m_buffer, result))
-        writeAny(m_buffer, result, &m_points);
+    if (!writeComputed(m_buffer, result, site))
+        writeAny(m_buffer, result, site, &m_points);
     flushIfFull();
 }
 
-void ResultsWriter::format(std::string& text, const PlotResult& result) const
+void ResultsWriter::format(std::string& text, const PlotResult& result, std::string_view site) const
 {
-    if (!writeComputed(text, result))
-        writeAny(text, result, nullptr);
+    if (!writeComputed(text, result, site))
+        writeAny(text, result, site, nullptr);
 }
 
 void ResultsWriter::writeFormatted(std::string_view text)
@@ -120,13 +177,20 @@ void ResultsWriter::writeFormatted(std::string_view text)
 
 // A computed plot whose fields need no quotes, the usual case, with room for
 // its line on the stack.
-bool ResultsWriter::fitsOneLine(const PlotResult& result) const
+bool ResultsWriter::fitsOneLine(const PlotResult& result, std::string_view site) const
 {
     if (!m_markSet || result.refused || !result.note.empty() ||
         result.plot.size() > kLongestLine / 4)
         return false;
+    // A separator for each copied column written, the empty ones too.
     std::size_t length = result.plot.size() + result.firstDate.size() + result.lastDate.size() +
-                         result.period.size() + 32;
+                         result.period.size() + m_places.size() + 32;
+    if (m_site) {
+        if (site.size() > kLongestLine / 4 || mayLookLikeFormula(site) ||
+            NeedsQuotes(site, m_separator))
+            return false;
+        length += site.size() + 1;
+    }
     for (const std::string_view measure : result.measures)
         length += measure.size();
     for (const std::string_view field : result.copied)
@@ -143,9 +207,10 @@ bool ResultsWriter::fitsOneLine(const PlotResult& result) const
 // Such a plot is written into a line on the stack and appended at once:
 // results for a million plots are a fifth of the batch's work when written
 // field by field.
-bool ResultsWriter::writeComputed(std::string& text, const PlotResult& result) const
+bool ResultsWriter::writeComputed(std::string& text, const PlotResult& result,
+                                  std::string_view site) const
 {
-    if (!fitsOneLine(result))
+    if (!fitsOneLine(result, site))
         return false;
     // Only what is written into the line is read from it.
     std::array<char, kLongestLine> line;
@@ -164,11 +229,15 @@ bool ResultsWriter::writeComputed(std::string& text, const PlotResult& result) c
             if (void* point = std::memchr(written, '.', field.size()))
                 *static_cast<char*>(point) = m_mark;
     };
+    if (m_site) {
+        put(site);
+        *out++ = m_separator;
+    }
     put(result.plot);
-    for (const std::string_view field : result.copied) {
+    eachCopied(result, [&](std::string_view field) {
         *out++ = m_separator;
         put(field);
-    }
+    });
     *out++ = m_separator;
     std::array<char, 12> count{};
     std::size_t digits = 0;
@@ -192,14 +261,18 @@ bool ResultsWriter::writeComputed(std::string& text, const PlotResult& result) c
     return true;
 }
 
-void ResultsWriter::writeAny(std::string& text, const PlotResult& result,
+void ResultsWriter::writeAny(std::string& text, const PlotResult& result, std::string_view site,
                              std::vector<std::size_t>* points) const
 {
+    if (m_site) {
+        appendText(text, site, m_separator);
+        text += m_separator;
+    }
     appendText(text, result.plot, m_separator);
-    for (const std::string_view field : result.copied) {
+    eachCopied(result, [&](std::string_view field) {
         text += m_separator;
         appendText(text, field, m_separator);
-    }
+    });
     text += m_separator;
     text += std::to_string(result.assessments);
     text += m_separator;

@@ -109,7 +109,8 @@ SummaryPlot SummaryPlotOf(const PlotResult& result, std::size_t groupColumn)
     return plot;
 }
 
-OrError<std::size_t> GroupColumn(const std::vector<std::string>& copiedNames, std::string_view name)
+OrError<std::size_t> GroupColumn(const std::vector<std::string>& copiedNames, std::string_view name,
+                                 std::string_view use)
 {
     const auto sameName = [name](std::string_view column) {
         return std::equal(column.begin(), column.end(), name.begin(), name.end(),
@@ -118,7 +119,7 @@ OrError<std::size_t> GroupColumn(const std::vector<std::string>& copiedNames, st
     for (std::size_t i = 0; i < copiedNames.size(); ++i)
         if (sameName(copiedNames[i]))
             return i;
-    std::string message = "No column " + QuotedName(name) + " to group by: the trial ";
+    std::string message = "No column " + QuotedName(name) + " " + std::string(use) + ": the trial ";
     if (copiedNames.empty())
         return SummaryError{message + "has no column besides its plots and assessments"};
     message += "has ";

@@ -42,9 +42,10 @@ struct SummaryPlot {
 [[nodiscard]] SummaryPlot SummaryPlotOf(const PlotResult& result, std::size_t groupColumn);
 
 // The index among the trial header's copied columns of the one named `name`,
-// matched without regard to case.
+// matched without regard to case; `use` says what for when there is none.
 [[nodiscard]] OrError<std::size_t> GroupColumn(const std::vector<std::string>& copiedNames,
-                                               std::string_view name);
+                                               std::string_view name,
+                                               std::string_view use = "to group by");
 
 // A standard cultivar: a group and its value on the 1-9 scale.
 struct Standard {

@@ -1,5 +1,6 @@
 #include "trial_workbook.h"
 
+#include "site_evaluation.h"
 #include "trial_results.h"
 
 namespace quarven {
@@ -76,6 +77,59 @@ SheetTable SummaryTable(const Summary& summary, std::string name)
             AppendNumber(row.emplace_back(), column.value(group), column.decimals, '.');
     }
     return table;
+}
+
+namespace {
+
+template <typename Row, std::size_t N>
+std::optional<SheetColumn> numberNamed(std::string_view name,
+                                       const std::array<NumberColumn<Row>, N>& columns)
+{
+    for (const NumberColumn<Row>& column : columns)
+        if (name == column.name)
+            return SheetColumn{column.name, CellKind::Number, column.decimals};
+    return std::nullopt;
+}
+
+SheetColumn columnNamed(std::string_view name, const SheetColumn& other)
+{
+    for (const std::string_view text : {"site", "plot", "group", "standard"})
+        if (name == text)
+            return {std::string(name), CellKind::Name};
+    for (const SheetColumn& column : ResultSheetColumns({}))
+        if (name == column.name)
+            return column;
+    if (auto found = numberNamed(name, kSummaryColumns))
+        return *found;
+    if (auto found = numberNamed(name, kFitColumns))
+        return *found;
+    if (auto found = numberNamed(name, kCombinedColumns))
+        return *found;
+    SheetColumn column = other;
+    column.name = name;
+    return column;
+}
+
+} // namespace
+
+TextSheet::TextSheet(WorkbookWriter& book, std::string name, SheetColumn other)
+    : m_book(book), m_name(std::move(name)), m_other(std::move(other)), m_tokens(*this, {})
+{
+}
+
+TextSheet::~TextSheet() = default;
+
+bool TextSheet::record(std::uint32_t, Items<std::string_view> fields)
+{
+    if (!m_sheet) {
+        std::vector<SheetColumn> columns;
+        for (const std::string_view name : fields)
+            columns.push_back(columnNamed(name, m_other));
+        m_sheet = m_book.addSheet(m_name, columns);
+        return !m_book.failed();
+    }
+    m_book.addRow(*m_sheet, fields);
+    return !m_book.failed();
 }
 
 } // namespace quarven

@@ -7,6 +7,7 @@
 #include "books/workbook_writer.h"
 #include "trial_batch.h"
 #include "trial_summary.h"
+#include "trial_tokenizer.h"
 
 #include <cstddef>
 #include <optional>
@@ -52,5 +53,32 @@ private:
 
 // The summary of groups as a table: the group, then kSummaryColumns.
 [[nodiscard]] SheetTable SummaryTable(const Summary& summary, std::string name = "summary");
+
+// A text one of the batch's writers made (results, summary, fit, combined
+// table), in pieces cut anywhere, as a sheet: each column's kind and decimals
+// found by its name in the tables above; a column of no known name is
+// `other` (the combined table's sites hold scale values, the results' copied
+// columns names).
+class TextSheet final : private FieldSink {
+public:
+    TextSheet(WorkbookWriter& book, std::string name, SheetColumn other);
+    ~TextSheet() override;
+    TextSheet(const TextSheet&) = delete;
+    TextSheet& operator=(const TextSheet&) = delete;
+
+    void read(std::string_view piece) { m_tokens.read(piece); }
+    void finish() { m_tokens.finish(); }
+
+private:
+    void separator(char) override {}
+    bool record(std::uint32_t line, Items<std::string_view> fields) override;
+    void end(std::uint32_t) override {}
+
+    WorkbookWriter& m_book;
+    std::string m_name;
+    SheetColumn m_other;
+    std::optional<std::size_t> m_sheet;
+    TrialTokenizer m_tokens;
+};
 
 } // namespace quarven

@@ -11,6 +11,7 @@
 #include <QtTest>
 
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <functional>
 
@@ -34,6 +35,11 @@ const QByteArray kNoPlot = "name,date,level\nP1,01/07,0\n";
 const QByteArray kClones =
     "plot;clone;date;level\nP1;A;01/07;0\nP1;A;11/07;10\nP2;A;01/07;0\n"
     "P2;A;11/07;20\nP3;B;01/07;5\nP3;B;11/07;3\nP4;C;01/07;0\nP4;C;11/07;30\n";
+// Two sites of clones A and B (see sites()).
+const QByteArray kSiteA =
+    "plot,clone,date,level\nP1,A,01/07,0\nP1,A,11/07,10\nP2,B,01/07,0\nP2,B,11/07,40\n";
+const QByteArray kSiteB = "plot;clone;rep;date;level\nP1;A;1;01/07;0\nP1;A;1;11/07;20\n"
+                          "P2;B;1;01/07;0\nP2;B;1;11/07;30\n";
 const QByteArray kSummaryColumns =
     "group,plots,refused,audpc_mean,audpc_sd,yield_losses_mean,yield_losses_sd,relative_audpc_"
     "mean,relative_audpc_sd,audps_mean,audps_sd,rank,scale\n";
@@ -144,6 +150,12 @@ private slots:
     void resultsFileHoldsWhatStandardOutputShows_data();
     void resultsFileHoldsWhatStandardOutputShows();
     void summaryOfBlocksMadeOnTwoThreads();
+    void sites_data();
+    void sites();
+    void sitesAgainstR();
+    void reportWithoutItsModule();
+    void evaluationOutputOnAFullDisk_data();
+    void evaluationOutputOnAFullDisk();
     void wantsWindow_data();
     void wantsWindow();
     void progressText_data();
@@ -248,9 +260,9 @@ void TestCommandLine::statusAndStandardError_data()
     QTest::newRow("options without --batch")
         << QStringList{"--period", "60"} << QByteArray() << 2 << QByteArray()
         << QByteArray("quarven: --batch TRIAL is needed; see quarven --help\n");
-    QTest::newRow("a stray argument")
+    QTest::newRow("an argument after the trial is another trial")
         << QStringList{"--batch", "computed.csv", "extra"} << QByteArray() << 2 << QByteArray()
-        << QByteArray("quarven: unexpected argument 'extra'; see quarven --help\n");
+        << QByteArray("quarven: extra: No such file or directory\n");
     QTest::newRow("period out of range")
         << QStringList{"--batch", "computed.csv", "--period", "131"} << QByteArray() << 2
         << QByteArray()
@@ -480,7 +492,8 @@ void TestCommandLine::helpListsEveryOption()
     for (const char* option :
          {"--batch <TRIAL>", "--output <RESULTS>", "--period <DAYS>", "--group <NAME>",
           "--year <YYYY>", "--sheet <NAME>", "--dates <ORDER>", "--days-after <DATE>",
-          "--day-columns <PREFIX>", "--trait <NAME>", "--help", "--version"})
+          "--day-columns <PREFIX>", "--trait <NAME>", "--site <COLUMN>", "--fit <FILE>",
+          "--combined <FILE>", "--report <FILE>", "--help", "--version"})
         QVERIFY2(result.out.contains(option), option);
     QVERIFY(result.out.contains("Exit status: 0 every plot computed"));
 }
@@ -566,6 +579,10 @@ void TestCommandLine::refusesToWriteOverTheTrial_data()
         << "./../%1/new.csv" << false << overResults << summary;
     QTest::newRow("the summary over a hard link to the results")
         << "results-link.csv" << false << overResults << summary;
+    const QString report = QStringLiteral("--report");
+    QTest::newRow("the report over the trial")
+        << "hard-link.csv" << false << "will not write the report over the trial file" << report;
+    QTest::newRow("the report into a named pipe") << "pipe" << false << node << report;
 }
 
 void TestCommandLine::refusesToWriteOverTheTrial()
@@ -578,7 +595,7 @@ void TestCommandLine::refusesToWriteOverTheTrial()
     const QString trial = path("computed.csv");
     write(path("results.csv"), "earlier results\n");
     QCOMPARE(::link(qPrintable(path("results.csv")), qPrintable(path("results-link.csv"))), 0);
-    const bool summary = option == "--summary";
+    const bool summary = option != "--output"; // an output that needs --by
     const QStringList grouped{"--by", "plot", "--output",
                               output.contains("new") ? "new.csv" : "results.csv"};
     QVERIFY(QFile::link(trial, path("link.csv")));
@@ -663,9 +680,9 @@ void TestCommandLine::fileNamedLikeAnOption_data()
 
     QTest::newRow("the trial after --")
         << QStringList{"--batch", "--", "-x.csv"} << 0 << kComputedResults << QByteArray();
-    QTest::newRow("no argument after the trial that follows --")
+    QTest::newRow("after --, every argument is a trial")
         << QStringList{"--batch", "--", "-x.csv", "--output", "r.csv"} << 2 << QByteArray()
-        << QByteArray("quarven: unexpected argument '--output'; see quarven --help\n");
+        << QByteArray("quarven: --output: No such file or directory\n");
     QTest::newRow("read as an option, with how to name the file")
         << QStringList{"-x.csv"} << 2 << QByteArray()
         << QByteArray("quarven: Unknown option 'x.csv'. To name the file -x.csv, write ./-x.csv\n");
@@ -901,6 +918,274 @@ void TestCommandLine::summaryOfBlocksMadeOnTwoThreads()
     QCOMPARE(fromLong.status, 0);
     QVERIFY(fromLong.out.startsWith(kSummaryColumns + "C1,14286,0,"));
     QCOMPARE(fromLong.out, fromWide.out);
+}
+
+// Relative AUDPC by hand (a plot's 10 days from 0 to L: L / 200): at a.csv A
+// 0.05 and B 0.2, at b.csv 0.1 and 0.15. With A=3 and B=7, the slope through
+// the origin at a is (3 x 0.05 + 7 x 0.2) / (0.05^2 + 0.2^2) = 36.4706, at b
+// 1.35 / 0.0325 = 41.5385; A's scales 1.8235 and 4.1538 (mean 2.9887, SD
+// 1.6478, CV 55.1), B's 7.2941 and 6.2308 (6.7624, 0.7519, 11.1).
+// Yield losses are AUDPC / period (52 days): 200 / 52 = 3.8, 100 / 52 = 1.9.
+// long.csv's site x: A 0.2, B 0.05, slope 0.95 / 0.0425 = 22.3529, fitted
+// 4.47 and 1.12; y: A 0.1 alone, slope 30, C 0.15 x 30 = 4.5; z no standard.
+void TestCommandLine::sites_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("file"); // the output compared; - for standard output
+    QTest::addColumn<QByteArray>("expected");
+    QTest::addColumn<QByteArray>("err");
+
+    const QStringList twoSites{"--batch", "a.csv",     "b.csv",      "--year", "2026",
+                               "--by",    "clone",     "--standard", "A=3",    "--standard",
+                               "B=7",     "--summary", "summary.csv"};
+    const QStringList fit = twoSites + QStringList{"--output", "results.csv", "--fit", "-"};
+    QTest::newRow("one site: no site column in the fit")
+        << QStringList{"--batch",    "a.csv",       "--year",     "2026", "--by",     "clone",
+                       "--standard", "A=3",         "--standard", "B=7",  "--output", "results.csv",
+                       "--summary",  "summary.csv", "--fit",      "-"}
+        << 0 << "-"
+        << QByteArray("standard,value,relative_audpc_mean,slope,fitted,deviation\n"
+                      "A,3,0.0500,36.4706,1.8,-1.2\nB,7,0.2000,36.4706,7.3,0.3\n")
+        << QByteArray();
+    QTest::newRow("two sites: their columns joined, the first file's separator")
+        << twoSites << 0 << "-"
+        << QByteArray("site,plot,clone,rep,assessments,first_date,last_date,period,audpc,"
+                      "yield_losses,relative_audpc,audps,message\n"
+                      "a,P1,A,,2,01/07,11/07,52,50,1.0,0.0500,100.0,\n"
+                      "a,P2,B,,2,01/07,11/07,52,200,3.8,0.2000,400.0,\n"
+                      "b,P1,A,1,2,01/07,11/07,52,100,1.9,0.1000,200.0,\n"
+                      "b,P2,B,1,2,01/07,11/07,52,150,2.9,0.1500,300.0,\n")
+        << QByteArray();
+    QTest::newRow("two sites: the fit, each site by its own standards")
+        << fit << 0 << "-"
+        << QByteArray("site,standard,value,relative_audpc_mean,slope,fitted,deviation\n"
+                      "a,A,3,0.0500,36.4706,1.8,-1.2\na,B,7,0.2000,36.4706,7.3,0.3\n"
+                      "b,A,3,0.1000,41.5385,4.2,1.2\nb,B,7,0.1500,41.5385,6.2,-0.8\n")
+        << QByteArray();
+    QTest::newRow("two sites: the combined table")
+        << twoSites + QStringList{"--output", "results.csv", "--combined", "-"} << 0 << "-"
+        << QByteArray("group,sites,scale_mean,scale_sd,scale_cv,rank,a,b\n"
+                      "A,2,3.0,1.6,55.1,1,1.8,4.2\nB,2,6.8,0.8,11.1,2,7.3,6.2\n")
+        << QByteArray();
+    const QStringList long_{"--batch",     "long.csv",   "--site",      "SITE",        "--year",
+                            "2026",        "--by",       "clone",       "--standard",  "A=3",
+                            "--standard",  "B=7",        "--output",    "results.csv", "--summary",
+                            "summary.csv", "--combined", "combined.csv"};
+    const QByteArray warnings =
+        "quarven: Site \"x\": the standard \"B\" of value 7 is fitted at 1.1, 2 units or more "
+        "from its value\n"
+        "quarven: Site \"x\": the standard \"A\" of value 3 (fitted 4.5) is more diseased than "
+        "\"B\" of value 7 (fitted 1.1), declared more susceptible\n"
+        "quarven: Site \"z\" has no scale: no standard has a computed plot there\n";
+    QTest::newRow("a site column: misfits and a missing standard told, the status kept")
+        << long_ + QStringList{"--fit", "-"} << 0 << "-"
+        << QByteArray("site,standard,value,relative_audpc_mean,slope,fitted,deviation\n"
+                      "x,A,3,0.2000,22.3529,4.5,1.5\nx,B,7,0.0500,22.3529,1.1,-5.9\n"
+                      "y,A,3,0.1000,30.0000,3.0,0.0\n")
+        << warnings;
+    QTest::newRow("a site column named site: written once, first")
+        << QStringList{"--batch", "long.csv", "--site", "SITE", "--year", "2026"} << 0 << "-"
+        << QByteArray("site,plot,clone,assessments,first_date,last_date,period,audpc,yield_"
+                      "losses,relative_audpc,audps,message\n"
+                      "x,P1,A,2,01/07,11/07,52,200,3.8,0.2000,400.0,\n"
+                      "x,P2,B,2,01/07,11/07,52,50,1.0,0.0500,100.0,\n"
+                      "y,P1,A,2,01/07,11/07,52,100,1.9,0.1000,200.0,\n"
+                      "y,P3,C,2,01/07,11/07,52,150,2.9,0.1500,300.0,\n"
+                      "z,P4,C,2,01/07,11/07,52,50,1.0,0.0500,100.0,\n")
+        << QByteArray();
+    QTest::newRow("a site column: a group not grown, a site with no scale")
+        << long_ << 0 << "combined.csv"
+        << QByteArray("group,sites,scale_mean,scale_sd,scale_cv,rank,x,y,z\n"
+                      "A,2,3.7,1.0,27.8,2,4.5,3.0,\nB,1,1.1,,,1,1.1,,\nC,1,4.5,,,3,,4.5,\n")
+        << warnings;
+
+    // Usage errors: nothing written.
+    const QStringList toFiles{"--output", "results.csv", "--summary", "summary.csv"};
+    QTest::newRow("two files of one site")
+        << QStringList{"--batch", "a.csv", "other/a.csv", "--output", "results.csv"} << 2 << "-"
+        << QByteArray()
+        << QByteArray("quarven: 'a.csv' and 'other/a.csv' are both the site \"a\": each trial "
+                      "file is a site named by its file name; rename one, or take the sites from "
+                      "a column (--site COLUMN)\n");
+    QTest::newRow("a site column one file lacks")
+        << QStringList{"--batch", "long.csv", "b.csv", "--site", "site", "--output", "results.csv"}
+        << 2 << "-" << QByteArray()
+        << QByteArray("quarven: b.csv:1: No column \"site\" to take the sites from: the trial "
+                      "has \"clone\", \"rep\"\n");
+    QTest::newRow("--combined without standards")
+        << QStringList{"--batch", "a.csv", "--by", "clone", "--combined", "c.csv"} + toFiles << 2
+        << "-" << QByteArray()
+        << QByteArray("quarven: --combined needs a standard (--standard NAME=VALUE)\n");
+    QTest::newRow("--combined without --by")
+        << QStringList{"--batch", "a.csv", "--combined", "c.csv", "--output", "results.csv"} << 2
+        << "-" << QByteArray() << QByteArray("quarven: --combined needs --by COLUMN\n");
+    QTest::newRow("--report without --by")
+        << QStringList{"--batch", "a.csv", "--report", "r.pdf", "--output", "results.csv"} << 2
+        << "-" << QByteArray() << QByteArray("quarven: --report needs --by COLUMN\n");
+    QTest::newRow("a standard matched only without regard to case")
+        << QStringList{"--batch",    "a.csv", "b.csv",      "--by", "clone",
+                       "--standard", "a=3",   "--combined", "c.csv"} +
+               toFiles
+        << 2 << "-" << QByteArray()
+        << QByteArray("quarven: The standard \"a\" is no group at any site; did you mean \"A\"?\n");
+}
+
+void TestCommandLine::sites()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QString, file);
+    QFETCH(QByteArray, expected);
+    QFETCH(QByteArray, err);
+
+    write(path("a.csv"), kSiteA);
+    write(path("b.csv"), kSiteB);
+    write(path("long.csv"), "plot,site,clone,date,level\nP1,x,A,01/07,0\nP1,x,A,11/07,40\n"
+                            "P2,x,B,01/07,0\nP2,x,B,11/07,10\nP1,y,A,01/07,0\nP1,y,A,11/07,20\n"
+                            "P3,y,C,01/07,0\nP3,y,C,11/07,30\nP4,z,C,01/07,0\nP4,z,C,11/07,10\n");
+    const QStringList files = filesIn(m_folder->path());
+    const Run result = run(arguments, m_folder->path());
+    QCOMPARE(result.err, err);
+    QCOMPARE(result.status, status);
+    QCOMPARE(file == "-" ? result.out : read(path(file)), expected);
+    if (status == 2)
+        QCOMPARE(filesIn(m_folder->path()), files);
+}
+
+// huasahuasi's three fungicide treatments as sites, against base R
+// (tests/trial/data/sites_huasahuasi.R): the fit, the combined table and a
+// warning for each standard fitted 2 units or more from its value.
+void TestCommandLine::sitesAgainstR()
+{
+    QFile rFile(QFINDTESTDATA("../trial/data/sites_huasahuasi.csv"));
+    QVERIFY(rFile.open(QIODevice::ReadOnly));
+    // by,site,item,measure,value
+    QMap<QString, QString> r;
+    QStringList sites;
+    QStringList groups;
+    while (!rFile.atEnd()) {
+        const QStringList row = QString::fromUtf8(rFile.readLine()).trimmed().split(',');
+        QCOMPARE(row.size(), 5);
+        if (row[0] != "clon")
+            continue;
+        r.insert(row[1] + "|" + row[2] + "|" + row[3], row[4]);
+        if (!row[1].isEmpty() && !sites.contains(row[1]))
+            sites += row[1];
+        if (row[1].isEmpty() && !groups.contains(row[2]))
+            groups += row[2];
+    }
+    QCOMPARE(sites.size(), 3);
+    const auto value = [&r](const QString& site, const QString& item, const char* measure,
+                            int decimals) {
+        const QString text = r.value(site + "|" + item + "|" + measure);
+        return text.isEmpty() ? QString() : QString::number(text.toDouble(), 'f', decimals);
+    };
+    const QList<QPair<QString, int>> standards{{"Yungay", 5}, {"Musuq", 8}};
+    QString fit = "site,standard,value,relative_audpc_mean,slope,fitted,deviation\n";
+    QString warnings;
+    for (const QString& site : sites)
+        for (const auto& [standard, declared] : standards) {
+            const QString fitted = value(site, standard, "fitted", 1);
+            fit += QStringList{site,
+                               standard,
+                               QString::number(declared),
+                               value(site, standard, "relative_audpc_mean", 4),
+                               value(site, standard, "slope", 4),
+                               fitted,
+                               value(site, standard, "deviation", 1)}
+                       .join(',') +
+                   "\n";
+            if (std::abs(r.value(site + "|" + standard + "|deviation").toDouble()) >= 2.0)
+                warnings += QStringLiteral("quarven: Site \"%1\": the standard \"%2\" of value %3 "
+                                           "is fitted at %4, 2 units or more from its value\n")
+                                .arg(site, standard)
+                                .arg(declared)
+                                .arg(fitted);
+        }
+    QString combined = "group,sites,scale_mean,scale_sd,scale_cv,rank," + sites.join(',') + "\n";
+    for (const QString& group : groups) {
+        QStringList row{group,
+                        value("", group, "sites", 0),
+                        value("", group, "scale_mean", 1),
+                        value("", group, "scale_sd", 1),
+                        value("", group, "scale_cv", 1),
+                        value("", group, "rank", 0)};
+        for (const QString& site : sites)
+            row += value(site, group, "scale", 1);
+        combined += row.join(',') + "\n";
+    }
+    QVERIFY(QFile::copy(QFINDTESTDATA("../trial/data/huasahuasi-long.csv"), path("h.csv")));
+    const Run result = run({"--batch",  "h.csv",       "--site",       "trt",         "--by",
+                            "clon",     "--standard",  "Yungay=5",     "--standard",  "Musuq=8",
+                            "--output", "results.csv", "--summary",    "summary.csv", "--fit",
+                            "fit.csv",  "--combined",  "combined.csv", "--report",    "report.pdf"},
+                           m_folder->path());
+    QCOMPARE(result.status, 1); // a refused plot at one site
+    QVERIFY(!warnings.isEmpty());
+    QCOMPARE(QString::fromUtf8(result.err), warnings);
+    QCOMPARE(QString::fromUtf8(read(path("fit.csv"))), fit);
+    QCOMPARE(QString::fromUtf8(read(path("combined.csv"))), combined);
+    QVERIFY(read(path("results.csv")).startsWith("site,plot,block,trt,clon,plant,"));
+    QVERIFY(read(path("summary.csv")).startsWith("site,group,plots,"));
+    const QByteArray pdf = read(path("report.pdf"));
+    QVERIFY2(pdf.startsWith("%PDF-") && pdf.trimmed().endsWith("%%EOF"), pdf.left(64));
+}
+
+// A report that cannot be made: one line, and nothing written.
+void TestCommandLine::reportWithoutItsModule()
+{
+    QVERIFY(QDir(m_folder->path()).mkdir("bin"));
+    QVERIFY(QFile::copy(kBinary, path("bin/quarven")));
+    write(path("clones.csv"), kClones);
+    const QStringList files = filesIn(m_folder->path());
+    QProcess process;
+    process.setWorkingDirectory(m_folder->path());
+    process.start(path("bin/quarven"), {"--batch", "clones.csv", "--by", "clone", "--report",
+                                        "report.pdf", "--output", "results.csv"});
+    QVERIFY(process.waitForFinished(30000));
+    QCOMPARE(process.exitCode(), 2);
+    const QByteArray err = process.readAllStandardError();
+    QVERIFY2(err.startsWith("quarven: report.pdf: the report cannot be made: Cannot load library"),
+             err);
+    QCOMPARE(err.count('\n'), 1);
+    QCOMPARE(filesIn(m_folder->path()), files);
+}
+
+void TestCommandLine::evaluationOutputOnAFullDisk_data()
+{
+    QTest::addColumn<QString>("option");
+    QTest::newRow("the fit") << "--fit";
+    QTest::newRow("the combined table") << "--combined";
+    QTest::newRow("the report") << "--report";
+}
+
+// The disk fills on the one output; none of the others is written either.
+void TestCommandLine::evaluationOutputOnAFullDisk()
+{
+    QFETCH(QString, option);
+
+    if (m_smallDisk.isEmpty())
+        QSKIP("cannot mount a small file system here");
+    for (const QString& name : filesIn(m_smallDisk))
+        QVERIFY(QFile::remove(m_smallDisk + "/" + name));
+    QFile filler(m_smallDisk + "/filler");
+    QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    while (filler.write(QByteArray(4096, 'x')) == 4096) {
+    }
+    write(path("a.csv"), kSiteA);
+    write(path("b.csv"), kSiteB);
+    const QStringList files = filesIn(m_folder->path());
+    const QString full = m_smallDisk + "/out";
+    const Run result = run({"--batch", "a.csv", "b.csv", "--year", "2026", "--by", "clone",
+                            "--standard", "A=3", "--standard", "B=7", "--output", "results.csv",
+                            "--summary", "summary.csv", option, full},
+                           m_folder->path());
+    QCOMPARE(result.err,
+             QStringLiteral("quarven: %1: %2\n").arg(full, systemError(ENOSPC)).toUtf8());
+    QCOMPARE(result.status, 2);
+    QCOMPARE(filesIn(m_folder->path()), files);
+    QCOMPARE(filesIn(m_smallDisk), QStringList{"filler"});
 }
 
 void TestCommandLine::wantsWindow_data()

@@ -17,6 +17,7 @@ private slots:
     void handWorked_data();
     void handWorked();
     void matchesR();
+    void monthFirstDates();
     void chosenForReport_data();
     void chosenForReport();
 };
@@ -31,15 +32,18 @@ struct Read {
 
 // The trial in pieces of `piece` bytes, as a file is read.
 Read readCurves(const QByteArray& text, const QString& groupBy, const QString& siteBy,
-                const QStringList& chosen, int piece)
+                const QStringList& chosen, int piece, DateOrder dates = DateOrder::DayFirst)
 {
+    TrialReading reading;
+    reading.dates = dates;
     GroupCurves curves;
     curves.keepRefused();
     for (const QString& pair : chosen)
         curves.choose(pair.section('/', 0, 0).toStdString(), pair.section('/', 1).toStdString());
     GroupCurveReader reader(
-        {{2026, kDefaultPeriod}, groupBy.toStdString(), siteBy.toStdString(), "trial"}, curves);
-    TrialReader file(reader);
+        {{2026, kDefaultPeriod, reading}, groupBy.toStdString(), siteBy.toStdString(), "trial"},
+        curves);
+    TrialReader file(reader, reading);
     Read read;
     for (int at = 0; at < text.size() && !read.error; at += piece)
         read.error = file.read(std::string_view(
@@ -145,6 +149,19 @@ void TestGroupCurves::handWorked()
                                           plot.message);
         QCOMPARE(got, refused);
     }
+}
+
+// The curve's days read in the order the batch reads them: 7/5 is 5 July.
+void TestGroupCurves::monthFirstDates()
+{
+    const Read read = readCurves("plot,clone,date,level\nA,X,7/1,0\nA,X,7/5,20\n", "clone", "",
+                                 {"trial/X"}, 1 << 20, DateOrder::MonthFirst);
+    QVERIFY(!read.error);
+    QCOMPARE(read.curves.size(), std::size_t(1));
+    QStringList days;
+    for (const CurvePoint& point : read.curves.front().points)
+        days << dayText(point.day);
+    QCOMPARE(days, (QStringList{"01/07", "05/07"}));
 }
 
 void TestGroupCurves::matchesR()
