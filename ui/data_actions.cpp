@@ -299,10 +299,9 @@ void DataActions::save()
 void DataActions::openFile(const QString& path, DateOrder dates)
 {
     const std::string where = path.toStdString();
-    const std::optional<FileReading> how = AskHowToRead(path, dates, m_currentYear(), m_dialogs);
+    const std::optional<FileReading> how = askHowToRead(path, dates);
     if (!how)
         return;
-    m_readings[QFileInfo(path).absoluteFilePath()] = *how;
     // What the plain reader of one plot cannot read goes to the Trial window.
     const TrialReading plain;
     if (how->workbook || how->reading.dates != plain.dates || !how->reading.dayPrefix.empty() ||
@@ -352,6 +351,14 @@ BatchSettings DataActions::batchSettings() const
 {
     const std::optional<std::int16_t> days = ReadInt16(periodText().toStdString());
     return {m_currentYear(), days && PeriodInRange(*days) ? *days : kDefaultPeriod};
+}
+
+std::optional<FileReading> DataActions::askHowToRead(const QString& path, DateOrder dates)
+{
+    std::optional<FileReading> how = AskHowToRead(path, dates, m_currentYear(), m_dialogs);
+    if (how)
+        m_readings[QFileInfo(path).absoluteFilePath()] = *how;
+    return how;
 }
 
 FileReading DataActions::readingOf(const QString& path) const

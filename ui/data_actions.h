@@ -82,6 +82,11 @@ public:
     // The year and default period a trial opened now is read with.
     [[nodiscard]] BatchSettings batchSettings() const;
 
+    // Asks what the trial at path cannot tell its reader, and keeps the
+    // answers for readingOf; nothing when a question was cancelled or the
+    // file cannot be read (that is told).
+    std::optional<FileReading> askHowToRead(const QString& path,
+                                            DateOrder dates = DateOrder::DayFirst);
     // How the trial at path is read, as the user answered when it was opened.
     [[nodiscard]] FileReading readingOf(const QString& path) const;
 

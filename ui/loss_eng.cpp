@@ -204,9 +204,17 @@ void LossEng::openTrial(const QString& path)
     showTrialWindow();
 }
 
+// Each file is asked about first, as Open asks; one the user cancels is left
+// out.
 void LossEng::openSites(const QStringList& paths)
 {
-    makeTrialWindow()->loadSites(paths);
+    QStringList asked;
+    for (const QString& path : paths)
+        if (m_data->askHowToRead(path))
+            asked.append(path);
+    if (asked.isEmpty())
+        return;
+    makeTrialWindow()->loadSites(asked);
     showTrialWindow();
 }
 

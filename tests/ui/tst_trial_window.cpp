@@ -157,6 +157,8 @@ private slots:
     void addsOrReplacesASite_data();
     void addsOrReplacesASite();
     void comparesTheSitesAsR();
+    void asksAboutEachSiteOpened_data();
+    void asksAboutEachSiteOpened();
 
 private:
     TrialWindow* openTrial(const QString& path);
@@ -925,6 +927,28 @@ void TestTrialWindow::addsOrReplacesASite()
 // Three sites by clone with two standards, against R: the combined table
 // exported, the fit's warning in view, the rank correlations; an export
 // over a site's file is refused.
+void TestTrialWindow::asksAboutEachSiteOpened_data()
+{
+    QTest::addColumn<bool>("traitChosen");
+    QTest::newRow("the trait of the observations chosen: both sites") << true;
+    QTest::newRow("the question cancelled: that file left out") << false;
+}
+
+// As quarven BOOK TRIAL opens them: a field book is asked about as Open asks.
+void TestTrialWindow::asksAboutEachSiteOpened()
+{
+    QFETCH(bool, traitChosen);
+    m_fixture.dialogs.pick(traitChosen ? std::optional<std::size_t>(0) : std::nullopt);
+    m_fixture.open().openSites({QStringLiteral(QUARVEN_BOOKS_DATA "/observations.xlsx"), kSmall});
+    QVERIFY(m_fixture.dialogs.scriptFinished());
+    m_trial = m_fixture.window().trialWindow();
+    QVERIFY(m_trial);
+    QVERIFY(QTest::qWaitFor([this] { return !m_trial->reading(); }));
+    // The observations hold two plots of the trait chosen.
+    const int small = int(tableOf(contents(kSmall))->rows());
+    QTRY_COMPARE(view("plots")->model()->rowCount(), small + (traitChosen ? 2 : 0));
+}
+
 void TestTrialWindow::comparesTheSitesAsR()
 {
     QTemporaryDir folder;
