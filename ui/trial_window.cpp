@@ -17,6 +17,7 @@
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QGuiApplication>
@@ -1023,10 +1024,24 @@ void TrialWindow::goToPlot()
     Site& site = *siteNamed(shown.name);
     const std::string name(shown.table->cell(at.row, 0));
     const BatchSettings settings = m_data.batchSettings();
-    PlotReader reader(at.row, settings.year, settings.defaultPeriod);
+    const FileReading how = m_data.readingOf(site.path);
+    PlotReader reader(at.row, settings.year, settings.defaultPeriod, how.reading);
     std::string why;
+    // A workbook is known by its first bytes and read by its own reader.
+    bool workbook = false;
     const bool read = ReadTrialFile(
-        site.path, [&reader](std::string_view piece) { return reader.read(piece); }, why);
+        site.path,
+        [&](std::string_view piece) {
+            if (!workbook && KindOfTrialFile(piece.substr(0, kKindBytes)) != TrialFileKind::Text) {
+                workbook = true;
+                return false;
+            }
+            return reader.read(piece);
+        },
+        why);
+    if (read && workbook)
+        reader.readWorkbook(WorkbookSource::File(QFile::encodeName(site.path).toStdString()),
+                            how.sheet);
     OpenedTrial opened;
     if (read)
         opened = reader.finish();
@@ -1078,7 +1093,7 @@ void TrialWindow::exportPlots()
     const std::shared_ptr<const TrialSites> sites = m_plotsModel->sites();
     writeExport(path,
                 sites->several() ? ResultsText(*sites) : sites->sites().front().table->results,
-                "The plots were not exported");
+                "The plots were not exported", "results");
 }
 
 void TrialWindow::exportSummary()
@@ -1117,24 +1132,29 @@ void TrialWindow::exportEvaluation(const std::string& title, const char* ending,
     }
     const TrialTable& first = *sites->sites().front().table;
     writeExport(path, text(*m_evaluation, first.separator, first.mark),
-                "The " + what + " was not exported");
+                "The " + what + " was not exported", what);
 }
 
 // Proposed beside the first trial, named after it.
 std::string TrialWindow::exportPath(const std::string& title, const char* ending)
 {
-    return m_dialogs.saveFileName(
+    return m_dialogs.saveExportName(
         title, suggestedName(m_sites.front()->path, QString::fromLatin1(ending)).toStdString());
 }
 
 void TrialWindow::writeExport(const std::string& path, const std::string& text,
-                              const std::string& failed)
+                              const std::string& failed, const std::string& sheet)
 {
     std::vector<QString> trials;
     for (const std::unique_ptr<Site>& site : m_sites)
         trials.push_back(site->path);
+    const QString target = QString::fromStdString(path);
     std::string why;
-    if (!WriteBesideTrials(QString::fromStdString(path), trials, text, why))
+    const bool written =
+        target.endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive)
+            ? WriteExportWorkbook(target, trials, text, sheet, m_data.batchSettings().year, why)
+            : WriteBesideTrials(target, trials, text, why);
+    if (!written)
         m_dialogs.message(failed + ": " + path + ": " + why);
 }
 

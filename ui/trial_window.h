@@ -160,7 +160,9 @@ private:
                           std::string (*text)(const Evaluation&, char, DecimalMark));
     // Written whole or not at all, never over a site's file, or the failure
     // told after `failed`.
-    void writeExport(const std::string& path, const std::string& text, const std::string& failed);
+    // A path ending in .xlsx is written as a workbook of one sheet.
+    void writeExport(const std::string& path, const std::string& text, const std::string& failed,
+                     const std::string& sheet);
 
     Dialogs& m_dialogs;
     DataActions& m_data;

@@ -3,6 +3,7 @@
 // filter are tested on their own, in tst_trial_models.
 #include "entry/plot_file.h"
 #include "support/main_window_fixture.h"
+#include "trial/books/workbook.h"
 #include "trial/trial_batch.h"
 #include "trial/trial_run.h"
 #include "trial/trial_summary.h"
@@ -116,6 +117,21 @@ QStringList treatmentSites(const QTemporaryDir& folder)
     }
     return paths;
 }
+
+// A sheet's cells as texts.
+class SheetRecords final : public FieldSink {
+public:
+    std::vector<QStringList> rows;
+    void separator(char) override {}
+    bool record(std::uint32_t, Items<std::string_view> fields) override
+    {
+        rows.emplace_back();
+        for (const std::string_view field : fields)
+            rows.back() << QString::fromUtf8(field.data(), qsizetype(field.size()));
+        return true;
+    }
+    void end(std::uint32_t) override {}
+};
 
 } // namespace
 
@@ -254,16 +270,21 @@ void TestTrialWindow::groupsWithStandards()
 void TestTrialWindow::goesToThePlotUnderTheSort_data()
 {
     QTest::addColumn<bool>("doubleClick");
-    QTest::newRow("Enter") << false;
-    QTest::newRow("double click") << true;
+    QTest::addColumn<QString>("path");
+    QTest::newRow("Enter") << false << kLong;
+    QTest::newRow("double click") << true << kLong;
+    QTest::newRow("a workbook") << false
+                                << QStringLiteral(QUARVEN_BOOKS_DATA "/huasahuasi-long.xlsx");
 }
 
-// The row shown is not the row of the batch once sorted.
+// The row shown is not the row of the batch once sorted. A workbook's plot
+// is the one its CSV export holds.
 void TestTrialWindow::goesToThePlotUnderTheSort()
 {
     QFETCH(bool, doubleClick);
+    QFETCH(QString, path);
 
-    QVERIFY(openTrial(kLong));
+    QVERIFY(openTrial(path));
     m_fixture.window().showCurve();
     QTableView* plots = view("plots");
     plots->sortByColumn(column(plots->model(), "audpc"), Qt::DescendingOrder);
@@ -278,15 +299,21 @@ void TestTrialWindow::goesToThePlotUnderTheSort()
     } else {
         QTest::keyClick(plots, Qt::Key_Return);
     }
-    QStringList levels;
-    for (const QByteArray& line : contents(kLong).split('\n'))
-        if (line.startsWith(plot.toUtf8() + ','))
-            levels.append(QString::fromUtf8(line.split(',').last()));
+    QStringList dates, levels;
+    for (const QByteArray& line : contents(kLong).split('\n')) {
+        if (!line.startsWith(plot.toUtf8() + ','))
+            continue;
+        const QList<QByteArray> fields = line.split(',');
+        const QDate date = QDate::fromString(QString::fromUtf8(fields[5]), Qt::ISODate);
+        dates.append(date.toString(QStringLiteral("dd/MM")));
+        levels.append(QString::fromUtf8(fields.last()));
+    }
     const MainWindowControls ui(m_fixture.window());
+    QCOMPARE(items(ui.sTx), dates);
     QCOMPARE(items(ui.sX), levels);
     QCOMPARE(m_fixture.window().curveWindow()->windowTitle(),
              QStringLiteral("Disease progress curve: %1, site %2, plot %3")
-                 .arg(QFileInfo(kLong).fileName(), QFileInfo(kLong).completeBaseName(), plot));
+                 .arg(QFileInfo(path).fileName(), QFileInfo(path).completeBaseName(), plot));
 }
 
 void TestTrialWindow::exportsTheBatchFiles_data()
@@ -310,6 +337,12 @@ void TestTrialWindow::exportsTheBatchFiles_data()
     QTest::newRow("summary into no folder") << summary << "Export summary"
                                             << "none/out.csv"
                                             << "The summary was not exported: ";
+    QTest::newRow("summary as a workbook") << summary << "Export summary"
+                                           << "out.xlsx"
+                                           << "";
+    QTest::newRow("workbook into no folder") << plots << "Export plots"
+                                             << "none/out.xlsx"
+                                             << "The plots were not exported: ";
 }
 
 void TestTrialWindow::exportsTheBatchFiles()
@@ -352,7 +385,34 @@ void TestTrialWindow::exportsTheBatchFiles()
         batch.finish();
         expected = SummaryText(std::get<Summary>(summary.summarise({})), ',', DecimalMark::Point);
     }
-    QCOMPARE(contents(path).toStdString(), expected);
+    if (!file.endsWith(".xlsx")) {
+        QCOMPARE(contents(path).toStdString(), expected);
+        return;
+    }
+    // The same cells, read back by the project's own reader.
+    SheetRecords sheet;
+    const std::optional<TrialError> error =
+        ReadWorkbook(WorkbookSource::File(path.toStdString()), "summary", sheet);
+    QVERIFY2(!error, error ? error->message.c_str() : "");
+    const QStringList lines = QString::fromStdString(expected).split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(qsizetype(sheet.rows.size()), lines.size());
+    for (qsizetype row = 0; row < lines.size(); ++row) {
+        const QStringList cells = lines[row].split(',');
+        // Empty cells at a row's end are no cells.
+        QStringList got = sheet.rows[std::size_t(row)];
+        QVERIFY(got.size() <= cells.size());
+        while (got.size() < cells.size())
+            got.append(QString());
+        for (qsizetype at = 0; at < cells.size(); ++at) {
+            bool number = false;
+            const double value = cells[at].toDouble(&number);
+            if (number && row > 0)
+                QVERIFY2(std::abs(got[at].toDouble() - value) < 1e-9,
+                         qPrintable(got[at] + " for " + cells[at]));
+            else
+                QCOMPARE(got[at], cells[at]);
+        }
+    }
 }
 
 // The file dialog's own "replace?" knows nothing of the open trial.
