@@ -396,6 +396,11 @@ void DataActions::show(const WindowPlot& plot)
         m_controls.options[*plot.option]->setChecked(true);
     if (!plot.period.empty())
         m_controls.sQ->setText(QString::fromStdString(plot.period));
+    // The batch's results are Calculate's for the same table: shown at once.
+    if (plot.summary.refusal.empty()) {
+        m_controls.sWEvro->setText(QString::fromStdString(plot.summary.audpc));
+        m_controls.sPotEvro->setText(QString::fromStdString(plot.summary.losses));
+    }
 }
 
 } // namespace quarven

@@ -311,6 +311,11 @@ void TestTrialWindow::goesToThePlotUnderTheSort()
     const MainWindowControls ui(m_fixture.window());
     QCOMPARE(items(ui.sTx), dates);
     QCOMPARE(items(ui.sX), levels);
+    // Its results at once, as Calculate gives them.
+    const QStringList results{ui.sWEvro->text(), ui.sPotEvro->text()};
+    QVERIFY(!results[0].isEmpty() && !results[1].isEmpty());
+    ui.Command1->click();
+    QCOMPARE((QStringList{ui.sWEvro->text(), ui.sPotEvro->text()}), results);
     QCOMPARE(m_fixture.window().curveWindow()->windowTitle(),
              QStringLiteral("Disease progress curve: %1, site %2, plot %3")
                  .arg(QFileInfo(path).fileName(), QFileInfo(path).completeBaseName(), plot));
