@@ -841,6 +841,16 @@ void TrialWindow::updateTitle()
     setWindowTitle(tr("Trial: %1").arg(files.join(QStringLiteral(", "))));
 }
 
+QRect PlacedOnScreen(const QRect& wanted, const QRect& available)
+{
+    QRect placed(wanted.topLeft(), wanted.size().boundedTo(available.size()));
+    placed.moveLeft(
+        std::clamp(placed.left(), available.left(), available.right() - placed.width() + 1));
+    placed.moveTop(
+        std::clamp(placed.top(), available.top(), available.bottom() - placed.height() + 1));
+    return placed;
+}
+
 void TrialWindow::updateStatus()
 {
     QStringList lines;
@@ -855,14 +865,18 @@ void TrialWindow::updateStatus()
                 : tr("%1 plots, %2 refused").arg(sites->rows()).arg(sites->refusedPlots());
         if (sites->several())
             count += tr(", %1 sites").arg(sites->sites().size());
+        // Plots, refused plots and standards read together, on one line.
+        if (!m_standardsNote.isEmpty())
+            count += QStringLiteral("; ") + m_standardsNote;
         lines.append(count);
+    } else if (!m_standardsNote.isEmpty()) {
+        lines.append(m_standardsNote);
     }
     for (const std::unique_ptr<Site>& site : m_sites)
         if (!site->readNote.isEmpty())
             lines.append(site->readNote);
-    for (const QString& note : {m_progressNote, m_standardsNote})
-        if (!note.isEmpty())
-            lines.append(note);
+    if (!m_progressNote.isEmpty())
+        lines.append(m_progressNote);
     m_status->setText(lines.join(QLatin1Char('\n')));
 }
 

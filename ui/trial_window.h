@@ -12,6 +12,7 @@
 #include "ui/trial_loader.h"
 #include "ui/trial_model.h"
 
+#include <QRect>
 #include <QWidget>
 
 #include <memory>
@@ -34,6 +35,10 @@ namespace quarven {
 
 class DataActions;
 class Dialogs;
+
+// A window's frame as wanted, made no larger than the screen's free area and
+// moved wholly onto it.
+[[nodiscard]] QRect PlacedOnScreen(const QRect& wanted, const QRect& available);
 
 class TrialWindow : public QWidget {
     Q_OBJECT

@@ -173,6 +173,8 @@ private slots:
     void addsOrReplacesASite_data();
     void addsOrReplacesASite();
     void comparesTheSitesAsR();
+    void opensWhollyOnTheScreen_data();
+    void opensWhollyOnTheScreen();
 
 private:
     TrialWindow* openTrial(const QString& path);
@@ -502,7 +504,7 @@ void TestTrialWindow::followsTheFileAndKeepsTheView()
 
     QVERIFY(write(path, small + "105;Gala;;;0;10;30;60\n"));
     QTRY_COMPARE(plots->model()->rowCount(), 3);
-    QVERIFY2(status->text().startsWith("3 of 5 plots shown, 1 refused"),
+    QVERIFY2(status->text().startsWith("3 of 5 plots shown, 1 refused; Standards: 1"),
              qPrintable(status->text()));
     QCOMPARE(cell(plots->model(), 0, "plot"), QStringLiteral("105"));
     QCOMPARE(selected(), QStringList{"101"});
@@ -1060,6 +1062,25 @@ void TestTrialWindow::comparesTheSitesAsR()
         expected.append(fields.join(','));
     }
     QCOMPARE(QString::fromUtf8(contents(out)).split('\n'), expected << "");
+}
+
+void TestTrialWindow::opensWhollyOnTheScreen_data()
+{
+    QTest::addColumn<QRect>("wanted");
+    QTest::addColumn<QRect>("placed");
+    QTest::newRow("fits beside") << QRect(100, 50, 1000, 560) << QRect(100, 50, 1000, 560);
+    QTest::newRow("beside a calculator on the right")
+        << QRect(620, 50, 1000, 560) << QRect(280, 50, 1000, 560);
+    QTest::newRow("wider and taller than the screen")
+        << QRect(620, 500, 1400, 900) << QRect(0, 0, 1280, 800);
+    QTest::newRow("above and left of it") << QRect(-30, -10, 600, 400) << QRect(0, 0, 600, 400);
+}
+
+void TestTrialWindow::opensWhollyOnTheScreen()
+{
+    QFETCH(QRect, wanted);
+    QFETCH(QRect, placed);
+    QCOMPARE(PlacedOnScreen(wanted, QRect(0, 0, 1280, 800)), placed);
 }
 
 QTEST_MAIN(TestTrialWindow)
