@@ -942,11 +942,29 @@ void TestTrialWindow::standardKeepsTheCurrentCell()
     QTableView* summary = view("summary");
     summary->setFocus();
     const int standard = column(summary->model(), "standard");
-    summary->setCurrentIndex(summary->model()->index(2, standard));
+    // Sorted by a column the standard changes, with other rows selected too.
+    summary->sortByColumn(column(summary->model(), "relative_audpc_mean"), Qt::AscendingOrder);
+    const auto selected = [summary] {
+        QStringList names;
+        for (const QModelIndex& row : summary->selectionModel()->selectedRows())
+            names.append(row.data().toString());
+        names.sort();
+        return names;
+    };
+    summary->selectRow(0);
+    summary->selectionModel()->select(summary->model()->index(4, 0),
+                                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    summary->selectionModel()->setCurrentIndex(summary->model()->index(2, standard),
+                                               QItemSelectionModel::Select |
+                                                   QItemSelectionModel::Rows);
+    const QStringList before = selected();
+    QCOMPARE(before.size(), 3);
     QTest::keyClick(summary, Qt::Key_F2);
     QTest::keyClicks(QApplication::focusWidget(), "5");
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     QTRY_COMPARE(m_trial->findChild<QLabel*>("status")->text().contains("Standards: 1"), true);
+    QCOMPARE(selected(), before);
+    summary->setCurrentIndex(summary->model()->index(2, standard));
     QTest::keyClick(summary, Qt::Key_Down);
     QCOMPARE(summary->currentIndex().row(), 3);
     QCOMPARE(summary->currentIndex().column(), standard);
