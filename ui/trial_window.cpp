@@ -431,6 +431,7 @@ void TrialWindow::connectControls()
 {
     connect(m_filter, &QLineEdit::textChanged, this, [this](const QString& text) {
         m_plotsModel->setFilter(text);
+        filterSummary();
         updateStatus();
     });
     m_filter->installEventFilter(this);
@@ -975,6 +976,7 @@ void TrialWindow::showEvaluation(const std::shared_ptr<const Evaluation>& evalua
 {
     m_evaluation = evaluation;
     m_summaryModel->setEvaluation(evaluation);
+    filterSummary();
     m_combinedModel->setEvaluation(*evaluation);
     m_fitModel->setEvaluation(*evaluation);
     m_correlationModel->setEvaluation(*evaluation);
@@ -1016,6 +1018,28 @@ void TrialWindow::showEvaluation(const std::shared_ptr<const Evaluation>& evalua
     m_toggleCombined->setEnabled(true);
     drawChart();
     TrialReports::follow(this);
+}
+
+// A filter keeps the summary's rows of the groups that have a plot shown;
+// the summary itself stays that of every plot.
+void TrialWindow::filterSummary()
+{
+    const std::shared_ptr<const TrialSites> sites = m_plotsModel->sites();
+    const int column = m_groupBy->currentIndex() - 1;
+    if (!sites || column < 0 || !m_plotsModel->filtered()) {
+        m_summaryProxy->setGroups(std::nullopt);
+        return;
+    }
+    SiteFilterProxy::Groups groups;
+    for (int row = 0; row < m_plotsModel->rowCount(); ++row) {
+        const TrialSites::Place at = sites->place(m_plotsModel->tableRow(row));
+        const std::uint32_t own = sites->copiedColumn(at.site, std::size_t(column));
+        if (own == TrialSites::kMissing)
+            continue;
+        const SiteTable& site = sites->sites()[at.site];
+        groups.emplace(site.name, std::string(site.table->cell(at.row, 1 + own)));
+    }
+    m_summaryProxy->setGroups(std::move(groups));
 }
 
 void TrialWindow::drawChart()

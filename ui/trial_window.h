@@ -150,6 +150,7 @@ private:
                                                              QStringList& notes);
     void showEvaluation(const std::shared_ptr<const Evaluation>& evaluation,
                         const QStringList& notes);
+    void filterSummary();
     void drawChart();
     void updateTitle();
     void updateStatus();

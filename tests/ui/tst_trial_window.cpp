@@ -173,6 +173,8 @@ private slots:
     void addsOrReplacesASite_data();
     void addsOrReplacesASite();
     void comparesTheSitesAsR();
+    void filterReachesTheSummary_data();
+    void filterReachesTheSummary();
     void opensWhollyOnTheScreen_data();
     void opensWhollyOnTheScreen();
 
@@ -951,7 +953,9 @@ void TestTrialWindow::standardKeepsTheCurrentCell()
         names.sort();
         return names;
     };
-    summary->selectRow(0);
+    summary->selectionModel()->select(summary->model()->index(0, 0),
+                                      QItemSelectionModel::ClearAndSelect |
+                                          QItemSelectionModel::Rows);
     summary->selectionModel()->select(summary->model()->index(4, 0),
                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
     summary->selectionModel()->setCurrentIndex(summary->model()->index(2, standard),
@@ -1080,6 +1084,40 @@ void TestTrialWindow::comparesTheSitesAsR()
         expected.append(fields.join(','));
     }
     QCOMPARE(QString::fromUtf8(contents(out)).split('\n'), expected << "");
+}
+
+void TestTrialWindow::filterReachesTheSummary_data()
+{
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<QStringList>("groups");
+    QTest::newRow("a clone") << "yungay" << QStringList{"Yungay"};
+    QTest::newRow("a plot") << "h0001" << QStringList{"C387164.4"};
+    QTest::newRow("none") << ""
+                          << QStringList{"C386209.10", "C387164.4", "Cruza148", "Musuq", "Yungay"};
+}
+
+// Only the groups that keep a plot shown; their numbers stay those of every
+// plot.
+void TestTrialWindow::filterReachesTheSummary()
+{
+    QFETCH(QString, filter);
+    QFETCH(QStringList, groups);
+
+    QVERIFY(openTrial(kLong));
+    auto* groupBy = m_trial->findChild<QComboBox*>("groupBy");
+    groupBy->setCurrentIndex(groupBy->findText("clon"));
+    QAbstractItemModel* summary = view("summary")->model();
+    const QString plots = cell(summary, 0, "plots");
+    m_trial->findChild<QLineEdit*>("filter")->setText(filter);
+    QStringList shown;
+    for (int row = 0; row < summary->rowCount(); ++row)
+        shown.append(summary->index(row, 0).data().toString());
+    shown.sort();
+    QCOMPARE(shown, groups);
+    if (filter.isEmpty())
+        QCOMPARE(cell(summary, 0, "plots"), plots);
+    else
+        QCOMPARE(cell(summary, 0, "plots"), QStringLiteral("90"));
 }
 
 void TestTrialWindow::opensWhollyOnTheScreen_data()
