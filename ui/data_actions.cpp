@@ -360,6 +360,14 @@ FileReading DataActions::readingOf(const QString& path) const
     return found == m_readings.end() ? FileReading{} : found->second;
 }
 
+std::optional<std::string> DataActions::shownPlot(const QString& path) const
+{
+    if (!m_opened || m_openedPath != QFileInfo(path).absoluteFilePath() ||
+        ItemTexts(m_controls.sTx) != m_shownDates || ItemTexts(m_controls.sX) != m_shownLevels)
+        return std::nullopt;
+    return m_opened->name;
+}
+
 void DataActions::showPlot(const OpenedTrial& opened, const QString& path, const CurveLabel& place)
 {
     if (!opened.plot)
@@ -374,6 +382,9 @@ void DataActions::showPlot(const OpenedTrial& opened, const QString& path, const
         m_label.site = QFileInfo(path).completeBaseName();
     m_label.plot = QString::fromStdString(plot.summary.name);
     show(plot);
+    m_openedPath = QFileInfo(path).absoluteFilePath();
+    m_shownDates = ItemTexts(m_controls.sTx);
+    m_shownLevels = ItemTexts(m_controls.sX);
     emit plotOpened();
     if (!plot.summary.refusal.empty())
         m_dialogs.message(shown(plot.summary.refusal));

@@ -705,6 +705,8 @@ void TrialWindow::loaded(Site& site, TrialLoaded result)
     if (result.load.purpose == kOpen)
         follow();
     showSites();
+    if (result.load.purpose == kFollow && result.load.settle)
+        followShownPlot(site);
     // The period changed while the file was read.
     const BatchSettings settings = m_data.batchSettings();
     if (settings.defaultPeriod != result.table->defaultPeriod ||
@@ -876,8 +878,9 @@ void TrialWindow::updateStatus()
     for (const std::unique_ptr<Site>& site : m_sites)
         if (!site->readNote.isEmpty())
             lines.append(site->readNote);
-    if (!m_progressNote.isEmpty())
-        lines.append(m_progressNote);
+    for (const QString& note : {m_progressNote, m_plotNote})
+        if (!note.isEmpty())
+            lines.append(note);
     m_status->setText(lines.join(QLatin1Char('\n')));
 }
 
@@ -1060,11 +1063,29 @@ void TrialWindow::goToPlot()
     const TrialSites::Place at = sites->place(m_plotsModel->tableRow(current.row()));
     const SiteTable& shown = sites->sites()[at.site];
     Site& site = *siteNamed(shown.name);
-    const std::string name(shown.table->cell(at.row, 0));
+    OpenedTrial opened;
+    std::string why;
+    const bool read =
+        readPlot(site, at.row, std::string(shown.table->cell(at.row, 0)), opened, why);
+    if (!why.empty()) {
+        m_dialogs.message("The plot cannot be opened in the calculator: " + why);
+        if (read && !opened.error)
+            readAgain(site, false);
+        return;
+    }
+    m_plotNote.clear();
+    updateStatus();
+    m_data.showPlot(opened, site.path, TrialReports::placeOf(this, *sites, at));
+}
+
+// The plot at row of the site's file, which must still be named name; false
+// when the file could not be read, why also when the plot is not there.
+bool TrialWindow::readPlot(const Site& site, std::size_t row, const std::string& name,
+                           OpenedTrial& opened, std::string& why) const
+{
     const BatchSettings settings = m_data.batchSettings();
     const FileReading how = m_data.readingOf(site.path);
-    PlotReader reader(at.row, settings.year, settings.defaultPeriod, how.reading);
-    std::string why;
+    PlotReader reader(row, settings.year, settings.defaultPeriod, how.reading);
     // A workbook is known by its first bytes and read by its own reader.
     bool workbook = false;
     const bool read = ReadTrialFile(
@@ -1080,20 +1101,46 @@ void TrialWindow::goToPlot()
     if (read && workbook)
         reader.readWorkbook(WorkbookSource::File(QFile::encodeName(site.path).toStdString()),
                             how.sheet);
-    OpenedTrial opened;
     if (read)
         opened = reader.finish();
     if (read && opened.error)
         why = opened.error->message;
     else if (read && (!opened.plot || opened.plot->summary.name != name))
         why = "the file has changed; it is listed again";
-    if (!why.empty()) {
-        m_dialogs.message("The plot cannot be opened in the calculator: " + why);
-        if (read && !opened.error)
-            readAgain(site, false);
+    return read;
+}
+
+// The file changed on disk: the plot the calculator shows from it, left as it
+// was shown, is read again from the new file, or said to be gone.
+void TrialWindow::followShownPlot(const Site& site)
+{
+    const std::optional<std::string> name = m_data.shownPlot(site.path);
+    const std::shared_ptr<const TrialSites> sites = m_plotsModel->sites();
+    if (!name || !sites || !site.table)
+        return;
+    std::optional<TrialSites::Place> at;
+    for (std::size_t index = 0; index < sites->sites().size() && !at; ++index) {
+        const SiteTable& shown = sites->sites()[index];
+        if (shown.name != site.name)
+            continue;
+        for (std::size_t row = 0; row < shown.table->rows() && !at; ++row)
+            if (shown.table->cell(row, 0) == *name)
+                at = TrialSites::Place{index, row};
+    }
+    OpenedTrial opened;
+    std::string why;
+    const bool read = at && readPlot(site, at->row, *name, opened, why);
+    if (!read || !why.empty()) {
+        m_plotNote = tr("Plot %1, shown in the calculator, is no longer in %2")
+                         .arg(QString::fromStdString(*name), QFileInfo(site.path).fileName());
+        if (at)
+            m_plotNote += QStringLiteral(": ") + QString::fromStdString(why);
+        updateStatus();
         return;
     }
-    m_data.showPlot(opened, site.path, TrialReports::placeOf(this, *sites, at));
+    m_plotNote.clear();
+    updateStatus();
+    m_data.showPlot(opened, site.path, TrialReports::placeOf(this, *sites, *at));
 }
 
 // The summary's rows while it has the focus, else the plots'.

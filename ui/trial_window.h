@@ -35,6 +35,7 @@ namespace quarven {
 
 class DataActions;
 class Dialogs;
+struct OpenedTrial;
 
 // A window's frame as wanted, made no larger than the screen's free area and
 // moved wholly onto it.
@@ -151,6 +152,9 @@ private:
     void showEvaluation(const std::shared_ptr<const Evaluation>& evaluation,
                         const QStringList& notes);
     void filterSummary();
+    [[nodiscard]] bool readPlot(const Site& site, std::size_t row, const std::string& name,
+                                OpenedTrial& opened, std::string& why) const;
+    void followShownPlot(const Site& site);
     void drawChart();
     void updateTitle();
     void updateStatus();
@@ -212,6 +216,8 @@ private:
     std::vector<Standard> m_standardsUsed;
     // The status line's notes under the count of plots.
     QString m_progressNote;
+    // The plot the calculator shows has left its file.
+    QString m_plotNote;
     QString m_standardsNote;
 };
 

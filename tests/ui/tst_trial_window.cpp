@@ -173,6 +173,8 @@ private slots:
     void addsOrReplacesASite_data();
     void addsOrReplacesASite();
     void comparesTheSitesAsR();
+    void calculatorFollowsItsPlot_data();
+    void calculatorFollowsItsPlot();
     void filterReachesTheSummary_data();
     void filterReachesTheSummary();
     void opensWhollyOnTheScreen_data();
@@ -1084,6 +1086,61 @@ void TestTrialWindow::comparesTheSitesAsR()
         expected.append(fields.join(','));
     }
     QCOMPARE(QString::fromUtf8(contents(out)).split('\n'), expected << "");
+}
+
+void TestTrialWindow::calculatorFollowsItsPlot_data()
+{
+    QTest::addColumn<QByteArray>("row"); // plot 101's row in the new file
+    QTest::addColumn<bool>("edited");    // the calculator's table, before the change
+    QTest::addColumn<QStringList>("levels");
+    QTest::addColumn<QString>("note");
+    const QStringList shown{"0", "2.5", "12", "35"};
+    QTest::newRow("changed") << QByteArray("101;Gala;;;0;5;15;40\n") << false
+                             << QStringList{"0", "5", "15", "40"} << "";
+    QTest::newRow("edited in the calculator") << QByteArray("101;Gala;;;0;5;15;40\n") << true
+                                              << QStringList{"0", "2.5", "12", "50"} << "";
+    QTest::newRow("gone") << QByteArray() << false << shown
+                          << "Plot 101, shown in the calculator, is no longer in trial.csv";
+}
+
+// The file changed on disk: the plot the calculator shows is read again, or
+// said to be gone; a table the user has edited since is left alone.
+void TestTrialWindow::calculatorFollowsItsPlot()
+{
+    QFETCH(QByteArray, row);
+    QFETCH(bool, edited);
+    QFETCH(QStringList, levels);
+    QFETCH(QString, note);
+
+    QTemporaryDir folder;
+    const QString path = folder.filePath("trial.csv");
+    QList<QByteArray> lines = contents(kSmall).split('\n');
+    QVERIFY(write(path, lines.join('\n')));
+    QVERIFY(openTrial(path));
+    QTableView* plots = view("plots");
+    const auto audpcOf101 = [plots] {
+        for (int at = 0; at < plots->model()->rowCount(); ++at)
+            if (cell(plots->model(), at, "plot") == "101")
+                return cell(plots->model(), at, "audpc");
+        return QString();
+    };
+    const QString audpc = audpcOf101();
+    plots->setCurrentIndex(
+        plots->model()->index(cell(plots->model(), 0, "plot") == "101" ? 0 : 1, 0));
+    m_trial->goToPlot();
+    const MainWindowControls ui(m_fixture.window());
+    QCOMPARE(items(ui.sX), (QStringList{"0", "2.5", "12", "35"}));
+    if (edited)
+        ui.sX->item(3)->setText(QStringLiteral("50"));
+    lines[1] = row.chopped(row.isEmpty() ? 0 : 1);
+    lines.removeAll(QByteArray());
+    QVERIFY(write(path, lines.join('\n') + '\n'));
+    auto* status = m_trial->findChild<QLabel*>("status");
+    QTRY_VERIFY(audpcOf101() != audpc);
+    QTRY_COMPARE(items(ui.sX), levels);
+    QCOMPARE(status->text().contains(note), true);
+    if (note.isEmpty())
+        QVERIFY2(!status->text().contains("no longer"), qPrintable(status->text()));
 }
 
 void TestTrialWindow::filterReachesTheSummary_data()
