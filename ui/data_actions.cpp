@@ -2,6 +2,7 @@
 
 #include "app/file_io.h"
 #include "core/assessment_table.h"
+#include "core/loss_calculation.h"
 #include "core/tuberization_rules.h"
 #include "core/value_conventions.h"
 #include "entry/dialogs.h"
@@ -368,7 +369,8 @@ std::optional<std::string> DataActions::shownPlot(const QString& path) const
     return m_opened->name;
 }
 
-void DataActions::showPlot(const OpenedTrial& opened, const QString& path, const CurveLabel& place)
+void DataActions::showPlot(const OpenedTrial& opened, const QString& path, const CurveLabel& place,
+                           bool withResults)
 {
     if (!opened.plot)
         return;
@@ -382,6 +384,20 @@ void DataActions::showPlot(const OpenedTrial& opened, const QString& path, const
         m_label.site = QFileInfo(path).completeBaseName();
     m_label.plot = QString::fromStdString(plot.summary.name);
     show(plot);
+    // As Calculate would show them, its messages left to Calculate itself.
+    if (withResults) {
+        CalculationInput input;
+        input.dates = ItemTexts(m_controls.sTx);
+        input.levels = ItemTexts(m_controls.sX);
+        input.countText = m_controls.sNx->text().toStdString();
+        input.periodText = periodText().toStdString();
+        input.currentYear = m_currentYear();
+        const CalculationOutcome outcome = Calculate(input);
+        if (outcome.kind == CalculationOutcome::Kind::Results) {
+            m_controls.sPotEvro->setText(QString::fromStdString(outcome.losses));
+            m_controls.sWEvro->setText(QString::fromStdString(outcome.audpc));
+        }
+    }
     m_openedPath = QFileInfo(path).absoluteFilePath();
     m_shownDates = ItemTexts(m_controls.sTx);
     m_shownLevels = ItemTexts(m_controls.sX);
@@ -407,11 +423,6 @@ void DataActions::show(const WindowPlot& plot)
         m_controls.options[*plot.option]->setChecked(true);
     if (!plot.period.empty())
         m_controls.sQ->setText(QString::fromStdString(plot.period));
-    // The batch's results are Calculate's for the same table: shown at once.
-    if (plot.summary.refusal.empty()) {
-        m_controls.sWEvro->setText(QString::fromStdString(plot.summary.audpc));
-        m_controls.sPotEvro->setText(QString::fromStdString(plot.summary.losses));
-    }
 }
 
 } // namespace quarven

@@ -77,8 +77,10 @@ public:
     void fillLevels();
 
     // The plot read from a trial into the table, as Open does; place gives
-    // its site and group when a window knows them.
-    void showPlot(const OpenedTrial& opened, const QString& path, const CurveLabel& place = {});
+    // its site and group when a window knows them. withResults: its results
+    // shown at once, as Calculate shows them.
+    void showPlot(const OpenedTrial& opened, const QString& path, const CurveLabel& place = {},
+                  bool withResults = false);
     // The year and default period a trial opened now is read with.
     [[nodiscard]] BatchSettings batchSettings() const;
 

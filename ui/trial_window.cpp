@@ -1075,7 +1075,7 @@ void TrialWindow::goToPlot()
     }
     m_plotNote.clear();
     updateStatus();
-    m_data.showPlot(opened, site.path, TrialReports::placeOf(this, *sites, at));
+    m_data.showPlot(opened, site.path, TrialReports::placeOf(this, *sites, at), true);
 }
 
 // The plot at row of the site's file, which must still be named name; false
@@ -1140,7 +1140,7 @@ void TrialWindow::followShownPlot(const Site& site)
     }
     m_plotNote.clear();
     updateStatus();
-    m_data.showPlot(opened, site.path, TrialReports::placeOf(this, *sites, *at));
+    m_data.showPlot(opened, site.path, TrialReports::placeOf(this, *sites, *at), true);
 }
 
 // The summary's rows while it has the focus, else the plots'.
