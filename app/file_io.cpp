@@ -235,8 +235,8 @@ bool WriteBesideTrial(const QString& path, const QString& trial, const std::stri
     return WriteBesideTrials(path, {trial}, text, why);
 }
 
-bool WriteBesideTrials(const QString& path, const std::vector<QString>& trials,
-                       const std::string& text, std::string& why)
+std::optional<QString> ExportTarget(const QString& path, const std::vector<QString>& trials,
+                                    std::string& why)
 {
     std::vector<FilePlace> kept;
     for (const QString& trial : trials)
@@ -244,7 +244,7 @@ bool WriteBesideTrials(const QString& path, const std::vector<QString>& trials,
     const TargetCheck target = CheckTarget(path, kept);
     switch (target.refusal) {
     case TargetRefusal::None:
-        return WriteWholeFile(target.place.file, text, why);
+        return target.place.file;
     case TargetRefusal::Kept:
         why = "will not write over the trial file";
         break;
@@ -258,7 +258,14 @@ bool WriteBesideTrials(const QString& path, const std::vector<QString>& trials,
         why = qt_error_string(target.place.error).toStdString();
         break;
     }
-    return false;
+    return std::nullopt;
+}
+
+bool WriteBesideTrials(const QString& path, const std::vector<QString>& trials,
+                       const std::string& text, std::string& why)
+{
+    const std::optional<QString> file = ExportTarget(path, trials, why);
+    return file && WriteWholeFile(*file, text, why);
 }
 
 } // namespace quarven

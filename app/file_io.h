@@ -79,6 +79,10 @@ struct TargetCheck {
 // false with why otherwise.
 [[nodiscard]] bool WriteBesideTrial(const QString& path, const QString& trial,
                                     const std::string& text, std::string& why);
+// Where an export beside these open trials is written, its links followed;
+// nothing with why for a trial, a folder, a FIFO or a device.
+[[nodiscard]] std::optional<QString>
+ExportTarget(const QString& path, const std::vector<QString>& trials, std::string& why);
 // The same beside several open trials, over none of them.
 [[nodiscard]] bool WriteBesideTrials(const QString& path, const std::vector<QString>& trials,
                                      const std::string& text, std::string& why);

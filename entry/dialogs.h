@@ -51,6 +51,12 @@ public:
     }
     [[nodiscard]] virtual std::string saveFileName(const std::string& title,
                                                    const std::string& suggested) = 0;
+    // A table to export: the same, with workbooks (.xlsx) among the types.
+    [[nodiscard]] virtual std::string saveExportName(const std::string& title,
+                                                     const std::string& suggested)
+    {
+        return saveFileName(title, suggested);
+    }
     // An image to save under a name that starts as suggested: the dialog
     // offers only files with the extension ("png"), and adds it to a name
     // typed without one; the empty text when the user cancels.

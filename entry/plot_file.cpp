@@ -38,9 +38,10 @@ std::string asWritten(std::string_view text)
 // first, and a wide file is done with at the end of the plot's row.
 class PlotCollector final : public TrialVisitor {
 public:
-    PlotCollector(std::size_t wanted, int year, int defaultPeriod, bool onlyWanted = false)
-        : m_wanted(wanted), m_year(year), m_onlyWanted(onlyWanted),
-          m_batch(BatchSettings{year, defaultPeriod},
+    PlotCollector(std::size_t wanted, int year, int defaultPeriod, bool onlyWanted = false,
+                  const TrialReading& reading = {})
+        : m_wanted(wanted), m_year(year), m_order(reading.dates), m_onlyWanted(onlyWanted),
+          m_batch(BatchSettings{year, defaultPeriod, reading},
                   [this](const PlotResult& result) { summarise(result); })
     {
     }
@@ -141,7 +142,7 @@ private:
     {
         if (IsBlank(text))
             return std::string(kBlankCell);
-        const std::optional<TrialDate> date = ReadTrialDate(text, m_year);
+        const std::optional<TrialDate> date = ReadTrialDate(text, m_year, m_order);
         if (!date)
             return asWritten(text);
         const Date calendar = DateOfDayNumber(date->day);
@@ -162,7 +163,7 @@ private:
     // period the batch refuses leaves the window's.
     void readPeriod(const TrialRow& row, WindowPlot& plot) const
     {
-        const TrialPeriod period = ReadTrialPeriod(row, m_year, m_commaIsPoint);
+        const TrialPeriod period = ReadTrialPeriod(row, m_year, m_commaIsPoint, m_order);
         if (period.refusal || period.from == TrialPeriod::From::Default)
             return;
         plot.period = PlainText(period.days);
@@ -178,6 +179,7 @@ private:
 
     std::size_t m_wanted;
     int m_year;
+    DateOrder m_order;
     bool m_onlyWanted;
     bool m_commaIsPoint = false;
     bool m_wide = false;
@@ -207,8 +209,8 @@ OpenedTrial ReadPlot(std::string_view text, std::size_t index, int currentYear, 
 
 class PlotReader::Impl {
 public:
-    Impl(std::size_t index, int currentYear, int defaultPeriod)
-        : collector(index, currentYear, defaultPeriod, true), reader(collector)
+    Impl(std::size_t index, int currentYear, int defaultPeriod, const TrialReading& reading)
+        : collector(index, currentYear, defaultPeriod, true, reading), reader(collector, reading)
     {
     }
 
@@ -217,8 +219,9 @@ public:
     std::optional<TrialError> error;
 };
 
-PlotReader::PlotReader(std::size_t index, int currentYear, int defaultPeriod)
-    : m_impl(std::make_unique<Impl>(index, currentYear, defaultPeriod))
+PlotReader::PlotReader(std::size_t index, int currentYear, int defaultPeriod,
+                       const TrialReading& reading)
+    : m_impl(std::make_unique<Impl>(index, currentYear, defaultPeriod, reading))
 {
 }
 
@@ -229,6 +232,12 @@ bool PlotReader::read(std::string_view piece)
     if (!m_impl->error && !m_impl->collector.complete())
         m_impl->error = m_impl->reader.read(piece);
     return !m_impl->error && !m_impl->collector.complete();
+}
+
+void PlotReader::readWorkbook(const WorkbookSource& source, std::string_view sheet)
+{
+    if (!m_impl->error)
+        m_impl->error = m_impl->reader.readWorkbook(source, sheet);
 }
 
 OpenedTrial PlotReader::finish()

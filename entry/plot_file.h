@@ -68,16 +68,20 @@ struct OpenedTrial {
 // ReadPlot from a file in pieces, cut anywhere, reading no further than the
 // plot asks: the end of its row in a wide file, the end of the file in a long
 // one, whose plots may have rows anywhere. The batch sees only that plot, and
-// plotCount counts the plots read until then.
+// plotCount counts the plots read until then. The file is read as the user
+// chose to read it (date order, day headings, trait).
 class PlotReader {
 public:
-    PlotReader(std::size_t index, int currentYear, int defaultPeriod);
+    PlotReader(std::size_t index, int currentYear, int defaultPeriod,
+               const TrialReading& reading = {});
     ~PlotReader();
     PlotReader(const PlotReader&) = delete;
     PlotReader& operator=(const PlotReader&) = delete;
 
     // False once the rest of the file need not be read.
     bool read(std::string_view piece);
+    // A workbook's sheet (the first when `sheet` is empty) in place of read().
+    void readWorkbook(const WorkbookSource& source, std::string_view sheet);
     [[nodiscard]] OpenedTrial finish();
 
 private:

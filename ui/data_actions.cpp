@@ -2,6 +2,7 @@
 
 #include "app/file_io.h"
 #include "core/assessment_table.h"
+#include "core/loss_calculation.h"
 #include "core/tuberization_rules.h"
 #include "core/value_conventions.h"
 #include "entry/dialogs.h"
@@ -367,7 +368,16 @@ FileReading DataActions::readingOf(const QString& path) const
     return found == m_readings.end() ? FileReading{} : found->second;
 }
 
-void DataActions::showPlot(const OpenedTrial& opened, const QString& path, const CurveLabel& place)
+std::optional<std::string> DataActions::shownPlot(const QString& path) const
+{
+    if (!m_opened || m_openedPath != QFileInfo(path).absoluteFilePath() ||
+        ItemTexts(m_controls.sTx) != m_shownDates || ItemTexts(m_controls.sX) != m_shownLevels)
+        return std::nullopt;
+    return m_opened->name;
+}
+
+void DataActions::showPlot(const OpenedTrial& opened, const QString& path, const CurveLabel& place,
+                           bool withResults)
 {
     if (!opened.plot)
         return;
@@ -381,6 +391,23 @@ void DataActions::showPlot(const OpenedTrial& opened, const QString& path, const
         m_label.site = QFileInfo(path).completeBaseName();
     m_label.plot = QString::fromStdString(plot.summary.name);
     show(plot);
+    // As Calculate would show them, its messages left to Calculate itself.
+    if (withResults) {
+        CalculationInput input;
+        input.dates = ItemTexts(m_controls.sTx);
+        input.levels = ItemTexts(m_controls.sX);
+        input.countText = m_controls.sNx->text().toStdString();
+        input.periodText = periodText().toStdString();
+        input.currentYear = m_currentYear();
+        const CalculationOutcome outcome = Calculate(input);
+        if (outcome.kind == CalculationOutcome::Kind::Results) {
+            m_controls.sPotEvro->setText(QString::fromStdString(outcome.losses));
+            m_controls.sWEvro->setText(QString::fromStdString(outcome.audpc));
+        }
+    }
+    m_openedPath = QFileInfo(path).absoluteFilePath();
+    m_shownDates = ItemTexts(m_controls.sTx);
+    m_shownLevels = ItemTexts(m_controls.sX);
     emit plotOpened();
     if (!plot.summary.refusal.empty())
         m_dialogs.message(shown(plot.summary.refusal));

@@ -77,8 +77,10 @@ public:
     void fillLevels();
 
     // The plot read from a trial into the table, as Open does; place gives
-    // its site and group when a window knows them.
-    void showPlot(const OpenedTrial& opened, const QString& path, const CurveLabel& place = {});
+    // its site and group when a window knows them. withResults: its results
+    // shown at once, as Calculate shows them.
+    void showPlot(const OpenedTrial& opened, const QString& path, const CurveLabel& place = {},
+                  bool withResults = false);
     // The year and default period a trial opened now is read with.
     [[nodiscard]] BatchSettings batchSettings() const;
 
@@ -87,6 +89,10 @@ public:
     // file cannot be read (that is told).
     std::optional<FileReading> askHowToRead(const QString& path,
                                             DateOrder dates = DateOrder::DayFirst);
+    // The plot the table shows from the trial at path, while the table is
+    // as it was shown; nothing once it was edited or another was opened.
+    [[nodiscard]] std::optional<std::string> shownPlot(const QString& path) const;
+
     // How the trial at path is read, as the user answered when it was opened.
     [[nodiscard]] FileReading readingOf(const QString& path) const;
 
@@ -131,6 +137,10 @@ private:
     // The plot opened last, and the folder it came from.
     std::optional<PlotOrigin> m_opened;
     QString m_folder;
+    // The file the plot came from, and the table's columns as it was shown.
+    QString m_openedPath;
+    std::vector<std::string> m_shownDates;
+    std::vector<std::string> m_shownLevels;
     std::map<QString, FileReading> m_readings;
     CurveLabel m_label;
     QMenu* m_menu = nullptr;

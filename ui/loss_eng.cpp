@@ -22,6 +22,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QScrollBar>
 
 namespace quarven {
@@ -223,7 +224,13 @@ TrialWindow* LossEng::makeTrialWindow()
     if (!m_trial) {
         m_trial = new TrialWindow(m_dialogs, *m_data, this);
         m_trial->setAttribute(Qt::WA_DeleteOnClose);
-        m_trial->move(frameGeometry().topRight() + QPoint(8, 0));
+        // Its frame is not known before it shows: this window's stands for it.
+        const QSize frame = frameGeometry().size() - size();
+        const QRect placed = PlacedOnScreen(
+            QRect(frameGeometry().topRight() + QPoint(8, 0), m_trial->size() + frame),
+            screen()->availableGeometry());
+        m_trial->resize(placed.size() - frame);
+        m_trial->move(placed.topLeft());
     }
     return m_trial;
 }

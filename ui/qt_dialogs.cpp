@@ -101,6 +101,27 @@ std::string QtDialogs::saveFileName(const std::string& title, const std::string&
         .toStdString();
 }
 
+std::string QtDialogs::saveExportName(const std::string& title, const std::string& suggested)
+{
+    // A constructed dialog, so that a name typed without an extension under
+    // the workbooks' type becomes a workbook.
+    QFileDialog dialog(QApplication::activeWindow(), QString::fromStdString(title),
+                       QString::fromStdString(suggested));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    const QString text = QStringLiteral("Text files (*.csv *.tsv *.txt)");
+    const QString books = QStringLiteral("Workbooks (*.xlsx)");
+    dialog.setNameFilters({text, books, QStringLiteral("All files (*)")});
+    if (QString::fromStdString(suggested).endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive))
+        dialog.selectNameFilter(books);
+    QObject::connect(
+        &dialog, &QFileDialog::filterSelected, &dialog, [&dialog, books](const QString& filter) {
+            dialog.setDefaultSuffix(filter == books ? QStringLiteral("xlsx") : QString());
+        });
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst().toStdString();
+}
+
 std::string QtDialogs::saveImageName(const std::string& title, const std::string& suggested,
                                      const std::string& extension)
 {

@@ -19,6 +19,8 @@ public:
     [[nodiscard]] TrialFileName openTrialName(const std::string& title) override;
     [[nodiscard]] std::string saveFileName(const std::string& title,
                                            const std::string& suggested) override;
+    [[nodiscard]] std::string saveExportName(const std::string& title,
+                                             const std::string& suggested) override;
     [[nodiscard]] std::string saveImageName(const std::string& title, const std::string& suggested,
                                             const std::string& extension) override;
     [[nodiscard]] std::optional<std::size_t> choose(const std::string& title,

@@ -839,9 +839,20 @@ void SiteFilterProxy::setSite(int site)
     invalidateRowsFilter();
 }
 
+void SiteFilterProxy::setGroups(std::optional<Groups> groups)
+{
+    if (groups == m_groups)
+        return;
+    m_groups = std::move(groups);
+    invalidateRowsFilter();
+}
+
 bool SiteFilterProxy::filterAcceptsRow(int row, const QModelIndex& parent) const
 {
     if (m_site >= 0 && sourceModel()->index(row, 0, parent).data(kSiteRole).toInt() != m_site)
+        return false;
+    if (const auto* summary = qobject_cast<const TrialSummaryModel*>(sourceModel());
+        summary && m_groups && !m_groups->count({summary->siteName(row), summary->group(row).name}))
         return false;
     return QSortFilterProxyModel::filterAcceptsRow(row, parent);
 }

@@ -19,8 +19,10 @@ class QSettings;
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace quarven {
@@ -205,12 +207,17 @@ public:
     using QSortFilterProxyModel::QSortFilterProxyModel;
     void setSite(int site);
     [[nodiscard]] int site() const { return m_site; }
+    // Of a summary: keeps only these groups, each by its site's name and its
+    // own name; nothing keeps every group.
+    using Groups = std::set<std::pair<std::string, std::string>>;
+    void setGroups(std::optional<Groups> groups);
 
 protected:
     [[nodiscard]] bool filterAcceptsRow(int row, const QModelIndex& parent) const override;
 
 private:
     int m_site = -1;
+    std::optional<Groups> m_groups;
 };
 
 // One of the evaluation's tables as the window shows it: the combined table

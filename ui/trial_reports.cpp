@@ -4,6 +4,7 @@
 #include "entry/dialogs.h"
 #include "trial/trial_file.h"
 #include "trial/trial_table.h"
+#include "trial/trial_workbook.h"
 #include "ui/data_actions.h"
 #include "ui/trial_model.h"
 #include "ui/trial_sites.h"
@@ -50,6 +51,29 @@ bool ReadCurvesInto(const SiteFile& file, const std::string& groupBy, GroupCurve
         why = (error->line ? "line " + std::to_string(error->line) + ": " : std::string()) +
               error->message;
     return !error;
+}
+
+bool WriteExportWorkbook(const QString& path, const std::vector<QString>& trials,
+                         const std::string& text, const std::string& sheet, int year,
+                         std::string& why)
+{
+    const std::optional<QString> file = ExportTarget(path, trials, why);
+    if (!file)
+        return false;
+    WorkbookWriter book(QFile::encodeName(*file).toStdString(), year);
+    {
+        TextSheet cells(book, sheet,
+                        sheet == "combined table"
+                            ? SheetColumn{"", CellKind::Number, kScaleDecimals}
+                            : SheetColumn{"", CellKind::Name});
+        cells.read(text);
+        cells.finish();
+    }
+    if (book.failed() || !book.finish() || !book.commit()) {
+        why = book.error();
+        return false;
+    }
+    return true;
 }
 
 QString ReportName(const QString& trial)

@@ -33,6 +33,14 @@ struct SiteFile {
 [[nodiscard]] bool ReadCurvesInto(const SiteFile& file, const std::string& groupBy,
                                   GroupCurves& curves, std::string& why);
 
+// An export's text as the command line makes a workbook of it, a sheet named
+// `sheet` with each column typed by its name, written whole or not at all;
+// never over one of the trials nor in place of a folder, a FIFO or a device.
+// False with why otherwise; `year` is that of dates written without one.
+[[nodiscard]] bool WriteExportWorkbook(const QString& path, const std::vector<QString>& trials,
+                                       const std::string& text, const std::string& sheet, int year,
+                                       std::string& why);
+
 // Where Export report proposes the PDF: <trial name>-report.pdf beside it.
 [[nodiscard]] QString ReportName(const QString& trial);
 

@@ -17,6 +17,7 @@
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QGuiApplication>
@@ -430,6 +431,7 @@ void TrialWindow::connectControls()
 {
     connect(m_filter, &QLineEdit::textChanged, this, [this](const QString& text) {
         m_plotsModel->setFilter(text);
+        filterSummary();
         updateStatus();
     });
     m_filter->installEventFilter(this);
@@ -703,6 +705,8 @@ void TrialWindow::loaded(Site& site, TrialLoaded result)
     if (result.load.purpose == kOpen)
         follow();
     showSites();
+    if (result.load.purpose == kFollow && result.load.settle)
+        followShownPlot(site);
     // The period changed while the file was read.
     const BatchSettings settings = m_data.batchSettings();
     if (settings.defaultPeriod != result.table->defaultPeriod ||
@@ -840,6 +844,16 @@ void TrialWindow::updateTitle()
     setWindowTitle(tr("Trial: %1").arg(files.join(QStringLiteral(", "))));
 }
 
+QRect PlacedOnScreen(const QRect& wanted, const QRect& available)
+{
+    QRect placed(wanted.topLeft(), wanted.size().boundedTo(available.size()));
+    placed.moveLeft(
+        std::clamp(placed.left(), available.left(), available.right() - placed.width() + 1));
+    placed.moveTop(
+        std::clamp(placed.top(), available.top(), available.bottom() - placed.height() + 1));
+    return placed;
+}
+
 void TrialWindow::updateStatus()
 {
     QStringList lines;
@@ -854,12 +868,17 @@ void TrialWindow::updateStatus()
                 : tr("%1 plots, %2 refused").arg(sites->rows()).arg(sites->refusedPlots());
         if (sites->several())
             count += tr(", %1 sites").arg(sites->sites().size());
+        // Plots, refused plots and standards read together, on one line.
+        if (!m_standardsNote.isEmpty())
+            count += QStringLiteral("; ") + m_standardsNote;
         lines.append(count);
+    } else if (!m_standardsNote.isEmpty()) {
+        lines.append(m_standardsNote);
     }
     for (const std::unique_ptr<Site>& site : m_sites)
         if (!site->readNote.isEmpty())
             lines.append(site->readNote);
-    for (const QString& note : {m_progressNote, m_standardsNote})
+    for (const QString& note : {m_progressNote, m_plotNote})
         if (!note.isEmpty())
             lines.append(note);
     m_status->setText(lines.join(QLatin1Char('\n')));
@@ -960,6 +979,7 @@ void TrialWindow::showEvaluation(const std::shared_ptr<const Evaluation>& evalua
 {
     m_evaluation = evaluation;
     m_summaryModel->setEvaluation(evaluation);
+    filterSummary();
     m_combinedModel->setEvaluation(*evaluation);
     m_fitModel->setEvaluation(*evaluation);
     m_correlationModel->setEvaluation(*evaluation);
@@ -1003,6 +1023,28 @@ void TrialWindow::showEvaluation(const std::shared_ptr<const Evaluation>& evalua
     TrialReports::follow(this);
 }
 
+// A filter keeps the summary's rows of the groups that have a plot shown;
+// the summary itself stays that of every plot.
+void TrialWindow::filterSummary()
+{
+    const std::shared_ptr<const TrialSites> sites = m_plotsModel->sites();
+    const int column = m_groupBy->currentIndex() - 1;
+    if (!sites || column < 0 || !m_plotsModel->filtered()) {
+        m_summaryProxy->setGroups(std::nullopt);
+        return;
+    }
+    SiteFilterProxy::Groups groups;
+    for (int row = 0; row < m_plotsModel->rowCount(); ++row) {
+        const TrialSites::Place at = sites->place(m_plotsModel->tableRow(row));
+        const std::uint32_t own = sites->copiedColumn(at.site, std::size_t(column));
+        if (own == TrialSites::kMissing)
+            continue;
+        const SiteTable& site = sites->sites()[at.site];
+        groups.emplace(site.name, std::string(site.table->cell(at.row, 1 + own)));
+    }
+    m_summaryProxy->setGroups(std::move(groups));
+}
+
 void TrialWindow::drawChart()
 {
     if (m_chart && m_evaluation)
@@ -1021,26 +1063,84 @@ void TrialWindow::goToPlot()
     const TrialSites::Place at = sites->place(m_plotsModel->tableRow(current.row()));
     const SiteTable& shown = sites->sites()[at.site];
     Site& site = *siteNamed(shown.name);
-    const std::string name(shown.table->cell(at.row, 0));
-    const BatchSettings settings = m_data.batchSettings();
-    PlotReader reader(at.row, settings.year, settings.defaultPeriod);
-    std::string why;
-    const bool read = ReadTrialFile(
-        site.path, [&reader](std::string_view piece) { return reader.read(piece); }, why);
     OpenedTrial opened;
-    if (read)
-        opened = reader.finish();
-    if (read && opened.error)
-        why = opened.error->message;
-    else if (read && (!opened.plot || opened.plot->summary.name != name))
-        why = "the file has changed; it is listed again";
+    std::string why;
+    const bool read =
+        readPlot(site, at.row, std::string(shown.table->cell(at.row, 0)), opened, why);
     if (!why.empty()) {
         m_dialogs.message("The plot cannot be opened in the calculator: " + why);
         if (read && !opened.error)
             readAgain(site, false);
         return;
     }
-    m_data.showPlot(opened, site.path, TrialReports::placeOf(this, *sites, at));
+    m_plotNote.clear();
+    updateStatus();
+    m_data.showPlot(opened, site.path, TrialReports::placeOf(this, *sites, at), true);
+}
+
+// The plot at row of the site's file, which must still be named name; false
+// when the file could not be read, why also when the plot is not there.
+bool TrialWindow::readPlot(const Site& site, std::size_t row, const std::string& name,
+                           OpenedTrial& opened, std::string& why) const
+{
+    const BatchSettings settings = m_data.batchSettings();
+    const FileReading how = m_data.readingOf(site.path);
+    PlotReader reader(row, settings.year, settings.defaultPeriod, how.reading);
+    // A workbook is known by its first bytes and read by its own reader.
+    bool workbook = false;
+    const bool read = ReadTrialFile(
+        site.path,
+        [&](std::string_view piece) {
+            if (!workbook && KindOfTrialFile(piece.substr(0, kKindBytes)) != TrialFileKind::Text) {
+                workbook = true;
+                return false;
+            }
+            return reader.read(piece);
+        },
+        why);
+    if (read && workbook)
+        reader.readWorkbook(WorkbookSource::File(QFile::encodeName(site.path).toStdString()),
+                            how.sheet);
+    if (read)
+        opened = reader.finish();
+    if (read && opened.error)
+        why = opened.error->message;
+    else if (read && (!opened.plot || opened.plot->summary.name != name))
+        why = "the file has changed; it is listed again";
+    return read;
+}
+
+// The file changed on disk: the plot the calculator shows from it, left as it
+// was shown, is read again from the new file, or said to be gone.
+void TrialWindow::followShownPlot(const Site& site)
+{
+    const std::optional<std::string> name = m_data.shownPlot(site.path);
+    const std::shared_ptr<const TrialSites> sites = m_plotsModel->sites();
+    if (!name || !sites || !site.table)
+        return;
+    std::optional<TrialSites::Place> at;
+    for (std::size_t index = 0; index < sites->sites().size() && !at; ++index) {
+        const SiteTable& shown = sites->sites()[index];
+        if (shown.name != site.name)
+            continue;
+        for (std::size_t row = 0; row < shown.table->rows() && !at; ++row)
+            if (shown.table->cell(row, 0) == *name)
+                at = TrialSites::Place{index, row};
+    }
+    OpenedTrial opened;
+    std::string why;
+    const bool read = at && readPlot(site, at->row, *name, opened, why);
+    if (!read || !why.empty()) {
+        m_plotNote = tr("Plot %1, shown in the calculator, is no longer in %2")
+                         .arg(QString::fromStdString(*name), QFileInfo(site.path).fileName());
+        if (at)
+            m_plotNote += QStringLiteral(": ") + QString::fromStdString(why);
+        updateStatus();
+        return;
+    }
+    m_plotNote.clear();
+    updateStatus();
+    m_data.showPlot(opened, site.path, TrialReports::placeOf(this, *sites, *at), true);
 }
 
 // The summary's rows while it has the focus, else the plots'.
@@ -1078,7 +1178,7 @@ void TrialWindow::exportPlots()
     const std::shared_ptr<const TrialSites> sites = m_plotsModel->sites();
     writeExport(path,
                 sites->several() ? ResultsText(*sites) : sites->sites().front().table->results,
-                "The plots were not exported");
+                "The plots were not exported", "results");
 }
 
 void TrialWindow::exportSummary()
@@ -1117,24 +1217,29 @@ void TrialWindow::exportEvaluation(const std::string& title, const char* ending,
     }
     const TrialTable& first = *sites->sites().front().table;
     writeExport(path, text(*m_evaluation, first.separator, first.mark),
-                "The " + what + " was not exported");
+                "The " + what + " was not exported", what);
 }
 
 // Proposed beside the first trial, named after it.
 std::string TrialWindow::exportPath(const std::string& title, const char* ending)
 {
-    return m_dialogs.saveFileName(
+    return m_dialogs.saveExportName(
         title, suggestedName(m_sites.front()->path, QString::fromLatin1(ending)).toStdString());
 }
 
 void TrialWindow::writeExport(const std::string& path, const std::string& text,
-                              const std::string& failed)
+                              const std::string& failed, const std::string& sheet)
 {
     std::vector<QString> trials;
     for (const std::unique_ptr<Site>& site : m_sites)
         trials.push_back(site->path);
+    const QString target = QString::fromStdString(path);
     std::string why;
-    if (!WriteBesideTrials(QString::fromStdString(path), trials, text, why))
+    const bool written =
+        target.endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive)
+            ? WriteExportWorkbook(target, trials, text, sheet, m_data.batchSettings().year, why)
+            : WriteBesideTrials(target, trials, text, why);
+    if (!written)
         m_dialogs.message(failed + ": " + path + ": " + why);
 }
 

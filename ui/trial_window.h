@@ -12,6 +12,7 @@
 #include "ui/trial_loader.h"
 #include "ui/trial_model.h"
 
+#include <QRect>
 #include <QWidget>
 
 #include <memory>
@@ -34,6 +35,11 @@ namespace quarven {
 
 class DataActions;
 class Dialogs;
+struct OpenedTrial;
+
+// A window's frame as wanted, made no larger than the screen's free area and
+// moved wholly onto it.
+[[nodiscard]] QRect PlacedOnScreen(const QRect& wanted, const QRect& available);
 
 class TrialWindow : public QWidget {
     Q_OBJECT
@@ -145,6 +151,10 @@ private:
                                                              QStringList& notes);
     void showEvaluation(const std::shared_ptr<const Evaluation>& evaluation,
                         const QStringList& notes);
+    void filterSummary();
+    [[nodiscard]] bool readPlot(const Site& site, std::size_t row, const std::string& name,
+                                OpenedTrial& opened, std::string& why) const;
+    void followShownPlot(const Site& site);
     void drawChart();
     void updateTitle();
     void updateStatus();
@@ -160,7 +170,9 @@ private:
                           std::string (*text)(const Evaluation&, char, DecimalMark));
     // Written whole or not at all, never over a site's file, or the failure
     // told after `failed`.
-    void writeExport(const std::string& path, const std::string& text, const std::string& failed);
+    // A path ending in .xlsx is written as a workbook of one sheet.
+    void writeExport(const std::string& path, const std::string& text, const std::string& failed,
+                     const std::string& sheet);
 
     Dialogs& m_dialogs;
     DataActions& m_data;
@@ -204,6 +216,8 @@ private:
     std::vector<Standard> m_standardsUsed;
     // The status line's notes under the count of plots.
     QString m_progressNote;
+    // The plot the calculator shows has left its file.
+    QString m_plotNote;
     QString m_standardsNote;
 };
 

@@ -3,6 +3,7 @@
 // filter are tested on their own, in tst_trial_models.
 #include "entry/plot_file.h"
 #include "support/main_window_fixture.h"
+#include "trial/books/workbook.h"
 #include "trial/trial_batch.h"
 #include "trial/trial_run.h"
 #include "trial/trial_summary.h"
@@ -117,6 +118,21 @@ QStringList treatmentSites(const QTemporaryDir& folder)
     return paths;
 }
 
+// A sheet's cells as texts.
+class SheetRecords final : public FieldSink {
+public:
+    std::vector<QStringList> rows;
+    void separator(char) override {}
+    bool record(std::uint32_t, Items<std::string_view> fields) override
+    {
+        rows.emplace_back();
+        for (const std::string_view field : fields)
+            rows.back() << QString::fromUtf8(field.data(), qsizetype(field.size()));
+        return true;
+    }
+    void end(std::uint32_t) override {}
+};
+
 } // namespace
 
 class TestTrialWindow : public QObject {
@@ -159,6 +175,12 @@ private slots:
     void comparesTheSitesAsR();
     void asksAboutEachSiteOpened_data();
     void asksAboutEachSiteOpened();
+    void calculatorFollowsItsPlot_data();
+    void calculatorFollowsItsPlot();
+    void filterReachesTheSummary_data();
+    void filterReachesTheSummary();
+    void opensWhollyOnTheScreen_data();
+    void opensWhollyOnTheScreen();
 
 private:
     TrialWindow* openTrial(const QString& path);
@@ -256,16 +278,21 @@ void TestTrialWindow::groupsWithStandards()
 void TestTrialWindow::goesToThePlotUnderTheSort_data()
 {
     QTest::addColumn<bool>("doubleClick");
-    QTest::newRow("Enter") << false;
-    QTest::newRow("double click") << true;
+    QTest::addColumn<QString>("path");
+    QTest::newRow("Enter") << false << kLong;
+    QTest::newRow("double click") << true << kLong;
+    QTest::newRow("a workbook") << false
+                                << QStringLiteral(QUARVEN_BOOKS_DATA "/huasahuasi-long.xlsx");
 }
 
-// The row shown is not the row of the batch once sorted.
+// The row shown is not the row of the batch once sorted. A workbook's plot
+// is the one its CSV export holds.
 void TestTrialWindow::goesToThePlotUnderTheSort()
 {
     QFETCH(bool, doubleClick);
+    QFETCH(QString, path);
 
-    QVERIFY(openTrial(kLong));
+    QVERIFY(openTrial(path));
     m_fixture.window().showCurve();
     QTableView* plots = view("plots");
     plots->sortByColumn(column(plots->model(), "audpc"), Qt::DescendingOrder);
@@ -280,15 +307,26 @@ void TestTrialWindow::goesToThePlotUnderTheSort()
     } else {
         QTest::keyClick(plots, Qt::Key_Return);
     }
-    QStringList levels;
-    for (const QByteArray& line : contents(kLong).split('\n'))
-        if (line.startsWith(plot.toUtf8() + ','))
-            levels.append(QString::fromUtf8(line.split(',').last()));
+    QStringList dates, levels;
+    for (const QByteArray& line : contents(kLong).split('\n')) {
+        if (!line.startsWith(plot.toUtf8() + ','))
+            continue;
+        const QList<QByteArray> fields = line.split(',');
+        const QDate date = QDate::fromString(QString::fromUtf8(fields[5]), Qt::ISODate);
+        dates.append(date.toString(QStringLiteral("dd/MM")));
+        levels.append(QString::fromUtf8(fields.last()));
+    }
     const MainWindowControls ui(m_fixture.window());
+    QCOMPARE(items(ui.sTx), dates);
     QCOMPARE(items(ui.sX), levels);
+    // Its results at once, as Calculate gives them.
+    const QStringList results{ui.sWEvro->text(), ui.sPotEvro->text()};
+    QVERIFY(!results[0].isEmpty() && !results[1].isEmpty());
+    ui.Command1->click();
+    QCOMPARE((QStringList{ui.sWEvro->text(), ui.sPotEvro->text()}), results);
     QCOMPARE(m_fixture.window().curveWindow()->windowTitle(),
              QStringLiteral("Disease progress curve: %1, site %2, plot %3")
-                 .arg(QFileInfo(kLong).fileName(), QFileInfo(kLong).completeBaseName(), plot));
+                 .arg(QFileInfo(path).fileName(), QFileInfo(path).completeBaseName(), plot));
 }
 
 void TestTrialWindow::exportsTheBatchFiles_data()
@@ -312,6 +350,12 @@ void TestTrialWindow::exportsTheBatchFiles_data()
     QTest::newRow("summary into no folder") << summary << "Export summary"
                                             << "none/out.csv"
                                             << "The summary was not exported: ";
+    QTest::newRow("summary as a workbook") << summary << "Export summary"
+                                           << "out.xlsx"
+                                           << "";
+    QTest::newRow("workbook into no folder") << plots << "Export plots"
+                                             << "none/out.xlsx"
+                                             << "The plots were not exported: ";
 }
 
 void TestTrialWindow::exportsTheBatchFiles()
@@ -354,7 +398,34 @@ void TestTrialWindow::exportsTheBatchFiles()
         batch.finish();
         expected = SummaryText(std::get<Summary>(summary.summarise({})), ',', DecimalMark::Point);
     }
-    QCOMPARE(contents(path).toStdString(), expected);
+    if (!file.endsWith(".xlsx")) {
+        QCOMPARE(contents(path).toStdString(), expected);
+        return;
+    }
+    // The same cells, read back by the project's own reader.
+    SheetRecords sheet;
+    const std::optional<TrialError> error =
+        ReadWorkbook(WorkbookSource::File(path.toStdString()), "summary", sheet);
+    QVERIFY2(!error, error ? error->message.c_str() : "");
+    const QStringList lines = QString::fromStdString(expected).split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(qsizetype(sheet.rows.size()), lines.size());
+    for (qsizetype row = 0; row < lines.size(); ++row) {
+        const QStringList cells = lines[row].split(',');
+        // Empty cells at a row's end are no cells.
+        QStringList got = sheet.rows[std::size_t(row)];
+        QVERIFY(got.size() <= cells.size());
+        while (got.size() < cells.size())
+            got.append(QString());
+        for (qsizetype at = 0; at < cells.size(); ++at) {
+            bool number = false;
+            const double value = cells[at].toDouble(&number);
+            if (number && row > 0)
+                QVERIFY2(std::abs(got[at].toDouble() - value) < 1e-9,
+                         qPrintable(got[at] + " for " + cells[at]));
+            else
+                QCOMPARE(got[at], cells[at]);
+        }
+    }
 }
 
 // The file dialog's own "replace?" knows nothing of the open trial.
@@ -439,7 +510,7 @@ void TestTrialWindow::followsTheFileAndKeepsTheView()
 
     QVERIFY(write(path, small + "105;Gala;;;0;10;30;60\n"));
     QTRY_COMPARE(plots->model()->rowCount(), 3);
-    QVERIFY2(status->text().startsWith("3 of 5 plots shown, 1 refused"),
+    QVERIFY2(status->text().startsWith("3 of 5 plots shown, 1 refused; Standards: 1"),
              qPrintable(status->text()));
     QCOMPARE(cell(plots->model(), 0, "plot"), QStringLiteral("105"));
     QCOMPARE(selected(), QStringList{"101"});
@@ -877,11 +948,31 @@ void TestTrialWindow::standardKeepsTheCurrentCell()
     QTableView* summary = view("summary");
     summary->setFocus();
     const int standard = column(summary->model(), "standard");
-    summary->setCurrentIndex(summary->model()->index(2, standard));
+    // Sorted by a column the standard changes, with other rows selected too.
+    summary->sortByColumn(column(summary->model(), "relative_audpc_mean"), Qt::AscendingOrder);
+    const auto selected = [summary] {
+        QStringList names;
+        for (const QModelIndex& row : summary->selectionModel()->selectedRows())
+            names.append(row.data().toString());
+        names.sort();
+        return names;
+    };
+    summary->selectionModel()->select(summary->model()->index(0, 0),
+                                      QItemSelectionModel::ClearAndSelect |
+                                          QItemSelectionModel::Rows);
+    summary->selectionModel()->select(summary->model()->index(4, 0),
+                                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    summary->selectionModel()->setCurrentIndex(summary->model()->index(2, standard),
+                                               QItemSelectionModel::Select |
+                                                   QItemSelectionModel::Rows);
+    const QStringList before = selected();
+    QCOMPARE(before.size(), 3);
     QTest::keyClick(summary, Qt::Key_F2);
     QTest::keyClicks(QApplication::focusWidget(), "5");
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     QTRY_COMPARE(m_trial->findChild<QLabel*>("status")->text().contains("Standards: 1"), true);
+    QCOMPARE(selected(), before);
+    summary->setCurrentIndex(summary->model()->index(2, standard));
     QTest::keyClick(summary, Qt::Key_Down);
     QCOMPARE(summary->currentIndex().row(), 3);
     QCOMPARE(summary->currentIndex().column(), standard);
@@ -1019,6 +1110,114 @@ void TestTrialWindow::comparesTheSitesAsR()
         expected.append(fields.join(','));
     }
     QCOMPARE(QString::fromUtf8(contents(out)).split('\n'), expected << "");
+}
+
+void TestTrialWindow::calculatorFollowsItsPlot_data()
+{
+    QTest::addColumn<QByteArray>("row"); // plot 101's row in the new file
+    QTest::addColumn<bool>("edited");    // the calculator's table, before the change
+    QTest::addColumn<QStringList>("levels");
+    QTest::addColumn<QString>("note");
+    const QStringList shown{"0", "2.5", "12", "35"};
+    QTest::newRow("changed") << QByteArray("101;Gala;;;0;5;15;40\n") << false
+                             << QStringList{"0", "5", "15", "40"} << "";
+    QTest::newRow("edited in the calculator") << QByteArray("101;Gala;;;0;5;15;40\n") << true
+                                              << QStringList{"0", "2.5", "12", "50"} << "";
+    QTest::newRow("gone") << QByteArray() << false << shown
+                          << "Plot 101, shown in the calculator, is no longer in trial.csv";
+}
+
+// The file changed on disk: the plot the calculator shows is read again, or
+// said to be gone; a table the user has edited since is left alone.
+void TestTrialWindow::calculatorFollowsItsPlot()
+{
+    QFETCH(QByteArray, row);
+    QFETCH(bool, edited);
+    QFETCH(QStringList, levels);
+    QFETCH(QString, note);
+
+    QTemporaryDir folder;
+    const QString path = folder.filePath("trial.csv");
+    QList<QByteArray> lines = contents(kSmall).split('\n');
+    QVERIFY(write(path, lines.join('\n')));
+    QVERIFY(openTrial(path));
+    QTableView* plots = view("plots");
+    const auto audpcOf101 = [plots] {
+        for (int at = 0; at < plots->model()->rowCount(); ++at)
+            if (cell(plots->model(), at, "plot") == "101")
+                return cell(plots->model(), at, "audpc");
+        return QString();
+    };
+    const QString audpc = audpcOf101();
+    plots->setCurrentIndex(
+        plots->model()->index(cell(plots->model(), 0, "plot") == "101" ? 0 : 1, 0));
+    m_trial->goToPlot();
+    const MainWindowControls ui(m_fixture.window());
+    QCOMPARE(items(ui.sX), (QStringList{"0", "2.5", "12", "35"}));
+    if (edited)
+        ui.sX->item(3)->setText(QStringLiteral("50"));
+    lines[1] = row.chopped(row.isEmpty() ? 0 : 1);
+    lines.removeAll(QByteArray());
+    QVERIFY(write(path, lines.join('\n') + '\n'));
+    auto* status = m_trial->findChild<QLabel*>("status");
+    QTRY_VERIFY(audpcOf101() != audpc);
+    QTRY_COMPARE(items(ui.sX), levels);
+    QCOMPARE(status->text().contains(note), true);
+    if (note.isEmpty())
+        QVERIFY2(!status->text().contains("no longer"), qPrintable(status->text()));
+}
+
+void TestTrialWindow::filterReachesTheSummary_data()
+{
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<QStringList>("groups");
+    QTest::newRow("a clone") << "yungay" << QStringList{"Yungay"};
+    QTest::newRow("a plot") << "h0001" << QStringList{"C387164.4"};
+    QTest::newRow("none") << ""
+                          << QStringList{"C386209.10", "C387164.4", "Cruza148", "Musuq", "Yungay"};
+}
+
+// Only the groups that keep a plot shown; their numbers stay those of every
+// plot.
+void TestTrialWindow::filterReachesTheSummary()
+{
+    QFETCH(QString, filter);
+    QFETCH(QStringList, groups);
+
+    QVERIFY(openTrial(kLong));
+    auto* groupBy = m_trial->findChild<QComboBox*>("groupBy");
+    groupBy->setCurrentIndex(groupBy->findText("clon"));
+    QAbstractItemModel* summary = view("summary")->model();
+    const QString plots = cell(summary, 0, "plots");
+    m_trial->findChild<QLineEdit*>("filter")->setText(filter);
+    QStringList shown;
+    for (int row = 0; row < summary->rowCount(); ++row)
+        shown.append(summary->index(row, 0).data().toString());
+    shown.sort();
+    QCOMPARE(shown, groups);
+    if (filter.isEmpty())
+        QCOMPARE(cell(summary, 0, "plots"), plots);
+    else
+        QCOMPARE(cell(summary, 0, "plots"), QStringLiteral("90"));
+}
+
+void TestTrialWindow::opensWhollyOnTheScreen_data()
+{
+    QTest::addColumn<QRect>("wanted");
+    QTest::addColumn<QRect>("placed");
+    QTest::newRow("fits beside") << QRect(100, 50, 1000, 560) << QRect(100, 50, 1000, 560);
+    QTest::newRow("beside a calculator on the right")
+        << QRect(620, 50, 1000, 560) << QRect(280, 50, 1000, 560);
+    QTest::newRow("wider and taller than the screen")
+        << QRect(620, 500, 1400, 900) << QRect(0, 0, 1280, 800);
+    QTest::newRow("above and left of it") << QRect(-30, -10, 600, 400) << QRect(0, 0, 600, 400);
+}
+
+void TestTrialWindow::opensWhollyOnTheScreen()
+{
+    QFETCH(QRect, wanted);
+    QFETCH(QRect, placed);
+    QCOMPARE(PlacedOnScreen(wanted, QRect(0, 0, 1280, 800)), placed);
 }
 
 QTEST_MAIN(TestTrialWindow)
