@@ -92,7 +92,11 @@ echo "quarven --version: $printed"
 
 # The README's run on the example, from the installed binary and with no
 # display: one plot is refused by design, so the status is 1.
-expected=$(sed -n '/^\$ cat results.csv$/,/^\$ /{//!p}' README.md)
+# (the results shown after that run's own command, not another example's).
+expected=$(awk '/^\$ quarven --batch examples\/trial.csv --output results.csv/ { run = 1; next }
+                run && /^\$ cat results.csv$/ { take = 1; next }
+                take && /^\$ / { exit }
+                take { print }' README.md)
 [ -n "$expected" ] || fail "README.md holds no results after '\$ cat results.csv'"
 status=0
 (cd "$work" && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM quarven \
