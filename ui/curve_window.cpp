@@ -1,5 +1,6 @@
 #include "curve_window.h"
 
+#include "app/file_io.h"
 #include "core/disease_curve.h"
 #include "core/loss_calculation.h"
 #include "entry/dialogs.h"
@@ -23,15 +24,9 @@
 #include <QListWidget>
 #include <QPainter>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QSvgGenerator>
 #include <QVBoxLayout>
 #include <QValueAxis>
-
-#if defined(Q_OS_UNIX)
-#include <cerrno>
-#include <unistd.h>
-#endif
 
 namespace quarven {
 namespace {
@@ -335,23 +330,10 @@ void CurveWindow::saveSvg()
 // the disk: an earlier file under the name survives a failed save.
 void CurveWindow::saveAs(const std::string& path, const QByteArray& bytes)
 {
-    QSaveFile file(QString::fromStdString(path));
-    bool written =
-        file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush();
-    QString error = file.errorString();
-#if defined(Q_OS_UNIX)
-    // commit() syncs too, but does not look at the sync's result.
-    if (written && ::fsync(file.handle()) != 0) {
-        error = qt_error_string(errno);
-        written = false;
-    }
-#endif
-    if (written && !file.commit()) {
-        error = file.errorString();
-        written = false;
-    }
-    if (!written)
-        m_dialogs.message("The curve was not saved: " + path + ": " + error.toStdString());
+    std::string why;
+    if (!WriteWholeFile(QString::fromStdString(path),
+                        std::string(bytes.constData(), std::size_t(bytes.size())), why))
+        m_dialogs.message("The curve was not saved: " + path + ": " + why);
 }
 
 } // namespace quarven

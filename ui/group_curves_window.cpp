@@ -1,5 +1,6 @@
 #include "group_curves_window.h"
 
+#include "app/file_io.h"
 #include "entry/dialogs.h"
 #include "trial/trial_summary.h"
 #include "ui/curve_naming.h"
@@ -13,16 +14,10 @@
 #include <QListWidget>
 #include <QPainter>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QSvgGenerator>
 #include <QVBoxLayout>
 
 #include <algorithm>
-
-#if defined(Q_OS_UNIX)
-#include <cerrno>
-#include <unistd.h>
-#endif
 
 namespace quarven {
 namespace {
@@ -329,22 +324,10 @@ void GroupCurvesWindow::saveSvg()
 // Whole or not at all, as the single plot's curve is saved.
 void GroupCurvesWindow::saveAs(const std::string& path, const QByteArray& bytes)
 {
-    QSaveFile file(QString::fromStdString(path));
-    bool written =
-        file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush();
-    QString error = file.errorString();
-#if defined(Q_OS_UNIX)
-    if (written && ::fsync(file.handle()) != 0) {
-        error = qt_error_string(errno);
-        written = false;
-    }
-#endif
-    if (written && !file.commit()) {
-        error = file.errorString();
-        written = false;
-    }
-    if (!written)
-        m_dialogs.message("The curves were not saved: " + path + ": " + error.toStdString());
+    std::string why;
+    if (!WriteWholeFile(QString::fromStdString(path),
+                        std::string(bytes.constData(), std::size_t(bytes.size())), why))
+        m_dialogs.message("The curves were not saved: " + path + ": " + why);
 }
 
 } // namespace quarven
