@@ -9,19 +9,6 @@
 
 namespace quarven {
 
-namespace {
-
-bool sameName(std::string_view field, std::string_view name)
-{
-    field = TrimmedBlanks(field);
-    return field.size() == name.size() &&
-           std::equal(field.begin(), field.end(), name.begin(), [](char a, char b) {
-               return (a >= 'A' && a <= 'Z' ? char(a - 'A' + 'a') : a) == b;
-           });
-}
-
-} // namespace
-
 bool TrialLook::record(std::uint32_t, Items<std::string_view> fields)
 {
     if (std::all_of(fields.begin(), fields.end(), IsBlank))
@@ -34,7 +21,7 @@ bool TrialLook::record(std::uint32_t, Items<std::string_view> fields)
             return false;
         }
         for (std::size_t i = 0; i < fields.size(); ++i)
-            if (sameName(fields[i], "trait")) {
+            if (IsColumnName(fields[i], "trait")) {
                 m_traitColumn = i;
                 break;
             }

@@ -20,14 +20,6 @@ std::string_view fieldAt(Items<std::string_view> fields, std::size_t column)
     return column < fields.size() ? fields[column] : std::string_view();
 }
 
-bool isName(std::string_view text, std::string_view name)
-{
-    text = TrimmedBlanks(text);
-    return text.size() == name.size() &&
-           std::equal(text.begin(), text.end(), name.begin(),
-                      [](char a, char b) { return AsciiLower(a) == b; });
-}
-
 // Two digits at `pos` of a value no more than `most`; pos moves past them.
 bool twoDigits(std::string_view text, std::size_t& pos, int most)
 {
@@ -105,7 +97,7 @@ bool NamesObservations(Items<std::string_view> header)
 {
     for (const std::string_view name : {"plot_id", "trait", "value", "timestamp"})
         if (std::none_of(header.begin(), header.end(),
-                         [name](std::string_view field) { return isName(field, name); }))
+                         [name](std::string_view field) { return IsColumnName(field, name); }))
             return false;
     return true;
 }
@@ -260,7 +252,7 @@ bool ObservationSink::header(std::uint32_t line, Items<std::string_view> fields)
     std::array<bool, 4> named{};
     for (std::size_t i = 0; i < fields.size(); ++i) {
         const auto role = std::find_if(roles.begin(), roles.end(), [&](const auto& known) {
-            return isName(fields[i], known.first);
+            return IsColumnName(fields[i], known.first);
         });
         if (role != roles.end()) {
             const auto index = static_cast<std::size_t>(role - roles.begin());

@@ -16,17 +16,6 @@ std::string_view fieldAt(Items<std::string_view> fields, std::size_t column)
     return column < fields.size() ? fields[column] : std::string_view();
 }
 
-bool isName(std::string_view text, std::string_view name)
-{
-    text = TrimmedBlanks(text);
-    if (text.size() != name.size())
-        return false;
-    for (std::size_t i = 0; i < text.size(); ++i)
-        if (AsciiLower(text[i]) != name[i])
-            return false;
-    return true;
-}
-
 // Digits with "/", "." or "-" between them: a heading meant as a date.
 bool writtenLikeDate(std::string_view text)
 {
@@ -112,10 +101,21 @@ std::string countedDate(long day, TrialDate start, DateOrder order)
 
 } // namespace
 
+bool IsColumnName(std::string_view text, std::string_view name)
+{
+    text = TrimmedBlanks(text);
+    if (text.size() != name.size())
+        return false;
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (AsciiLower(text[i]) != name[i])
+            return false;
+    return true;
+}
+
 bool NamesPlotColumn(Items<std::string_view> header)
 {
     return std::any_of(header.begin(), header.end(),
-                       [](std::string_view name) { return isName(name, "plot"); });
+                       [](std::string_view name) { return IsColumnName(name, "plot"); });
 }
 
 std::optional<std::string> DayHeadingPrefix(Items<std::string_view> header)
@@ -129,7 +129,7 @@ std::optional<std::string> DayHeadingPrefix(Items<std::string_view> header)
 std::optional<std::string> DayHeadingsOnly(Items<std::string_view> header, DateOrder order)
 {
     const bool dated = std::any_of(header.begin(), header.end(), [order](std::string_view name) {
-        return isName(name, "date") || ReadTrialDate(name, 2000, order).has_value();
+        return IsColumnName(name, "date") || ReadTrialDate(name, 2000, order).has_value();
     });
     return dated ? std::nullopt : DayHeadingPrefix(header);
 }
@@ -183,7 +183,7 @@ std::optional<std::string> TrialRowReader::dayHeading(std::string_view name, boo
     pastBounds = false;
     name = TrimmedBlanks(name);
     if (m_dayPrefix.empty() || name.size() <= m_dayPrefix.size() ||
-        !isName(name.substr(0, m_dayPrefix.size()), m_dayPrefix))
+        !IsColumnName(name.substr(0, m_dayPrefix.size()), m_dayPrefix))
         return std::nullopt;
     const std::string_view count = name.substr(m_dayPrefix.size());
     if (!std::all_of(count.begin(), count.end(), IsDigit))
@@ -310,7 +310,7 @@ bool TrialRowReader::matchColumns(std::uint32_t line, Items<std::string_view> fi
     for (std::size_t i = first; i < fields.size(); ++i) {
         const std::string_view name = fields[i];
         auto match = std::find_if(known.begin(), known.end(),
-                                  [&](const Known& k) { return isName(name, k.name); });
+                                  [&](const Known& k) { return IsColumnName(name, k.name); });
         // Beside observations, a column named plot, date or level is copied.
         if (first > 0 && match != known.end() &&
             (match->role == Role::Plot || match->role == Role::Date || match->role == Role::Level))

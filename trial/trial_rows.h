@@ -64,6 +64,9 @@ struct TrialRow {
     std::string_view note;
 };
 
+// Whether a heading is the column `name` (lower case) as the readers match
+// names: in any ASCII case, blanks around it ignored.
+[[nodiscard]] bool IsColumnName(std::string_view text, std::string_view name);
 // Whether a header row names a plot column, as the row reader matches names.
 [[nodiscard]] bool NamesPlotColumn(Items<std::string_view> header);
 // The prefix of the first heading written as letters and a whole number
