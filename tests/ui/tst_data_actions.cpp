@@ -2,6 +2,7 @@
 // context menu and shortcuts: what lands where, what is refused and leaves
 // the table as it was, and what a spreadsheet gets back.
 #include "support/main_window_fixture.h"
+#include "support/trial_files.h"
 #include "ui/curve_window.h"
 #include "ui/trial_window.h"
 
@@ -23,13 +24,6 @@ using namespace quarven;
 using namespace quarven::test;
 
 namespace {
-
-// True when the whole text reached the file.
-bool writeFile(const QString& path, const QByteArray& text)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.flush();
-}
 
 const QString kDateExample = QStringLiteral(" [Example: July 12 should be recorded as 12/7]");
 

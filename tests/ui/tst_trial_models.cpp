@@ -4,6 +4,7 @@
 // over new values, and its standards read as the batch reads them.
 #include "core/value_conventions.h"
 #include "support/main_window_fixture.h"
+#include "support/trial_files.h"
 #include "trial/trial_batch.h"
 #include "trial/trial_summary.h"
 #include "trial/trial_table.h"
@@ -30,20 +31,6 @@ constexpr auto kFatal = QAbstractItemModelTester::FailureReportingMode::Fatal;
 const QString kLong = QStringLiteral(QUARVEN_TRIAL_DATA "/huasahuasi-long.csv");
 const QString kWide = QStringLiteral(QUARVEN_TRIAL_DATA "/huasahuasi-wide.csv");
 const QString kSmall = QStringLiteral(QUARVEN_EXAMPLES "/trial-wide.csv");
-
-QByteArray contents(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// The table the window reads from these bytes.
-std::shared_ptr<const TrialTable> tableOf(const QByteArray& bytes)
-{
-    TrialTableReader reader(BatchSettings{kCommonYear, kDefaultPeriod});
-    reader.read(std::string_view(bytes.constData(), std::size_t(bytes.size())));
-    return reader.finish();
-}
 
 Summary summaryOf(const QByteArray& bytes)
 {

@@ -3,11 +3,11 @@
 // exported to CSV or against the trapezoids worked by hand.
 #include "support/main_window_fixture.h"
 #include "support/scripted_dialogs.h"
+#include "support/trial_files.h"
 #include "trial/trial_columns.h"
 #include "ui/trial_loader.h"
 #include "ui/trial_questions.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -90,9 +90,7 @@ void TestTrialQuestions::asksWhatTheFileCannotTell()
     QString path = file;
     if (file.contains('\n')) {
         path = folder.filePath("t.csv");
-        QFile out(path);
-        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(file.toUtf8()) == file.size() &&
-                out.flush());
+        QVERIFY(writeFile(path, file.toUtf8()));
     }
     ScriptedDialogs dialogs;
     for (const QString& answer : answers) {

@@ -3,6 +3,7 @@
 // filter are tested on their own, in tst_trial_models.
 #include "entry/plot_file.h"
 #include "support/main_window_fixture.h"
+#include "support/trial_files.h"
 #include "trial/books/workbook.h"
 #include "trial/trial_batch.h"
 #include "trial/trial_run.h"
@@ -44,29 +45,9 @@ const QString kLong = QStringLiteral(QUARVEN_TRIAL_DATA "/huasahuasi-long.csv");
 const QString kWide = QStringLiteral(QUARVEN_TRIAL_DATA "/huasahuasi-wide.csv");
 const QString kSmall = QStringLiteral(QUARVEN_EXAMPLES "/trial-wide.csv");
 
-QByteArray contents(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool write(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush();
-}
-
 std::string_view textOf(const QByteArray& bytes)
 {
     return std::string_view(bytes.constData(), std::size_t(bytes.size()));
-}
-
-// The table the window reads from these bytes.
-std::shared_ptr<const TrialTable> tableOf(const QByteArray& bytes)
-{
-    TrialTableReader reader(BatchSettings{kCommonYear, kDefaultPeriod});
-    reader.read(textOf(bytes));
-    return reader.finish();
 }
 
 int column(const QAbstractItemModel* model, const QString& name)
@@ -112,7 +93,7 @@ QStringList treatmentSites(const QTemporaryDir& folder)
     QStringList paths;
     for (const QString& name : names) {
         paths.append(folder.filePath(name + ".csv"));
-        if (!write(paths.back(), lines[0] + '\n' + files[name]))
+        if (!writeFile(paths.back(), lines[0] + '\n' + files[name]))
             return {};
     }
     return paths;
@@ -435,7 +416,7 @@ void TestTrialWindow::exportNeverReplacesTheTrial()
     const QString trial = folder.filePath("trial.csv");
     const QString link = folder.filePath("link.csv");
     const QByteArray small = contents(kSmall);
-    QVERIFY(write(trial, small));
+    QVERIFY(writeFile(trial, small));
     QVERIFY(QFile::link(trial, link));
     QVERIFY(openTrial(trial));
     script(m_fixture.dialogs, {"!file:" + link, "!ok"});
@@ -450,8 +431,8 @@ void TestTrialWindow::copiesTheSelectedRows()
 {
     QTemporaryDir folder;
     const QString path = folder.filePath("trial.csv");
-    QVERIFY(write(path, "plot,clone,date,level\n=A,G,2026-07-01,0\n=A,G,2026-07-11,5\n"
-                        "B,H,2026-07-01,1\nB,H,2026-07-11,2\nC,I,2026-07-01,x\n"));
+    QVERIFY(writeFile(path, "plot,clone,date,level\n=A,G,2026-07-01,0\n=A,G,2026-07-11,5\n"
+                            "B,H,2026-07-01,1\nB,H,2026-07-11,2\nC,I,2026-07-01,x\n"));
     QVERIFY(openTrial(path));
     QTableView* plots = view("plots");
     const auto centre = [plots](int row) {
@@ -486,7 +467,7 @@ void TestTrialWindow::followsTheFileAndKeepsTheView()
     QTemporaryDir folder;
     const QString path = folder.filePath("trial.csv");
     const QByteArray small = contents(kSmall);
-    QVERIFY(write(path, small));
+    QVERIFY(writeFile(path, small));
     QVERIFY(openTrial(path));
     auto* status = m_trial->findChild<QLabel*>("status");
     QCOMPARE(status->text(), QStringLiteral("4 plots, 1 refused"));
@@ -508,7 +489,7 @@ void TestTrialWindow::followsTheFileAndKeepsTheView()
     plots->selectRow(cell(plots->model(), 0, "plot") == "101" ? 0 : 1);
     QCOMPARE(selected(), QStringList{"101"});
 
-    QVERIFY(write(path, small + "105;Gala;;;0;10;30;60\n"));
+    QVERIFY(writeFile(path, small + "105;Gala;;;0;10;30;60\n"));
     QTRY_COMPARE(plots->model()->rowCount(), 3);
     QVERIFY2(status->text().startsWith("3 of 5 plots shown, 1 refused; Standards: 1"),
              qPrintable(status->text()));
@@ -522,7 +503,7 @@ void TestTrialWindow::followsTheFileAndKeepsTheView()
     // now names another plot, which must not fill the calculator.
     QList<QByteArray> lines = (small + "105;Gala;;;0;10;30;60\n").split('\n');
     std::reverse(lines.begin() + 1, lines.end() - 1);
-    QVERIFY(write(path, lines.join('\n')));
+    QVERIFY(writeFile(path, lines.join('\n')));
     plots->setCurrentIndex(plots->model()->index(0, 0));
     const QString count = MainWindowControls(m_fixture.window()).sNx->text();
     test::script(m_fixture.dialogs, {"!ok"});
@@ -757,12 +738,12 @@ void TestTrialWindow::exportsTheTableShownWhenWritten()
 
     QTemporaryDir folder;
     const QString path = folder.filePath("trial.csv");
-    QVERIFY(write(path, contents(kSmall)));
+    QVERIFY(writeFile(path, contents(kSmall)));
     QVERIFY(openTrial(path));
     const QString out = folder.filePath("out.csv");
     auto* status = m_trial->findChild<QLabel*>("status");
     m_fixture.dialogs.file(out).meanwhile([&] {
-        QVERIFY(write(path, meanwhile));
+        QVERIFY(writeFile(path, meanwhile));
         QVERIFY(QTest::qWaitFor([&] {
             return readable ? view("plots")->model()->rowCount() == 5
                             : status->text().contains("The file cannot be read");
@@ -833,7 +814,7 @@ void TestTrialWindow::groupsByTheColumnChosen()
     const QString path = folder.filePath("trial.csv");
     const QByteArray trial = "plot,clone,clone,date,level\nA,G,X,01/07,1\nA,G,X,11/07,5\n"
                              "B,H,Y,01/07,1\nB,H,Y,11/07,x\n";
-    QVERIFY(write(path, trial));
+    QVERIFY(writeFile(path, trial));
     QVERIFY(openTrial(path));
     auto* groupBy = m_trial->findChild<QComboBox*>("groupBy");
     groupBy->setCurrentIndex(2);
@@ -843,7 +824,7 @@ void TestTrialWindow::groupsByTheColumnChosen()
                  "Y: no computed plot."),
              qPrintable(m_trial->findChild<QWidget*>("chart")->accessibleDescription()));
 
-    QVERIFY(write(path, trial + "C,G,Z,01/07,1\nC,G,Z,11/07,2\n"));
+    QVERIFY(writeFile(path, trial + "C,G,Z,01/07,1\nC,G,Z,11/07,2\n"));
     QTRY_COMPARE(summary->rowCount(), 3);
     QCOMPARE(groupBy->currentIndex(), 2);
     QCOMPARE(cell(summary, 2, "group"), QStringLiteral("Z"));
@@ -863,7 +844,7 @@ void TestTrialWindow::followsARemovedFile()
 
     QTemporaryDir where;
     const QString path = where.filePath("trial.csv");
-    QVERIFY(write(path, contents(kSmall)));
+    QVERIFY(writeFile(path, contents(kSmall)));
     QVERIFY(openTrial(path));
     QVERIFY(QFile::remove(path));
     if (folder)
@@ -871,10 +852,10 @@ void TestTrialWindow::followsARemovedFile()
     auto* status = m_trial->findChild<QLabel*>("status");
     QTRY_VERIFY(status->text().contains("The file cannot be read"));
     QVERIFY(!folder || QDir().rmdir(path));
-    QVERIFY(write(path, contents(kSmall) + "105;Gala;;;0;10;30;60\n"));
+    QVERIFY(writeFile(path, contents(kSmall) + "105;Gala;;;0;10;30;60\n"));
     QTRY_COMPARE(view("plots")->model()->rowCount(), 5);
     QVERIFY(!status->text().contains("The file cannot be read"));
-    QVERIFY(write(path, contents(kSmall)));
+    QVERIFY(writeFile(path, contents(kSmall)));
     QTRY_COMPARE(view("plots")->model()->rowCount(), 4);
 }
 
@@ -884,7 +865,7 @@ void TestTrialWindow::waitsForAWholeRow()
 {
     QTemporaryDir folder;
     const QString path = folder.filePath("trial.csv");
-    QVERIFY(write(path, contents(kSmall)));
+    QVERIFY(writeFile(path, contents(kSmall)));
     QVERIFY(openTrial(path));
     QStringList listed; // plot 105's AUDPC in each table shown
     connect(m_trial, &TrialWindow::tableShown, this, [&] {
@@ -1139,7 +1120,7 @@ void TestTrialWindow::calculatorFollowsItsPlot()
     QTemporaryDir folder;
     const QString path = folder.filePath("trial.csv");
     QList<QByteArray> lines = contents(kSmall).split('\n');
-    QVERIFY(write(path, lines.join('\n')));
+    QVERIFY(writeFile(path, lines.join('\n')));
     QVERIFY(openTrial(path));
     QTableView* plots = view("plots");
     const auto audpcOf101 = [plots] {
@@ -1158,7 +1139,7 @@ void TestTrialWindow::calculatorFollowsItsPlot()
         ui.sX->item(3)->setText(QStringLiteral("50"));
     lines[1] = row.chopped(row.isEmpty() ? 0 : 1);
     lines.removeAll(QByteArray());
-    QVERIFY(write(path, lines.join('\n') + '\n'));
+    QVERIFY(writeFile(path, lines.join('\n') + '\n'));
     auto* status = m_trial->findChild<QLabel*>("status");
     QTRY_VERIFY(audpcOf101() != audpc);
     QTRY_COMPARE(items(ui.sX), levels);
